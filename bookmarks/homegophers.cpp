@@ -1,0 +1,1 @@
+#include "bookmarks/homegophers.h"

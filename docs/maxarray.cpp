@@ -1,0 +1,1 @@
+#include "docs/maxarray.h"

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// How documents and other core objects talk to the user: message boxes, file
+// dialogs, the clipboard, the main status line and the wait cursor. The widget
+// library implements it with Qt; tests and the headless dump mode implement it
+// with recorders. Texts are bytes (server titles and hosts are bytes); the
+// implementation decodes them for display.
+class UserInterface
+{
+public:
+    enum Icon { NoIcon, Exclamation, Information, Question, Stop };
+    enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+    // The answers carry the classic button numbers.
+    enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerRetry = 4, AnswerYes = 6, AnswerNo = 7 };
+
+    struct FileDialog
+    {
+        bool save = true;
+        QString title;
+        QString filter;        // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||"
+        QString defaultExtension;
+        QString initialDirectory;
+        QString initialName;
+        bool promptOverwrite = false;
+        bool hideReadOnly = false;
+        bool mustExist = false;
+    };
+
+    virtual ~UserInterface();
+
+    // Shows a message box and returns the answer (AnswerOk for an Ok box).
+    virtual int messageBox(const QByteArray &text, Icon icon = Exclamation, Buttons buttons = Ok,
+                           int helpContext = 0) = 0;
+    // Returns the chosen path, or an empty string when cancelled.
+    virtual QString fileDialog(const FileDialog &dialog) = 0;
+    // Puts text on the clipboard; false when that failed.
+    [[nodiscard]] virtual bool setClipboardText(const QByteArray &text) = 0;
+    virtual QByteArray clipboardText() = 0;
+    virtual void setMainStatus(const QByteArray &text) = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    // The modal "Home Gopher Server(s)" dialog.
+    virtual void homeServerSetup() = 0;
+};
+
+// A user interface that answers every question with its default button and
+// keeps every text it was shown: used by tests and by the headless dump mode.
+class RecordingUserInterface : public UserInterface
+{
+public:
+    struct Message
+    {
+        QByteArray text;
+        Icon icon;
+        Buttons buttons;
+        int helpContext;
+    };
+
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override;
+    QString fileDialog(const FileDialog &dialog) override;
+    bool setClipboardText(const QByteArray &text) override;
+    QByteArray clipboardText() override;
+    void setMainStatus(const QByteArray &text) override;
+    void setWaitCursor(bool on) override;
+    void homeServerSetup() override;
+
+    QList<Message> messages;
+    QList<QByteArray> mainStatus;
+    QList<FileDialog> fileDialogs;
+    QByteArray clipboard;
+    int homeServerSetupCount = 0;
+
+    // Scripted answers: taken in order; when empty the default button answers.
+    QList<int> answers;
+    QStringList fileDialogAnswers;
+    bool clipboardFails = false;
+};

@@ -1,0 +1,1 @@
+#include "gplus/extinfodoc.h"

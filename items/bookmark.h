@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+// The characters accepted as the type character at the head of a menu line.
+inline constexpr char ValidTypeChars[] = "0123456789TIsgi:;<hMP$?!";
+
+// One Gopher item: a menu line, the item a window shows, the copy a network
+// transaction carries, a saved bookmark, a home gopher. Titles, selectors and
+// hosts are bytes exactly as the server sent them.
+class CBookmark
+{
+public:
+    enum Flag : quint8 { GopherPlusFlag = 1, AskFormFlag = 2 };
+
+    CBookmark() = default;
+    // Copies the five values, then normalises.
+    CBookmark(char type, QByteArray title, QByteArray selector, QByteArray host, quint16 port);
+
+    QByteArray host;      // lower case after normalisation; "error" when a menu line gives none
+    QByteArray selector;  // the request as sent, with its line end after normalisation
+    QByteArray title;
+    char type = 0;
+    quint16 port = 0;
+    QByteArray parentKey;  // window key of the directory the item was taken from
+    qint32 navigatorIndex = 0;
+    quint32 itemSize = 0;  // expected size of the data, 0 = unknown
+    QByteArray attributeText;
+    QList<QByteArray> viewLines;
+    QList<QByteArray> askLines;
+    quint8 flags = 0;
+    quint32 itemTag = 0;
+
+    // Fills the item from one Gopher menu line (without its line end).
+    void ParseMenuLine(QByteArrayView line);
+    void Normalize();
+    void Assign(const CBookmark &other);
+
+    bool IsGopherPlus() const { return flags & GopherPlusFlag; }
+    void SetGopherPlus(bool on);
+    bool IsAskForm() const { return flags & AskFormFlag; }
+    void SetAskForm(bool on);
+
+    // The attribute text of a Gopher+ item; empty for a plain item.
+    QByteArray GetPlusAttributes() const;
+    QByteArray GetTypeName() const;
+
+    // Text forms: the bracketed gopher URL (also the item's window key), the
+    // item record put on the clipboard, and the percent-encoding of selectors.
+    QByteArray GetURL() const;
+    void ParseURL(QByteArrayView text);
+    QByteArray GetItemText() const;
+    static QByteArray EscapeSelector(QByteArrayView text);
+    static QByteArray UnescapeSelector(QByteArrayView text);
+
+    // Gopher+ attribute blocks (+INFO, +ADMIN, +VIEWS, +ABSTRACT, +ASK):
+    // replaces attributeText, appends to viewLines and askLines.
+    void ParseAttributes(QByteArrayView text);
+};

@@ -1,0 +1,1 @@
+#include "items/displaytext.h"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Server bytes become text for the screen in one place: UTF-8 when the bytes
+// are valid UTF-8, Latin-1 otherwise.
+QString displayText(QByteArrayView bytes);
+// The reverse for text typed or pasted by the user: UTF-8.
+QByteArray textBytes(const QString &text);

@@ -1,0 +1,1 @@
+#include "items/typetable.h"

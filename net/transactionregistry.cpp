@@ -1,0 +1,1 @@
+#include "net/transactionregistry.h"

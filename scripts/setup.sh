@@ -1,0 +1,50 @@
+# Shared by ./run and ./test: install the Debian packages that are missing,
+# then configure and build into build/. Sourced, not run.
+
+TWK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TWK_BUILD="${TWK_BUILD:-$TWK_ROOT/build}"
+
+# Everything the build, the program and the test suite need.
+TWK_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  fonts-dejavu-core
+  gophernicus pygopherd socat python3
+  xvfb xauth
+)
+
+twk_missing_packages() {
+  local pkg missing=()
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  printf '%s\n' "${missing[@]}"
+}
+
+twk_install() {
+  local missing
+  mapfile -t missing < <(twk_missing_packages "$@")
+  [ "${#missing[@]}" -eq 0 ] || [ -z "${missing[0]}" ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then sudo=(sudo); else
+      echo "These Debian packages are missing and I am not root (no sudo): ${missing[*]}" >&2
+      return 1
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"; then
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+twk_build() {
+  if [ ! -f "$TWK_BUILD/build.ninja" ]; then
+    cmake -S "$TWK_ROOT" -B "$TWK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  fi
+  cmake --build "$TWK_BUILD" -j"$(nproc)"
+}
