@@ -1,1 +1,155 @@
 #include "app/tarnwickapp.h"
+
+#include "docs/documentframe.h"
+#include "docs/gopherdir.h"
+#include "docs/gophertextdoc.h"
+#include "docs/tarnwickdoc.h"
+#include "docs/userinterface.h"
+#include "docs/windowregistry.h"
+#include "gplus/extinfodoc.h"
+#include "items/typetable.h"
+#include "net/transactionengine.h"
+
+#include <QDateTime>
+
+CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, FrameFactory *frames,
+                                                   const CBookmark &item, int firstValue,
+                                                   qintptr secondValue) const
+{
+    CTarnwickDoc *document = m_factory ? m_factory(context) : nullptr;
+    if (!document)
+        return nullptr;
+    DocumentFrame *frame = nullptr;
+    if (frames) {
+        frame = frames->createFrame(document, m_resourceId, firstValue);
+        if (!frame) {
+            delete document;
+            return nullptr;
+        }
+    }
+    document->setFrame(frame);
+    document->setOpenValues(firstValue, secondValue);
+    if (!document->Fetch(item)) {
+        document->OnCloseDocument();
+        return nullptr;
+    }
+    if (frames && frame && document->frame())
+        frames->initialUpdate(frame);
+    return document;
+}
+
+CTarnwickApp::CTarnwickApp(QObject *parent)
+    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile)
+{
+}
+
+CTarnwickApp::~CTarnwickApp() = default;
+
+void CTarnwickApp::setContext(TransactionEngine *engine, WindowRegistry *windows,
+                              UserInterface *ui)
+{
+    m_engine = engine;
+    m_windows = windows;
+    m_ui = ui;
+    if (m_engine)
+        m_engine->autoStripDots = [this] { return m_settings.autoStripDots(); };
+}
+
+AppContext CTarnwickApp::context() const
+{
+    return AppContext{m_engine, m_windows, m_ui, const_cast<CTarnwickApp *>(this)};
+}
+
+void CTarnwickApp::setSettingsPath(const QString &path)
+{
+    m_profile.setPath(path);
+}
+
+void CTarnwickApp::addTemplate(CGopherDocTemplate docTemplate)
+{
+    m_templates.append(std::move(docTemplate));
+}
+
+void CTarnwickApp::registerDefaultTemplates()
+{
+    m_templates.clear();
+    // The program's order; kinds not built yet have no template and open nothing.
+    addTemplate({TypeTable::DirTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CGopherDir(c); }});
+    addTemplate({TypeTable::TextTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
+    addTemplate({TypeTable::InfoTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
+}
+
+namespace {
+
+// True when the selector already carries a Gopher+ request marker after a TAB.
+bool hasPlusMarker(const QByteArray &selector)
+{
+    return selector.contains("\t+") || selector.contains("\t$") || selector.contains("\t!");
+}
+
+} // namespace
+
+CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qintptr secondValue)
+{
+    CBookmark item;
+    item.Assign(source);
+    item.navigatorIndex = source.navigatorIndex;
+    item.viewLines = source.viewLines;
+    item.askLines = source.askLines;
+
+    char rememberedType = 0;
+    if (item.IsGopherPlus() && !item.selector.contains("\t1")) {
+        if (item.attributeText.isEmpty()) {
+            rememberedType = item.type;
+            item.type = '$';
+        } else if (extendedViewsFound() && !item.viewLines.isEmpty()
+                   && !item.selector.contains("\t+")) {
+            // The choice among alternate views comes with the extended views.
+        } else if (!item.IsAskForm() && !hasPlusMarker(item.selector)) {
+            QByteArray selector = item.selector;
+            if (selector.endsWith("\r\n"))
+                selector.chop(2);
+            item.selector = selector + (item.type == '1' ? "\t$" : "\t+") + "\r\n";
+        }
+    }
+
+    const QByteArray key = item.GetURL();
+    if (m_windows && m_windows->Find(key)) {
+        if (m_ui)
+            m_ui->setMainStatus(QByteArray("Restoring window"));
+        m_windows->Activate(key);
+        return nullptr;
+    }
+
+    int templateId;
+    if (item.type == '$' && rememberedType) {
+        item.type = rememberedType;
+        templateId = item.IsAskForm() ? int(TypeTable::AskTemplate) : int(TypeTable::InfoTemplate);
+    } else {
+        templateId = TypeTable::templateForType(item.type, item.IsAskForm());
+    }
+
+    for (const CGopherDocTemplate &t : std::as_const(m_templates)) {
+        if (t.resourceId() == templateId) {
+            CTarnwickDoc *document = t.OpenItemDocument(context(), m_frames, item, firstValue,
+                                                        secondValue);
+            if (document) {
+                document->setParent(this);
+                Q_EMIT documentOpened(document);
+            }
+            return document;
+        }
+    }
+    return nullptr;
+}
+
+CTarnwickDoc *CTarnwickApp::OpenHomeGopher()
+{
+    const int count = m_homeGophers.GetHomeCount();
+    const int n = HomeGophers::pickServer(count, QDateTime::currentDateTimeUtc());
+    const CBookmark item = m_homeGophers.homeItem(n);
+    return OpenItem(item, CTarnwickDoc::HomeOpen, n);
+}

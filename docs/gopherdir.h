@@ -1,1 +1,80 @@
 #pragma once
+
+#include "docs/tarnwickdoc.h"
+
+#include <deque>
+
+// A Gopher directory: the reply of a menu request, plain or Gopher+, split
+// into the directory list (what the directory view shows) and the navigator
+// list of sub-directories (the outline of the user's path).
+class CGopherDir : public CTarnwickDoc
+{
+    Q_OBJECT
+
+public:
+    // Update hints: which view, then what to do.
+    enum Hint {
+        NavigatorHint = 0x10,
+        ListHint = 0x20,
+        AppendHint = 1,
+        SelectHint = 2,
+        CompleteHint = 4,
+        ClearHint = 8,
+        HostNotFoundMark = 0x40,
+        RefusedMark = 0x80,
+        TimedOutMark = 0x100,
+        FailedMark = 0x200,
+        CancelledMark = 0x400,
+    };
+    // Attribute lines kept for the "+INFO" block being read stay below this.
+    static constexpr int PendingAttributeLimit = 32765;
+
+    explicit CGopherDir(const AppContext &context, QObject *parent = nullptr);
+
+    const CBookmark &GetItem() const override;
+    void DeleteContents() override;
+    void OnReceive() override;
+    void OnReceiveDone(int status) override;
+    void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
+    bool CanFindText() const override { return true; }
+    bool OnUpdateEditCopy() const override { return !m_list.empty(); }
+    void OnEditCopy() override;
+    bool OnUpdateReload() const override { return !hasLiveTransaction(); }
+    bool OnUpdateAddBookmark() const override { return !m_list.empty(); }
+    bool OnUpdateAddDirBookmark() const override { return true; }
+
+    // Directory list and navigator list; items stay where they are while the
+    // lists grow, so views may keep references.
+    int listCount() const { return int(m_list.size()); }
+    const CBookmark &listItem(int row) const { return m_list[size_t(row)]; }
+    int navigatorCount() const { return int(m_navigator.size()); }
+    const CBookmark &navigatorItem(int index) const { return m_navigator[size_t(index)]; }
+
+    // The row chosen in the directory view (-1 for none): it becomes the
+    // current item; the find position follows it.
+    void selectRow(int row);
+    int findPosition() const { return m_findPosition; }
+    void setFindPosition(int row) { m_findPosition = row; }
+    // Fetches a navigator node into this document, replacing the list.
+    void fetchNavigatorNode(int index, bool expandedBefore);
+    bool navigatorFlag() const { return m_navigatorFlag; }
+    int receivedCount() const { return m_receivedCount; }
+
+private:
+    void appendItem(std::deque<CBookmark> &list, QByteArrayView line);
+    void completePendingInfo();
+
+    std::deque<CBookmark> m_list;
+    int m_findPosition = 0;
+    int m_listTotal = 0;
+    int m_listThisCall = 0;
+    QByteArray m_pendingInfo;
+    QByteArray m_pendingAttributes;
+    bool m_haveInfo = false;
+    std::deque<CBookmark> m_navigator;
+    int m_navigatorTotal = 0;
+    int m_navigatorThisCall = 0;
+    int m_receivedCount = 0;
+    const CBookmark *m_current = nullptr;
+    QByteArray m_lastHost;
+};

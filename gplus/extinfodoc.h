@@ -1,1 +1,26 @@
 #pragma once
+
+#include "docs/tarnwickdoc.h"
+
+// Fetches the Gopher+ attributes of an item opened before they were known
+// (the "\t!" request), then opens the item again with them and goes away.
+class CExtInfoDoc : public CTarnwickDoc
+{
+    Q_OBJECT
+
+public:
+    // Received attribute text is kept below this many bytes.
+    static constexpr int ReceivedLimit = 32767;
+
+    explicit CExtInfoDoc(const AppContext &context, QObject *parent = nullptr);
+
+    bool Fetch(const CBookmark &item) override;
+    void OnReceive() override;
+    void OnReceiveDone(int status) override;
+
+    QByteArray receivedText() const { return m_received; }
+
+private:
+    QByteArray m_received;
+    QByteArray m_savedSelector;
+};

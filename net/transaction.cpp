@@ -1,1 +1,221 @@
 #include "net/transaction.h"
+
+#include "docs/userinterface.h"
+#include "net/transactionregistry.h"
+#include "net/winsockerrors.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+CTransaction::CTransaction(TransactionClient *document, TransactionRegistry *registry,
+                           UserInterface *ui)
+    : m_document(document), m_registry(registry), m_ui(ui)
+{
+    item.Assign(document->GetItem());
+    socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (socket < 0) {
+        lastError = winSockErrorFromErrno(errno);
+        state = Failed;
+        return;
+    }
+    socketAddress.sin_family = AF_INET;
+    socketAddress.sin_port = htons(item.port);
+
+    int value = 0;
+    socklen_t length = sizeof value;
+    bufferSize = (getsockopt(socket, SOL_SOCKET, SO_RCVBUF, &value, &length) == 0 && value > 0)
+                     ? value : 4096;
+    value = 0;
+    length = sizeof value;
+    if (getsockopt(socket, SOL_SOCKET, SO_SNDBUF, &value, &length) != 0)
+        value = bufferSize;
+    sendChunk = (value > 0 && value <= bufferSize) ? value : bufferSize;
+    buffer.resize(bufferSize);
+}
+
+CTransaction::~CTransaction()
+{
+    Close();
+    if (m_registry)
+        m_registry->Unregister(registryKey);
+}
+
+void CTransaction::setNotifiers(QSocketNotifier *read, QSocketNotifier *write)
+{
+    m_readNotifier = read;
+    m_writeNotifier = write;
+    applyEvents();
+}
+
+void CTransaction::setEvents(int mask)
+{
+    m_events = mask;
+    applyEvents();
+}
+
+void CTransaction::suspendEvents()
+{
+    ++m_suspended;
+    applyEvents();
+}
+
+void CTransaction::resumeEvents()
+{
+    if (m_suspended > 0)
+        --m_suspended;
+    applyEvents();
+}
+
+void CTransaction::applyEvents()
+{
+    const bool live = !closed && m_suspended == 0;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(live && (m_events & ReadEvents));
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(live && (m_events & (WriteEvents | ConnectEvents)));
+}
+
+void CTransaction::Close()
+{
+    if (closed)
+        return;
+    m_events = NoEvents;
+    closed = true;
+    applyEvents();
+    // The notifiers must not outlive the descriptor they watch: the number
+    // may be handed to the next socket at once.
+    for (QSocketNotifier *n : {m_readNotifier, m_writeNotifier}) {
+        if (n) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    }
+    m_readNotifier = m_writeNotifier = nullptr;
+    if (socket >= 0)
+        ::close(socket);
+    if (uploadFile >= 0) {
+        ::close(uploadFile);
+        uploadFile = -1;
+    }
+    buffer = QByteArray();
+    state = Closed;
+}
+
+qint64 CTransaction::sendBytes(const char *data, qint64 length, qint64 &counter)
+{
+    const ssize_t n = ::send(socket, data, size_t(length), MSG_NOSIGNAL);
+    if (n > 0) {
+        counter += n;
+        bytesSent += quint32(n);
+        m_lastByteSent = data[n - 1];
+        return n;
+    }
+    const int error = winSockErrorFromErrno(n == 0 ? EWOULDBLOCK : errno);
+    if (error == WinSock::WouldBlock) {
+        state = SendBlocked;
+    } else {
+        lastError = error;
+        state = Failed;
+    }
+    return -1;
+}
+
+qint64 CTransaction::SendPending()
+{
+    if (state == Sent || state == Closed || state == Failed || state == Cancelled || closed)
+        return 0;
+
+    qint64 result = 0;
+    const qint64 requestLength = item.selector.size();
+    state = Sending;
+    while (state == Sending) {
+        if (requestBytesSent < requestLength) {
+            result = sendBytes(item.selector.constData() + requestBytesSent,
+                               requestLength - requestBytesSent, requestBytesSent);
+            if (state == Sending && requestBytesSent == requestLength && uploadLength == 0)
+                state = Sent;
+        } else if (uploadLength > 0 && uploadBytesSent < uploadLength) {
+            if (uploadBytesSent >= uploadBytesRead) {
+                const qint64 want = qMin<qint64>(uploadLength - uploadBytesRead, sendChunk);
+                const ssize_t got = ::read(uploadFile, buffer.data(), size_t(want));
+                if (got <= 0) {
+                    // A file that ends before its announced length would
+                    // otherwise leave the loop sending nothing forever.
+                    const QByteArray reason = got < 0
+                        ? QByteArray(std::strerror(errno))
+                        : QByteArray("The file ended after ") + QByteArray::number(uploadBytesRead)
+                              + " of " + QByteArray::number(uploadLength) + " bytes.";
+                    m_ui->messageBox(QByteArray("Error reading file for upload:\n") + reason,
+                                     UserInterface::NoIcon);
+                    lastError = got < 0 ? winSockErrorFromErrno(errno) : 0;
+                    state = Failed;
+                    break;
+                }
+                bufferOffset = 0;
+                uploadBytesRead += got;
+            }
+            const qint64 before = uploadBytesSent;
+            result = sendBytes(buffer.constData() + bufferOffset, uploadBytesRead - uploadBytesSent,
+                               uploadBytesSent);
+            bufferOffset += uploadBytesSent - before;
+            if (state == Sending && uploadBytesSent == uploadLength) {
+                if (appendTerminator) {
+                    // The end-of-data line follows at once.
+                    m_terminator = (m_lastByteSent == '\r' || m_lastByteSent == '\n')
+                                       ? QByteArray(".\r\n") : QByteArray("\r\n.\r\n");
+                } else {
+                    state = Sent;
+                }
+            }
+        } else if (m_terminatorSent < m_terminator.size()) {
+            result = sendBytes(m_terminator.constData() + m_terminatorSent,
+                               m_terminator.size() - m_terminatorSent, m_terminatorSent);
+            if (state == Sending && m_terminatorSent == m_terminator.size())
+                state = Sent;
+        } else {
+            state = Sent;
+        }
+    }
+
+    if (uploadLength > 0 && (state == Sent || state == Failed) && uploadFile >= 0) {
+        ::close(uploadFile);
+        uploadFile = -1;
+    }
+
+    if (m_registry && m_registry->FindDocument(registryKey)) {
+        if (state == SendBlocked || state == Sending) {
+            m_document->SetStatus(QByteArray("Sent ") + QByteArray::number(bytesSent) + " of "
+                                  + QByteArray::number(bytesToSend) + " bytes of request to "
+                                  + item.host);
+        } else if (state == Sent) {
+            m_document->SetStatus(QByteArray("Sent request to ") + item.host);
+        }
+    }
+    return result;
+}
+
+QByteArray CTransaction::ReceiveChunk()
+{
+    lastData.clear();
+    if (state == Cancelled || closed)
+        return lastData;
+    state = Receiving;
+    const ssize_t n = ::recv(socket, buffer.data(), size_t(buffer.size()), 0);
+    if (n > 0) {
+        lastData = QByteArray(buffer.constData(), n);
+    } else if (n == 0) {
+        state = Closed;
+    } else {
+        const int error = winSockErrorFromErrno(errno);
+        lastError = error;
+        if (error == WinSock::ConnectionReset || error == WinSock::Shutdown)
+            state = Closed;
+        else if (error != WinSock::WouldBlock && error != WinSock::Interrupted)
+            state = Failed;
+    }
+    return lastData;
+}

@@ -1,1 +1,110 @@
 #pragma once
+
+#include "items/bookmark.h"
+
+#include <QByteArray>
+#include <QHash>
+
+#include <netinet/in.h>
+
+class QSocketNotifier;
+class TransactionRegistry;
+class TransactionClient;
+class UserInterface;
+
+// One network exchange: connect to the item's host and port, send the
+// request (optionally followed by a local file), receive the reply.
+class CTransaction
+{
+public:
+    enum State {
+        Created = 0,
+        Receiving = 2,
+        Sending = 3,
+        Sent = 4,
+        Closed = 5,
+        Failed = 6,
+        Cancelled = 7,
+        SendBlocked = 8,
+    };
+    // Which socket events the transaction asks for, in the classic event bits.
+    enum EventMask { NoEvents = 0, ReadEvents = 1 | 32, WriteEvents = 2, ConnectEvents = 16 };
+
+    CTransaction(TransactionClient *document, TransactionRegistry *registry, UserInterface *ui);
+    ~CTransaction();
+    CTransaction(const CTransaction &) = delete;
+    CTransaction &operator=(const CTransaction &) = delete;
+
+    // Sends what is pending; returns the result of the last send call.
+    qint64 SendPending();
+    // Receives at most one buffer of bytes.
+    QByteArray ReceiveChunk();
+    void Close();
+
+    // Which notifications are requested; the engine owns the notifiers.
+    void setEvents(int mask);
+    int events() const { return m_events; }
+    void setNotifiers(QSocketNotifier *read, QSocketNotifier *write);
+    // While a handler runs for this transaction its notifications are held
+    // back, so a nested event loop (a message box) cannot re-enter it.
+    void suspendEvents();
+    void resumeEvents();
+
+    CBookmark item;
+    int registryKey = 0;
+    int lookupHandle = 0;
+    quint32 bytesSent = 0;
+    qint64 bytesToSend = 0;
+    int lastError = 0;
+    int socket = -1;
+    int uploadFile = -1;
+    qint64 uploadLength = 0;
+    bool appendTerminator = true;
+    qint64 requestBytesSent = 0;
+    qint64 uploadBytesRead = 0;
+    qint64 uploadBytesSent = 0;
+    qint64 bufferOffset = 0;
+    sockaddr_in socketAddress {};
+    QByteArray buffer;
+    int bufferSize = 4096;
+    int sendChunk = 4096;
+    QByteArray lastData;
+    int state = Created;
+    bool closed = false;
+
+    // Engine bookkeeping: handlers running on this transaction, and whether it
+    // is to be deleted once the outermost one returns.
+    int busy = 0;
+    bool doomed = false;
+
+private:
+    qint64 sendBytes(const char *data, qint64 length, qint64 &counter);
+    void applyEvents();
+
+    TransactionClient *m_document;
+    TransactionRegistry *m_registry;
+    UserInterface *m_ui;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    int m_events = NoEvents;
+    int m_suspended = 0;
+    char m_lastByteSent = 0;
+    QByteArray m_terminator;
+    qint64 m_terminatorSent = 0;
+};
+
+// A map from the low 16 bits of a look-up handle or socket to its transaction.
+class CTransList
+{
+public:
+    CTransaction *find(int key) const { return m_map.value(quint16(key), nullptr); }
+    void insert(int key, CTransaction *t) { m_map.insert(quint16(key), t); }
+    void remove(int key) { m_map.remove(quint16(key)); }
+    bool isEmpty() const { return m_map.isEmpty(); }
+    int size() const { return int(m_map.size()); }
+    QList<CTransaction *> values() const { return m_map.values(); }
+    QList<quint16> keys() const { return m_map.keys(); }
+
+private:
+    QHash<quint16, CTransaction *> m_map;
+};
