@@ -1,1 +1,351 @@
 #include "items/bookmark.h"
+
+#include "items/typetable.h"
+
+#include <utility>
+
+namespace {
+
+constexpr QByteArrayView hexDigits("0123456789ABCDEF");
+constexpr QByteArrayView safeChars("$-_.+!*'()");
+constexpr QByteArrayView whiteSpace(" \t\r\n");
+constexpr quint16 defaultPort = 70;
+constexpr quint16 telnetPort = 23;
+
+bool isAsciiAlnum(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool holdsLineEnd(QByteArrayView text)
+{
+    return text.contains('\r') || text.contains('\n');
+}
+
+// The text up to, not including, the first of the given characters.
+QByteArrayView upToFirstOf(QByteArrayView text, QByteArrayView stops)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (stops.contains(text[i]))
+            return text.first(i);
+    }
+    return text;
+}
+
+// Only ASCII letters change: host names are bytes, and bytes above 0x7F are
+// not letters of any particular character set.
+QByteArray asciiLower(QByteArray text)
+{
+    for (char &c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The decimal digits at the head of the text, kept to 16 bits. Unsigned
+// arithmetic wraps without harm, and its low 16 bits are those of the number.
+quint16 leadingDigits(QByteArrayView text)
+{
+    quint64 value = 0;
+    for (const char c : text) {
+        if (!isDigit(c))
+            break;
+        value = value * 10 + quint64(c - '0');
+    }
+    return quint16(value);
+}
+
+bool holdsPlusRequest(QByteArrayView selector)
+{
+    return selector.contains(QByteArrayView("\t+")) || selector.contains(QByteArrayView("\t!"))
+        || selector.contains(QByteArrayView("\t$"));
+}
+
+} // namespace
+
+CBookmark::CBookmark(char type, QByteArray title, QByteArray selector, QByteArray host,
+                     quint16 port)
+    : host(std::move(host))
+    , selector(std::move(selector))
+    , title(std::move(title))
+    , type(type)
+    , port(port)
+{
+    Normalize();
+}
+
+quint16 CBookmark::portFromText(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const quint16 value = leadingDigits(text.sliced(i));
+    return negative ? quint16(-value) : value;
+}
+
+void CBookmark::ParseMenuLine(QByteArrayView line)
+{
+    // Type and title, selector, host, port, Gopher+ field; more fields are ignored.
+    QByteArrayView fields[5];
+    qsizetype pos = 0;
+    for (QByteArrayView &field : fields) {
+        if (pos > line.size())
+            break;
+        qsizetype tab = line.indexOf('\t', pos);
+        if (tab < 0)
+            tab = line.size();
+        field = line.sliced(pos, tab - pos);
+        pos = tab + 1;
+    }
+
+    QByteArray first = fields[0].toByteArray();
+    if (first.isEmpty())
+        first = QByteArray("!<missing title>");
+    title = first;
+    selector = fields[1].toByteArray();
+    host = fields[2].isEmpty() ? QByteArray("error") : fields[2].toByteArray();
+    port = portFromText(fields[3]);
+    if (port == 0 && (first.front() == '8' || first.front() == 'T'))
+        port = telnetPort;
+
+    Normalize();
+
+    SetAskForm(fields[4].contains('?'));
+    SetGopherPlus(fields[4].contains('+') || IsAskForm());
+
+    if (QByteArrayView(ValidTypeChars).contains(first.front())) {
+        type = first.front();
+        title = first.sliced(1);
+    } else {
+        type = '!';
+        title = first;
+    }
+    if (port == 0)
+        type = '3';
+}
+
+void CBookmark::Normalize()
+{
+    if (!holdsLineEnd(selector))
+        selector += "\r\n";
+    host = asciiLower(std::move(host));
+    if (title.isEmpty())
+        title = host + ':' + QByteArray::number(port);
+    itemSize = 0;
+    flags = 0;
+    itemTag = 0xFFFF0000u;
+}
+
+void CBookmark::Assign(const CBookmark &other)
+{
+    type = other.type;
+    title = other.title;
+    selector = other.selector;
+    host = other.host;
+    port = other.port;
+    flags = other.flags;
+    itemSize = other.itemSize;
+    attributeText = other.attributeText;
+    parentKey = other.parentKey;
+    itemTag = other.itemTag;
+    // Lists already gathered stay when the other item has none.
+    if (!other.viewLines.isEmpty())
+        viewLines = other.viewLines;
+    if (!other.askLines.isEmpty())
+        askLines = other.askLines;
+}
+
+void CBookmark::SetGopherPlus(bool on)
+{
+    if (on)
+        flags |= GopherPlusFlag;
+    else
+        flags &= quint8(~GopherPlusFlag);
+}
+
+void CBookmark::SetAskForm(bool on)
+{
+    if (on)
+        flags |= AskFormFlag;
+    else
+        flags &= quint8(~AskFormFlag);
+}
+
+QByteArray CBookmark::GetPlusAttributes() const
+{
+    return IsGopherPlus() ? attributeText : QByteArray();
+}
+
+QByteArray CBookmark::GetTypeName() const
+{
+    if (IsAskForm())
+        return QByteArray("Ask form");
+    return TypeTable::longName(type);
+}
+
+QByteArray CBookmark::GetURL() const
+{
+    QByteArray url = QByteArray("<URL=gopher://") + host;
+    if (port != defaultPort)
+        url += ':' + QByteArray::number(port);
+    url += '/';
+    // The line end is not part of the URL; a Gopher+ marker after a TAB is.
+    const QByteArrayView request = upToFirstOf(selector, "\r\n");
+    if (type != '1' || !request.isEmpty()) {
+        url += type;
+        url += EscapeSelector(request);
+    }
+    url += '>';
+    return url;
+}
+
+void CBookmark::ParseURL(QByteArrayView text)
+{
+    qsizetype start = text.indexOf(QByteArrayView("gopher://"));
+    if (start < 0)
+        start = text.indexOf(QByteArrayView("GOPHER://"));
+    if (start < 0)
+        return;
+    const QByteArrayView rest = upToFirstOf(text.sliced(start + 9), "\" >");
+
+    qsizetype hostEnd = -1;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest[i] == ':' || rest[i] == '/') {
+            hostEnd = i;
+            break;
+        }
+    }
+    if (hostEnd < 0) {
+        host = rest.toByteArray();
+        port = defaultPort;
+        selector = QByteArray("\r\n");
+        type = '1';
+        Normalize();
+        return;
+    }
+
+    host = rest.first(hostEnd).toByteArray();
+    port = rest[hostEnd] == ':' ? leadingDigits(rest.sliced(hostEnd + 1)) : defaultPort;
+
+    const qsizetype slash = rest.indexOf('/');
+    if (slash < 0 || slash + 1 == rest.size()) {
+        selector = QByteArray("\r\n");
+        type = '1';
+        Normalize();
+        return;
+    }
+
+    Normalize();
+    type = rest[slash + 1];
+    const QByteArrayView path = rest.sliced(slash + 2);
+    if (path.isEmpty()) {
+        selector = QByteArray("\r\n");
+        return;
+    }
+    selector = UnescapeSelector(path) + "\r\n";
+    SetGopherPlus(holdsPlusRequest(selector));
+}
+
+QByteArray CBookmark::GetItemText() const
+{
+    QByteArray text = "Name=" + title + "\r\n";
+    text += "Type=";
+    text += type;
+    if (IsAskForm())
+        text += '?';
+    else if (IsGopherPlus())
+        text += '+';
+    text += "\r\nPort=" + QByteArray::number(port) + "\r\n";
+    if (type == '7') {
+        // A search item keeps its whole request, which carries its own line end.
+        text += "Path=" + selector;
+        // An item that was never normalised has none; the record's next line
+        // must still start a line of its own.
+        if (!selector.endsWith('\n'))
+            text += "\r\n";
+    } else {
+        text += "Path=" + upToFirstOf(selector, "\t\r\n").toByteArray() + "\r\n";
+    }
+    text += "Host=" + host + "\r\n";
+    text += GetURL() + "\r\n** " + GetTypeName() + " **\r\n";
+    return text;
+}
+
+QByteArray CBookmark::EscapeSelector(QByteArrayView text)
+{
+    QByteArray result;
+    result.reserve(text.size() * 3);
+    for (const char c : text) {
+        if (isAsciiAlnum(c) || safeChars.contains(c)) {
+            result += c;
+        } else {
+            const auto byte = quint8(c);
+            result += '%';
+            result += hexDigits[byte >> 4];
+            result += hexDigits[byte & 0x0F];
+        }
+    }
+    return result;
+}
+
+QByteArray CBookmark::UnescapeSelector(QByteArrayView text)
+{
+    if (!text.contains('%'))
+        return text.toByteArray();
+
+    // Only the first run of white space goes: a URL broken over two lines
+    // comes back whole.
+    QByteArray joined;
+    qsizetype runStart = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (whiteSpace.contains(text[i])) {
+            runStart = i;
+            break;
+        }
+    }
+    if (runStart < 0) {
+        joined = text.toByteArray();
+    } else {
+        qsizetype runEnd = runStart;
+        while (runEnd < text.size() && whiteSpace.contains(text[runEnd]))
+            ++runEnd;
+        joined = text.first(runStart).toByteArray() + text.sliced(runEnd).toByteArray();
+    }
+
+    QByteArray result;
+    result.reserve(joined.size());
+    for (qsizetype i = 0; i < joined.size(); ++i) {
+        const char c = joined[i];
+        if (c == '%' && i + 2 < joined.size() && hexValue(joined[i + 1]) >= 0
+            && hexValue(joined[i + 2]) >= 0) {
+            result += char(hexValue(joined[i + 1]) * 16 + hexValue(joined[i + 2]));
+            i += 2;
+        } else {
+            // A "%" without two hexadecimal digits after it stands for itself.
+            result += c;
+        }
+    }
+    return result;
+}

@@ -55,6 +55,11 @@ public:
     static QByteArray EscapeSelector(QByteArrayView text);
     static QByteArray UnescapeSelector(QByteArrayView text);
 
+    // The port number at the head of a text: leading blanks skipped, an
+    // optional sign, digits up to the first non-digit (none give 0), kept to
+    // its low 16 bits.
+    static quint16 portFromText(QByteArrayView text);
+
     // Gopher+ attribute blocks (+INFO, +ADMIN, +VIEWS, +ABSTRACT, +ASK):
     // replaces attributeText, appends to viewLines and askLines.
     void ParseAttributes(QByteArrayView text);

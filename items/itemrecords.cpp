@@ -1,1 +1,192 @@
 #include "items/itemrecords.h"
+
+#include <algorithm>
+#include <array>
+
+namespace ItemRecords {
+
+namespace {
+
+constexpr QByteArrayView urlPrefix("gopher://");
+constexpr QByteArrayView upperUrlPrefix("GOPHER://");
+
+// The text up to, not including, the first of the given characters.
+QByteArrayView upToFirstOf(QByteArrayView text, QByteArrayView stops)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (stops.contains(text[i]))
+            return text.first(i);
+    }
+    return text;
+}
+
+// A URL ends at a blank, a ">" or a line end: a bare URL on a line of its own
+// must not run on into the next line.
+QByteArrayView urlText(QByteArrayView text)
+{
+    return upToFirstOf(text, " >\r\n");
+}
+
+} // namespace
+
+QByteArray recordsText(const QList<CBookmark> &items)
+{
+    QByteArray text;
+    for (const CBookmark &item : items)
+        text += item.GetItemText() + "\r\n";
+    return text;
+}
+
+bool acceptsText(QByteArrayView text)
+{
+    static constexpr std::array<QByteArrayView, 7> marks = {
+        QByteArrayView("Name="), QByteArrayView("Host="), QByteArrayView("Port="),
+        QByteArrayView("Type="), QByteArrayView("Path="), urlPrefix, upperUrlPrefix,
+    };
+    return std::any_of(marks.begin(), marks.end(),
+                       [text](QByteArrayView mark) { return text.contains(mark); });
+}
+
+QByteArray GetClipboardField(QByteArrayView text, QByteArrayView key)
+{
+    const qsizetype keyPos = text.indexOf(key);
+    if (keyPos < 0)
+        return QByteArray();
+    QByteArrayView value;
+    if (key == urlPrefix || key == upperUrlPrefix) {
+        // The URL itself; an "=" further on belongs to something else (a
+        // query in the URL, or the next record).
+        value = text.sliced(keyPos);
+    } else {
+        const qsizetype equals = text.indexOf('=', keyPos);
+        if (equals < 0)
+            return QByteArray();
+        value = text.sliced(equals + 1);
+    }
+    return upToFirstOf(value, "\r\n").toByteArray();
+}
+
+ItemFields readSingleItem(QByteArrayView text)
+{
+    ItemFields fields;
+    QByteArray url = GetClipboardField(text, urlPrefix);
+    if (url.isEmpty())
+        url = GetClipboardField(text, upperUrlPrefix);
+    if (!url.isEmpty()) {
+        url = urlText(url).toByteArray();
+        CBookmark item;
+        item.ParseURL(url);
+        fields.selector = item.selector;
+        fields.host = item.host;
+        fields.port = item.port;
+        fields.title = item.title;
+        fields.type = item.type;
+        fields.typeSet = true;
+        fields.gopherPlus = item.IsGopherPlus();
+        fields.askForm = item.IsAskForm();
+        fields.url = url;
+        return fields;
+    }
+
+    fields.selector = GetClipboardField(text, "Path=");
+    fields.host = GetClipboardField(text, "Host=");
+    fields.port = CBookmark::portFromText(GetClipboardField(text, "Port="));
+    fields.title = GetClipboardField(text, "Name=");
+    const QByteArray type = GetClipboardField(text, "Type=");
+    if (!type.isEmpty()) {
+        fields.type = type.front();
+        fields.typeSet = true;
+    }
+    fields.gopherPlus = type.contains('+');
+    fields.askForm = type.contains('?');
+    return fields;
+}
+
+QList<CBookmark> readItems(QByteArrayView text)
+{
+    enum Key { HostKey, NameKey, TypeKey, PortKey, PathKey, KeyCount };
+    static constexpr std::array<QByteArrayView, KeyCount> keys = {
+        QByteArrayView("Host="), QByteArrayView("Name="), QByteArrayView("Type="),
+        QByteArrayView("Port="), QByteArrayView("Path="),
+    };
+
+    // Each key is searched from the current position. A position found earlier
+    // that still lies ahead is the answer again, and a key missing from an
+    // earlier position is missing from every later one; remembering both keeps
+    // a long clipboard text from being searched over and over.
+    std::array<qsizetype, KeyCount> keyPos;
+    keyPos.fill(-2);
+    qsizetype urlPos = -2;
+    qsizetype upperUrlPos = -2;
+    const auto findFrom = [text](qsizetype &cached, QByteArrayView what, qsizetype from) {
+        if (cached == -2 || (cached >= 0 && cached < from))
+            cached = text.indexOf(what, from);
+        return cached;
+    };
+    const auto valueAt = [text](qsizetype pos, QByteArrayView key) {
+        if (pos < 0)
+            return QByteArray();
+        return upToFirstOf(text.sliced(pos + key.size()), "\r\n").toByteArray();
+    };
+
+    QList<CBookmark> items;
+    qsizetype p = 0;
+    while (p < text.size()) {
+        std::array<qsizetype, KeyCount> found;
+        for (int k = 0; k < KeyCount; ++k)
+            found[k] = findFrom(keyPos[k], keys[k], p);
+        qsizetype url = findFrom(urlPos, urlPrefix, p);
+        if (url < 0)
+            url = findFrom(upperUrlPos, upperUrlPrefix, p);
+        if (url < 0 && found[HostKey] < 0)
+            break;
+
+        const QByteArray host = valueAt(found[HostKey], keys[HostKey]);
+        QByteArray type = valueAt(found[TypeKey], keys[TypeKey]);
+        QByteArray port = valueAt(found[PortKey], keys[PortKey]);
+        if (type.isEmpty())
+            type = QByteArray("1");
+        if (port.isEmpty())
+            port = QByteArray("70");
+
+        bool fromUrl = false;
+        if (!host.isEmpty()) {
+            CBookmark item(type.front(), valueAt(found[NameKey], keys[NameKey]),
+                           valueAt(found[PathKey], keys[PathKey]), host,
+                           CBookmark::portFromText(port));
+            if (type.contains('+'))
+                item.SetGopherPlus(true);
+            else if (type.contains('?'))
+                item.SetAskForm(true);
+            items.append(item);
+        } else if (url >= 0) {
+            CBookmark item;
+            item.ParseURL(urlText(text.sliced(url)));
+            items.append(item);
+            fromUrl = true;
+        }
+
+        qsizetype furthest = std::max(p, url);
+        for (int k = 0; k < KeyCount; ++k) {
+            if (k == HostKey && fromUrl)
+                continue;
+            furthest = std::max(furthest, found[k]);
+        }
+        p = furthest + 1;
+    }
+    return items;
+}
+
+QByteArray FilterHostName(QByteArrayView text)
+{
+    static constexpr QByteArrayView hostNameChars("abcdefghijklmnopqrstuvwxyz0123456789-.");
+    QByteArray result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        if (hostNameChars.contains(c))
+            result.append(c);
+    }
+    return result;
+}
+
+} // namespace ItemRecords

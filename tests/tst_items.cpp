@@ -1,9 +1,927 @@
+#include "items/bookmark.h"
+#include "items/displaytext.h"
+#include "items/itemrecords.h"
+#include "items/typetable.h"
+
 #include <QTest>
+
+using namespace ItemRecords;
+
+namespace {
+
+CBookmark makeItem(char type, const QByteArray &selector, const QByteArray &host, quint16 port,
+                   bool gopherPlus = false, bool askForm = false)
+{
+    CBookmark item(type, QByteArray("Title"), selector, host, port);
+    item.SetGopherPlus(gopherPlus);
+    item.SetAskForm(askForm);
+    return item;
+}
+
+// Bytes of a literal that holds NULs.
+template<qsizetype N>
+QByteArray raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+QByteArray allBytes()
+{
+    QByteArray bytes;
+    for (int b = 0; b < 256; ++b)
+        bytes += char(b);
+    return bytes;
+}
+
+} // namespace
 
 class tst_Items: public QObject
 {
     Q_OBJECT
+
+private Q_SLOTS:
+    void parseMenuLine_data();
+    void parseMenuLine();
+    void parseMenuLineHuge();
+    void normalize();
+    void assign();
+    void flagSettersWriteOwnBit();
+    void plusAttributes();
+
+    void typeName_data();
+    void typeName();
+    void templates_data();
+    void templates();
+    void chooserRows();
+
+    void url_data();
+    void url();
+    void parseUrl_data();
+    void parseUrl();
+    void parseUrlTitle();
+    void parseUrlWithoutUrlLeavesItem();
+    void urlRoundTrip_data();
+    void urlRoundTrip();
+
+    void escape_data();
+    void escape();
+    void unescape_data();
+    void unescape();
+    void escapeRoundTripEveryByte();
+
+    void itemText();
+    void itemTextSearchItem();
+    void itemTextFlags_data();
+    void itemTextFlags();
+    void recordsTextSeparatesRecords();
+
+    void accepts_data();
+    void accepts();
+    void clipboardField_data();
+    void clipboardField();
+    void singleItemFromKeys();
+    void singleItemFromRecordUsesUrl();
+    void singleItemBareUrlThenRecord();
+    void multiItemTwoRecords();
+    void multiItemReader_data();
+    void multiItemReader();
+    void multiItemManyRecords();
+
+    void filterHostName_data();
+    void filterHostName();
+
+    void display_data();
+    void display();
 };
+
+void tst_Items::parseMenuLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("gopherPlus");
+    QTest::addColumn<bool>("askForm");
+
+    QTest::newRow("text item, host lower-cased")
+        << QByteArray("0About\t/about.txt\tHost.Example.ORG\t70") << '0' << QByteArray("About")
+        << QByteArray("/about.txt\r\n") << QByteArray("host.example.org") << 70 << false << false;
+    QTest::newRow("gopher+ directory with empty selector")
+        << QByteArray("1Dir\t\thost\t70\t+") << '1' << QByteArray("Dir") << QByteArray("\r\n")
+        << QByteArray("host") << 70 << true << false;
+    QTest::newRow("ask field sets ask form and gopher+")
+        << QByteArray("0Form\tsel\thost\t70\t?") << '0' << QByteArray("Form")
+        << QByteArray("sel\r\n") << QByteArray("host") << 70 << true << true;
+    QTest::newRow("telnet with empty port gets 23")
+        << QByteArray("8Login\t\thost\t") << '8' << QByteArray("Login") << QByteArray("\r\n")
+        << QByteArray("host") << 23 << false << false;
+    QTest::newRow("tn3270 with port 0 gets 23")
+        << QByteArray("TLogin\t\thost\t0") << 'T' << QByteArray("Login") << QByteArray("\r\n")
+        << QByteArray("host") << 23 << false << false;
+    QTest::newRow("text with empty port becomes error item")
+        << QByteArray("0Login\t\thost\t") << '3' << QByteArray("Login") << QByteArray("\r\n")
+        << QByteArray("host") << 0 << false << false;
+    QTest::newRow("empty first field")
+        << QByteArray("\tsel\thost\t70") << '!' << QByteArray("<missing title>")
+        << QByteArray("sel\r\n") << QByteArray("host") << 70 << false << false;
+    QTest::newRow("unknown type keeps whole field as title")
+        << QByteArray("xWeird\tsel\thost\t70") << '!' << QByteArray("xWeird")
+        << QByteArray("sel\r\n") << QByteArray("host") << 70 << false << false;
+    QTest::newRow("info line with port 1 stays info")
+        << QByteArray("iHello\t\terror.host\t1") << 'i' << QByteArray("Hello")
+        << QByteArray("\r\n") << QByteArray("error.host") << 1 << false << false;
+    QTest::newRow("info line with port 0 becomes error item")
+        << QByteArray("iHello\tfake\t(NULL)\t0") << '3' << QByteArray("Hello")
+        << QByteArray("fake\r\n") << QByteArray("(null)") << 0 << false << false;
+    QTest::newRow("type character only gives empty title")
+        << QByteArray("1\tsel\thost\t70") << '1' << QByteArray() << QByteArray("sel\r\n")
+        << QByteArray("host") << 70 << false << false;
+    QTest::newRow("no tab at all")
+        << QByteArray("just text") << '3' << QByteArray("just text") << QByteArray("\r\n")
+        << QByteArray("error") << 0 << false << false;
+    QTest::newRow("selector holding CR gets no line end")
+        << QByteArray("0T\ta\rb\thost\t70") << '0' << QByteArray("T") << QByteArray("a\rb")
+        << QByteArray("host") << 70 << false << false;
+    QTest::newRow("selector holding LF gets no line end")
+        << QByteArray("0T\ta\nb\thost\t70") << '0' << QByteArray("T") << QByteArray("a\nb")
+        << QByteArray("host") << 70 << false << false;
+    QTest::newRow("port followed by letters")
+        << QByteArray("0T\ts\thost\t70abc") << '0' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 70 << false << false;
+    QTest::newRow("port above 65535 keeps low 16 bits")
+        << QByteArray("0T\ts\thost\t65606") << '0' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 70 << false << false;
+    QTest::newRow("port beyond 32 bits keeps low 16 bits")
+        << QByteArray("0T\ts\thost\t4294967366") << '0' << QByteArray("T")
+        << QByteArray("s\r\n") << QByteArray("host") << 70 << false << false;
+    QTest::newRow("port beyond 64 bits keeps low 16 bits")
+        << QByteArray("0T\ts\thost\t99999999999999999999999") << '0' << QByteArray("T")
+        << QByteArray("s\r\n") << QByteArray("host") << 65535 << false << false;
+    QTest::newRow("port with leading blanks and plus sign")
+        << QByteArray("0T\ts\thost\t  +7070") << '0' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 7070 << false << false;
+    QTest::newRow("negative port wraps to 16 bits")
+        << QByteArray("0T\ts\thost\t-70") << '0' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 65466 << false << false;
+    QTest::newRow("port not a number")
+        << QByteArray("0T\ts\thost\tseventy") << '3' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 0 << false << false;
+    QTest::newRow("fields after the fifth are ignored")
+        << QByteArray("0T\ts\thost\t70\t+\t?") << '0' << QByteArray("T") << QByteArray("s\r\n")
+        << QByteArray("host") << 70 << true << false;
+    QTest::newRow("host bytes above 0x7F are not lower-cased")
+        << QByteArray("0T\ts\tH\xD6ST\xC3\x84.Org\t70") << '0' << QByteArray("T")
+        << QByteArray("s\r\n") << QByteArray("h\xD6st\xC3\x84.org") << 70 << false << false;
+    QTest::newRow("NUL bytes in every field")
+        << raw("\0ab\ts\0l\th\0st\t7\0" "0") << '!' << raw("\0ab") << raw("s\0l\r\n")
+        << raw("h\0st") << 7 << false << false;
+    QTest::newRow("NUL after a type character")
+        << raw("0\0\ts\th\t70") << '0' << raw("\0") << QByteArray("s\r\n")
+        << QByteArray("h") << 70 << false << false;
+    QTest::newRow("only tabs")
+        << QByteArray("\t\t\t\t\t\t\t") << '3' << QByteArray("<missing title>")
+        << QByteArray("\r\n") << QByteArray("error") << 0 << false << false;
+    QTest::newRow("empty line")
+        << QByteArray() << '3' << QByteArray("<missing title>") << QByteArray("\r\n")
+        << QByteArray("error") << 0 << false << false;
+}
+
+void tst_Items::parseMenuLine()
+{
+    QFETCH(QByteArray, line);
+    CBookmark item;
+    item.ParseMenuLine(line);
+    QTEST(item.type, "type");
+    QTEST(item.title, "title");
+    QTEST(item.selector, "selector");
+    QTEST(item.host, "host");
+    QTEST(int(item.port), "port");
+    QTEST(item.IsGopherPlus(), "gopherPlus");
+    QTEST(item.IsAskForm(), "askForm");
+    QCOMPARE(item.itemTag, 0xFFFF0000u);
+    QCOMPARE(item.itemSize, 0u);
+}
+
+void tst_Items::parseMenuLineHuge()
+{
+    const QByteArray big(1024 * 1024, 'a');
+    CBookmark item;
+    const QByteArray line = QByteArray("0") + big + '\t' + big + "\thost\t70";
+    item.ParseMenuLine(line);
+    QCOMPARE(item.type, '0');
+    QCOMPARE(item.title.size(), big.size());
+    QCOMPARE(item.selector.size(), big.size() + 2);
+    QCOMPARE(item.port, quint16(70));
+
+    // One field of a megabyte with no TAB, then a megabyte of TABs.
+    item.ParseMenuLine(big);
+    QCOMPARE(item.type, '3');
+    QCOMPARE(item.title, big);
+    QCOMPARE(item.host, QByteArray("error"));
+    item.ParseMenuLine(QByteArray(1024 * 1024, '\t'));
+    QCOMPARE(item.type, '3');
+    QCOMPARE(item.title, QByteArray("<missing title>"));
+    QCOMPARE(item.selector, QByteArray("\r\n"));
+}
+
+void tst_Items::normalize()
+{
+    CBookmark item('1', QByteArray(), QByteArray("/pub"), QByteArray("Gopher.Example.ORG"), 7070);
+    QCOMPARE(item.title, QByteArray("gopher.example.org:7070"));
+    QCOMPARE(item.selector, QByteArray("/pub\r\n"));
+    QCOMPARE(item.host, QByteArray("gopher.example.org"));
+
+    item.SetGopherPlus(true);
+    item.SetAskForm(true);
+    item.itemSize = 1234;
+    item.itemTag = 0x1234;
+    item.Normalize();
+    QCOMPARE(item.flags, quint8(0));
+    QCOMPARE(item.itemSize, 0u);
+    QCOMPARE(item.itemTag, 0xFFFF0000u);
+    QCOMPARE(item.selector, QByteArray("/pub\r\n"));
+    QCOMPARE(item.title, QByteArray("gopher.example.org:7070"));
+}
+
+void tst_Items::assign()
+{
+    CBookmark source('0', QByteArray("T"), QByteArray("s"), QByteArray("h"), 71);
+    source.SetGopherPlus(true);
+    source.itemSize = 99;
+    source.attributeText = QByteArray("attrs");
+    source.parentKey = QByteArray("<URL=gopher://h/>");
+    source.itemTag = 0x12345678;
+    source.viewLines = {QByteArray("Text/plain: <1k>")};
+
+    CBookmark target;
+    target.askLines = {QByteArray("Ask: kept")};
+    target.viewLines = {QByteArray("old 1"), QByteArray("old 2")};
+    target.Assign(source);
+    QCOMPARE(target.type, '0');
+    QCOMPARE(target.title, QByteArray("T"));
+    QCOMPARE(target.selector, QByteArray("s\r\n"));
+    QCOMPARE(target.host, QByteArray("h"));
+    QCOMPARE(target.port, quint16(71));
+    QVERIFY(target.IsGopherPlus());
+    QCOMPARE(target.itemSize, 99u);
+    QCOMPARE(target.attributeText, QByteArray("attrs"));
+    QCOMPARE(target.parentKey, QByteArray("<URL=gopher://h/>"));
+    QCOMPARE(target.itemTag, 0x12345678u);
+    QCOMPARE(target.viewLines, QList<QByteArray>{QByteArray("Text/plain: <1k>")});
+    // The source has no ask lines: the target keeps its own.
+    QCOMPARE(target.askLines, QList<QByteArray>{QByteArray("Ask: kept")});
+}
+
+void tst_Items::flagSettersWriteOwnBit()
+{
+    CBookmark item;
+    item.flags = 0;
+    item.SetAskForm(true);
+    QVERIFY(item.IsAskForm());
+    QVERIFY(!item.IsGopherPlus());
+    item.SetGopherPlus(true);
+    QCOMPARE(item.flags, quint8(3));
+    item.SetAskForm(false);
+    QCOMPARE(item.flags, quint8(1));
+    item.SetGopherPlus(false);
+    QCOMPARE(item.flags, quint8(0));
+}
+
+void tst_Items::plusAttributes()
+{
+    CBookmark item('0', QByteArray("T"), QByteArray("s"), QByteArray("h"), 70);
+    item.attributeText = QByteArray("Extended information:\r\n");
+    QCOMPARE(item.GetPlusAttributes(), QByteArray());
+    item.SetGopherPlus(true);
+    QCOMPARE(item.GetPlusAttributes(), QByteArray("Extended information:\r\n"));
+}
+
+void tst_Items::typeName_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<bool>("askForm");
+    QTest::addColumn<QByteArray>("name");
+
+    QTest::newRow("text") << '0' << false << QByteArray("Text");
+    QTest::newRow("binhex keeps its old name") << '4' << false << QByteArray("Max Binhex");
+    QTest::newRow("tn3270") << 'T' << false << QByteArray("3270 terminal session");
+    QTest::newRow("movies") << ';' << false << QByteArray("Movies+");
+    QTest::newRow("pdf is unknown by name") << 'P' << false << QByteArray("Unknown");
+    QTest::newRow("server error") << '3' << false << QByteArray("Server error");
+    QTest::newRow("inline") << 'i' << false << QByteArray("Inline");
+    QTest::newRow("attribute marker") << '$' << false << QByteArray("Getting extended info ...");
+    QTest::newRow("unrecognised line") << '!' << false << QByteArray("Unknown");
+    QTest::newRow("other character") << 'x' << false << QByteArray("Unknown");
+    QTest::newRow("NUL type") << '\0' << false << QByteArray("Unknown");
+    QTest::newRow("ask form wins over text") << '0' << true << QByteArray("Ask form");
+    QTest::newRow("ask form wins over directory") << '1' << true << QByteArray("Ask form");
+}
+
+void tst_Items::typeName()
+{
+    QFETCH(char, type);
+    QFETCH(bool, askForm);
+    CBookmark item(type, QByteArray("T"), QByteArray("s"), QByteArray("h"), 70);
+    item.SetGopherPlus(askForm);
+    item.SetAskForm(askForm);
+    QTEST(item.GetTypeName(), "name");
+}
+
+void tst_Items::templates_data()
+{
+    QTest::addColumn<QByteArray>("types");
+    QTest::addColumn<bool>("askForm");
+    QTest::addColumn<int>("templateId");
+
+    QTest::newRow("attribute marker") << QByteArray("$") << false << 362;
+    QTest::newRow("text") << QByteArray("0") << false << 5;
+    QTest::newRow("directory") << QByteArray("1") << false << 4;
+    QTest::newRow("phone book") << QByteArray("2") << false << 8;
+    QTest::newRow("server error") << QByteArray("3") << false << 11;
+    QTest::newRow("downloads, pdf included") << QByteArray("4569:;<IMPghs") << false << 6;
+    QTest::newRow("index search") << QByteArray("7") << false << 7;
+    QTest::newRow("telnet and tn3270") << QByteArray("8T") << false << 9;
+    QTest::newRow("inline and unknown") << QByteArray("i?!xw\xE9") << false << 10;
+    QTest::newRow("ask form text opens ask window") << QByteArray("0") << true << 363;
+    QTest::newRow("ask form of any type") << QByteArray("17$x") << true << 363;
+}
+
+void tst_Items::templates()
+{
+    QFETCH(QByteArray, types);
+    QFETCH(bool, askForm);
+    QFETCH(int, templateId);
+    for (const char type : std::as_const(types))
+        QCOMPARE(TypeTable::templateForType(type, askForm), templateId);
+}
+
+void tst_Items::chooserRows()
+{
+    QByteArray order;
+    for (const TypeTable::ChooserRow &row : TypeTable::ChooserRows)
+        order += row.type;
+    QCOMPARE(order, QByteArray("01I245678T9sg:;<hMP"));
+    QCOMPARE(QByteArray(TypeTable::ChooserRows[4].name), QByteArray("Mac Binhex'd file"));
+    QCOMPARE(QByteArray(TypeTable::ChooserRows[14].name), QByteArray("Movie+"));
+    QCOMPARE(QByteArray(TypeTable::ChooserRows[18].name), QByteArray("PDF file"));
+
+    // A 'P' item: "Unknown" in its record, a download when opened.
+    CBookmark pdf('P', QByteArray("Paper"), QByteArray("/p.pdf"), QByteArray("h"), 70);
+    QVERIFY(pdf.GetItemText().endsWith("\r\n** Unknown **\r\n"));
+    QCOMPARE(TypeTable::templateForType('P', false), int(TypeTable::XferTemplate));
+}
+
+void tst_Items::url_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("url");
+
+    QTest::newRow("directory, empty selector, port 70")
+        << '1' << QByteArray() << 70 << QByteArray("<URL=gopher://host/>");
+    QTest::newRow("directory, empty selector, port 7070")
+        << '1' << QByteArray() << 7070 << QByteArray("<URL=gopher://host:7070/>");
+    QTest::newRow("text with blank and slash")
+        << '0' << QByteArray("a b/c") << 70 << QByteArray("<URL=gopher://host/0a%20b%2Fc>");
+    QTest::newRow("safe characters unchanged")
+        << '0' << QByteArray("x.y-z") << 70 << QByteArray("<URL=gopher://host/0x.y-z>");
+    QTest::newRow("percent written as %25")
+        << '0' << QByteArray("50%") << 70 << QByteArray("<URL=gopher://host/050%25>");
+    QTest::newRow("gopher+ marker kept, line end dropped")
+        << '1' << QByteArray("sel\t+\r\n") << 70 << QByteArray("<URL=gopher://host/1sel%09+>");
+    QTest::newRow("text with empty selector keeps its type")
+        << '0' << QByteArray() << 70 << QByteArray("<URL=gopher://host/0>");
+    QTest::newRow("directory with selector")
+        << '1' << QByteArray("/pub") << 65535 << QByteArray("<URL=gopher://host:65535/1%2Fpub>");
+    QTest::newRow("nothing after the first line end")
+        << '0' << QByteArray("a\r\nb") << 70 << QByteArray("<URL=gopher://host/0a>");
+}
+
+void tst_Items::url()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, selector);
+    QFETCH(int, port);
+    const CBookmark item(type, QByteArray("T"), selector, QByteArray("host"), quint16(port));
+    QTEST(item.GetURL(), "url");
+}
+
+void tst_Items::parseUrl_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<bool>("gopherPlus");
+
+    QTest::newRow("upper-case prefix, host lower-cased")
+        << QByteArray("GOPHER://HOST/0/A") << QByteArray("host") << 70 << '0'
+        << QByteArray("/A\r\n") << false;
+    QTest::newRow("port not a number gives 0")
+        << QByteArray("gopher://host:abc/1/x") << QByteArray("host") << 0 << '1'
+        << QByteArray("/x\r\n") << false;
+    QTest::newRow("bracketed URL in text")
+        << QByteArray("see <URL=gopher://host/1/x%20y> here") << QByteArray("host") << 70 << '1'
+        << QByteArray("/x y\r\n") << false;
+    QTest::newRow("host only")
+        << QByteArray("gopher://Host.Example") << QByteArray("host.example") << 70 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("host and port only")
+        << QByteArray("gopher://host:7070") << QByteArray("host") << 7070 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("trailing slash gives directory")
+        << QByteArray("gopher://host:7070/") << QByteArray("host") << 7070 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("type without selector")
+        << QByteArray("gopher://host/0") << QByteArray("host") << 70 << '0' << QByteArray("\r\n")
+        << false;
+    QTest::newRow("gopher+ marker sets the flag")
+        << QByteArray("<URL=gopher://host/1sel%09+>") << QByteArray("host") << 70 << '1'
+        << QByteArray("sel\t+\r\n") << true;
+    QTest::newRow("attribute request marker sets the flag")
+        << QByteArray("gopher://host/0a%09!") << QByteArray("host") << 70 << '0'
+        << QByteArray("a\t!\r\n") << true;
+    QTest::newRow("directory request marker sets the flag")
+        << QByteArray("gopher://host/1a%09$") << QByteArray("host") << 70 << '1'
+        << QByteArray("a\t$\r\n") << true;
+    QTest::newRow("port above 65535 keeps low 16 bits")
+        << QByteArray("gopher://host:65606/") << QByteArray("host") << 70 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("huge port does not overflow")
+        << QByteArray("gopher://host:99999999999999999999999/0x") << QByteArray("host") << 65535
+        << '0' << QByteArray("x\r\n") << false;
+    QTest::newRow("ends at a double quote")
+        << QByteArray("href=\"gopher://host/0a\">") << QByteArray("host") << 70 << '0'
+        << QByteArray("a\r\n") << false;
+    QTest::newRow("lower-case prefix found before upper-case")
+        << QByteArray("GOPHER://one/0a gopher://two/0b") << QByteArray("two") << 70 << '0'
+        << QByteArray("b\r\n") << false;
+    QTest::newRow("bad escapes kept")
+        << QByteArray("gopher://host/0100%") << QByteArray("host") << 70 << '0'
+        << QByteArray("100%\r\n") << false;
+}
+
+void tst_Items::parseUrl()
+{
+    QFETCH(QByteArray, text);
+    CBookmark item;
+    item.SetAskForm(true);
+    item.ParseURL(text);
+    QTEST(item.host, "host");
+    QTEST(int(item.port), "port");
+    QTEST(item.type, "type");
+    QTEST(item.selector, "selector");
+    QTEST(item.IsGopherPlus(), "gopherPlus");
+    QVERIFY(!item.IsAskForm());
+}
+
+void tst_Items::parseUrlTitle()
+{
+    CBookmark titled('0', QByteArray("Mine"), QByteArray("x"), QByteArray("old"), 70);
+    titled.ParseURL(QByteArray("gopher://new:71/1/y"));
+    QCOMPARE(titled.title, QByteArray("Mine"));
+    QCOMPARE(titled.host, QByteArray("new"));
+
+    CBookmark fresh;
+    fresh.ParseURL(QByteArray("gopher://New:71/1/y"));
+    QCOMPARE(fresh.title, QByteArray("new:71"));
+}
+
+void tst_Items::parseUrlWithoutUrlLeavesItem()
+{
+    const CBookmark original('0', QByteArray("T"), QByteArray("s"), QByteArray("h"), 99);
+    for (const QByteArray &text : {QByteArray("Gopher://host/"), QByteArray("http://host/"),
+                                   QByteArray(), QByteArray("gopher:/host")}) {
+        CBookmark item = original;
+        item.ParseURL(text);
+        QCOMPARE(item.host, original.host);
+        QCOMPARE(item.port, original.port);
+        QCOMPARE(item.type, original.type);
+        QCOMPARE(item.selector, original.selector);
+    }
+}
+
+void tst_Items::urlRoundTrip_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("gopherPlus");
+
+    const QList<std::pair<const char *, QByteArray>> selectors = {
+        {"empty", QByteArray()},
+        {"blanks", QByteArray(" a  b ")},
+        {"percent", QByteArray("100% %41 %")},
+        {"tab plus", QByteArray("/menu\t+")},
+        {"high bytes", QByteArray("/caf\xC3\xA9/\xFF\x80")},
+        {"equals and question mark", QByteArray("/cgi?a=b&c=d")},
+        {"every safe character", QByteArray("$-_.+!*'()")},
+        {"control bytes", QByteArray("\x01\x1F\x7F")},
+    };
+    for (const char type : {'0', '1', '7', '9'}) {
+        for (const int port : {70, 7070, 65535}) {
+            for (const auto &[name, selector] : selectors) {
+                const bool plus = selector.contains("\t+");
+                QTest::addRow("type %c, %s, port %d", type, name, port)
+                    << type << selector << port << plus;
+            }
+        }
+    }
+}
+
+void tst_Items::urlRoundTrip()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, selector);
+    QFETCH(int, port);
+    QFETCH(bool, gopherPlus);
+    const CBookmark original = makeItem(type, selector, QByteArray("gopher.example.org"),
+                                        quint16(port), gopherPlus);
+    CBookmark copy;
+    copy.ParseURL(original.GetURL());
+    QCOMPARE(copy.host, original.host);
+    QCOMPARE(copy.port, original.port);
+    QCOMPARE(copy.type, original.type);
+    QCOMPARE(copy.selector, original.selector);
+    QCOMPARE(copy.IsGopherPlus(), original.IsGopherPlus());
+}
+
+void tst_Items::escape_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("escaped");
+
+    QTest::newRow("tab") << QByteArray("\t") << QByteArray("%09");
+    QTest::newRow("blank") << QByteArray(" ") << QByteArray("%20");
+    QTest::newRow("line end") << QByteArray("\r\n") << QByteArray("%0D%0A");
+    QTest::newRow("slash and blank") << QByteArray("a b/c") << QByteArray("a%20b%2Fc");
+    QTest::newRow("safe characters") << QByteArray("$-_.+!*'()") << QByteArray("$-_.+!*'()");
+    QTest::newRow("letters and digits") << QByteArray("AZaz09") << QByteArray("AZaz09");
+    QTest::newRow("reserved characters")
+        << QByteArray("%=?:#&\"<>") << QByteArray("%25%3D%3F%3A%23%26%22%3C%3E");
+    QTest::newRow("high bytes upper-case hex")
+        << QByteArray("\x80\xAB\xFF") << QByteArray("%80%AB%FF");
+    QTest::newRow("NUL") << raw("\0") << QByteArray("%00");
+}
+
+void tst_Items::escape()
+{
+    QFETCH(QByteArray, text);
+    QTEST(CBookmark::EscapeSelector(text), "escaped");
+}
+
+void tst_Items::unescape_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("plain");
+
+    QTest::newRow("escape in the middle") << QByteArray("a%41b") << QByteArray("aAb");
+    QTest::newRow("lower-case digits") << QByteArray("%4a") << QByteArray("J");
+    QTest::newRow("upper-case digits") << QByteArray("%4A") << QByteArray("J");
+    QTest::newRow("no percent keeps white space")
+        << QByteArray(" a b\t\r\n") << QByteArray(" a b\t\r\n");
+    QTest::newRow("first white-space run is cut")
+        << QByteArray("a \r\n\tb%20c d") << QByteArray("ab c d");
+    QTest::newRow("only the first run is cut")
+        << QByteArray("a b c%41") << QByteArray("ab cA");
+    QTest::newRow("percent at the end") << QByteArray("ab%") << QByteArray("ab%");
+    QTest::newRow("percent with one digit at the end") << QByteArray("ab%4") << QByteArray("ab%4");
+    QTest::newRow("percent with non-hex digits") << QByteArray("%zz%4g") << QByteArray("%zz%4g");
+    QTest::newRow("percent before an escape") << QByteArray("%%41") << QByteArray("%A");
+    QTest::newRow("escaped percent is not decoded twice")
+        << QByteArray("%2541") << QByteArray("%41");
+    QTest::newRow("escaped NUL") << QByteArray("a%00b") << raw("a\0b");
+}
+
+void tst_Items::unescape()
+{
+    QFETCH(QByteArray, text);
+    QTEST(CBookmark::UnescapeSelector(text), "plain");
+}
+
+void tst_Items::escapeRoundTripEveryByte()
+{
+    const QByteArray bytes = allBytes();
+    for (const char c : bytes) {
+        const QByteArray one(1, c);
+        QCOMPARE(CBookmark::UnescapeSelector(CBookmark::EscapeSelector(one)), one);
+    }
+    const QByteArray escaped = CBookmark::EscapeSelector(bytes);
+    QCOMPARE(CBookmark::UnescapeSelector(escaped), bytes);
+    // The escaped form is plain text: nothing a URL reader would stop at.
+    for (const char c : escaped)
+        QVERIFY(c > ' ' && c < 0x7F && c != '"' && c != '>');
+}
+
+void tst_Items::itemText()
+{
+    CBookmark item('0', QByteArray("About \xC3\xA9"), QByteArray("/about.txt\t+\r\n"),
+                   QByteArray("host"), 7070);
+    item.SetGopherPlus(true);
+    QCOMPARE(item.GetItemText(),
+             QByteArray("Name=About \xC3\xA9\r\n"
+                        "Type=0+\r\n"
+                        "Port=7070\r\n"
+                        "Path=/about.txt\r\n"
+                        "Host=host\r\n"
+                        "<URL=gopher://host:7070/0%2Fabout.txt%09+>\r\n"
+                        "** Text **\r\n"));
+}
+
+void tst_Items::itemTextSearchItem()
+{
+    const CBookmark search('7', QByteArray("Find"), QByteArray("/find\tword\r\n"),
+                           QByteArray("host"), 70);
+    QCOMPARE(search.GetItemText(),
+             QByteArray("Name=Find\r\n"
+                        "Type=7\r\n"
+                        "Port=70\r\n"
+                        "Path=/find\tword\r\n"
+                        "Host=host\r\n"
+                        "<URL=gopher://host/7%2Ffind%09word>\r\n"
+                        "** Index search **\r\n"));
+
+    // An item that never went through normalisation has no line end of its
+    // own; its "Host=" line still starts a line.
+    CBookmark raw;
+    raw.type = '7';
+    raw.selector = QByteArray("/find");
+    raw.host = QByteArray("host");
+    raw.port = 70;
+    QVERIFY(raw.GetItemText().contains("Path=/find\r\nHost=host\r\n"));
+}
+
+void tst_Items::itemTextFlags_data()
+{
+    QTest::addColumn<bool>("gopherPlus");
+    QTest::addColumn<bool>("askForm");
+    QTest::addColumn<QByteArray>("typeLine");
+    QTest::addColumn<QByteArray>("nameLine");
+
+    QTest::newRow("plain") << false << false << QByteArray("\r\nType=1\r\n")
+                           << QByteArray("** Directory **\r\n");
+    QTest::newRow("gopher+") << true << false << QByteArray("\r\nType=1+\r\n")
+                             << QByteArray("** Directory **\r\n");
+    QTest::newRow("ask form wins") << true << true << QByteArray("\r\nType=1?\r\n")
+                                   << QByteArray("** Ask form **\r\n");
+}
+
+void tst_Items::itemTextFlags()
+{
+    QFETCH(bool, gopherPlus);
+    QFETCH(bool, askForm);
+    const CBookmark item = makeItem('1', QByteArray("/d"), QByteArray("h"), 70, gopherPlus,
+                                    askForm);
+    const QByteArray text = item.GetItemText();
+    QFETCH(QByteArray, typeLine);
+    QFETCH(QByteArray, nameLine);
+    QVERIFY2(text.contains(typeLine), text.constData());
+    QVERIFY2(text.endsWith(nameLine), text.constData());
+}
+
+void tst_Items::recordsTextSeparatesRecords()
+{
+    const CBookmark a = makeItem('0', QByteArray("a"), QByteArray("h"), 70);
+    const CBookmark b = makeItem('1', QByteArray("b"), QByteArray("h"), 71);
+    QCOMPARE(recordsText({a, b}), a.GetItemText() + "\r\n" + b.GetItemText() + "\r\n");
+    QCOMPARE(recordsText({}), QByteArray());
+}
+
+void tst_Items::accepts_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("accepted");
+
+    for (const char *mark :
+         {"Name=", "Host=", "Port=", "Type=", "Path=", "gopher://", "GOPHER://"})
+        QTest::addRow("holds %s", mark) << QByteArray("xx ") + mark + " yy" << true;
+    QTest::newRow("mixed-case prefix") << QByteArray("Gopher://host/") << false;
+    QTest::newRow("lower-case key") << QByteArray("name=x host=y") << false;
+    QTest::newRow("key without equals") << QByteArray("Name: x") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void tst_Items::accepts()
+{
+    QFETCH(QByteArray, text);
+    QTEST(acceptsText(text), "accepted");
+}
+
+void tst_Items::clipboardField_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("value");
+
+    QTest::newRow("value up to the line end")
+        << QByteArray("Name=Foo Bar\r\nHost=h\r\n") << QByteArray("Name=") << QByteArray("Foo Bar");
+    QTest::newRow("value at the end of the text")
+        << QByteArray("Name=Foo\r\nHost=h") << QByteArray("Host=") << QByteArray("h");
+    QTest::newRow("first occurrence wins")
+        << QByteArray("Host=a\nHost=b") << QByteArray("Host=") << QByteArray("a");
+    QTest::newRow("missing key") << QByteArray("Name=Foo") << QByteArray("Host=") << QByteArray();
+    QTest::newRow("value holding equals")
+        << QByteArray("Path=/cgi?a=b\r\n") << QByteArray("Path=") << QByteArray("/cgi?a=b");
+    QTest::newRow("URL from its prefix")
+        << QByteArray("Host=h\r\n<URL=gopher://h/1x>\r\n** Directory **\r\n")
+        << QByteArray("gopher://") << QByteArray("gopher://h/1x>");
+    QTest::newRow("URL holding equals stays whole")
+        << QByteArray("gopher://h/7/s?q=x\r\n") << QByteArray("gopher://")
+        << QByteArray("gopher://h/7/s?q=x");
+    QTest::newRow("bare URL ends at the line end")
+        << QByteArray("gopher://h/1x\r\nName=Other\r\n") << QByteArray("gopher://")
+        << QByteArray("gopher://h/1x");
+    QTest::newRow("upper-case URL key")
+        << QByteArray("GOPHER://H/0A") << QByteArray("GOPHER://") << QByteArray("GOPHER://H/0A");
+}
+
+void tst_Items::clipboardField()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, key);
+    QTEST(GetClipboardField(text, key), "value");
+}
+
+void tst_Items::singleItemFromKeys()
+{
+    ItemFields fields = readSingleItem(
+        QByteArray("Name=Menu\r\nType=1?+\r\nPort=7070x\r\nPath=/m\r\nHost=Host\r\n"));
+    QCOMPARE(fields.title, QByteArray("Menu"));
+    QCOMPARE(fields.type, '1');
+    QVERIFY(fields.typeSet);
+    QVERIFY(fields.gopherPlus);
+    QVERIFY(fields.askForm);
+    QCOMPARE(fields.port, quint16(7070));
+    QCOMPARE(fields.selector, QByteArray("/m"));
+    QCOMPARE(fields.host, QByteArray("Host"));
+    QVERIFY(fields.url.isEmpty());
+
+    fields = readSingleItem(QByteArray("Host=h\r\nPort=none\r\n"));
+    QVERIFY(!fields.typeSet);
+    QCOMPARE(fields.port, quint16(0));
+    QVERIFY(!fields.gopherPlus);
+    QVERIFY(!fields.askForm);
+}
+
+void tst_Items::singleItemFromRecordUsesUrl()
+{
+    const CBookmark item = makeItem('0', QByteArray("/a b\t+"), QByteArray("host"), 7070, true);
+    const ItemFields fields = readSingleItem(item.GetItemText());
+    QCOMPARE(fields.url, QByteArray("gopher://host:7070/0%2Fa%20b%09+"));
+    QCOMPARE(fields.title, QByteArray("host:7070"));
+    QCOMPARE(fields.selector, QByteArray("/a b\t+\r\n"));
+    QCOMPARE(fields.host, QByteArray("host"));
+    QCOMPARE(fields.port, quint16(7070));
+    QCOMPARE(fields.type, '0');
+    QVERIFY(fields.typeSet);
+    QVERIFY(fields.gopherPlus);
+    QVERIFY(!fields.askForm);
+}
+
+void tst_Items::singleItemBareUrlThenRecord()
+{
+    // Two records on the clipboard: the first URL is taken, not the next name.
+    const CBookmark a = makeItem('1', QByteArray("/a"), QByteArray("one"), 70);
+    const CBookmark b = makeItem('0', QByteArray("/b"), QByteArray("two"), 70);
+    ItemFields fields = readSingleItem(recordsText({a, b}));
+    QCOMPARE(fields.host, QByteArray("one"));
+    QCOMPARE(fields.selector, QByteArray("/a\r\n"));
+
+    fields = readSingleItem(QByteArray("GOPHER://Two/0x\nName=Other"));
+    QCOMPARE(fields.host, QByteArray("two"));
+    QCOMPARE(fields.type, '0');
+    QCOMPARE(fields.selector, QByteArray("x\r\n"));
+}
+
+void tst_Items::multiItemTwoRecords()
+{
+    const CBookmark a = makeItem('0', QByteArray("/a b"), QByteArray("one"), 70, true);
+    CBookmark b = makeItem('1', QByteArray("/b"), QByteArray("two"), 7070);
+    b.title = QByteArray("Second \xFF");
+    const QList<CBookmark> items = readItems(recordsText({a, b}));
+    QCOMPARE(items.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const CBookmark &original = i == 0 ? a : b;
+        QCOMPARE(items[i].title, original.title);
+        QCOMPARE(items[i].type, original.type);
+        QCOMPARE(items[i].selector, original.selector);
+        QCOMPARE(items[i].host, original.host);
+        QCOMPARE(items[i].port, original.port);
+        QCOMPARE(items[i].IsGopherPlus(), original.IsGopherPlus());
+    }
+}
+
+void tst_Items::multiItemReader_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected"); // per item: type, port, host, selector, title, flags
+
+    QTest::newRow("host only gives directory on port 70")
+        << QByteArray("Host=Gopher.Example\r\n")
+        << QByteArray("1|70|gopher.example|\r\n|gopher.example:70|0;");
+    QTest::newRow("type 1?+ sets only gopher+")
+        << QByteArray("Type=1?+\r\nHost=h\r\n") << QByteArray("1|70|h|\r\n|h:70|1;");
+    QTest::newRow("type 0? sets only ask form")
+        << QByteArray("Type=0?\r\nHost=h\r\n") << QByteArray("0|70|h|\r\n|h:70|2;");
+    QTest::newRow("bare URLs each on a line")
+        << QByteArray("gopher://a/0x\r\ngopher://b:71/1y\r\n")
+        << QByteArray("0|70|a|x\r\n|a:70|0;1|71|b|y\r\n|b:71|0;");
+    QTest::newRow("upper-case URL")
+        << QByteArray("see GOPHER://A/0X here") << QByteArray("0|70|a|X\r\n|a:70|0;");
+    QTest::newRow("missing key taken from the next record")
+        << QByteArray("Host=a\r\n\r\nName=B\r\nHost=b\r\n")
+        << QByteArray("1|70|a|\r\n|B|0;1|70|b|\r\n|b:70|0;");
+    QTest::newRow("empty host and no URL gives nothing")
+        << QByteArray("Host=\r\nName=x\r\n") << QByteArray();
+    QTest::newRow("no marks at all") << QByteArray("Name=x\r\nType=0\r\n") << QByteArray();
+    QTest::newRow("empty text") << QByteArray() << QByteArray();
+    QTest::newRow("port junk reads 0, so type kept")
+        << QByteArray("Port=x\r\nType=0\r\nHost=h\r\n") << QByteArray("0|0|h|\r\n|h:0|0;");
+}
+
+void tst_Items::multiItemReader()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QByteArray got;
+    for (const CBookmark &item : readItems(text)) {
+        got += item.type + QByteArray("|") + QByteArray::number(item.port) + '|' + item.host
+            + '|' + item.selector + '|' + item.title + '|' + QByteArray::number(item.flags) + ';';
+    }
+    QCOMPARE(got, expected);
+}
+
+void tst_Items::multiItemManyRecords()
+{
+    // A long clipboard text of records that lack most keys must not be searched
+    // to its end for every record.
+    QByteArray text;
+    const int count = 100000;
+    for (int i = 0; i < count; ++i)
+        text += "Host=h" + QByteArray::number(i) + "\r\n";
+    const QList<CBookmark> items = readItems(text);
+    QCOMPARE(items.size(), count);
+    QCOMPARE(items.last().host, QByteArray("h99999"));
+    QCOMPARE(items.last().port, quint16(70));
+}
+
+void tst_Items::filterHostName_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("filtered");
+
+    QTest::newRow("plain host kept") << QByteArray("gopher-1.example.org")
+                                     << QByteArray("gopher-1.example.org");
+    QTest::newRow("blanks, underscore, slash and colon dropped")
+        << QByteArray(" my_host:70/x ") << QByteArray("myhost70x");
+    QTest::newRow("upper case dropped") << QByteArray("ABCdef") << QByteArray("def");
+    QTest::newRow("bytes above 0x7F and NUL dropped")
+        << raw("h\xC3\xA9\0st") << QByteArray("hst");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void tst_Items::filterHostName()
+{
+    QFETCH(QByteArray, text);
+    QTEST(FilterHostName(text), "filtered");
+}
+
+void tst_Items::display_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("utf8");
+
+    QTest::newRow("ASCII") << QByteArray("About") << QStringLiteral("About") << true;
+    QTest::newRow("valid UTF-8") << QByteArray("Gr\xC3\xBC\xC3\x9F" "e")
+                                 << QStringLiteral(u"Grüße") << true;
+    QTest::newRow("Latin-1") << QByteArray("Gr\xFC\xDF" "e") << QStringLiteral(u"Grüße") << false;
+    QTest::newRow("UTF-8 cut short at the end")
+        << QByteArray("abc\xC3") << QStringLiteral(u"abcÃ") << false;
+    QTest::newRow("overlong form is not UTF-8")
+        << QByteArray("\xC0\xAF") << QStringLiteral(u"À¯") << false;
+    QTest::newRow("encoded surrogate is not UTF-8")
+        << QByteArray("\xED\xA0\x80") << QStringLiteral(u"í\u00A0\u0080") << false;
+    QTest::newRow("byte order mark kept")
+        << QByteArray("\xEF\xBB\xBFx") << QStringLiteral(u"\uFEFFx") << true;
+    QTest::newRow("NUL kept") << raw("a\0b") << QString::fromUtf16(u"a\0b", 3) << true;
+    QTest::newRow("empty") << QByteArray() << QString() << true;
+}
+
+void tst_Items::display()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, utf8);
+    QCOMPARE(displayText(bytes), text);
+    // Text shown from valid UTF-8 goes back to the bytes the server sent.
+    if (utf8)
+        QCOMPARE(textBytes(text), bytes);
+}
 
 QTEST_GUILESS_MAIN(tst_Items)
 #include "tst_items.moc"
