@@ -1,1 +1,84 @@
 #pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+
+#include <optional>
+
+class ProfileFile;
+
+// Placement of the main window as saved in "Settings"/"WindowPos".
+struct WindowPlacement
+{
+    uint flags = 0;
+    uint showCmd = 0;
+    int minX = 0;
+    int minY = 0;
+    int maxX = 0;
+    int maxY = 0;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const WindowPlacement &) const = default;
+};
+
+struct ToolbarSettings
+{
+    int position = 0;
+    int size = 0;
+    bool show = true;
+    bool tooltips = true;
+    int dockX = 0;
+    int dockY = 0;
+    int floatX = 0;
+    int floatY = 0;
+    bool operator==(const ToolbarSettings &) const = default;
+};
+
+// The program-wide settings of the application, one typed getter and setter
+// per key. Getters read the file at the moment of the call; setters write at
+// once and return false when the file could not be written.
+class AppSettings
+{
+public:
+    explicit AppSettings(ProfileFile &file);
+
+    ProfileFile &file() const { return m_file; }
+
+    bool autoSelectView() const;
+    [[nodiscard]] bool setAutoSelectView(bool on);
+    bool autoViewFile() const;
+    [[nodiscard]] bool setAutoViewFile(bool on);
+    bool autoFileName() const;
+    [[nodiscard]] bool setAutoFileName(bool on);
+    bool autoStripDots() const;
+    [[nodiscard]] bool setAutoStripDots(bool on);
+    // 0 keep the editor, 1 minimise it, 2 close it.
+    int bookmarkEditorFetchAction() const;
+    [[nodiscard]] bool setBookmarkEditorFetchAction(int action);
+
+    QString temporaryDirectory() const;
+    [[nodiscard]] bool setTemporaryDirectory(const QString &path);
+    QString downloadDirectory() const;
+    [[nodiscard]] bool setDownloadDirectory(const QString &path);
+    // Puts both directory keys into the file on start-up: the temporary
+    // directory defaults to TMP, else TEMP, else the current directory; the
+    // download directory to the current directory.
+    [[nodiscard]] bool ensureDirectoryKeys(const QString &currentDir, const QProcessEnvironment &env);
+
+    std::optional<WindowPlacement> windowPlacement() const;
+    [[nodiscard]] bool setWindowPlacement(const WindowPlacement &placement);
+    static std::optional<WindowPlacement> parseWindowPlacement(QByteArrayView text);
+    static QByteArray formatWindowPlacement(const WindowPlacement &placement);
+
+    ToolbarSettings toolbarSettings() const;
+    [[nodiscard]] bool setToolbarSettings(const ToolbarSettings &toolbar);
+
+    bool usePrinterFont() const;
+    [[nodiscard]] bool setUsePrinterFont(bool on);
+
+private:
+    ProfileFile &m_file;
+};

@@ -1,1 +1,210 @@
 #include "bookmarks/homegophers.h"
+
+#include "app/profilefile.h"
+#include "items/itemrecords.h"
+
+namespace {
+
+constexpr char HomeGopher[] = "Home Gopher";
+constexpr char CountOfHomeGophers[] = "Count of Home Gophers";
+constexpr char InitialMenu[] = "Initial Menu";
+constexpr char HomeType[] = "Home Type";
+constexpr int DefaultPort = 70;
+
+QByteArray homeServerKey(int n)
+{
+    return "Home Server " + QByteArray::number(n);
+}
+
+QByteArray homePortKey(int n)
+{
+    return "Home Port " + QByteArray::number(n);
+}
+
+QByteArray homeSelectorKey(int n)
+{
+    return "Home Selector " + QByteArray::number(n);
+}
+
+QByteArray plusServerKey(int n)
+{
+    return "Plus Server " + QByteArray::number(n);
+}
+
+QByteArray cleanHost(const QByteArray &host)
+{
+    return ItemRecords::FilterHostName(host.toLower());
+}
+
+} // namespace
+
+HomeGophers::HomeGophers(ProfileFile &file)
+    : m_file(file)
+{
+}
+
+int HomeGophers::GetHomeCount() const
+{
+    return m_file.getInt(HomeGopher, CountOfHomeGophers, 0);
+}
+
+bool HomeGophers::SetHomeCount(int count)
+{
+    return m_file.writeInt(HomeGopher, CountOfHomeGophers, count);
+}
+
+QByteArray HomeGophers::GetHomeServer(int n) const
+{
+    return m_file.getString(HomeGopher, homeServerKey(n));
+}
+
+bool HomeGophers::SetHomeServer(int n, const QByteArray &host)
+{
+    if (host.isEmpty())
+        return m_file.deleteKey(HomeGopher, homeServerKey(n));
+    return m_file.writeString(HomeGopher, homeServerKey(n), host);
+}
+
+int HomeGophers::GetHomePort(int n) const
+{
+    return m_file.getInt(HomeGopher, homePortKey(n), DefaultPort);
+}
+
+bool HomeGophers::SetHomePort(int n, int port)
+{
+    return m_file.writeInt(HomeGopher, homePortKey(n), port);
+}
+
+QByteArray HomeGophers::GetHomeSelector(int n) const
+{
+    return m_file.getString(HomeGopher, homeSelectorKey(n));
+}
+
+bool HomeGophers::SetHomeSelector(int n, const QByteArray &selector)
+{
+    return m_file.writeString(HomeGopher, homeSelectorKey(n), selector);
+}
+
+int HomeGophers::GetPlusServer(int n) const
+{
+    return m_file.getInt(HomeGopher, plusServerKey(n), 0);
+}
+
+bool HomeGophers::SetPlusServer(int n, int plus)
+{
+    return m_file.writeInt(HomeGopher, plusServerKey(n), plus == 1 ? 1 : 0);
+}
+
+QByteArray HomeGophers::GetInitialMenu() const
+{
+    return m_file.getString(HomeGopher, InitialMenu);
+}
+
+bool HomeGophers::SetInitialMenu(const QByteArray &title)
+{
+    return m_file.writeString(HomeGopher, InitialMenu, title);
+}
+
+int HomeGophers::GetHomeType() const
+{
+    return m_file.getInt(HomeGopher, HomeType, 1);
+}
+
+bool HomeGophers::SetHomeType(int type)
+{
+    return m_file.writeInt(HomeGopher, HomeType, type);
+}
+
+CBookmark HomeGophers::homeItem(int n) const
+{
+    int port = GetHomePort(n);
+    // A port edited by hand beyond what TCP can name would wrap around.
+    if (port < 1 || port > 65535)
+        port = DefaultPort;
+    CBookmark item('1', GetInitialMenu(), GetHomeSelector(n) + "\r\n", GetHomeServer(n), quint16(port));
+    item.SetGopherPlus(GetPlusServer(n) != 0);
+    return item;
+}
+
+int HomeGophers::pickServer(int count, const QDateTime &nowUtc)
+{
+    if (count <= 1)
+        return 1;
+    const QDateTime utc = nowUtc.toUTC();
+    const QDate date = utc.date();
+    const QTime time = utc.time();
+    const int sum = time.second() + time.minute() + time.hour() + date.day() + (date.month() - 1)
+        + (date.year() - 1900);
+    // A clock before 1900 would make the sum negative.
+    return ((sum % count) + count) % count + 1;
+}
+
+HomeGophers::DialogFields HomeGophers::dialogFields() const
+{
+    DialogFields fields;
+    fields.host1 = GetHomeServer(1);
+    fields.port1 = GetHomePort(1);
+    fields.plus1 = GetPlusServer(1) != 0;
+    fields.selector1 = GetHomeSelector(1);
+    fields.initialMenu = GetInitialMenu();
+    fields.host2 = GetHomeServer(2);
+    fields.port2 = GetHomePort(2);
+    fields.plus2 = GetPlusServer(2) != 0;
+    fields.selector2 = GetHomeSelector(2);
+    return fields;
+}
+
+bool HomeGophers::applyDialog(DialogFields f)
+{
+    f.host1 = cleanHost(f.host1);
+    f.host2 = cleanHost(f.host2);
+    int count = 2;
+    if (f.host1.isEmpty() && f.host2.isEmpty()) {
+        count = 0;
+        f.port1 = f.port2 = 0;
+        f.plus1 = f.plus2 = false;
+        f.selector1.clear();
+        f.selector2.clear();
+    } else if (f.host1.isEmpty()) {
+        f.host1 = f.host2;
+        f.port1 = f.port2;
+        f.plus1 = f.plus2;
+        f.selector1 = f.selector2;
+        f.host2.clear();
+        f.port2 = 0;
+        f.plus2 = false;
+        f.selector2.clear();
+        count = 1;
+    } else if (f.host2.isEmpty()) {
+        f.port2 = 0;
+        f.plus2 = false;
+        f.selector2.clear();
+        count = 1;
+    }
+    if (f.port1 == 0)
+        f.port1 = DefaultPort;
+    if (f.port2 == 0)
+        f.port2 = DefaultPort;
+
+    return SetHomeServer(1, f.host1) && SetHomeServer(2, f.host2) && SetInitialMenu(f.initialMenu)
+        && SetHomePort(1, f.port1) && SetHomePort(2, f.port2) && SetPlusServer(1, f.plus1 ? 1 : 0)
+        && SetPlusServer(2, f.plus2 ? 1 : 0) && SetHomeCount(count) && SetHomeSelector(1, f.selector1)
+        && SetHomeSelector(2, f.selector2);
+}
+
+bool HomeGophers::applyPreferencesPage(QByteArray host, int port, bool plus, QByteArray selector,
+                                       const QByteArray &initialMenu)
+{
+    host = cleanHost(host);
+    int count = 1;
+    if (host.isEmpty()) {
+        port = 0;
+        plus = false;
+        selector.clear();
+        count = 0;
+    }
+    if (port == 0)
+        port = DefaultPort;
+    return SetHomeServer(1, host) && SetInitialMenu(initialMenu) && SetHomePort(1, port)
+        && SetPlusServer(1, plus ? 1 : 0) && SetHomeCount(count) && SetHomeSelector(1, selector);
+}
