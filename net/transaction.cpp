@@ -145,13 +145,18 @@ qint64 CTransaction::SendPending()
                 if (got <= 0) {
                     // A file that ends before its announced length would
                     // otherwise leave the loop sending nothing forever.
+                    // errno is taken before the message box can change it. The
+                    // send is ended by us, never with code 0, which the
+                    // document would take for a normal end.
+                    const int readErrno = errno;
                     const QByteArray reason = got < 0
-                        ? QByteArray(std::strerror(errno))
+                        ? QByteArray(std::strerror(readErrno))
                         : QByteArray("The file ended after ") + QByteArray::number(uploadBytesRead)
                               + " of " + QByteArray::number(uploadLength) + " bytes.";
+                    lastError = got < 0 ? winSockErrorFromErrno(readErrno)
+                                        : int(WinSock::ConnectionAborted);
                     m_ui->messageBox(QByteArray("Error reading file for upload:\n") + reason,
                                      UserInterface::NoIcon);
-                    lastError = got < 0 ? winSockErrorFromErrno(errno) : 0;
                     state = Failed;
                     break;
                 }

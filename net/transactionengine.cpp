@@ -235,10 +235,11 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
         return;
     }
     if (!haveAddress) {
+        // Nothing has set an error here; code 0 would read as a normal end.
         reportFailure(t, QByteArray("Possible WinSock failure resolving ") + t->item.host,
                       QByteArray("Problem looking up\n") + t->item.host
                           + "\nPossible WinSock failure!",
-                      366, t->lastError);
+                      366, t->lastError != 0 ? t->lastError : int(WinSock::NoData));
         destroyTransaction(t);
         return;
     }
