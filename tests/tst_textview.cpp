@@ -1,0 +1,595 @@
+#include "ui/gophertextview.h"
+
+#include "app/profilefile.h"
+#include "docs/gophertextdoc.h"
+#include "docs/userinterface.h"
+#include "ui/fontmanager.h"
+
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(TextPosition)
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// The offscreen platform cannot grab the pointer for real; the widget still
+// records the capture, which is what the view relies on.
+void dropGrabWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message == QStringLiteral("This plugin does not support grabbing the mouse"))
+        return;
+    previousHandler(type, context, message);
+}
+
+QByteArray numberedLines(int count)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    return text;
+}
+
+} // namespace
+
+class tst_TextView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void clickShowsPosition_data();
+    void clickShowsPosition();
+    void backwardDragMarksInOrder();
+    void captureHeldElsewhere();
+    void doubleClickMarksWord_data();
+    void doubleClickMarksWord();
+    void rightClickClearsMark();
+    void rightClickWhileMarking();
+    void autoScrollWhileHeldBelow();
+    void findMarksAndScrolls();
+    void findFarRightScrollsAcross();
+    void keysScroll();
+    void keysNeedTheirBar();
+    void followEndKeepsEndInView();
+    void reloadClearsMark();
+    void emptyDocumentIgnoresInput();
+    void fullTextStaysResponsive();
+    void tabsExpandForHitTesting();
+    void utf8ColumnsAreBytes();
+    void fontChangeRecomputesGeometry();
+    void printFollowsMarkAndCompletion();
+
+private:
+    // Feeds text to the document; `finish` ends the transfer as a server
+    // closing the connection would.
+    void feed(const QByteArray &text, bool finish = true);
+    void makeView(QSize size = QSize(400, 300));
+    QPoint at(TextPosition pos) const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<RecordingUserInterface> m_ui;
+    std::unique_ptr<ProfileFile> m_profile;
+    std::unique_ptr<FontManager> m_fonts;
+    std::unique_ptr<CGopherTextDoc> m_doc;
+    std::unique_ptr<CGopherTextView> m_view;
+};
+
+void tst_TextView::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_dir.isValid());
+    previousHandler = qInstallMessageHandler(dropGrabWarning);
+}
+
+void tst_TextView::init()
+{
+    m_ui = std::make_unique<RecordingUserInterface>();
+    m_profile = std::make_unique<ProfileFile>(m_dir.filePath(QStringLiteral("tarnwick.ini")));
+    m_fonts = std::make_unique<FontManager>(*m_profile);
+    m_doc = std::make_unique<CGopherTextDoc>(AppContext{nullptr, nullptr, m_ui.get(), nullptr});
+}
+
+void tst_TextView::cleanup()
+{
+    m_view.reset();
+    m_doc.reset();
+    m_fonts.reset();
+    m_profile.reset();
+    m_ui.reset();
+    QFile::remove(m_dir.filePath(QStringLiteral("tarnwick.ini")));
+}
+
+void tst_TextView::feed(const QByteArray &text, bool finish)
+{
+    bool done = false;
+    m_doc->OnData(text, done);
+    if (finish && !done)
+        m_doc->FinishTransfer();
+}
+
+void tst_TextView::makeView(QSize size)
+{
+    m_view = std::make_unique<CGopherTextView>(m_doc.get(), m_fonts.get());
+    m_view->resize(size);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+QPoint tst_TextView::at(TextPosition pos) const
+{
+    const QRect cell = m_view->characterRect(pos);
+    return cell.isValid() ? cell.center() : QPoint(-1000, -1000);
+}
+
+void tst_TextView::clickShowsPosition_data()
+{
+    QTest::addColumn<TextPosition>("pos");
+    QTest::addColumn<QByteArray>("status");
+
+    QTest::addRow("first column of line 1") << TextPosition{0, 0} << QByteArray("1:1, 0.0%");
+    QTest::addRow("fifth column of line 2") << TextPosition{4, 1} << QByteArray("2:5, 33.3%");
+    QTest::addRow("last character of line 3") << TextPosition{5, 2} << QByteArray("3:6, 66.6%");
+}
+
+void tst_TextView::clickShowsPosition()
+{
+    QFETCH(TextPosition, pos);
+    QFETCH(QByteArray, status);
+
+    feed("first\r\nsecond line\r\nthird!\r\n");
+    QCOMPARE(m_doc->store().GetLineCount(), 3);
+    makeView();
+
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, at(pos));
+    QCOMPARE(m_doc->lastStatus(), status);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(m_view->marker().state(), TextMarker::NoMark);
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+}
+
+void tst_TextView::backwardDragMarksInOrder()
+{
+    feed("abcdefgh\r\n0123456789\r\nthird\r\n");
+    makeView();
+    QWidget *viewport = m_view->viewport();
+
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at({4, 1}));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("2:5 ..."));
+    QCOMPARE(QWidget::mouseGrabber(), viewport);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marking));
+
+    QTest::mouseMove(viewport, at({2, 0}));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("Marking 1:3 <-- 2:5"));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marking));
+    QVERIFY(!m_doc->OnUpdateEditCopy());
+
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at({2, 0}));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("Marked 1:3 --> 2:5"));
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
+    QCOMPARE(m_doc->markStartLine(), 0);
+    QCOMPARE(m_doc->markStartColumn(), 2);
+    QCOMPARE(m_doc->markEndLine(), 1);
+    QCOMPARE(m_doc->markEndColumn(), 4);
+
+    // Copy takes exactly the marked stretch.
+    m_doc->OnEditCopy();
+    QCOMPARE(m_ui->clipboard, QByteArray("cdefgh\r\n0123\r\n"));
+}
+
+void tst_TextView::captureHeldElsewhere()
+{
+    feed("one\r\ntwo\r\n");
+    makeView();
+    QWidget other;
+    other.resize(50, 50);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    other.grabMouse();
+
+    QTest::mousePress(m_view->viewport(), Qt::LeftButton, {}, at({1, 1}));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("Some other window has captured the mouse"));
+    QCOMPARE(m_view->marker().state(), TextMarker::NoMark);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(QWidget::mouseGrabber(), &other);
+    other.releaseMouse();
+}
+
+void tst_TextView::doubleClickMarksWord_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+
+    QTest::addRow("on a word") << QByteArray("see gopher.example now") << 6
+                               << int(CGopherTextDoc::Marked) << 4 << 18;
+    QTest::addRow("space between two words marks the right one")
+        << QByteArray("hello world") << 5 << int(CGopherTextDoc::Marked) << 6 << 11;
+    QTest::addRow("trailing spaces mark the last word")
+        << QByteArray("hello world    ") << 13 << int(CGopherTextDoc::Marked) << 6 << 11;
+    QTest::addRow("no word character leaves no mark")
+        << QByteArray("  ( | )  ") << 2 << int(CGopherTextDoc::NoMark) << 0 << 0;
+}
+
+void tst_TextView::doubleClickMarksWord()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, column);
+    QFETCH(int, mode);
+    QFETCH(int, start);
+    QFETCH(int, end);
+
+    feed("first line\r\n" + line + "\r\nlast\r\n");
+    makeView();
+
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({column, 1}));
+    QCOMPARE(m_doc->markMode(), mode);
+    QCOMPARE(int(m_view->marker().state()), mode);
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    if (mode == CGopherTextDoc::Marked) {
+        QCOMPARE(m_doc->markStartLine(), 1);
+        QCOMPARE(m_doc->markEndLine(), 1);
+        QCOMPARE(m_doc->markStartColumn(), start);
+        QCOMPARE(m_doc->markEndColumn(), end);
+        QCOMPARE(m_doc->lastStatus(), QByteArray("Marked 2:") + QByteArray::number(start + 1)
+                                          + " --> 2:" + QByteArray::number(end + 1));
+    }
+}
+
+void tst_TextView::rightClickClearsMark()
+{
+    feed("hello world\r\nsecond\r\n");
+    makeView();
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, 0}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
+
+    QTest::mouseClick(m_view->viewport(), Qt::RightButton, {}, at({3, 1}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(m_view->marker().state(), TextMarker::NoMark);
+
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, 0}));
+    QTest::mouseDClick(m_view->viewport(), Qt::RightButton, {}, at({3, 1}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+}
+
+void tst_TextView::rightClickWhileMarking()
+{
+    feed("hello world\r\nsecond\r\n");
+    makeView();
+    QWidget *viewport = m_view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 0}));
+    QTest::mouseMove(viewport, at({3, 1}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marking));
+
+    QTest::mousePress(viewport, Qt::RightButton, Qt::KeyboardModifiers(), at({3, 1}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, at({3, 1}));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at({3, 1}));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+}
+
+void tst_TextView::autoScrollWhileHeldBelow()
+{
+    feed(numberedLines(1000));
+    makeView();
+    QWidget *viewport = m_view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 2}));
+    QTest::mouseMove(viewport, QPoint(20, viewport->height() + 10));
+    QVERIFY(m_view->isAutoScrolling());
+    QCOMPARE(m_view->marker().current(), (TextPosition{0, 2}));
+
+    QTRY_VERIFY(m_view->firstLine() >= 2);
+    QVERIFY(m_view->marker().current().line >= 4);
+    QVERIFY(m_doc->lastStatus().startsWith("Marking 3:1 --> "));
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marking));
+
+    // Back inside the text, the pointer takes over again.
+    const QPoint inside(CGopherTextView::LeftMargin + 1, m_view->lineHeight() + 1);
+    QTest::mouseMove(viewport, inside);
+    QVERIFY(!m_view->isAutoScrolling());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, inside);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
+    QCOMPARE(m_doc->markStartLine(), 2);
+    QCOMPARE(m_doc->markEndLine(), m_view->firstLine() + 1);
+    QVERIFY(!m_view->isAutoScrolling());
+}
+
+void tst_TextView::findMarksAndScrolls()
+{
+    feed(numberedLines(1000));
+    makeView();
+    QCOMPARE(m_view->firstLine(), 0);
+
+    m_doc->FindText("line 700", true, false, false);
+    QVERIFY(m_ui->messages.isEmpty());
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
+    QCOMPARE(m_doc->markStartLine(), 699);
+    QCOMPARE(m_doc->markStartColumn(), 0);
+    QCOMPARE(m_doc->markEndLine(), 699);
+    QCOMPARE(m_doc->markEndColumn(), 8);
+    QCOMPARE(m_view->marker().state(), TextMarker::Marked);
+    QCOMPARE(m_doc->lastStatus(), QByteArray("700:1, 69.9%"));
+    QVERIFY(m_view->firstLine() <= 699);
+    QVERIFY(699 < m_view->firstLine() + m_view->rowsPerPage());
+    QVERIFY(m_view->characterRect({0, 699}).isValid());
+
+    // Find again goes on after the mark.
+    m_doc->FindText("line 7", true, false, false);
+    QCOMPARE(m_doc->markStartLine(), 700);
+    QCOMPARE(m_doc->lastStatus(), QByteArray("701:1, 70.0%"));
+}
+
+void tst_TextView::findFarRightScrollsAcross()
+{
+    feed("short\r\n" + QByteArray(300, ' ') + "needle here\r\n");
+    makeView();
+    QCOMPARE(m_view->horizontalOffset(), 0);
+
+    m_doc->FindText("needle", true, false, false);
+    QCOMPARE(m_doc->markStartColumn(), 300);
+    QVERIFY(m_view->horizontalOffset() > 0);
+    const QRect cell = m_view->characterRect({300, 1});
+    QVERIFY(cell.isValid());
+    QVERIFY(m_view->viewport()->rect().contains(cell));
+}
+
+void tst_TextView::keysScroll()
+{
+    feed(numberedLines(1000));
+    makeView();
+    const int rows = m_view->rowsPerPage();
+    QVERIFY(rows > 2);
+    const int last = 1000 - rows;
+
+    QTest::keyClick(m_view.get(), Qt::Key_PageDown);
+    QCOMPARE(m_view->firstLine(), rows - 1);
+    QTest::keyClick(m_view.get(), Qt::Key_PageUp);
+    QCOMPARE(m_view->firstLine(), 0);
+    QTest::keyClick(m_view.get(), Qt::Key_Down);
+    QCOMPARE(m_view->firstLine(), 1);
+    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    QCOMPARE(m_view->firstLine(), 0);
+    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    QCOMPARE(m_view->firstLine(), 0);
+
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QCOMPARE(m_view->firstLine(), last);
+    QVERIFY(m_view->followsEnd());
+    QTest::keyClick(m_view.get(), Qt::Key_Down);
+    QCOMPARE(m_view->firstLine(), last);
+    QTest::keyClick(m_view.get(), Qt::Key_Home);
+    QCOMPARE(m_view->firstLine(), 0);
+    QVERIFY(!m_view->followsEnd());
+
+    // The last line is drawn at the bottom after End.
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QVERIFY(m_view->characterRect({0, 999}).isValid());
+    QVERIFY(m_view->characterRect({0, 999}).bottom() <= m_view->viewport()->height());
+}
+
+void tst_TextView::keysNeedTheirBar()
+{
+    feed("one\r\ntwo\r\n" + QByteArray(500, 'x') + "\r\n");
+    makeView();
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QCOMPARE(m_view->firstLine(), 0);
+    QVERIFY(!m_view->followsEnd());
+    QTest::keyClick(m_view.get(), Qt::Key_PageDown);
+    QCOMPARE(m_view->firstLine(), 0);
+
+    QTest::keyClick(m_view.get(), Qt::Key_Right);
+    QTest::keyClick(m_view.get(), Qt::Key_Right);
+    QCOMPARE(m_view->horizontalOffset(), 2);
+    QTest::keyClick(m_view.get(), Qt::Key_Left);
+    QCOMPARE(m_view->horizontalOffset(), 1);
+    QCOMPARE(m_view->horizontalScrollBar()->maximum(), 500 - m_view->columnsPerPage());
+
+    // Without a long line there is nothing to scroll across.
+    m_doc->DeleteContents();
+    feed("one\r\ntwo\r\n");
+    QCOMPARE(m_view->horizontalOffset(), 0);
+    QTest::keyClick(m_view.get(), Qt::Key_Right);
+    QCOMPARE(m_view->horizontalOffset(), 0);
+}
+
+void tst_TextView::followEndKeepsEndInView()
+{
+    bool done = false;
+    m_doc->OnData(numberedLines(100), done);
+    makeView();
+    const int rows = m_view->rowsPerPage();
+
+    // Read from the top: text arriving later leaves the view where it is.
+    m_doc->OnData(numberedLines(50), done);
+    QCOMPARE(m_view->firstLine(), 0);
+
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QCOMPARE(m_view->firstLine(), 150 - rows);
+    m_doc->OnData(numberedLines(50), done);
+    QCOMPARE(m_view->firstLine(), 200 - rows);
+
+    // Scrolling up leaves the end alone again.
+    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    m_doc->OnData(numberedLines(50), done);
+    QCOMPARE(m_view->firstLine(), 200 - rows - 1);
+    QVERIFY(!m_view->followsEnd());
+
+    // Reaching the last page with the scroll bar follows the end too.
+    m_view->verticalScrollBar()->setValue(m_view->verticalScrollBar()->maximum());
+    QVERIFY(m_view->followsEnd());
+    m_doc->OnData(numberedLines(10), done);
+    QCOMPARE(m_view->firstLine(), 260 - rows);
+}
+
+void tst_TextView::reloadClearsMark()
+{
+    feed(numberedLines(200));
+    makeView();
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, m_view->firstLine()}));
+    QCOMPARE(m_view->marker().state(), TextMarker::Marked);
+
+    m_doc->DeleteContents();
+    QCOMPARE(m_view->marker().state(), TextMarker::NoMark);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(m_view->firstLine(), 0);
+    QVERIFY(!m_view->followsEnd());
+    QVERIFY(!m_view->canPrint());
+}
+
+void tst_TextView::emptyDocumentIgnoresInput()
+{
+    makeView();
+    QWidget *viewport = m_view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(10, 5));
+    QTest::mouseMove(viewport, QPoint(40, 25));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(40, 25));
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 5));
+    QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(10, 5));
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_PageDown);
+
+    QVERIFY(m_doc->lastStatus().isEmpty());
+    QVERIFY(m_ui->mainStatus.isEmpty());
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
+    QCOMPARE(m_view->marker().state(), TextMarker::NoMark);
+    QCOMPARE(QWidget::mouseGrabber(), nullptr);
+    QCOMPARE(m_view->firstLine(), 0);
+    m_view->repaint();
+}
+
+void tst_TextView::fullTextStaysResponsive()
+{
+    makeView();
+    const int childrenBefore = int(m_view->findChildren<QWidget *>().size());
+    const QByteArray text = numberedLines(32766);
+
+    QElapsedTimer timer;
+    timer.start();
+    // Arrives in blocks, each one a hint to the view.
+    bool done = false;
+    for (qsizetype at = 0; at < text.size(); at += 4096)
+        m_doc->OnData(text.mid(at, 4096), done);
+    m_doc->OnData(".\r\n", done);
+    QVERIFY(done);
+    QVERIFY(m_ui->messages.isEmpty());
+    QCOMPARE(m_doc->store().GetLineCount(), 32767);
+
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    m_view->viewport()->repaint();
+    QTest::keyClick(m_view.get(), Qt::Key_Home);
+    m_view->viewport()->repaint();
+    m_view->verticalScrollBar()->setValue(16000);
+    m_view->viewport()->repaint();
+    QVERIFY2(timer.elapsed() < 3000, QByteArray::number(timer.elapsed()).constData());
+
+    QCOMPARE(int(m_view->findChildren<QWidget *>().size()), childrenBefore);
+    QCOMPARE(m_view->verticalScrollBar()->maximum(), 32767 - m_view->rowsPerPage());
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, at({0, 16000}));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("16001:1, 48.8%"));
+}
+
+void tst_TextView::tabsExpandForHitTesting()
+{
+    feed("a\tb\tc\r\nxxxxxxxxxxxxxxxxxxxx\r\n");
+    makeView();
+    const int cw = m_view->charWidth();
+    const QRect b = m_view->characterRect({2, 0});
+    const QRect c = m_view->characterRect({4, 0});
+    QCOMPARE(b.left(), CGopherTextView::LeftMargin + 8 * cw);
+    QCOMPARE(c.left(), CGopherTextView::LeftMargin + 16 * cw);
+
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, b.center());
+    QCOMPARE(m_doc->lastStatus(), QByteArray("1:3, 0.0%"));
+    // Inside the gap a tab leaves, the tab itself is under the pointer.
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {},
+                      QPoint(CGopherTextView::LeftMargin + 5 * cw, b.center().y()));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("1:2, 0.0%"));
+    // Right of the text, the column is the line's end.
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(300, b.center().y()));
+    QCOMPARE(m_doc->lastStatus(), QByteArray("1:6, 0.0%"));
+}
+
+void tst_TextView::utf8ColumnsAreBytes()
+{
+    // "grüße welt": ü and ß take two bytes each.
+    const QByteArray line("gr\xc3\xbc\xc3\x9f" "e welt");
+    feed(line + "\r\nnext\r\n");
+    makeView();
+
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({8, 0}));
+    QCOMPARE(m_doc->markStartColumn(), 8);
+    QCOMPARE(m_doc->markEndColumn(), 12);
+    m_doc->OnEditCopy();
+    QCOMPARE(m_ui->clipboard, QByteArray("welt\r\n"));
+
+    // The character after ü starts at byte 4: its cell follows ü's directly.
+    const QRect u = m_view->characterRect({2, 0});
+    const QRect s = m_view->characterRect({4, 0});
+    QCOMPARE(s.left(), u.right() + 1);
+    QWidget *viewport = m_view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, u.center());
+    QTest::mouseMove(viewport, s.center());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, s.center());
+    QCOMPARE(m_doc->markStartColumn(), 2);
+    QCOMPARE(m_doc->markEndColumn(), 4);
+    m_doc->OnEditCopy();
+    QCOMPARE(m_ui->clipboard, QByteArray("\xc3\xbc\r\n"));
+}
+
+void tst_TextView::fontChangeRecomputesGeometry()
+{
+    feed(numberedLines(300));
+    makeView();
+    QFont big = m_fonts->font(FontManager::TextFont);
+    big.setPixelSize(40);
+    const QFontMetrics metrics(big);
+
+    QFont other = big;
+    other.setPixelSize(60);
+    m_fonts->applyChosenFont(FontManager::DirFont, other);
+    QVERIFY(m_view->lineHeight() < metrics.height());
+
+    m_fonts->applyChosenFont(FontManager::TextFont, big);
+    QCOMPARE(m_view->lineHeight(), metrics.height() + metrics.leading());
+    QCOMPARE(m_view->charWidth(), metrics.averageCharWidth());
+    QCOMPARE(m_view->rowsPerPage(), m_view->viewport()->height() / m_view->lineHeight());
+    QCOMPARE(m_view->verticalScrollBar()->maximum(), 300 - m_view->rowsPerPage());
+}
+
+void tst_TextView::printFollowsMarkAndCompletion()
+{
+    bool done = false;
+    m_doc->OnData("one\r\ntwo\r\n", done);
+    makeView();
+    QVERIFY(!m_view->canPrint());
+
+    QWidget *viewport = m_view->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 0}));
+    QTest::mouseMove(viewport, at({2, 1}));
+    QVERIFY(!m_view->canPrint());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at({2, 1}));
+    QVERIFY(m_view->canPrint());
+
+    QTest::mouseClick(viewport, Qt::RightButton, {}, at({0, 0}));
+    QVERIFY(!m_view->canPrint());
+    m_doc->OnData(".\r\n", done);
+    QVERIFY(done);
+    QVERIFY(m_view->canPrint());
+}
+
+QTEST_MAIN(tst_TextView)
+#include "tst_textview.moc"
