@@ -1,0 +1,220 @@
+"""Shared by bench/menu, bench/text and bench/startup.
+
+Each bench serves generated content with gophernicus (behind socat) on a free
+loopback port, fetches the same URL with Tarnwick's headless mode
+(`tarnwick --dump URL`) and with its peers (curl, lynx) several times in the
+same run, interleaved, and prints the medians and their ratios.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+GOPHERNICUS = "/usr/sbin/gophernicus"
+# Plain menus without header, footer, dates, parent links or charset
+# conversion: what is measured is the transfer and its handling.
+GOPHERNICUS_OPTIONS = ["-nr", "-nv", "-nu", "-nh", "-nf", "-nd", "-nl", "-no", "-ns", "-nm", "-nx"]
+
+
+def parse_args(description):
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--runs", type=int, default=int(os.environ.get("BENCH_RUNS", "7")),
+                        help="timed runs of each program (default 7, or $BENCH_RUNS)")
+    parser.add_argument("--tarnwick", default=os.environ.get("TARNWICK", os.path.join(REPO, "build", "tarnwick")),
+                        help="the tarnwick binary (default build/tarnwick, or $TARNWICK)")
+    parser.add_argument("--keep", action="store_true", help="keep the generated content and print where it is")
+    args = parser.parse_args()
+    if args.runs < 1:
+        parser.error("--runs must be at least 1")
+    return args
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def answers(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+            return True
+    except OSError:
+        return False
+
+
+class Gophernicus:
+    """gophernicus serving root on 127.0.0.1, one process per connection."""
+
+    def __init__(self, root):
+        self.root = root
+        self.port = None
+        self.process = None
+
+    def __enter__(self):
+        for missing in (shutil.which("socat") is None and "socat", not os.path.exists(GOPHERNICUS) and "gophernicus"):
+            if missing:
+                sys.exit(f"{missing} is not installed (Debian packages socat, gophernicus)")
+        for _ in range(5):
+            port = free_port()
+            command = " ".join([GOPHERNICUS] + GOPHERNICUS_OPTIONS + ["-h", "127.0.0.1", "-p", str(port), "-r", self.root])
+            self.process = subprocess.Popen(
+                ["socat", f"TCP-LISTEN:{port},bind=127.0.0.1,fork,reuseaddr,backlog=64",
+                 f'EXEC:"{command}",nofork'],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if answers(port):
+                    self.port = port
+                    return self
+                time.sleep(0.02)
+            self.stop()
+        sys.exit("could not start gophernicus")
+
+    def stop(self):
+        if self.process is None:
+            return
+        try:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            self.process.wait(timeout=3)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            pass
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
+        self.process = None
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def url(self, path=""):
+        return f"gopher://127.0.0.1:{self.port}/{path}"
+
+
+class Tool:
+    def __init__(self, name, argv, env=None, warm_up_argv=None):
+        self.name = name
+        self.argv = argv
+        # The warm-up run writes to stdout, to count the output lines.
+        self.warm_up_argv = warm_up_argv or argv
+        self.env = env
+        self.times = []
+        self.note = None  # why it is not measured
+        self.output_lines = None  # of the warm-up run
+
+    def run_once(self, stdout=subprocess.DEVNULL, argv=None):
+        start = time.perf_counter()
+        result = subprocess.run(argv or self.argv, stdin=subprocess.DEVNULL, stdout=stdout,
+                                stderr=subprocess.PIPE, env=self.env)
+        elapsed = time.perf_counter() - start
+        return result.returncode, elapsed, result.stderr
+
+    def warm_up(self):
+        """One untimed run; marks the tool unavailable when it fails and
+        counts its output lines, so that a fast run that printed nothing
+        shows."""
+        if shutil.which(self.argv[0]) is None:
+            self.note = f"{self.argv[0]} not found"
+            return
+        with tempfile.TemporaryFile() as out:
+            code, _, err = self.run_once(stdout=out, argv=self.warm_up_argv)
+            out.seek(0)
+            self.output_lines = sum(chunk.count(b"\n") for chunk in iter(lambda: out.read(1 << 20), b""))
+        if code != 0:
+            first = err.decode(errors="replace").strip().splitlines()
+            self.note = f"exit status {code}" + (f": {first[0]}" if first else "")
+
+    @property
+    def available(self):
+        return self.note is None
+
+    @property
+    def median(self):
+        return statistics.median(self.times)
+
+
+def tarnwick_tool(args, url, config_home):
+    # A configuration directory of its own, so the bench never touches the
+    # user's settings.
+    env = dict(os.environ, XDG_CONFIG_HOME=config_home)
+    return Tool("tarnwick --dump", [args.tarnwick, "--dump", url], env)
+
+
+def measure(tools, runs):
+    for tool in tools:
+        tool.warm_up()
+    live = [t for t in tools if t.available]
+    # Interleaved, so that a change in machine load hits every tool alike.
+    for _ in range(runs):
+        for tool in live:
+            code, elapsed, err = tool.run_once()
+            if code != 0:
+                tool.note = f"failed during the timed runs (exit status {code})"
+                break
+            tool.times.append(elapsed)
+        live = [t for t in live if t.available]
+
+
+def report(title, tools, ratios, runs):
+    print(title)
+    print(f"  {runs} timed runs each after one warm-up run; wall-clock time")
+    for tool in tools:
+        if tool.name.startswith("tarnwick") and not tool.available:
+            print(f"  {tool.name:<16} tarnwick --dump not available ({tool.note})")
+        elif not tool.available:
+            print(f"  {tool.name:<16} not available ({tool.note})")
+        else:
+            print(f"  {tool.name:<16} median {tool.median * 1000:9.1f} ms"
+                  f"   (min {min(tool.times) * 1000:.1f}, max {max(tool.times) * 1000:.1f};"
+                  f" output {tool.output_lines:,} lines)")
+    by_name = {t.name: t for t in tools}
+    for numerator, denominator, target in ratios:
+        a, b = by_name[numerator], by_name[denominator]
+        label = f"{numerator.split()[0]}/{denominator.split()[0]}"
+        if not (a.available and b.available):
+            print(f"  {label:<16} -" + (f"   (target: {target[0]})" if target else ""))
+            continue
+        ratio = a.median / b.median
+        line = f"  {label:<16} {ratio:9.2f}"
+        if target:
+            text, ok = target
+            line += f"   (target: {text}) {'met' if ok(ratio) else 'NOT MET'}"
+        print(line)
+
+
+def run_bench(title, description, generate, path, ratios, with_lynx=True):
+    args = parse_args(description)
+    workdir = tempfile.mkdtemp(prefix="tarnwick-bench.")
+    try:
+        root = os.path.join(workdir, "root")
+        os.mkdir(root)
+        summary = generate(root)
+        with Gophernicus(root) as server:
+            url = server.url(path)
+            tools = [tarnwick_tool(args, url, os.path.join(workdir, "config")),
+                     Tool("curl", ["curl", "-s", url, "-o", "/dev/null"], warm_up_argv=["curl", "-s", url])]
+            if with_lynx:
+                tools.append(Tool("lynx -dump", ["lynx", "-dump", url]))
+            measure(tools, args.runs)
+        report(f"{title}: {summary}\n  {url} (gophernicus)", tools, ratios, args.runs)
+    except KeyboardInterrupt:
+        sys.exit(130)
+    finally:
+        if args.keep:
+            print(f"  content kept in {workdir}")
+        else:
+            shutil.rmtree(workdir, ignore_errors=True)
+
+
+def megabytes(n):
+    return f"{n / 1e6:.1f} MB"
