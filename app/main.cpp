@@ -1,25 +1,19 @@
 #include "app/dumprunner.h"
+#include "ui/startup.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
-    {
-        QStringList arguments;
-        for (int i = 0; i < argc; ++i)
-            arguments.append(QString::fromLocal8Bit(argv[i]));
-        if (DumpRunner::wantsDump(arguments)) {
-            QCoreApplication app(argc, argv);
-            QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
-            return DumpRunner().run(arguments);
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (DumpRunner::wantsDump(arguments)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
+        return DumpRunner().run(arguments);
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
-    QMainWindow frame;
-    frame.setWindowTitle(QStringLiteral("Tarnwick 2.0"));
-    frame.show();
-    return app.exec();
+    return runTarnwick(arguments);
 }

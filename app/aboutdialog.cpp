@@ -1,0 +1,70 @@
+#include "app/aboutdialog.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QVBoxLayout>
+
+AboutDialog::AboutDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About Tarnwick"));
+
+    auto *icon = new QLabel;
+    const QIcon appIcon = QApplication::windowIcon().isNull()
+                              ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                              : QApplication::windowIcon();
+    icon->setPixmap(appIcon.pixmap(48, 48));
+    icon->setAlignment(Qt::AlignTop);
+
+    auto *name = new QLabel(programName());
+    QFont nameFont = name->font();
+    nameFont.setBold(true);
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.4);
+    name->setFont(nameFont);
+    name->setObjectName(QStringLiteral("programName"));
+
+    auto *version = new QLabel(QStringLiteral("Version %1, released %2")
+                                   .arg(AboutDialog::version(),
+                                        releaseDate().toString(Qt::ISODate)));
+    version->setObjectName(QStringLiteral("version"));
+    auto *what = new QLabel(QStringLiteral("A desktop client for Gopher and Gopher+ (RFC 1436)."));
+
+    auto *text = new QVBoxLayout;
+    text->addWidget(name);
+    text->addWidget(version);
+    text->addSpacing(6);
+    text->addWidget(what);
+    text->addStretch(1);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addSpacing(12);
+    top->addLayout(text, 1);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, this, &AboutDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(12);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString AboutDialog::programName()
+{
+    return QStringLiteral("Tarnwick 2.0");
+}
+
+QString AboutDialog::version()
+{
+    return QStringLiteral("2.0.0");
+}
+
+QDate AboutDialog::releaseDate()
+{
+    return QDate(2026, 12, 7);
+}

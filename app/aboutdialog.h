@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+#include <QString>
+
+// The About box: the program's name, version and release date.
+class AboutDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit AboutDialog(QWidget *parent = nullptr);
+
+    static QString programName();
+    static QString version();
+    static QDate releaseDate();
+};

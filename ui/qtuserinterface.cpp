@@ -1,0 +1,120 @@
+#include "ui/qtuserinterface.h"
+
+#include "items/displaytext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, int)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(QApplication::applicationName());
+    // Texts may use CR LF between lines; the box wants plain line feeds.
+    QString shown = displayText(text);
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    box.setText(shown);
+    switch (icon) {
+    case Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Information: box.setIcon(QMessageBox::Information); break;
+    case Question: box.setIcon(QMessageBox::Question); break;
+    case Stop: box.setIcon(QMessageBox::Critical); break;
+    case NoIcon: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    switch (buttons) {
+    case Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return AnswerCancel;
+    case QMessageBox::Yes: return AnswerYes;
+    case QMessageBox::No: return AnswerNo;
+    case QMessageBox::Retry: return AnswerRetry;
+    default: return AnswerOk;
+    }
+}
+
+QString QtUserInterface::qtFilter(const QString &classicFilter)
+{
+    const QStringList parts = classicFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts.at(i).isEmpty())
+            break;
+        QString name = parts.at(i);
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // "All Files (*.*)" means every file here, with or without a dot.
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        if (name.contains(QLatin1Char('(')))
+            name = name.left(name.indexOf(QLatin1Char('('))).trimmed();
+        filters.append(name + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString QtUserInterface::fileDialog(const FileDialog &d)
+{
+    QFileDialog dialog(m_parent, d.title);
+    dialog.setAcceptMode(d.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(d.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!d.filter.isEmpty())
+        dialog.setNameFilter(qtFilter(d.filter));
+    if (!d.defaultExtension.isEmpty())
+        dialog.setDefaultSuffix(d.defaultExtension);
+    if (!d.promptOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    const QString directory = d.initialDirectory.isEmpty() ? QDir::currentPath() : d.initialDirectory;
+    dialog.setDirectory(directory);
+    if (!d.initialName.isEmpty())
+        dialog.selectFile(d.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtUserInterface::setClipboardText(const QByteArray &text)
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setText(displayText(text));
+    return true;
+}
+
+QByteArray QtUserInterface::clipboardText()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    return clipboard ? textBytes(clipboard->text()) : QByteArray();
+}
+
+void QtUserInterface::setMainStatus(const QByteArray &text)
+{
+    if (statusSink)
+        statusSink(text);
+}
+
+void QtUserInterface::setWaitCursor(bool on)
+{
+    if (on) {
+        ++m_waitDepth;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_waitDepth > 0) {
+        --m_waitDepth;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtUserInterface::homeServerSetup()
+{
+    if (homeServerSetupHandler)
+        homeServerSetupHandler();
+}

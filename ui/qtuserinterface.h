@@ -1,0 +1,34 @@
+#pragma once
+
+#include "docs/userinterface.h"
+
+#include <functional>
+
+class QWidget;
+
+// The user interface of the program: Qt message boxes titled with the
+// program's name, file dialogs, the system clipboard and the main status bar.
+class QtUserInterface : public UserInterface
+{
+public:
+    explicit QtUserInterface(QWidget *parentWindow = nullptr) : m_parent(parentWindow) {}
+
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
+    std::function<void(const QByteArray &)> statusSink;
+    std::function<void()> homeServerSetupHandler;
+
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override;
+    QString fileDialog(const FileDialog &dialog) override;
+    bool setClipboardText(const QByteArray &text) override;
+    QByteArray clipboardText() override;
+    void setMainStatus(const QByteArray &text) override;
+    void setWaitCursor(bool on) override;
+    void homeServerSetup() override;
+
+    // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||" as a Qt name filter list.
+    static QString qtFilter(const QString &classicFilter);
+
+private:
+    QWidget *m_parent;
+    int m_waitDepth = 0;
+};
