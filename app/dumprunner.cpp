@@ -29,6 +29,7 @@ public:
     int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override
     {
         writeErr("message: ", text);
+        std::fflush(stderr);
         return RecordingUserInterface::messageBox(text, icon, buttons, helpContext);
     }
     void setMainStatus(const QByteArray &text) override { writeErr("status: ", text); }
@@ -98,6 +99,11 @@ int DumpRunner::run(const QStringList &arguments)
         writeErr("", QByteArray("usage: tarnwick [-I DIR] --dump URL"));
         return 2;
     }
+
+    // Status lines come one per received chunk: buffer them (in order) rather
+    // than pay a write for each.
+    static char errBuffer[1 << 16];
+    std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
 
     DumpUserInterface ui;
     TransactionEngine engine(&ui);
@@ -172,5 +178,6 @@ int DumpRunner::run(const QStringList &arguments)
         }
     }
     writeOut(out);
+    std::fflush(stderr);
     return (endStatus == 0 && !serverError) ? 0 : 1;
 }

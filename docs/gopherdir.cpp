@@ -170,6 +170,8 @@ void CGopherDir::OnReceiveDone(int status)
         Q_EMIT updateAllViews(ListHint | AppendHint);
     }
 
+    const bool endedByDot = m_done;
+    bool retrying = false;
     if (m_listTotal != 0) {
         SetStatus(QByteArray("Received ") + QByteArray::number(m_receivedCount)
                   + " menu items ... done");
@@ -191,9 +193,16 @@ void CGopherDir::OnReceiveDone(int status)
             m_endHandled = false;
             m_done = false;
             m_headerExamined = false;
+            retrying = true;
             SendRequest();
         }
     }
+    // A menu that ended without its "." line (the server closed, as Gopher+
+    // servers do after "+-2", or the announced size was reached) is complete
+    // now: the views mark the list complete and turn the navigator's
+    // redrawing back on.
+    if (status == 0 && !endedByDot && !retrying)
+        Q_EMIT updateAllViews(ListHint | NavigatorHint | CompleteHint);
 
     int mark = 0;
     switch (status) {
@@ -223,8 +232,13 @@ void CGopherDir::fetchNavigatorNode(int index, bool expandedBefore)
 {
     if (index < 0 || index >= navigatorCount())
         return;
+    fetchNavigatorItem(m_navigator[size_t(index)], expandedBefore);
+}
+
+void CGopherDir::fetchNavigatorItem(const CBookmark &source, bool expandedBefore)
+{
     CBookmark node;
-    node.Assign(m_navigator[size_t(index)]);
+    node.Assign(source);
     node.parentKey = m_windowKey;
     m_navigatorFlag = expandedBefore;
     m_done = false;

@@ -47,6 +47,8 @@ public:
     // lists grow, so views may keep references.
     int listCount() const { return int(m_list.size()); }
     const CBookmark &listItem(int row) const { return m_list[size_t(row)]; }
+    // The directory view marks an item whose type has no icon as unknown ('!').
+    CBookmark &listItem(int row) { return m_list[size_t(row)]; }
     int navigatorCount() const { return int(m_navigator.size()); }
     const CBookmark &navigatorItem(int index) const { return m_navigator[size_t(index)]; }
 
@@ -57,6 +59,10 @@ public:
     void setFindPosition(int row) { m_findPosition = row; }
     // Fetches a navigator node into this document, replacing the list.
     void fetchNavigatorNode(int index, bool expandedBefore);
+    // The same for an item the navigator holds itself (its root, the item the
+    // window was opened on, which the document's own item no longer is once
+    // another node has been fetched).
+    void fetchNavigatorItem(const CBookmark &node, bool expandedBefore);
     bool navigatorFlag() const { return m_navigatorFlag; }
     int receivedCount() const { return m_receivedCount; }
 

@@ -166,8 +166,14 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
         m_progressText = QByteArray::number(perMille / 10) + '.' + QByteArray::number(perMille % 10)
                          + '%';
     }
-    if (!m_gopherPlusError)
-        OnReceive();
+    if (m_gopherPlusError) {
+        // The server's error text ends with a "." line: the reply is over
+        // there even when the server keeps the connection open. The kind
+        // hears nothing of it; FinishTransfer shows the text.
+        done = m_receiveBuffer.endsWith("\r\n.\r\n") || m_receiveBuffer == ".\r\n";
+        return;
+    }
+    OnReceive();
     if (done || m_done) {
         OnReceiveDone(0);
         done = true;

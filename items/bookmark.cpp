@@ -7,15 +7,9 @@
 namespace {
 
 constexpr QByteArrayView hexDigits("0123456789ABCDEF");
-constexpr QByteArrayView safeChars("$-_.+!*'()");
 constexpr QByteArrayView whiteSpace(" \t\r\n");
 constexpr quint16 defaultPort = 70;
 constexpr quint16 telnetPort = 23;
-
-bool isAsciiAlnum(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 
 bool isDigit(char c)
 {
@@ -41,11 +35,50 @@ bool holdsLineEnd(QByteArrayView text)
 // The text up to, not including, the first of the given characters.
 QByteArrayView upToFirstOf(QByteArrayView text, QByteArrayView stops)
 {
+    bool stop[256] = {};
+    for (const char c : stops)
+        stop[quint8(c)] = true;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (stops.contains(text[i]))
+        if (stop[quint8(text[i])])
             return text.first(i);
     }
     return text;
+}
+
+// Bytes that stand in a URL as they are: letters, digits and the safe
+// characters "$-_.+!*'()".
+struct SafeTable
+{
+    bool safe[256] = {};
+    constexpr SafeTable()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            safe[c] = true;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            safe[c] = safe[c - 'A' + 'a'] = true;
+        for (const char c : {'$', '-', '_', '.', '+', '!', '*', '\'', '(', ')'})
+            safe[quint8(c)] = true;
+    }
+};
+constexpr SafeTable safeTable;
+
+// Appends the escaped form of text to out (which has room reserved).
+void appendEscaped(QByteArray &out, QByteArrayView text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    char *p = out.data() + start;
+    for (const char c : text) {
+        const auto byte = quint8(c);
+        if (safeTable.safe[byte]) {
+            *p++ = c;
+        } else {
+            *p++ = '%';
+            *p++ = hexDigits[byte >> 4];
+            *p++ = hexDigits[byte & 0x0F];
+        }
+    }
+    out.resize(p - out.constData());
 }
 
 // Only ASCII letters change: host names are bytes, and bytes above 0x7F are
@@ -120,11 +153,15 @@ void CBookmark::ParseMenuLine(QByteArrayView line)
         pos = tab + 1;
     }
 
-    QByteArray first = fields[0].toByteArray();
-    if (first.isEmpty())
-        first = QByteArray("!<missing title>");
-    title = first;
-    selector = fields[1].toByteArray();
+    const QByteArrayView first = fields[0].isEmpty() ? QByteArrayView("!<missing title>") : fields[0];
+    const bool knownType = QByteArrayView(ValidTypeChars).contains(first.front());
+    // Normalisation looks at the whole first field as the title (a lone
+    // type character is a title until it is split off below).
+    title = knownType && first.size() > 1 ? first.sliced(1).toByteArray() : first.toByteArray();
+    // Room for the line end normalisation adds.
+    selector.reserve(fields[1].size() + 2);
+    selector.resize(0);
+    selector.append(fields[1].data(), fields[1].size());
     host = fields[2].isEmpty() ? QByteArray("error") : fields[2].toByteArray();
     port = portFromText(fields[3]);
     if (port == 0 && (first.front() == '8' || first.front() == 'T'))
@@ -135,12 +172,12 @@ void CBookmark::ParseMenuLine(QByteArrayView line)
     SetAskForm(fields[4].contains('?'));
     SetGopherPlus(fields[4].contains('+') || IsAskForm());
 
-    if (QByteArrayView(ValidTypeChars).contains(first.front())) {
+    if (knownType) {
         type = first.front();
-        title = first.sliced(1);
+        if (first.size() == 1)
+            title.clear();
     } else {
         type = '!';
-        title = first;
     }
     if (port == 0)
         type = '3';
@@ -207,17 +244,22 @@ QByteArray CBookmark::GetTypeName() const
 
 QByteArray CBookmark::GetURL() const
 {
-    QByteArray url = QByteArray("<URL=gopher://") + host;
-    if (port != defaultPort)
-        url += ':' + QByteArray::number(port);
-    url += '/';
     // The line end is not part of the URL; a Gopher+ marker after a TAB is.
     const QByteArrayView request = upToFirstOf(selector, "\r\n");
-    if (type != '1' || !request.isEmpty()) {
-        url += type;
-        url += EscapeSelector(request);
+    QByteArray url;
+    url.reserve(14 + host.size() + 7 + 2 + request.size() * 3 + 1);
+    url.append("<URL=gopher://", 14);
+    url.append(host);
+    if (port != defaultPort) {
+        url.append(':');
+        url.append(QByteArray::number(port));
     }
-    url += '>';
+    url.append('/');
+    if (type != '1' || !request.isEmpty()) {
+        url.append(type);
+        appendEscaped(url, request);
+    }
+    url.append('>');
     return url;
 }
 
@@ -296,17 +338,7 @@ QByteArray CBookmark::GetItemText() const
 QByteArray CBookmark::EscapeSelector(QByteArrayView text)
 {
     QByteArray result;
-    result.reserve(text.size() * 3);
-    for (const char c : text) {
-        if (isAsciiAlnum(c) || safeChars.contains(c)) {
-            result += c;
-        } else {
-            const auto byte = quint8(c);
-            result += '%';
-            result += hexDigits[byte >> 4];
-            result += hexDigits[byte & 0x0F];
-        }
-    }
+    appendEscaped(result, text);
     return result;
 }
 

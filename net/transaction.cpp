@@ -59,20 +59,23 @@ void CTransaction::setEvents(int mask)
 
 void CTransaction::suspendEvents()
 {
-    ++m_suspended;
+    if (m_suspended)
+        return;
+    m_suspended = true;
     applyEvents();
 }
 
 void CTransaction::resumeEvents()
 {
-    if (m_suspended > 0)
-        --m_suspended;
+    if (!m_suspended)
+        return;
+    m_suspended = false;
     applyEvents();
 }
 
 void CTransaction::applyEvents()
 {
-    const bool live = !closed && m_suspended == 0;
+    const bool live = !closed && !m_suspended;
     if (m_readNotifier)
         m_readNotifier->setEnabled(live && (m_events & ReadEvents));
     if (m_writeNotifier)

@@ -45,10 +45,12 @@ public:
     void setEvents(int mask);
     int events() const { return m_events; }
     void setNotifiers(QSocketNotifier *read, QSocketNotifier *write);
-    // While a handler runs for this transaction its notifications are held
-    // back, so a nested event loop (a message box) cannot re-enter it.
+    // An event that arrives while a handler runs for this transaction (a
+    // nested event loop: a message box) holds its notifications back until
+    // the handler returns, so it cannot re-enter the handler or spin.
     void suspendEvents();
     void resumeEvents();
+    bool eventsSuspended() const { return m_suspended; }
 
     CBookmark item;
     int registryKey = 0;
@@ -87,7 +89,7 @@ private:
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     int m_events = NoEvents;
-    int m_suspended = 0;
+    bool m_suspended = false;
     char m_lastByteSent = 0;
     QByteArray m_terminator;
     qint64 m_terminatorSent = 0;

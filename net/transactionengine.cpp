@@ -15,23 +15,20 @@
 
 namespace {
 
-// Holds a transaction while a handler works on it: its socket events wait,
-// and a deletion asked for meanwhile happens when the outermost hold ends.
+// Holds a transaction while a handler works on it: a deletion asked for
+// meanwhile happens when the outermost hold ends, and events held back while
+// it was busy are let through again.
 class Hold
 {
 public:
-    explicit Hold(CTransaction *t) : m_t(t)
-    {
-        ++m_t->busy;
-        m_t->suspendEvents();
-    }
+    explicit Hold(CTransaction *t) : m_t(t) { ++m_t->busy; }
     ~Hold()
     {
         --m_t->busy;
         if (m_t->doomed) {
             if (m_t->busy == 0)
                 delete m_t;
-        } else {
+        } else if (m_t->busy == 0) {
             m_t->resumeEvents();
         }
     }
@@ -280,8 +277,12 @@ void TransactionEngine::connectTransaction(CTransaction *t)
 void TransactionEngine::onWriteReady(int socket)
 {
     CTransaction *t = m_socketTransactions.find(socket);
-    if (!t || t->busy)
+    if (!t)
         return;
+    if (t->busy) {
+        t->suspendEvents();
+        return;
+    }
     if (t->events() & CTransaction::ConnectEvents) {
         int value = 0;
         socklen_t length = sizeof value;
@@ -296,8 +297,12 @@ void TransactionEngine::onWriteReady(int socket)
 void TransactionEngine::onReadReady(int socket)
 {
     CTransaction *t = m_socketTransactions.find(socket);
-    if (!t || t->busy)
+    if (!t)
         return;
+    if (t->busy) {
+        t->suspendEvents();
+        return;
+    }
     OnSocketRead(socket, 1, 0);
 }
 

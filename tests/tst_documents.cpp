@@ -1,0 +1,1467 @@
+#include "app/tarnwickapp.h"
+#include "docs/documentframe.h"
+#include "docs/gopherdir.h"
+#include "docs/gophertextdoc.h"
+#include "docs/userinterface.h"
+#include "docs/windowregistry.h"
+#include "gplus/extinfodoc.h"
+#include "items/typetable.h"
+#include "net/transactionengine.h"
+#include "tests/support/testservers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QByteArray Loopback("127.0.0.1");
+const QByteArray RefusedBox("Connect error to host\n127.0.0.1\n[10061] Connection refused");
+const QByteArray HomeGiveUp("You could not reach your Home Gopher server.\r\n"
+                            "Please check your configuration and try again.");
+const QByteArray TooManyLines("This implementation handles files with less than 32,767 lines");
+
+// A Gopher server inside the test process. Requests are answered from routes
+// (keyed by the request line without its line end); a connection without a
+// route stays open and the test writes to it by hand, which is how replies are
+// split, paused and held exactly where a test wants them.
+class Peer : public QObject
+{
+public:
+    enum End { Close, Hold };
+
+    Peer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &Peer::accept);
+        m_listening = m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    bool isListening() const { return m_listening; }
+    quint16 port() const { return m_server.serverPort(); }
+
+    void route(const QByteArray &request, const QByteArray &reply, End end = Close)
+    {
+        m_routes.insert(request, {reply, end});
+    }
+
+    // The connection that sent request number i (from 0).
+    QTcpSocket *connection(int i) const { return m_connections.value(i); }
+
+    QList<QByteArray> requests;
+
+private:
+    struct Route
+    {
+        QByteArray reply;
+        End end;
+    };
+
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            socket->setParent(this);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        }
+    }
+
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &pending = m_pending[socket];
+        if (pending.contains('\n'))
+            return; // the request is in; whatever follows is not ours to read
+        pending += socket->readAll();
+        const qsizetype lineEnd = pending.indexOf('\n');
+        if (lineEnd < 0)
+            return;
+        const QByteArray request = pending.left(lineEnd + 1);
+        requests.append(request);
+        m_connections.append(socket);
+        QByteArray key = request;
+        key.chop(key.endsWith("\r\n") ? 2 : 1);
+        const auto it = m_routes.constFind(key);
+        if (it == m_routes.constEnd())
+            return;
+        socket->write(it->reply);
+        if (it->end == Close)
+            socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    bool m_listening = false;
+    QHash<QByteArray, Route> m_routes;
+    QHash<QTcpSocket *, QByteArray> m_pending;
+    QList<QPointer<QTcpSocket>> m_connections;
+};
+
+// A port on which nothing listens.
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+// Stands for a document window: records what its document tells the views.
+class TestFrame : public DocumentFrame
+{
+public:
+    bool hasOwnStatusBar() const override { return false; }
+    void setStatusText(const QByteArray &text) override { statuses.append(text); }
+    void activateFrame() override { ++activated; }
+    void destroyFrame() override { destroyed = true; }
+
+    CTarnwickDoc *document = nullptr;
+    int templateId = 0;
+    QList<QByteArray> statuses;
+    QList<std::array<int, 4>> hints;
+    QList<int> ports; // the item's port whenever a connection is started
+    int activated = 0;
+    bool destroyed = false;
+
+    int hintCount(int hint) const
+    {
+        int count = 0;
+        for (const auto &h : hints)
+            count += h[0] == hint ? 1 : 0;
+        return count;
+    }
+    bool hasHint(int hint) const { return hintCount(hint) > 0; }
+};
+
+class TestFrames : public FrameFactory
+{
+public:
+    DocumentFrame *createFrame(CTarnwickDoc *document, int templateId, int) override
+    {
+        frames.push_back(std::make_unique<TestFrame>());
+        TestFrame *frame = frames.back().get();
+        frame->document = document;
+        frame->templateId = templateId;
+        // Hooked before Fetch, so nothing the document says is missed.
+        QObject::connect(document, &CTarnwickDoc::updateAllViews, document,
+                         [frame](int hint, int a, int b, int c) {
+                             frame->hints.append({hint, a, b, c});
+                         });
+        QObject::connect(document, &CTarnwickDoc::statusChanged, document,
+                         [frame, document](const QByteArray &text) {
+                             if (text.startsWith("Connecting to "))
+                                 frame->ports.append(document->item().port);
+                         });
+        return frame;
+    }
+    void initialUpdate(DocumentFrame *) override {}
+
+    TestFrame *frameOf(const CTarnwickDoc *document) const
+    {
+        for (const auto &f : frames) {
+            if (f->document == document)
+                return f.get();
+        }
+        return nullptr;
+    }
+
+    std::vector<std::unique_ptr<TestFrame>> frames;
+};
+
+// A document kind that keeps every byte the base hands it and never decides
+// by itself that the reply is complete, as a download does: what ends its
+// transfer is the base's reply-header handling alone.
+class RawDoc : public CTarnwickDoc
+{
+public:
+    using CTarnwickDoc::CTarnwickDoc;
+
+    void OnReceive() override
+    {
+        data += m_receiveBuffer;
+        m_receiveBuffer.clear();
+    }
+
+    QByteArray data;
+};
+
+// The program without windows, as the headless mode builds it. Declared in
+// this order so that the application and its documents go first.
+struct Program
+{
+    explicit Program(const QString &settingsPath, bool defaultTemplates = true)
+    {
+        app.setSettingsPath(settingsPath);
+        app.setContext(&engine, &windows, &ui);
+        app.setFrameFactory(&frames);
+        if (defaultTemplates) {
+            app.registerDefaultTemplates();
+        } else {
+            app.addTemplate({TypeTable::XferTemplate, [](const AppContext &c) -> CTarnwickDoc * {
+                                 return new RawDoc(c);
+                             }});
+        }
+        QObject::connect(&app, &CTarnwickApp::documentOpened, &app,
+                         [this](CTarnwickDoc *doc) { opened.append(doc); });
+    }
+
+    bool idle() const { return engine.registry().documentCount() == 0; }
+    TestFrame *frame(const CTarnwickDoc *doc) const { return frames.frameOf(doc); }
+    QList<QByteArray> messageTexts() const
+    {
+        QList<QByteArray> texts;
+        for (const auto &m : ui.messages)
+            texts.append(m.text);
+        return texts;
+    }
+
+    RecordingUserInterface ui;
+    TransactionEngine engine{&ui};
+    WindowRegistry windows{&ui};
+    TestFrames frames;
+    CTarnwickApp app;
+    QList<QPointer<CTarnwickDoc>> opened;
+};
+
+CBookmark localItem(char type, const QByteArray &title, const QByteArray &selector, quint16 port)
+{
+    return CBookmark(type, title, selector, Loopback, port);
+}
+
+QByteArray menuLine(char type, const QByteArray &title, const QByteArray &selector,
+                    const QByteArray &plus = QByteArray())
+{
+    QByteArray line = type + title + '\t' + selector + "\t127.0.0.1\t70";
+    if (!plus.isEmpty())
+        line += '\t' + plus;
+    return line + "\r\n";
+}
+
+QByteArray numberedLines(int count)
+{
+    QByteArray text;
+    text.reserve(count * 12);
+    for (int i = 1; i <= count; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    return text;
+}
+
+QList<QByteArray> listTitles(const CGopherDir *dir)
+{
+    QList<QByteArray> titles;
+    for (int i = 0; i < dir->listCount(); ++i)
+        titles.append(dir->listItem(i).title);
+    return titles;
+}
+
+QList<QByteArray> navigatorTitles(const CGopherDir *dir)
+{
+    QList<QByteArray> titles;
+    for (int i = 0; i < dir->navigatorCount(); ++i)
+        titles.append(dir->navigatorItem(i).title);
+    return titles;
+}
+
+// The status that followed `first` directly in the main status line.
+QByteArray statusAfter(const QList<QByteArray> &statuses, const QByteArray &first)
+{
+    const qsizetype at = statuses.indexOf(first);
+    return at >= 0 && at + 1 < statuses.size() ? statuses.at(at + 1) : QByteArray();
+}
+
+} // namespace
+
+class tst_Documents : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    // Reply header and end of reply (document base).
+    void replyHeader_data();
+    void replyHeader();
+    void headerCutByNetwork();
+    void progressOfAnnouncedSize();
+    void gopherPlusError_data();
+    void gopherPlusError();
+    void copyProgress_data();
+    void copyProgress();
+    void homeGopherGivesUp_data();
+    void homeGopherGivesUp();
+    void homeGopherSecondServer_data();
+    void homeGopherSecondServer();
+
+    // Directory document.
+    void plainMenu_data();
+    void plainMenu();
+    void reloadAddsNoNavigatorItem();
+    void onlySubdirectories();
+    void gopherPlusInfoBlocks();
+    void menuSplitMidLine();
+    void gopherPlusMenuRetry_data();
+    void gopherPlusMenuRetry();
+    void findUpwardWraps();
+    void failureMarks_data();
+    void failureMarks();
+    void realPlainMenu();
+    void realGopherPlusMenu();
+
+    // Text document.
+    void twoLinesAndTerminator();
+    void lastLineWithoutLineEnd();
+    void lineLimit_data();
+    void lineLimit();
+    void saveMarkedRange();
+    void saveIntoMissingDirectory();
+    void defaultSaveName_data();
+    void defaultSaveName();
+    void textNotFound();
+    void realText_data();
+    void realText();
+    void realGopherPlusText();
+
+    // Opening items.
+    void openItemAgainRestoresWindow();
+    void typesThatOpenNothing_data();
+    void typesThatOpenNothing();
+    void gopherPlusFetchesAttributesFirst_data();
+    void gopherPlusFetchesAttributesFirst();
+    void attributeFetchFails_data();
+    void attributeFetchFails();
+
+private:
+    std::unique_ptr<Program> makeProgram(bool defaultTemplates = true);
+    void writeSettings(const QByteArray &text);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Peer> m_peer;
+    // The tree the real servers serve, and the servers (started once).
+    QTemporaryDir m_tree;
+    std::unique_ptr<TestServer> m_gophernicus;
+    std::unique_ptr<TestServer> m_pygopherd;
+};
+
+void tst_Documents::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_tree.isValid());
+    // gophernicus serves only what everybody may read.
+    QVERIFY(QFile::setPermissions(m_tree.path(), QFile::permissions(m_tree.path())
+                                                     | QFile::ReadOther | QFile::ExeOther
+                                                     | QFile::ReadGroup | QFile::ExeGroup));
+    const QDir root(m_tree.path());
+    QVERIFY(root.mkpath(QStringLiteral("docs")));
+    QVERIFY(root.mkpath(QStringLiteral("more")));
+    const QList<std::pair<QString, QByteArray>> files{
+        {QStringLiteral("hello.txt"), QByteArray("Hello\nWorld\n")},
+        {QStringLiteral("tabs.txt"), QByteArray("a\tb\n..two dots\n")},
+        {QStringLiteral("data.bin"), QByteArray("\x00\x01\x02", 3)},
+        {QStringLiteral("docs/inner.txt"), QByteArray("inner\n")},
+        {QStringLiteral("more/other.txt"), QByteArray("other\n")},
+    };
+    for (const auto &[name, content] : files) {
+        QFile file(root.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+    m_gophernicus = TestServer::gophernicus(m_tree.path());
+    QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
+    m_pygopherd = TestServer::pygopherd(m_tree.path());
+    QVERIFY2(m_pygopherd, qPrintable(TestServer::lastError()));
+}
+
+void tst_Documents::cleanupTestCase()
+{
+    m_gophernicus.reset();
+    m_pygopherd.reset();
+}
+
+void tst_Documents::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_peer = std::make_unique<Peer>();
+    QVERIFY(m_peer->isListening());
+}
+
+void tst_Documents::cleanup()
+{
+    m_peer.reset();
+    m_dir.reset();
+}
+
+std::unique_ptr<Program> tst_Documents::makeProgram(bool defaultTemplates)
+{
+    return std::make_unique<Program>(m_dir->filePath(QStringLiteral("tarnwick.ini")),
+                                     defaultTemplates);
+}
+
+void tst_Documents::writeSettings(const QByteArray &text)
+{
+    QFile file(m_dir->filePath(QStringLiteral("tarnwick.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(text), text.size());
+}
+
+// ---------------------------------------------------------------------------
+// Reply header and end of reply
+
+void tst_Documents::replyHeader_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("endsWhileHeld"); // the server never closes
+    QTest::addColumn<int>("replyMode");
+    QTest::addColumn<quint32>("itemSize");
+    QTest::addColumn<QByteArray>("data");
+
+    QTest::newRow("+-1 header removed, ends at the dot line")
+        << QByteArray("+-1\r\nab\r\n.\r\n") << true << 3 << 0u << QByteArray("ab\r\n.\r\n");
+    QTest::newRow("same data without header waits for the close")
+        << QByteArray("ab\r\n.\r\n") << false << 0 << 0u << QByteArray("ab\r\n.\r\n");
+    QTest::newRow("+-2 header waits for the close")
+        << QByteArray("+-2\r\nab\r\n.\r\n") << false << 4 << 0u << QByteArray("ab\r\n.\r\n");
+    QTest::newRow("+12 ends after twelve bytes")
+        << QByteArray("+12\r\nHello World\n") << true << 2 << 12u << QByteArray("Hello World\n");
+    QTest::newRow("+12a is not a header")
+        << QByteArray("+12a\r\nxyz") << false << 0 << 0u << QByteArray("+12a\r\nxyz");
+    QTest::newRow("+ alone announces size 0")
+        << QByteArray("+\r\nabc") << false << 2 << 0u << QByteArray("abc");
+    QTest::newRow("dash without the error code is data")
+        << QByteArray("-12\r\nabc") << false << 0 << 0u << QByteArray("-12\r\nabc");
+}
+
+void tst_Documents::replyHeader()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, endsWhileHeld);
+    QFETCH(int, replyMode);
+    QFETCH(quint32, itemSize);
+    QFETCH(QByteArray, data);
+
+    auto program = makeProgram(false);
+    m_peer->route("/raw", reply, Peer::Hold);
+    const CBookmark item = localItem('9', "Raw", "/raw", m_peer->port());
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
+    QVERIFY(doc);
+    auto *raw = static_cast<RawDoc *>(doc.data());
+    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
+
+    QTRY_COMPARE(raw->data, data);
+    if (endsWhileHeld) {
+        QTRY_COMPARE(ended.size(), 1);
+    } else {
+        // Everything has arrived, yet the reply is not over.
+        QVERIFY(doc->hasLiveTransaction());
+        QCOMPARE(ended.size(), 0);
+        m_peer->connection(0)->disconnectFromHost();
+        QTRY_COMPARE(ended.size(), 1);
+    }
+    QCOMPARE(ended.at(0).at(0).toInt(), 0);
+    QCOMPARE(doc->replyMode(), replyMode);
+    QCOMPARE(doc->item().itemSize, itemSize);
+    QCOMPARE(raw->data, data);
+    if (itemSize == 0)
+        QCOMPARE(doc->progressText(), QByteArray());
+    QCOMPARE(m_peer->requests, QList<QByteArray>{QByteArray("/raw\r\n")});
+}
+
+void tst_Documents::headerCutByNetwork()
+{
+    auto program = makeProgram(false);
+    const CBookmark item = localItem('9', "Raw", "/cut", m_peer->port());
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
+    QVERIFY(doc);
+    auto *raw = static_cast<RawDoc *>(doc.data());
+    QTRY_COMPARE(m_peer->requests.size(), 1);
+
+    // Only a '+' and one digit in the first chunk: the header is examined once,
+    // there and then, and is not one.
+    m_peer->connection(0)->write("+1");
+    QTRY_COMPARE(doc->bytesReceived(), 2u);
+    m_peer->connection(0)->write("2\r\nabc");
+    QTRY_COMPARE(raw->data, QByteArray("+12\r\nabc"));
+    QVERIFY(doc->hasLiveTransaction());
+    m_peer->connection(0)->disconnectFromHost();
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(doc->replyMode(), 0);
+    QCOMPARE(doc->item().itemSize, 0u);
+    QCOMPARE(doc->bytesReceived(), 8u);
+}
+
+void tst_Documents::progressOfAnnouncedSize()
+{
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(
+        localItem('0', "Twelve", "/twelve", m_peer->port()), 0, 0);
+    QVERIFY(doc);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
+    QTRY_COMPARE(m_peer->requests.size(), 1);
+
+    m_peer->connection(0)->write("+12\r\nHello");
+    QTRY_VERIFY(program->ui.mainStatus.contains("Received 0 lines, 41.6%"));
+    QCOMPARE(doc->progressText(), QByteArray("41.6%"));
+    QCOMPARE(doc->item().itemSize, 12u);
+    QCOMPARE(doc->replyMode(), 2);
+    QCOMPARE(ended.size(), 0);
+
+    // The twelfth byte ends the reply although the server keeps the
+    // connection open.
+    m_peer->connection(0)->write(" World\n");
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(text->store().GetLine(0), QByteArray("Hello World"));
+    QCOMPARE(statusAfter(program->ui.mainStatus, "Received 0 lines, 41.6%"),
+             QByteArray("Received 1 lines, 100.0%"));
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 1 lines ... done"));
+}
+
+void tst_Documents::gopherPlusError_data()
+{
+    QTest::addColumn<QByteArray>("serverText");
+    QTest::addColumn<bool>("serverHolds");
+    QTest::addColumn<QByteArray>("box");
+
+    const QByteArray head("Re: the item 'Busy item'\r\n");
+    const QByteArray tail("\r\nThe Gopher server '127.0.0.1'\r\n"
+                          "returned the following text:\r\n\r\n");
+    QTest::newRow("2: server busy")
+        << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << false
+        << head + "Please fetch this item later, when the server is less busy!" + tail
+               + "admin@host\r\nServer busy\r\n";
+    QTest::newRow("1: not available")
+        << QByteArray("1 admin@host\r\nGone\r\n.\r\n") << false
+        << head + "This item is not available!" + tail + "admin@host\r\nGone\r\n";
+    QTest::newRow("3: moved")
+        << QByteArray("3 admin@host\r\nElsewhere\r\n.\r\n") << false
+        << head + "The item has moved to a new location." + tail + "admin@host\r\nElsewhere\r\n";
+    QTest::newRow("other code keeps its first characters")
+        << QByteArray("7 admin@host\r\nOdd\r\n.\r\n") << false
+        << head + tail + "7 admin@host\r\nOdd\r\n";
+    // The error text ends with its "." line; the window must not wait for a
+    // close that does not come.
+    QTest::newRow("server keeps the connection open")
+        << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << true
+        << head + "Please fetch this item later, when the server is less busy!" + tail
+               + "admin@host\r\nServer busy\r\n";
+}
+
+void tst_Documents::gopherPlusError()
+{
+    QFETCH(QByteArray, serverText);
+    QFETCH(bool, serverHolds);
+    QFETCH(QByteArray, box);
+
+    auto program = makeProgram();
+    m_peer->route("/busy", "--1\r\n" + serverText, serverHolds ? Peer::Hold : Peer::Close);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(
+        localItem('0', "Busy item", "/busy", m_peer->port()), 0, 0);
+    QVERIFY(doc);
+    TestFrame *frame = program->frame(doc);
+    QVERIFY(frame);
+
+    QTRY_VERIFY(!doc);
+    QCOMPARE(program->ui.messages.size(), 1);
+    QCOMPARE(program->ui.messages.at(0).text, box);
+    QCOMPARE(program->ui.messages.at(0).icon, UserInterface::Exclamation);
+    QCOMPARE(program->ui.messages.at(0).helpContext, 370);
+    QVERIFY(frame->destroyed);
+    QCOMPARE(program->windows.size(), 0);
+}
+
+void tst_Documents::copyProgress_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<QByteArray>>("statuses");
+
+    QTest::newRow("250 lines")
+        << 250
+        << QList<QByteArray>{"Copied 100 lines", "Copied 200 lines",
+                             "Copied 250 lines to the clipboard ... done"};
+    QTest::newRow("100 lines")
+        << 100
+        << QList<QByteArray>{"Copied 100 lines", "Copied 100 lines to the clipboard ... done"};
+    QTest::newRow("one line") << 1
+                              << QList<QByteArray>{"Copied 1 line to the clipboard ... done"};
+}
+
+void tst_Documents::copyProgress()
+{
+    QFETCH(int, count);
+    QFETCH(QList<QByteArray>, statuses);
+
+    QByteArray menu;
+    QByteArray expected;
+    for (int i = 1; i <= count; ++i) {
+        menu += menuLine('0', "Item " + QByteArray::number(i), "/" + QByteArray::number(i));
+        expected += "Item " + QByteArray::number(i) + "\r\n";
+    }
+    auto program = makeProgram();
+    m_peer->route("/many", menu + ".\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Many", "/many",
+                                                                 m_peer->port()), 0, 0);
+    QVERIFY(doc);
+    QTRY_VERIFY(program->idle());
+    QVERIFY(doc->OnUpdateEditCopy());
+
+    const qsizetype before = program->ui.mainStatus.size();
+    doc->OnEditCopy();
+    QCOMPARE(program->ui.mainStatus.mid(before), statuses);
+    QCOMPARE(program->ui.clipboard, expected);
+}
+
+void tst_Documents::homeGopherGivesUp_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("triesOfServer2");
+
+    QTest::newRow("two servers: the second once") << 2 << 1;
+    QTest::newRow("count 3 by hand: the second twice") << 3 << 2;
+}
+
+void tst_Documents::homeGopherGivesUp()
+{
+    QFETCH(int, count);
+    QFETCH(int, triesOfServer2);
+
+    const quint16 port1 = unusedPort();
+    quint16 port2 = unusedPort();
+    while (port2 == port1)
+        port2 = unusedPort();
+    writeSettings("[Home Gopher]\r\nCount of Home Gophers=" + QByteArray::number(count)
+                  + "\r\nHome Server 1=127.0.0.1\r\nHome Port 1=" + QByteArray::number(port1)
+                  + "\r\nHome Server 2=127.0.0.1\r\nHome Port 2=" + QByteArray::number(port2)
+                  + "\r\nInitial Menu=Home\r\n");
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(program->app.homeGophers().homeItem(1),
+                                                       CTarnwickDoc::HomeOpen, 1);
+    QVERIFY(doc);
+    TestFrame *frame = program->frame(doc);
+    QVERIFY(frame);
+
+    QTRY_VERIFY(!doc);
+    QList<int> ports{port1};
+    QList<QByteArray> messages;
+    for (int i = 0; i <= triesOfServer2; ++i)
+        messages.append(RefusedBox);
+    for (int i = 0; i < triesOfServer2; ++i)
+        ports.append(port2);
+    messages.append(HomeGiveUp);
+    QCOMPARE(frame->ports, ports);
+    QCOMPARE(program->messageTexts(), messages);
+    QCOMPARE(program->ui.homeServerSetupCount, 1);
+    QVERIFY(frame->destroyed);
+    QCOMPARE(program->windows.size(), 0);
+    QVERIFY(program->idle());
+}
+
+void tst_Documents::homeGopherSecondServer_data()
+{
+    QTest::addColumn<QByteArray>("initialMenu");
+    QTest::addColumn<bool>("titleIsHostAndPort");
+
+    QTest::newRow("initial menu title") << QByteArray("My Home") << false;
+    QTest::newRow("empty initial menu: host and port") << QByteArray() << true;
+}
+
+void tst_Documents::homeGopherSecondServer()
+{
+    QFETCH(QByteArray, initialMenu);
+    QFETCH(bool, titleIsHostAndPort);
+
+    const quint16 port1 = unusedPort();
+    m_peer->route("/home2", menuLine('0', "Welcome", "/welcome") + ".\r\n");
+    writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=127.0.0.1\r\n"
+                  "Home Port 1=" + QByteArray::number(port1)
+                  + "\r\nHome Selector 1=/home1\r\nHome Server 2=127.0.0.1\r\nHome Port 2="
+                  + QByteArray::number(m_peer->port()) + "\r\nHome Selector 2=/home2\r\n"
+                  + "Initial Menu=" + initialMenu + "\r\n");
+    auto program = makeProgram();
+    const CBookmark home1 = program->app.homeGophers().homeItem(1);
+    const QByteArray key1 = home1.GetURL();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(home1, CTarnwickDoc::HomeOpen, 1);
+    QVERIFY(doc);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QVERIFY(program->windows.Find(key1));
+
+    QTRY_COMPARE(dir->listCount(), 1);
+    QTRY_VERIFY(program->idle());
+    QVERIFY(doc);
+    QCOMPARE(dir->listItem(0).title, QByteArray("Welcome"));
+    QCOMPARE(m_peer->requests, QList<QByteArray>{QByteArray("/home2\r\n")});
+    const QByteArray key2 = "<URL=gopher://127.0.0.1:" + QByteArray::number(m_peer->port())
+                            + "/1%2Fhome2>";
+    QCOMPARE(doc->windowKey(), key2);
+    QVERIFY(program->windows.Find(key2));
+    QVERIFY(!program->windows.Find(key1));
+    QCOMPARE(program->windows.size(), 1);
+    QCOMPARE(doc->title(), titleIsHostAndPort
+                               ? "127.0.0.1:" + QByteArray::number(m_peer->port())
+                               : initialMenu);
+    QCOMPARE(program->messageTexts(), QList<QByteArray>{RefusedBox});
+    QCOMPARE(program->ui.homeServerSetupCount, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Directory document
+
+void tst_Documents::plainMenu_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QList<QByteArray>>("list");
+    QTest::addColumn<QList<QByteArray>>("navigator");
+    QTest::addColumn<QByteArray>("lastReceiveStatus");
+    QTest::addColumn<QByteArray>("endStatus");
+
+    QTest::newRow("types 0, 1 and 7")
+        << menuLine('0', "About", "/about.txt") + menuLine('1', "Docs", "/docs")
+               + menuLine('7', "Search", "/search") + ".\r\n"
+        << QList<QByteArray>{"About", "Search"} << QList<QByteArray>{"Docs"}
+        << QByteArray("Received 3 items ... done") << QByteArray("Received 3 menu items ... done");
+    QTest::newRow("blank and TAB line skipped")
+        << menuLine('0', "A", "/a") + " \t \t\r\n" + menuLine('0', "B", "/b") + ".\r\n"
+        << QList<QByteArray>{"A", "B"} << QList<QByteArray>()
+        << QByteArray("Received 2 items ... done") << QByteArray("Received 2 menu items ... done");
+    QTest::newRow("line beginning with a blank is an attribute line")
+        << menuLine('0', "A", "/a") + " 0Not an item\t/x\t127.0.0.1\t70\r\n"
+               + menuLine('9', "B", "/b") + ".\r\n"
+        << QList<QByteArray>{"A", "B"} << QList<QByteArray>()
+        << QByteArray("Received 2 items ... done") << QByteArray("Received 2 menu items ... done");
+    QTest::newRow("unrecognised type still an item")
+        << QByteArray("xOdd\t/odd\t127.0.0.1\t70\r\n.\r\n") << QList<QByteArray>{"xOdd"}
+        << QList<QByteArray>() << QByteArray("Received 1 items ... done")
+        << QByteArray("Received 1 menu items ... done");
+    QTest::newRow("last line without line end, server closes")
+        << menuLine('0', "A", "/a") + "0Last\t/l\t127.0.0.1\t70"
+        << QList<QByteArray>{"A", "Last"} << QList<QByteArray>()
+        << QByteArray("Received 2 items") << QByteArray("Received 2 menu items ... done");
+}
+
+void tst_Documents::plainMenu()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QList<QByteArray>, list);
+    QFETCH(QList<QByteArray>, navigator);
+    QFETCH(QByteArray, lastReceiveStatus);
+    QFETCH(QByteArray, endStatus);
+
+    auto program = makeProgram();
+    m_peer->route("/menu", reply);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Menu", "/menu",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(listTitles(dir), list);
+    QCOMPARE(navigatorTitles(dir), navigator);
+    for (int i = 0; i < dir->navigatorCount(); ++i)
+        QCOMPARE(dir->navigatorItem(i).navigatorIndex, i);
+    QCOMPARE(program->ui.mainStatus.last(), endStatus);
+    QVERIFY(program->ui.mainStatus.contains(lastReceiveStatus));
+    // The list is complete once, however the menu ended.
+    QCOMPARE(program->frame(doc)->hintCount(0x20 | 0x10 | 4), 1);
+}
+
+void tst_Documents::reloadAddsNoNavigatorItem()
+{
+    auto program = makeProgram();
+    m_peer->route("/menu", menuLine('0', "About", "/about") + menuLine('1', "Docs", "/docs")
+                               + menuLine('7', "Search", "/search") + ".\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Menu", "/menu",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(dir->navigatorCount(), 1);
+    QVERIFY(dir->OnUpdateReload());
+
+    dir->OnReload();
+    QVERIFY(!dir->OnUpdateReload());
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(m_peer->requests.size(), 2);
+    QCOMPARE(m_peer->requests.at(1), QByteArray("/menu\r\n"));
+    QCOMPARE(listTitles(dir), (QList<QByteArray>{"About", "Search"}));
+    QCOMPARE(navigatorTitles(dir), QList<QByteArray>{"Docs"});
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 menu items ... done"));
+}
+
+void tst_Documents::onlySubdirectories()
+{
+    const QByteArray reply = menuLine('1', "A", "/a") + menuLine('1', "B", "/b") + ".\r\n";
+    auto program = makeProgram();
+    // The server keeps the connection: the "." line alone ends the menu.
+    m_peer->route("/dirs", reply, Peer::Hold);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Dirs", "/dirs",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(dir->listCount(), 0);
+    QCOMPARE(navigatorTitles(dir), (QList<QByteArray>{"A", "B"}));
+    QCOMPARE(program->ui.mainStatus.last(),
+             "Directory appears empty (received " + QByteArray::number(reply.size()) + " bytes)");
+}
+
+void tst_Documents::gopherPlusInfoBlocks()
+{
+    const QByteArray reply = "+-1\r\n"
+                             "+INFO: " + menuLine('0', "First", "/first", "+")
+                             + "+ADMIN:\r\n Admin: Joe\r\n Mod-Date: today\r\n"
+                               "+INFO: " + menuLine('1', "Second dir", "/second", "+")
+                             + "+ABSTRACT:\r\n Line one\r\n Line two\r\n.\r\n";
+    auto program = makeProgram();
+    m_peer->route("/plus\t$", reply, Peer::Hold);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Plus", "/plus\t$",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(m_peer->requests, QList<QByteArray>{QByteArray("/plus\t$\r\n")});
+    QCOMPARE(listTitles(dir), (QList<QByteArray>{"First", "Second dir"}));
+    QCOMPARE(dir->navigatorCount(), 0);
+    QCOMPARE(dir->listItem(0).type, '0');
+    QCOMPARE(dir->listItem(1).type, '1');
+    QVERIFY(dir->listItem(0).IsGopherPlus());
+    QVERIFY(dir->listItem(1).IsGopherPlus());
+    QCOMPARE(dir->listItem(0).attributeText,
+             QByteArray("Extended information:\r\nAdministrative info:\r\nAdmin: Joe\r\n"
+                        "Mod-Date: today\r\n"));
+    QCOMPARE(dir->listItem(1).attributeText,
+             QByteArray("Extended information:\r\nAbstract:\r\nLine one\r\nLine two\r\n"));
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 menu items ... done"));
+}
+
+void tst_Documents::menuSplitMidLine()
+{
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Split", "/split",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_COMPARE(m_peer->requests.size(), 1);
+    QTcpSocket *server = m_peer->connection(0);
+    const QList<QByteArray> pieces{"0Fir", "st\t/f\t127.0.0.1\t70\r\n0Sec",
+                                   "ond\t/s\t127.0.0.1\t70\r", "\n.\r\n"};
+    quint32 sent = 0;
+
+    // Each piece waits in the buffer until its line end has arrived.
+    server->write(pieces.at(0));
+    sent += quint32(pieces.at(0).size());
+    QTRY_COMPARE(dir->bytesReceived(), sent);
+    QCOMPARE(dir->listCount(), 0);
+    server->write(pieces.at(1));
+    sent += quint32(pieces.at(1).size());
+    QTRY_COMPARE(dir->listCount(), 1);
+    QCOMPARE(dir->bytesReceived(), sent);
+    QCOMPARE(dir->listItem(0).title, QByteArray("First"));
+    QCOMPARE(dir->listItem(0).selector, QByteArray("/f\r\n"));
+    server->write(pieces.at(2));
+    sent += quint32(pieces.at(2).size());
+    QTRY_COMPARE(dir->bytesReceived(), sent);
+    QCOMPARE(dir->listCount(), 2); // a CR ends the line; the LF that follows is skipped
+    server->write(pieces.at(3));
+    sent += quint32(pieces.at(3).size());
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(listTitles(dir), (QList<QByteArray>{"First", "Second"}));
+    QCOMPARE(dir->bytesReceived(), sent);
+}
+
+void tst_Documents::gopherPlusMenuRetry_data()
+{
+    QTest::addColumn<QByteArray>("retryReply");
+    QTest::addColumn<int>("listCount");
+    QTest::addColumn<QByteArray>("endStatus");
+
+    QTest::newRow("retry finds the menu")
+        << menuLine('0', "Found", "/found", "+") + ".\r\n" << 1
+        << QByteArray("Received 1 menu items ... done");
+    QTest::newRow("retry empty too")
+        << QByteArray() << 0 << QByteArray("Directory appears empty (received 0 bytes)");
+}
+
+void tst_Documents::gopherPlusMenuRetry()
+{
+    QFETCH(QByteArray, retryReply);
+    QFETCH(int, listCount);
+    QFETCH(QByteArray, endStatus);
+
+    auto program = makeProgram();
+    m_peer->route("/m\t+application/gopher+-menu", QByteArray());
+    m_peer->route("/m\t$", retryReply);
+    // An item whose view was chosen already: it is sent as it stands.
+    CBookmark item = localItem('1', "Menu view", "/m\t+application/gopher+-menu", m_peer->port());
+    item.SetGopherPlus(true);
+    item.attributeText = "Extended information:\r\nExtended view info:\r\n";
+    const QByteArray firstKey = item.GetURL();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QCOMPARE(doc->windowKey(), firstKey);
+
+    QTRY_COMPARE(m_peer->requests.size(), 2);
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(m_peer->requests, (QList<QByteArray>{"/m\t+application/gopher+-menu\r\n",
+                                                  "/m\t$\r\n"}));
+    QVERIFY(program->ui.mainStatus.contains("Retrying directory ..."));
+    QCOMPARE(program->ui.mainStatus.last(), endStatus);
+    QCOMPARE(dir->listCount(), listCount);
+    const QByteArray retryKey = "<URL=gopher://127.0.0.1:" + QByteArray::number(m_peer->port())
+                                + "/1%2Fm%09$>";
+    QCOMPARE(doc->windowKey(), retryKey);
+    QVERIFY(program->windows.Find(retryKey));
+    QVERIFY(!program->windows.Find(firstKey));
+    // An empty reply to the "\t$" request is not retried again.
+    QCOMPARE(program->ui.mainStatus.count("Retrying directory ..."), 1);
+}
+
+void tst_Documents::findUpwardWraps()
+{
+    auto program = makeProgram();
+    m_peer->route("/fruit", menuLine('0', "apple", "/a") + menuLine('0', "banana", "/b")
+                                + menuLine('0', "apple pie", "/c") + ".\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Fruit", "/fruit",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_VERIFY(program->idle());
+    TestFrame *frame = program->frame(doc);
+    const int select = 0x20 | 0x10 | 2;
+
+    QCOMPARE(dir->findPosition(), 0);
+    frame->hints.clear();
+    dir->FindText("apple", false, false, false);
+    QCOMPARE(frame->hints, (QList<std::array<int, 4>>{{select, 0, 0, 0}}));
+    QCOMPARE(dir->findPosition(), -1);
+
+    frame->hints.clear();
+    dir->FindText("APPLE", false, false, false);
+    QCOMPARE(frame->hints, (QList<std::array<int, 4>>{{select, 2, 0, 0}}));
+    QCOMPARE(dir->findPosition(), 1);
+
+    frame->hints.clear();
+    dir->FindText("cherry", true, false, false);
+    QVERIFY(frame->hints.isEmpty());
+    QCOMPARE(program->messageTexts(), QList<QByteArray>{"Text not found"});
+}
+
+void tst_Documents::failureMarks_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("mark");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("refused") << true << 0x90 << 10061;
+    QTest::newRow("stopped") << false << 0x430 << -1;
+}
+
+void tst_Documents::failureMarks()
+{
+    QFETCH(bool, refused);
+    QFETCH(int, mark);
+    QFETCH(int, status);
+
+    auto program = makeProgram();
+    const quint16 port = refused ? unusedPort() : m_peer->port();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Dir", "/held", port), 0, 0);
+    QVERIFY(doc);
+    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
+    if (!refused) {
+        QTRY_COMPARE(m_peer->requests.size(), 1);
+        doc->cancelTransfer();
+    }
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), status);
+    QVERIFY(program->frame(doc)->hasHint(mark));
+    QCOMPARE(program->ui.mainStatus.last(),
+             QByteArray("Directory appears empty (received 0 bytes)"));
+    QCOMPARE(program->messageTexts(),
+             refused ? QList<QByteArray>{RefusedBox} : QList<QByteArray>());
+    // A failed directory keeps its window.
+    QVERIFY(doc);
+    QVERIFY(!program->frame(doc)->destroyed);
+}
+
+void tst_Documents::realPlainMenu()
+{
+    auto program = makeProgram();
+    const quint16 port = m_gophernicus->port();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', QByteArray(), QByteArray(),
+                                                                 port), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QCOMPARE(doc->title(), "127.0.0.1:" + QByteArray::number(port));
+    QTRY_VERIFY(program->idle());
+
+    // Files go to the directory list, sub-directories to the navigator.
+    QCOMPARE(listTitles(dir), (QList<QByteArray>{"data.bin", "hello.txt", "tabs.txt"}));
+    QCOMPARE(dir->listItem(0).type, '9');
+    QCOMPARE(dir->listItem(1).type, '0');
+    QCOMPARE(dir->listItem(1).selector, QByteArray("/hello.txt\r\n"));
+    QCOMPARE(dir->listItem(1).host, Loopback);
+    QCOMPARE(dir->listItem(1).port, port);
+    QVERIFY(!dir->listItem(1).IsGopherPlus());
+    QCOMPARE(navigatorTitles(dir), (QList<QByteArray>{"docs", "more"}));
+    QCOMPARE(dir->navigatorItem(1).selector, QByteArray("/more/\r\n"));
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 5 menu items ... done"));
+    QCOMPARE(program->frame(doc)->hintCount(0x20 | 0x10 | 4), 1);
+    QVERIFY(program->ui.messages.isEmpty());
+}
+
+void tst_Documents::realGopherPlusMenu()
+{
+    auto program = makeProgram();
+    const quint16 port = m_pygopherd->port();
+    CBookmark root = localItem('1', "Plus root", QByteArray(), port);
+    root.SetGopherPlus(true);
+    QVERIFY(program->app.OpenItem(root, 0, 0));
+    QTRY_VERIFY(program->idle());
+
+    // First the attributes ("\t!"), then the menu ("\t$"), which pygopherd
+    // ends by closing the connection: no "." line.
+    QCOMPARE(program->opened.size(), 2);
+    QCOMPARE(program->frames.frames.front()->templateId, int(TypeTable::InfoTemplate));
+    auto *dir = qobject_cast<CGopherDir *>(program->opened.back().data());
+    QVERIFY(dir);
+    QCOMPARE(dir->item().selector, QByteArray("\t$\r\n"));
+    QVERIFY(dir->item().attributeText.startsWith("Extended information:\r\n"));
+
+    // Every "+INFO" item is in the list, the directories too and the last one
+    // as well, each with its attributes.
+    QCOMPARE(listTitles(dir), (QList<QByteArray>{"data", "docs", "hello", "more", "tabs"}));
+    QCOMPARE(dir->navigatorCount(), 0);
+    const QByteArray admin("Extended information:\r\nAdministrative info:\r\n"
+                           "Admin: Unconfigured Pygopherd Admin <pygopherd@nowhere.nowhere>\r\n"
+                           "Mod-Date: ");
+    const QList<QByteArray> views{"application/octet-stream: <0k>", "application/gopher+-menu:",
+                                  "text/plain: <0k>", "application/gopher+-menu:",
+                                  "text/plain: <0k>"};
+    for (int i = 0; i < dir->listCount(); ++i) {
+        const CBookmark &item = dir->listItem(i);
+        QVERIFY(item.IsGopherPlus());
+        QVERIFY2(item.attributeText.startsWith(admin), item.attributeText.constData());
+        const QByteArray viewInfo = "\r\nExtended view info:\r\n" + views.at(i) + "\r\n";
+        QVERIFY(item.attributeText.endsWith(viewInfo));
+        QCOMPARE(item.viewLines, QList<QByteArray>{views.at(i)});
+    }
+    QCOMPARE(dir->listItem(4).selector, QByteArray("/tabs.txt\r\n"));
+    QCOMPARE(dir->listItem(1).type, '1');
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 5 menu items ... done"));
+    QCOMPARE(program->frame(dir)->hintCount(0x20 | 0x10 | 4), 1);
+    QVERIFY(program->ui.messages.isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// Text document
+
+void tst_Documents::twoLinesAndTerminator()
+{
+    auto program = makeProgram();
+    m_peer->route("/two", "one\r\ntwo\r\n.\r\n", Peer::Hold);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Two", "/two",
+                                                                 m_peer->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(text->store().GetLineCount(), 3);
+    QCOMPARE(text->store().GetLine(0), QByteArray("one"));
+    QCOMPARE(text->store().GetLine(1), QByteArray("two"));
+    QCOMPARE(text->store().GetLine(2), QByteArray());
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 3 lines ... done"));
+    QCOMPARE(program->ui.mainStatus.count("Received 3 lines ... done"), 1);
+    QVERIFY(text->OnUpdateFileSave());
+    QVERIFY(program->frame(doc)->hasHint(CGopherTextDoc::CompleteHint));
+}
+
+void tst_Documents::lastLineWithoutLineEnd()
+{
+    auto program = makeProgram();
+    m_peer->route("/open", "one\r\ntwo");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Open", "/open",
+                                                                 m_peer->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(text->store().GetLineCount(), 2);
+    QCOMPARE(text->store().GetLine(1), QByteArray("two"));
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 lines ... done"));
+}
+
+void tst_Documents::lineLimit_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QByteArray>("lastLine");
+
+    QTest::newRow("32,766 lines and the dot end normally") << 32766 << 0 << QByteArray();
+    QTest::newRow("40,000 lines stop at 32,767") << 40000 << 1 << QByteArray("line 32767");
+}
+
+void tst_Documents::lineLimit()
+{
+    QFETCH(int, lines);
+    QFETCH(int, messages);
+    QFETCH(QByteArray, lastLine);
+
+    auto program = makeProgram();
+    m_peer->route("/long", numberedLines(lines) + ".\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Long", "/long",
+                                                                 m_peer->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY_WITH_TIMEOUT(program->idle(), 20000);
+
+    QCOMPARE(program->messageTexts().count(TooManyLines), messages);
+    QCOMPARE(program->ui.messages.size(), messages);
+    QCOMPARE(text->store().GetLineCount(), 32767);
+    QCOMPARE(text->store().GetLine(32765), QByteArray("line 32766"));
+    QCOMPARE(text->store().GetLine(32766), lastLine);
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 32767 lines ... done"));
+}
+
+void tst_Documents::saveMarkedRange()
+{
+    auto program = makeProgram();
+    m_peer->route("/brave", "Hello brave new world\r\nsecond line\r\n.\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Brave", "/brave",
+                                                                 m_peer->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    const QString path = m_dir->filePath(QStringLiteral("marked.txt"));
+    text->setMark(CGopherTextDoc::Marked, 0, 6, 0, 11);
+    QVERIFY(text->OnUpdateFileSave());
+    program->ui.fileDialogAnswers << path;
+    text->OnFileSave();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("brave\n"));
+    QVERIFY(program->ui.messages.isEmpty());
+    QCOMPARE(program->ui.mainStatus.last(), "Saved 'Brave' in " + path.toUtf8() + " ... done");
+    QVERIFY(program->ui.mainStatus.contains("Saving Brave"));
+}
+
+void tst_Documents::saveIntoMissingDirectory()
+{
+    auto program = makeProgram();
+    m_peer->route("/t", "text\r\n.\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "T", "/t", m_peer->port()),
+                                                       0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    const QString path = m_dir->filePath(QStringLiteral("no/such/dir/t.txt"));
+    program->ui.fileDialogAnswers << path;
+    text->OnFileSave();
+    QCOMPARE(program->messageTexts(),
+             QList<QByteArray>{"Failed to create text file\n" + path.toUtf8()});
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!program->ui.mainStatus.last().startsWith("Sav"));
+}
+
+void tst_Documents::defaultSaveName_data()
+{
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("year, slash, word with dots") << QByteArray("2024/Annual.Report.txt")
+                                                 << QStringLiteral("annual.txt");
+    QTest::newRow("cut to eight characters") << QByteArray("Quarterly_Figures.txt")
+                                             << QStringLiteral("quarterl.txt");
+    QTest::newRow("no allowed character") << QByteArray("!!!") << QStringLiteral(".txt");
+}
+
+void tst_Documents::defaultSaveName()
+{
+    QFETCH(QByteArray, title);
+    QFETCH(QString, name);
+
+    const QString downloads = m_dir->filePath(QStringLiteral("downloads"));
+    writeSettings("[Directories]\r\nDownload directory=" + downloads.toUtf8() + "\r\n");
+    auto program = makeProgram();
+    m_peer->route("/report", "text\r\n.\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', title, "/report",
+                                                                 m_peer->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    text->OnFileSave(); // cancelled: no answer
+    QCOMPARE(program->ui.fileDialogs.size(), 1);
+    const UserInterface::FileDialog &dialog = program->ui.fileDialogs.at(0);
+    QVERIFY(dialog.save);
+    QCOMPARE(dialog.initialName, name);
+    QCOMPARE(dialog.title, QStringLiteral("Save Gopher Text File As"));
+    QCOMPARE(dialog.filter, QStringLiteral("Text files (*.txt)|*.txt|All Files (*.*)|*.*||"));
+    QCOMPARE(dialog.defaultExtension, QStringLiteral("txt"));
+    QCOMPARE(dialog.initialDirectory, downloads);
+    QVERIFY(dialog.promptOverwrite);
+    QVERIFY(dialog.hideReadOnly);
+    QVERIFY(program->ui.messages.isEmpty());
+}
+
+void tst_Documents::textNotFound()
+{
+    auto program = makeProgram();
+    m_peer->route("/t", "alpha\r\nbeta\r\n.\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "T", "/t", m_peer->port()),
+                                                       0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+    TestFrame *frame = program->frame(doc);
+
+    frame->hints.clear();
+    text->FindText("BETA", true, false, false);
+    QCOMPARE(frame->hints, (QList<std::array<int, 4>>{{CGopherTextDoc::FoundHint, 1, 0, 4}}));
+    text->FindText("gamma", true, false, false);
+    QCOMPARE(program->messageTexts(), QList<QByteArray>{"Text not found"});
+}
+
+void tst_Documents::realText_data()
+{
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<QList<QByteArray>>("lines");
+
+    QTest::newRow("two lines") << QByteArray("/hello.txt")
+                               << QList<QByteArray>{"Hello", "World"};
+    QTest::newRow("TAB and two dots kept") << QByteArray("/tabs.txt")
+                                           << QList<QByteArray>{"a\tb", "..two dots"};
+}
+
+void tst_Documents::realText()
+{
+    QFETCH(QByteArray, selector);
+    QFETCH(QList<QByteArray>, lines);
+
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(
+        localItem('0', "Real", selector, m_gophernicus->port()), 0, 0);
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_VERIFY(program->idle());
+
+    QList<QByteArray> stored;
+    for (int i = 0; i < text->store().GetLineCount(); ++i)
+        stored.append(text->store().GetLine(i));
+    QCOMPARE(stored, lines);
+    QCOMPARE(program->ui.mainStatus.last(),
+             "Received " + QByteArray::number(lines.size()) + " lines ... done");
+    QVERIFY(program->ui.messages.isEmpty());
+}
+
+void tst_Documents::realGopherPlusText()
+{
+    auto program = makeProgram();
+    CBookmark item = localItem('0', "Hello", "/hello.txt", m_pygopherd->port());
+    item.SetGopherPlus(true);
+    QVERIFY(program->app.OpenItem(item, 0, 0));
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(program->opened.size(), 2);
+    QVERIFY(!program->opened.front()); // the attribute document has gone
+    auto *text = qobject_cast<CGopherTextDoc *>(program->opened.back().data());
+    QVERIFY(text);
+    QCOMPARE(text->item().selector, QByteArray("/hello.txt\t+\r\n"));
+    QCOMPARE(text->item().viewLines, QList<QByteArray>{"text/plain: <0k>"});
+    // pygopherd announces the size ("+12") and keeps its LF line ends.
+    QCOMPARE(text->replyMode(), 2);
+    QCOMPARE(text->item().itemSize, 12u);
+    QCOMPARE(text->store().GetLineCount(), 2);
+    QCOMPARE(text->store().GetLine(0), QByteArray("Hello"));
+    QCOMPARE(text->store().GetLine(1), QByteArray("World"));
+    QVERIFY(program->ui.mainStatus.contains("Received 2 lines, 100.0%"));
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 lines ... done"));
+    QCOMPARE(program->windows.size(), 1);
+    QVERIFY(program->windows.Find(text->windowKey()));
+}
+
+// ---------------------------------------------------------------------------
+// Opening items
+
+void tst_Documents::openItemAgainRestoresWindow()
+{
+    auto program = makeProgram();
+    m_peer->route("/t", "text\r\n.\r\n");
+    const CBookmark item = localItem('0', "T", "/t", m_peer->port());
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
+    QVERIFY(doc);
+    QTRY_VERIFY(program->idle());
+    TestFrame *frame = program->frame(doc);
+    QCOMPARE(frame->activated, 0);
+
+    QCOMPARE(program->app.OpenItem(item, 0, 0), nullptr);
+    QCOMPARE(program->ui.mainStatus.mid(program->ui.mainStatus.size() - 2),
+             (QList<QByteArray>{"Restoring window", "Restored window"}));
+    QCOMPARE(frame->activated, 1);
+    QCOMPARE(program->opened.size(), 1);
+    QCOMPARE(program->frames.frames.size(), size_t(1));
+    QVERIFY(program->idle());
+    QCOMPARE(m_peer->requests.size(), 1);
+}
+
+void tst_Documents::typesThatOpenNothing_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<bool>("gopherPlus");
+
+    QTest::newRow("3 server error") << '3' << false;
+    QTest::newRow("i inline text") << 'i' << false;
+    QTest::newRow("unknown letter") << 'x' << false;
+    QTest::newRow("! unrecognised menu line") << '!' << false;
+    QTest::newRow("Gopher+ item of type 3 with attributes") << '3' << true;
+}
+
+void tst_Documents::typesThatOpenNothing()
+{
+    QFETCH(char, type);
+    QFETCH(bool, gopherPlus);
+
+    auto program = makeProgram();
+    CBookmark item = localItem(type, "Nothing", "/nothing", m_peer->port());
+    if (gopherPlus) {
+        item.SetGopherPlus(true);
+        item.attributeText = "Extended information: <none>\r\n";
+    }
+    QCOMPARE(program->app.OpenItem(item, 0, 0), nullptr);
+    QCOMPARE(program->engine.transactionCount(), 0);
+    QVERIFY(program->idle());
+    QVERIFY(program->opened.isEmpty());
+    QVERIFY(program->frames.frames.empty());
+    QCOMPARE(program->windows.size(), 0);
+}
+
+void tst_Documents::gopherPlusFetchesAttributesFirst_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<bool>("haveAttributes");
+    QTest::addColumn<QList<QByteArray>>("requests");
+
+    const QByteArray info("Extended information:\r\nAdministrative info:\r\nAdmin: Joe\r\n"
+                          "Mod-Date: today\r\n");
+    QTest::newRow("text: \\t! then \\t+")
+        << '0' << QByteArray("/doc") << false
+        << QList<QByteArray>{"/doc\t!\r\n", "/doc\t+\r\n"};
+    QTest::newRow("directory: \\t! then \\t$")
+        << '1' << QByteArray("/dir") << false
+        << QList<QByteArray>{"/dir\t!\r\n", "/dir\t$\r\n"};
+    QTest::newRow("selector with \\t+ gets no second marker")
+        << '0' << QByteArray("/doc\t+") << false
+        << QList<QByteArray>{"/doc\t!\r\n", "/doc\t+\r\n"};
+    QTest::newRow("attributes known: \\t+ at once")
+        << '0' << QByteArray("/doc") << true << QList<QByteArray>{"/doc\t+\r\n"};
+    QTest::newRow("attributes known, \\t+ already there")
+        << '0' << QByteArray("/doc\t+") << true << QList<QByteArray>{"/doc\t+\r\n"};
+}
+
+void tst_Documents::gopherPlusFetchesAttributesFirst()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, selector);
+    QFETCH(bool, haveAttributes);
+    QFETCH(QList<QByteArray>, requests);
+
+    const QByteArray attributes = "+-1\r\n+INFO: " + menuLine(type, "Thing", "/x", "+")
+                                  + "+ADMIN:\r\n Admin: Joe\r\n Mod-Date: today\r\n.\r\n";
+    const QByteArray attributeText("Extended information:\r\nAdministrative info:\r\n"
+                                   "Admin: Joe\r\nMod-Date: today\r\n");
+    auto program = makeProgram();
+    const QByteArray base = selector.left(4);
+    m_peer->route(base + "\t!", attributes, Peer::Hold);
+    m_peer->route(base + "\t+", "+-1\r\nHello\r\n.\r\n", Peer::Hold);
+    m_peer->route(base + "\t$", "+-1\r\n" + menuLine('0', "Inside", "/in", "+") + ".\r\n",
+                  Peer::Hold);
+
+    CBookmark item = localItem(type, "Thing", selector, m_peer->port());
+    item.SetGopherPlus(true);
+    if (haveAttributes)
+        item.attributeText = attributeText;
+    const CBookmark untouched = item;
+    CTarnwickDoc *first = program->app.OpenItem(item, 0, 0);
+    QVERIFY(first);
+    QCOMPARE(item.selector, untouched.selector); // OpenItem works on a copy
+    QCOMPARE(item.type, untouched.type);
+
+    QTRY_COMPARE(m_peer->requests.size(), requests.size());
+    QTRY_VERIFY(program->idle());
+    QCOMPARE(m_peer->requests, requests);
+    QCOMPARE(program->opened.size(), requests.size());
+    if (!haveAttributes) {
+        QCOMPARE(program->frames.frames.front()->templateId, int(TypeTable::InfoTemplate));
+        QTRY_VERIFY(!program->opened.front()); // the attribute document closed itself
+        QVERIFY(program->frames.frames.front()->destroyed);
+    }
+    CTarnwickDoc *last = program->opened.back();
+    QVERIFY(last);
+    QCOMPARE(last->item().attributeText, attributeText);
+    QCOMPARE(last->item().type, type);
+    QCOMPARE(last->item().selector, requests.last());
+    QCOMPARE(last->title(), QByteArray("Thing"));
+    if (type == '0') {
+        auto *text = qobject_cast<CGopherTextDoc *>(last);
+        QVERIFY(text);
+        QCOMPARE(text->store().GetLine(0), QByteArray("Hello"));
+    } else {
+        auto *dir = qobject_cast<CGopherDir *>(last);
+        QVERIFY(dir);
+        QCOMPARE(listTitles(dir), QList<QByteArray>{"Inside"});
+    }
+    QCOMPARE(program->windows.size(), 1);
+    QVERIFY(program->windows.Find(last->windowKey()));
+    QVERIFY(program->ui.messages.isEmpty());
+}
+
+void tst_Documents::attributeFetchFails_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QList<QByteArray>>("messages");
+
+    const QByteArray failed("Failed to retrieve extended information\n for 'Thing'");
+    QTest::newRow("connection refused") << true << QList<QByteArray>{RefusedBox, failed};
+    QTest::newRow("empty reply") << false << QList<QByteArray>{failed};
+}
+
+void tst_Documents::attributeFetchFails()
+{
+    QFETCH(bool, refused);
+    QFETCH(QList<QByteArray>, messages);
+
+    auto program = makeProgram();
+    m_peer->route("/doc\t!", QByteArray());
+    CBookmark item = localItem('0', "Thing", "/doc", refused ? unusedPort() : m_peer->port());
+    item.SetGopherPlus(true);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
+    QVERIFY(qobject_cast<CExtInfoDoc *>(doc.data()));
+
+    // Nothing is opened: the attribute window says so and goes away.
+    QTRY_VERIFY(!doc);
+    QVERIFY(program->idle());
+    QCOMPARE(program->messageTexts(), messages);
+    QCOMPARE(program->opened.size(), 1);
+    QCOMPARE(program->windows.size(), 0);
+    QCOMPARE(m_peer->requests.size(), refused ? 0 : 1);
+}
+
+QTEST_GUILESS_MAIN(tst_Documents)
+
+#include "tst_documents.moc"

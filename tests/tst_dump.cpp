@@ -1,0 +1,377 @@
+#include "tests/support/testservers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct DumpResult
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// A scripted server route: the request (without its line end) and the bytes
+// sent back before the server closes.
+QJsonObject route(const QByteArray &request, const QByteArray &reply)
+{
+    return QJsonObject{{QStringLiteral("match"), QString::fromLatin1(request)},
+                       {QStringLiteral("steps"),
+                        QJsonArray{QJsonObject{{QStringLiteral("send"),
+                                                QString::fromLatin1(reply)}}}}};
+}
+
+QByteArray script(const QJsonArray &routes)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("routes"), routes}}).toJson();
+}
+
+const QByteArray Connected("status: Connecting to 127.0.0.1\n"
+                           "status: Connected to 127.0.0.1\n"
+                           "status: Sent request to 127.0.0.1\n");
+
+} // namespace
+
+class tst_Dump : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void directoryDump_data();
+    void directoryDump();
+    void textDump_data();
+    void textDump();
+    void statusLinesInOrder();
+    void gopherPlusErrorReply();
+    void refusedConnection();
+    void usageErrors_data();
+    void usageErrors();
+    void typesThatOpenNothing_data();
+    void typesThatOpenNothing();
+
+private:
+    DumpResult dump(const QStringList &arguments);
+    QString url(const TestServer &server, const QString &path) const;
+
+    QTemporaryDir m_tree;
+    std::unique_ptr<TestServer> m_gophernicus;
+    std::unique_ptr<TestServer> m_pygopherd;
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_config;
+    QByteArray m_settings;
+};
+
+void tst_Dump::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(QFile::exists(QStringLiteral(TWK_BINARY)));
+    QVERIFY(m_tree.isValid());
+    // gophernicus serves only what everybody may read.
+    QVERIFY(QFile::setPermissions(m_tree.path(), QFile::permissions(m_tree.path())
+                                                     | QFile::ReadOther | QFile::ExeOther
+                                                     | QFile::ReadGroup | QFile::ExeGroup));
+    const QDir root(m_tree.path());
+    QVERIFY(root.mkpath(QStringLiteral("docs")));
+    QVERIFY(root.mkpath(QStringLiteral("more")));
+    const QList<std::pair<QString, QByteArray>> files{
+        {QStringLiteral("hello.txt"), QByteArray("Hello\nWorld\n")},
+        {QStringLiteral("tabs.txt"), QByteArray("a\tb\\c\n..two dots\n")},
+        {QStringLiteral("data.bin"), QByteArray("\x00\x01\x02", 3)},
+        {QStringLiteral("docs/inner.txt"), QByteArray("inner\n")},
+        {QStringLiteral("more/other.txt"), QByteArray("other\n")},
+    };
+    for (const auto &[name, content] : files) {
+        QFile file(root.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+    m_gophernicus = TestServer::gophernicus(m_tree.path());
+    QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
+    m_pygopherd = TestServer::pygopherd(m_tree.path());
+    QVERIFY2(m_pygopherd, qPrintable(TestServer::lastError()));
+}
+
+void tst_Dump::cleanupTestCase()
+{
+    m_gophernicus.reset();
+    m_pygopherd.reset();
+}
+
+void tst_Dump::init()
+{
+    // The program finds its settings in TWK_CONFIG; home and the per-user
+    // configuration directory point into the same place, so no real user's
+    // file is ever read or written.
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+    const QDir home(m_home->path());
+    QVERIFY(home.mkpath(QStringLiteral("config")));
+    QVERIFY(home.mkpath(QStringLiteral("xdg")));
+    m_config = home.filePath(QStringLiteral("config"));
+    m_settings = "[Options]\r\nAuto Strip Dots=1\r\n";
+    QFile settings(m_config + QStringLiteral("/tarnwick.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    QCOMPARE(settings.write(m_settings), m_settings.size());
+}
+
+void tst_Dump::cleanup()
+{
+    // The dump reads its settings and leaves every file as it was.
+    QFile settings(m_config + QStringLiteral("/tarnwick.ini"));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll(), m_settings);
+    QCOMPARE(QDir(m_home->filePath(QStringLiteral("xdg")))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+    m_home.reset();
+}
+
+DumpResult tst_Dump::dump(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TWK_CONFIG"), m_config);
+    env.insert(QStringLiteral("HOME"), m_home->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("xdg")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_home->path());
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(TWK_BINARY), arguments);
+    DumpResult result;
+    if (!process.waitForStarted(10000))
+        return result;
+    result.finished = finished.wait(30000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString tst_Dump::url(const TestServer &server, const QString &path) const
+{
+    return QStringLiteral("gopher://127.0.0.1:") + QString::number(server.port()) + path;
+}
+
+void tst_Dump::directoryDump_data()
+{
+    QTest::addColumn<bool>("pygopherd");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("expected"); // "PORT" stands for the server's port
+
+    QTest::newRow("gophernicus: files, then sub-directories")
+        << false << QStringLiteral("/")
+        << QByteArray("dir\t9\tdata.bin\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
+                      "dir\t0\thello.txt\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
+                      "dir\t0\ttabs.txt\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
+                      "nav\t1\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs%2F>\n"
+                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n");
+    QTest::newRow("pygopherd plain menu: Gopher+ items")
+        << true << QStringLiteral("/")
+        << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
+                      "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
+                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
+                      "nav\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
+                      "nav\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n");
+    QTest::newRow("pygopherd \\t$ menu: every +INFO item in the list")
+        << true << QStringLiteral("/1%09%24")
+        << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
+                      "dir\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
+                      "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
+                      "dir\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n"
+                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n");
+}
+
+void tst_Dump::directoryDump()
+{
+    QFETCH(bool, pygopherd);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, expected);
+
+    const TestServer &server = pygopherd ? *m_pygopherd : *m_gophernicus;
+    expected.replace("PORT", QByteArray::number(server.port()));
+    const DumpResult result = dump({QStringLiteral("--dump"), url(server, path)});
+    QVERIFY(result.finished);
+    QCOMPARE(result.out, expected);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.startsWith(Connected), result.err.constData());
+    QVERIFY2(result.err.endsWith("status: Received 5 menu items ... done\n"),
+             result.err.constData());
+    for (const QByteArray &line : result.err.split('\n')) {
+        if (!line.isEmpty())
+            QVERIFY2(line.startsWith("status: "), line.constData());
+    }
+}
+
+void tst_Dump::textDump_data()
+{
+    QTest::addColumn<bool>("pygopherd");
+    QTest::addColumn<QStringList>("arguments"); // the URL is appended
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("gophernicus text") << false << QStringList{QStringLiteral("--dump")}
+                                      << QStringLiteral("/0/hello.txt")
+                                      << QByteArray("Hello\nWorld\n");
+    QTest::newRow("TAB, backslash and two dots as sent")
+        << false << QStringList{QStringLiteral("--dump")} << QStringLiteral("/0/tabs.txt")
+        << QByteArray("a\tb\\c\n..two dots\n");
+    QTest::newRow("pygopherd Gopher+ text") << true << QStringList{QStringLiteral("--dump")}
+                                            << QStringLiteral("/0%2Fhello.txt%09%2B")
+                                            << QByteArray("Hello\nWorld\n");
+    QTest::newRow("-I names the configuration directory")
+        << false
+        << QStringList{QStringLiteral("-I"), QStringLiteral("CONFIG"), QStringLiteral("--dump")}
+        << QStringLiteral("/0/hello.txt") << QByteArray("Hello\nWorld\n");
+}
+
+void tst_Dump::textDump()
+{
+    QFETCH(bool, pygopherd);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, expected);
+
+    const TestServer &server = pygopherd ? *m_pygopherd : *m_gophernicus;
+    arguments.replaceInStrings(QStringLiteral("CONFIG"), m_config);
+    const DumpResult result = dump(arguments << url(server, path));
+    QVERIFY(result.finished);
+    QCOMPARE(result.out, expected);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.endsWith("status: Received 2 lines ... done\n"), result.err.constData());
+    QVERIFY2(!result.err.contains("message: "), result.err.constData());
+}
+
+void tst_Dump::statusLinesInOrder()
+{
+    auto server = TestServer::scripted(script({route("/two", "one\r\ntwo\r\n.\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--dump"),
+                                    url(*server, QStringLiteral("/0/two"))});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.err, Connected + "status: Received 3 lines\n"
+                                     "status: Received 3 lines ... done\n");
+    // The document counts the "." line; it reads back as an empty line.
+    QCOMPARE(result.out, QByteArray("one\ntwo\n\n"));
+    QCOMPARE(server->requests(), QList<QByteArray>{"/two\r\n"});
+}
+
+void tst_Dump::gopherPlusErrorReply()
+{
+    auto server = TestServer::scripted(
+        script({route("/busy", "--1\r\n2 admin@host\r\nServer busy\r\n.\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--dump"),
+                                    url(*server, QStringLiteral("/0/busy"))});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray());
+    const QByteArray port = QByteArray::number(server->port());
+    QCOMPARE(result.err,
+             Connected
+                 + "message: Re: the item '127.0.0.1:" + port + "'\\r\\n"
+                 + "Please fetch this item later, when the server is less busy!\\r\\n"
+                   "The Gopher server '127.0.0.1'\\r\\n"
+                   "returned the following text:\\r\\n\\r\\n"
+                   "admin@host\\r\\nServer busy\\r\\n\n");
+}
+
+void tst_Dump::refusedConnection()
+{
+    const quint16 port = TestServer::unusedPort();
+    QVERIFY(port != 0);
+    const DumpResult result = dump({QStringLiteral("--dump"),
+                                    QStringLiteral("gopher://127.0.0.1:%1/").arg(port)});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.err, QByteArray("status: Connecting to 127.0.0.1\n"
+                                    "message: Connect error to host\\n127.0.0.1\\n"
+                                    "[10061] Connection refused\n"
+                                    "status: Directory appears empty (received 0 bytes)\n"));
+}
+
+void tst_Dump::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("err");
+
+    const QByteArray usage("usage: tarnwick [-I DIR] --dump URL\n");
+    QTest::newRow("no URL") << QStringList{QStringLiteral("--dump")} << usage;
+    QTest::newRow("unknown option")
+        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1/"),
+                       QStringLiteral("--bogus")}
+        << usage;
+    QTest::newRow("stray argument")
+        << QStringList{QStringLiteral("stray"), QStringLiteral("--dump"),
+                       QStringLiteral("gopher://127.0.0.1/")}
+        << usage;
+    QTest::newRow("not a gopher URL")
+        << QStringList{QStringLiteral("--dump"), QStringLiteral("http://example.org/")}
+        << QByteArray("tarnwick: not a gopher URL: http://example.org/\n");
+    QTest::newRow("URL without port")
+        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1:0/")}
+        << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:0/\n");
+}
+
+void tst_Dump::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, err);
+
+    const DumpResult result = dump(arguments);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.err, err);
+}
+
+void tst_Dump::typesThatOpenNothing_data()
+{
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("type 3") << QStringLiteral("/3/error");
+    QTest::newRow("type i") << QStringLiteral("/i/info");
+    QTest::newRow("unknown type") << QStringLiteral("/x/thing");
+}
+
+void tst_Dump::typesThatOpenNothing()
+{
+    QFETCH(QString, path);
+
+    auto server = TestServer::scripted(script({route("*", "0Never\t/n\t127.0.0.1\t70\r\n.\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--dump"), url(*server, path)});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(server->requests(), QList<QByteArray>());
+}
+
+QTEST_GUILESS_MAIN(tst_Dump)
+
+#include "tst_dump.moc"

@@ -1,0 +1,370 @@
+#include "ui/gopherdirview.h"
+
+#include "app/tarnwickapp.h"
+#include "docs/gopherdir.h"
+#include "items/displaytext.h"
+#include "ui/fontmanager.h"
+#include "ui/itemicons.h"
+
+#include <QAbstractItemDelegate>
+#include <QAbstractListModel>
+#include <QKeyEvent>
+#include <QPainter>
+
+// The document's list as a model: rows are the items the view has been told
+// about; the data is read from the document on demand.
+class DirListModel : public QAbstractListModel
+{
+public:
+    DirListModel(CGopherDir *doc, ItemIcons *icons, QObject *parent)
+        : QAbstractListModel(parent), m_doc(doc), m_icons(icons) {}
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_rows;
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        if (!index.isValid())
+            return Qt::NoItemFlags;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_rows || index.row() >= m_doc->listCount())
+            return {};
+        CBookmark &item = m_doc->listItem(index.row());
+        switch (role) {
+        case Qt::DisplayRole:
+            return displayText(item.title);
+        case Qt::DecorationRole:
+            return m_icons ? QVariant(m_icons->icon(item)) : QVariant();
+        case Qt::AccessibleTextRole:
+            return QString(displayText(item.GetTypeName()) + QStringLiteral(": ")
+                           + displayText(item.title));
+        default:
+            return {};
+        }
+    }
+
+    // Shows the document's rows up to count; only the new rows are announced.
+    void appendTo(int count)
+    {
+        if (count <= m_rows)
+            return;
+        beginInsertRows(QModelIndex(), m_rows, count - 1);
+        m_rows = count;
+        endInsertRows();
+    }
+
+    void clear()
+    {
+        beginResetModel();
+        m_rows = 0;
+        endResetModel();
+    }
+
+    // Every row again (after a font change).
+    void rebuild()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+
+private:
+    CGopherDir *m_doc;
+    ItemIcons *m_icons;
+    int m_rows = 0;
+};
+
+// Draws one row: the icon one unit from the left edge, centred against the
+// text; the title one and a half icon widths from the left; selected rows in
+// the highlight colours. Each drawn row may widen the horizontal extent.
+class DirRowDelegate : public QAbstractItemDelegate
+{
+public:
+    explicit DirRowDelegate(CGopherDirView *view) : QAbstractItemDelegate(view), m_view(view) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        CGopherDir *doc = m_view->document();
+        if (index.row() >= doc->listCount())
+            return;
+        CBookmark &item = doc->listItem(index.row());
+        const QRect rect = option.rect;
+        const bool selected = option.state & QStyle::State_Selected;
+        const QPalette &palette = option.palette;
+        painter->fillRect(rect, palette.color(QPalette::Active,
+                                              selected ? QPalette::Highlight : QPalette::Base));
+
+        if (ItemIcons *icons = m_view->icons()) {
+            const QPixmap icon = icons->icon(item);
+            if (!icon.isNull()) {
+                const QSize size = icon.deviceIndependentSize().toSize();
+                painter->drawPixmap(rect.left() + 1, rect.top() + (rect.height() - size.height()) / 2,
+                                    icon);
+            }
+        }
+
+        const QString text = displayText(item.title);
+        const int textLeft = ItemIcons::IconSize * 3 / 2;
+        const int textWidth = option.fontMetrics.horizontalAdvance(text);
+        painter->setFont(option.font);
+        painter->setPen(palette.color(QPalette::Active,
+                                      selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QRect(rect.left() + textLeft, rect.top(), textWidth + 4, rect.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+
+        if ((option.state & QStyle::State_HasFocus) && selected) {
+            QPen pen(palette.color(QPalette::Active, QPalette::HighlightedText));
+            pen.setStyle(Qt::DotLine);
+            painter->setPen(pen);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(rect.adjusted(0, 0, -1, -1));
+        }
+        m_view->widenExtent(textLeft + textWidth + 2);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return QSize(m_view->horizontalExtent(), m_view->rowHeight());
+    }
+
+private:
+    CGopherDirView *m_view;
+};
+
+CGopherDirView::CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *fonts,
+                               ItemIcons *icons, QWidget *parent)
+    : QListView(parent), m_doc(doc), m_app(app), m_fonts(fonts), m_icons(icons),
+      m_model(new DirListModel(doc, icons, this)), m_delegate(new DirRowDelegate(this))
+{
+    setViewMode(QListView::ListMode);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setItemDelegate(m_delegate);
+    setModel(m_model);
+    applyFont();
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionHandling(); });
+    connect(m_doc, &CTarnwickDoc::updateAllViews, this,
+            [this](int hint, int a, int, int) { onUpdate(hint, a); });
+    if (m_fonts)
+        connect(m_fonts, &FontManager::fontChanged, this, &CGopherDirView::onFontChanged);
+
+    m_appendTimer.setSingleShot(true);
+    connect(&m_appendTimer, &QTimer::timeout, this, &CGopherDirView::flushAppend);
+
+    flushAppend();
+    m_complete = m_doc->isDone();
+}
+
+CGopherDirView::~CGopherDirView() = default;
+
+int CGopherDirView::selectedRow() const
+{
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CGopherDirView::selectRow(int row)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QModelIndex index = m_model->index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+}
+
+int CGopherDirView::pageSize() const
+{
+    return qMax(1, viewport()->height() / qMax(1, m_rowHeight));
+}
+
+bool CGopherDirView::canFetchSelected() const
+{
+    return m_model->rowCount() > 0 && selectedRow() >= 0;
+}
+
+void CGopherDirView::fetchSelected()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        m_doc->SetStatus(QByteArray("Double click has invalid selection"));
+        return;
+    }
+    openRow(row);
+}
+
+void CGopherDirView::openRow(int row)
+{
+    m_doc->setFindPosition(row);
+    CBookmark item = m_doc->listItem(row);
+    item.parentKey = m_doc->windowKey();
+    if (m_app)
+        m_app->OpenItem(item, 0, 0);
+}
+
+void CGopherDirView::widenExtent(int width)
+{
+    if (width <= m_extent)
+        return;
+    m_extent = width;
+    // The rows take their width from the delegate; lay them out again so the
+    // scroll bar reaches the new right end.
+    scheduleDelayedItemsLayout();
+}
+
+void CGopherDirView::selectionHandling()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        m_doc->SetStatus(QByteArray("Directory has invalid selection"));
+        return;
+    }
+    m_doc->selectRow(row);
+    Q_EMIT itemSelected(m_doc->listItem(row));
+}
+
+void CGopherDirView::keyPressEvent(QKeyEvent *event)
+{
+    flushAppend();
+    const int last = m_model->rowCount() - 1;
+    const int current = selectedRow();
+    int target;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        fetchSelected();
+        event->accept();
+        return;
+    case Qt::Key_PageUp:
+        target = qMax(0, current - pageSize());
+        break;
+    case Qt::Key_PageDown:
+        target = qMin(last, current + pageSize());
+        break;
+    case Qt::Key_Home:
+        target = 0;
+        break;
+    case Qt::Key_End:
+        target = last;
+        break;
+    case Qt::Key_Up:
+        target = qMax(0, current - 1);
+        break;
+    case Qt::Key_Down:
+        target = qMin(last, current + 1);
+        break;
+    default:
+        QListView::keyPressEvent(event);
+        return;
+    }
+    if (target != current)
+        selectRow(target);
+    // The selection handling runs after every key; a changed selection has
+    // run it already.
+    if (selectedRow() == current)
+        selectionHandling();
+    event->accept();
+}
+
+QItemSelectionModel::SelectionFlags CGopherDirView::selectionCommand(const QModelIndex &index,
+                                                                     const QEvent *event) const
+{
+    // One row is always chosen once any has been: a click beside the rows or
+    // with Ctrl held does not take the selection away.
+    if (!index.isValid() || (event && event->type() == QEvent::MouseButtonRelease))
+        return QItemSelectionModel::NoUpdate;
+    return QItemSelectionModel::ClearAndSelect;
+}
+
+void CGopherDirView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QListView::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && index.row() != selectedRow())
+        selectRow(index.row());
+    fetchSelected();
+    event->accept();
+}
+
+void CGopherDirView::requestAppend()
+{
+    // Rows already shown decide how long a relayout takes, so they decide
+    // how often one may happen (about a millisecond per thousand rows).
+    const int interval = qMin(250, m_model->rowCount() / 1000);
+    if (interval < 10 || !m_sinceAppend.isValid() || m_sinceAppend.elapsed() >= interval) {
+        flushAppend();
+        return;
+    }
+    if (!m_appendTimer.isActive())
+        m_appendTimer.start(int(interval - m_sinceAppend.elapsed()));
+}
+
+void CGopherDirView::flushAppend()
+{
+    m_appendTimer.stop();
+    m_model->appendTo(m_doc->listCount());
+    m_sinceAppend.start();
+}
+
+void CGopherDirView::onUpdate(int hint, int a)
+{
+    if (!(hint & CGopherDir::ListHint))
+        return;
+    if (hint & CGopherDir::ClearHint) {
+        m_appendTimer.stop();
+        m_model->clear();
+        m_extent = 0;
+        m_complete = false;
+    }
+    if (hint & CGopherDir::AppendHint)
+        requestAppend();
+    if (hint & CGopherDir::SelectHint) {
+        flushAppend();
+        if (a >= 0 && a < m_model->rowCount()) {
+            const bool changed = a != selectedRow();
+            selectRow(a);
+            scrollTo(m_model->index(a), QAbstractItemView::EnsureVisible);
+            if (!changed)
+                selectionHandling();
+        }
+    }
+    if (hint & CGopherDir::CompleteHint) {
+        flushAppend();
+        m_complete = true;
+    }
+}
+
+void CGopherDirView::applyFont()
+{
+    if (m_fonts)
+        setFont(m_fonts->font(FontManager::DirFont));
+    const QFontMetrics metrics(font());
+    m_rowHeight = qMax(16, metrics.height() + qMax(0, metrics.leading()));
+}
+
+void CGopherDirView::onFontChanged(int kind)
+{
+    if (kind != FontManager::DirFont)
+        return;
+    const int row = selectedRow();
+    applyFont();
+    m_extent = 0;
+    m_model->rebuild();
+    if (m_model->rowCount() > 0)
+        selectRow(row >= 0 ? row : 0);
+}

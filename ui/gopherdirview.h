@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QListView>
+#include <QTimer>
+
+class CBookmark;
+class CGopherDir;
+class CTarnwickApp;
+class DirListModel;
+class DirRowDelegate;
+class FontManager;
+class ItemIcons;
+
+// The directory list: one row per item of the directory document, drawn with
+// the item's icon and title. Rows are read from the document by number; the
+// view never copies the list, so a menu of a few hundred thousand lines
+// appends and scrolls as fast as a short one.
+class CGopherDirView : public QListView
+{
+    Q_OBJECT
+
+public:
+    CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *fonts, ItemIcons *icons,
+                   QWidget *parent = nullptr);
+    ~CGopherDirView() override;
+
+    CGopherDir *document() const { return m_doc; }
+    // The selected row, -1 when none.
+    int selectedRow() const;
+    void selectRow(int row);
+    int rowHeight() const { return m_rowHeight; }
+    // Rows that fit in the list's height (at least one).
+    int pageSize() const;
+    // The width the horizontal scroll bar reaches: the right end of the
+    // longest row drawn so far.
+    int horizontalExtent() const { return m_extent; }
+    bool isComplete() const { return m_complete; }
+
+    // The Fetch command: enabled with a selection in a list that has rows.
+    bool canFetchSelected() const;
+    // Opens the selected row's item in a window of its own.
+    void fetchSelected();
+
+    // Used by the row painter.
+    void widenExtent(int width);
+    ItemIcons *icons() const { return m_icons; }
+
+Q_SIGNALS:
+    // The item of the newly selected row (the item-information window follows it).
+    void itemSelected(const CBookmark &item);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
+
+private:
+    void onUpdate(int hint, int a);
+    // New rows of a growing list are shown at once while the list is short
+    // and at most every few hundred milliseconds once it is long: the list
+    // view lays out all rows again whenever rows are added.
+    void requestAppend();
+    void flushAppend();
+    void onFontChanged(int kind);
+    void applyFont();
+    void selectionHandling();
+    void openRow(int row);
+
+    CGopherDir *m_doc;
+    CTarnwickApp *m_app;
+    FontManager *m_fonts;
+    ItemIcons *m_icons;
+    DirListModel *m_model;
+    DirRowDelegate *m_delegate;
+    int m_rowHeight = 16;
+    int m_extent = 0;
+    bool m_complete = false;
+    QTimer m_appendTimer;
+    QElapsedTimer m_sinceAppend;
+};
