@@ -122,8 +122,11 @@ bool CTarnwickDoc::ParseReplyHeader()
         m_receiveBuffer.remove(0, end);
         return true;
     }
-    if (b.startsWith('-') && b.size() >= 5 && b.startsWith("--1\r\n")) {
+    // "--1": error text ending with a "." line. Servers also send "--2":
+    // error text that ends when they close.
+    if (b.startsWith('-') && b.size() >= 5 && (b.startsWith("--1\r\n") || b.startsWith("--2\r\n"))) {
         m_gopherPlusError = true;
+        m_errorUntilClose = b.startsWith("--2");
         m_receiveBuffer.remove(0, 5);
         return true;
     }
@@ -141,6 +144,7 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
         m_headerExamined = true;
         m_replyMode = NoHeader;
         m_gopherPlusError = false;
+        m_errorUntilClose = false;
         const qsizetype withHeader = m_receiveBuffer.size();
         if (!ParseReplyHeader())
             m_replyMode = NoHeader;
@@ -170,7 +174,8 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
         // The server's error text ends with a "." line: the reply is over
         // there even when the server keeps the connection open. The kind
         // hears nothing of it; FinishTransfer shows the text.
-        done = m_receiveBuffer.endsWith("\r\n.\r\n") || m_receiveBuffer == ".\r\n";
+        done = !m_errorUntilClose
+               && (m_receiveBuffer.endsWith("\r\n.\r\n") || m_receiveBuffer == ".\r\n");
         return;
     }
     OnReceive();
@@ -210,7 +215,8 @@ void CTarnwickDoc::FinishTransfer()
     QByteArray serverText = m_receiveBuffer;
     if (code == '1' || code == '2' || code == '3')
         serverText.remove(0, 2);
-    serverText.chop(3);
+    if (!m_errorUntilClose)
+        serverText.chop(3);
     text += serverText;
     if (m_context.ui)
         m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok, 370);

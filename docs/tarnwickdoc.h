@@ -132,6 +132,7 @@ protected:
     quint32 m_bytesReceived = 0;
     int m_replyMode = NoHeader;
     bool m_gopherPlusError = false;
+    bool m_errorUntilClose = false;
     QByteArray m_progressText;
     QByteArray m_windowKey;
     DocumentFrame *m_frame = nullptr;

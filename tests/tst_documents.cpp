@@ -529,6 +529,7 @@ void tst_Documents::progressOfAnnouncedSize()
 
 void tst_Documents::gopherPlusError_data()
 {
+    QTest::addColumn<QByteArray>("header");
     QTest::addColumn<QByteArray>("serverText");
     QTest::addColumn<bool>("serverHolds");
     QTest::addColumn<QByteArray>("box");
@@ -537,34 +538,40 @@ void tst_Documents::gopherPlusError_data()
     const QByteArray tail("\r\nThe Gopher server '127.0.0.1'\r\n"
                           "returned the following text:\r\n\r\n");
     QTest::newRow("2: server busy")
-        << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << false
+        << QByteArray("--1\r\n") << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << false
         << head + "Please fetch this item later, when the server is less busy!" + tail
                + "admin@host\r\nServer busy\r\n";
     QTest::newRow("1: not available")
-        << QByteArray("1 admin@host\r\nGone\r\n.\r\n") << false
+        << QByteArray("--1\r\n") << QByteArray("1 admin@host\r\nGone\r\n.\r\n") << false
         << head + "This item is not available!" + tail + "admin@host\r\nGone\r\n";
     QTest::newRow("3: moved")
-        << QByteArray("3 admin@host\r\nElsewhere\r\n.\r\n") << false
+        << QByteArray("--1\r\n") << QByteArray("3 admin@host\r\nElsewhere\r\n.\r\n") << false
         << head + "The item has moved to a new location." + tail + "admin@host\r\nElsewhere\r\n";
     QTest::newRow("other code keeps its first characters")
-        << QByteArray("7 admin@host\r\nOdd\r\n.\r\n") << false
+        << QByteArray("--1\r\n") << QByteArray("7 admin@host\r\nOdd\r\n.\r\n") << false
         << head + tail + "7 admin@host\r\nOdd\r\n";
     // The error text ends with its "." line; the window must not wait for a
     // close that does not come.
     QTest::newRow("server keeps the connection open")
-        << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << true
+        << QByteArray("--1\r\n") << QByteArray("2 admin@host\r\nServer busy\r\n.\r\n") << true
         << head + "Please fetch this item later, when the server is less busy!" + tail
                + "admin@host\r\nServer busy\r\n";
+    // "--2": the error text runs until the server closes; nothing is cut
+    // from its end.
+    QTest::newRow("--2 error text until the close")
+        << QByteArray("--2\r\n") << QByteArray("1 admin@host\r\n'/x' does not exist\r\n") << false
+        << head + "This item is not available!" + tail + "admin@host\r\n'/x' does not exist\r\n";
 }
 
 void tst_Documents::gopherPlusError()
 {
+    QFETCH(QByteArray, header);
     QFETCH(QByteArray, serverText);
     QFETCH(bool, serverHolds);
     QFETCH(QByteArray, box);
 
     auto program = makeProgram();
-    m_peer->route("/busy", "--1\r\n" + serverText, serverHolds ? Peer::Hold : Peer::Close);
+    m_peer->route("/busy", header + serverText, serverHolds ? Peer::Hold : Peer::Close);
     QPointer<CTarnwickDoc> doc = program->app.OpenItem(
         localItem('0', "Busy item", "/busy", m_peer->port()), 0, 0);
     QVERIFY(doc);

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -303,6 +304,7 @@ void CMainFrame::createToolBar()
         {ID_RELOAD, "view-refresh", QStyle::SP_BrowserReload, "Reload"},
         {ID_STOP, "process-stop", QStyle::SP_BrowserStop, "Stop"},
         {ID_STOP_ALL, "process-stop", QStyle::SP_DialogCancelButton, "Stop All"},
+        {ID_FETCH, "go-jump", QStyle::SP_ArrowForward, "Fetch"},
         {0, nullptr, QStyle::SP_CustomBase, nullptr},
         {ID_INFO, "dialog-information", QStyle::SP_MessageBoxInformation, "Info"},
         {ID_FIND, "edit-find", QStyle::SP_FileDialogContentsView, "Find"},
@@ -415,7 +417,8 @@ void CMainFrame::updateCommandStates()
     set(ID_BACK, doc && doc->OnUpdateBack());
     set(ID_GO_TOP, doc != nullptr);
     set(ID_FILE_CLOSE, doc != nullptr);
-    set(ID_FETCH, false);
+    CGopherDirView *list = activeDirectoryList();
+    set(ID_FETCH, list && list->canFetchSelected());
     set(ID_NEXT_PANE, doc != nullptr);
     set(ID_PREV_PANE, doc != nullptr);
     // Commands whose windows and forms are not part of this program yet.
@@ -461,6 +464,10 @@ void CMainFrame::runCommand(int id)
             doc->OnBack();
         break;
     case ID_FILE_CLOSE: OnCloseActiveDocument(); break;
+    case ID_FETCH:
+        if (CGopherDirView *list = activeDirectoryList(); list && list->canFetchSelected())
+            list->fetchSelected();
+        break;
     case ID_VIEW_TOOLBAR: {
         ToolbarSettings t = currentToolbarSettings();
         t.show = m_actions.value(ID_VIEW_TOOLBAR)->isChecked();
@@ -494,6 +501,26 @@ void CMainFrame::runCommand(int id)
     default: break;
     }
     updateCommandStates();
+}
+
+void CMainFrame::showContextMenu(const QPoint &globalPos,
+                                 const QList<QPair<QString, int>> &entries)
+{
+    updateCommandStates();
+    QMenu menu(this);
+    for (const auto &[text, id] : entries) {
+        QAction *a = menu.addAction(text);
+        a->setEnabled(m_actions.value(id) && m_actions.value(id)->isEnabled());
+        connect(a, &QAction::triggered, this, [this, id = id] { runCommand(id); });
+    }
+    menu.exec(globalPos);
+}
+
+CGopherDirView *CMainFrame::activeDirectoryList() const
+{
+    if (auto *c = qobject_cast<CGopherSplitterChild *>(m_mdi->activeSubWindow()))
+        return qobject_cast<CGopherDirView *>(c->directoryList());
+    return nullptr;
 }
 
 void CMainFrame::activatePane(int step)
@@ -587,6 +614,13 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
             return nullptr;
         const int layout = openMode == CTarnwickDoc::HomeOpen ? m_app.homeGophers().GetHomeType() : 0;
         auto *list = new CGopherDirView(dir, &m_app, &m_fonts, &m_icons);
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
+            showContextMenu(list->mapToGlobal(pos), {{QStringLiteral("Add"), ID_ADD_BOOKMARK},
+                                                     {QStringLiteral("Find"), ID_FIND},
+                                                     {QStringLiteral("Info"), ID_INFO},
+                                                     {QStringLiteral("Home"), ID_HOME}});
+        });
         auto *tree = new CGTreeView(dir, &m_fonts, &m_icons);
         auto *bookmarks = new QTreeWidget;
         bookmarks->setHeaderHidden(true);
@@ -603,7 +637,13 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         if (!text)
             return nullptr;
         auto *child = new CGopherMDIChild(document);
-        child->setView(new CGopherTextView(text, &m_fonts));
+        auto *view = new CGopherTextView(text, &m_fonts);
+        connect(view, &CGopherTextView::contextMenuRequestedAt, this, [this](QPoint at) {
+            showContextMenu(at, {{QStringLiteral("Add"), ID_ADD_BOOKMARK},
+                                 {QStringLiteral("Find"), ID_FIND},
+                                 {QStringLiteral("Reload"), ID_RELOAD}});
+        });
+        child->setView(view);
         child->setWindowIcon(QIcon(m_icons.icon('0')));
         m_mdi->addSubWindow(child);
         child->resize(m_mdi->viewport()->size() * 2 / 3);
@@ -712,12 +752,23 @@ void CMainFrame::applyToolbarSettings(const ToolbarSettings &toolbar)
     m_toolBar->setToolButtonStyle(m_toolbarSizeCode == 2 ? Qt::ToolButtonTextUnderIcon
                                                          : Qt::ToolButtonIconOnly);
     for (QAction *a : m_toolBar->actions()) {
-        if (!a->isSeparator())
-            a->setToolTip(toolbar.tooltips ? a->iconText() : QString());
+        if (QWidget *button = m_toolBar->widgetForAction(a)) {
+            button->removeEventFilter(this);
+            button->installEventFilter(this);
+        }
     }
     m_toolBar->setVisible(toolbar.show);
     if (QAction *a = m_actions.value(ID_VIEW_TOOLBAR))
         a->setChecked(toolbar.show);
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    // Toolbar buttons keep quiet when tooltips are switched off.
+    if (event->type() == QEvent::ToolTip && !m_toolbarSettings.tooltips
+        && watched->parent() == m_toolBar)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::RestoreWindowPlacement(int requestedShow)

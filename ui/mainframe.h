@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class CGopherDirView;
 class CTarnwickApp;
 class CTarnwickDoc;
 #include "ui/finddialog.h"
@@ -91,6 +92,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QAction *addCommand(QMenu *menu, int id, const QString &text, const QString &tip = {},
@@ -100,6 +102,8 @@ private:
     void createStatusBar();
     void runCommand(int id);
     void activatePane(int step);
+    void showContextMenu(const QPoint &globalPos, const QList<QPair<QString, int>> &entries);
+    CGopherDirView *activeDirectoryList() const;
     void updateLockIndicators();
     void placeChild(QMdiSubWindow *child);
 
