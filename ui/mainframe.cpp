@@ -92,10 +92,10 @@ QAction *CMainFrame::addCommand(QMenu *menu, int id, const QString &text, const 
         action->setStatusTip(tip);
         action->setToolTip(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
     }
-    if (!key.isEmpty()) {
+    // Accelerators belong to the main window and its document windows; in a
+    // dialog (the Find dialog) Ctrl+C and Esc keep their own meaning.
+    if (!key.isEmpty())
         action->setShortcut(key);
-        action->setShortcutContext(Qt::ApplicationShortcut);
-    }
     connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
     if (menu)
         menu->addAction(action);
