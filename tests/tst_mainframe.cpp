@@ -3,6 +3,7 @@
 #include "docs/gophertextdoc.h"
 #include "support/testservers.h"
 #include "ui/finddialog.h"
+#include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
 #include "ui/mainframe.h"
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void homeWindowUsesHomeTypeLayout();
     void homeCommandReplacesTheOpenHomeWindow();
     void laterCommandsAreGreyed();
+    void infoWindowFollowsTheItem();
 
 private:
     void writeSettings(const QByteArray &text);
@@ -65,6 +67,10 @@ void tst_MainFrame::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     qRegisterMetaType<CTarnwickDoc *>();
     QVERIFY(m_root.isValid());
+    // gophernicus lists only directories everybody may read.
+    QVERIFY(QFile::setPermissions(m_root.path(), QFile::permissions(m_root.path())
+                                                     | QFile::ReadOther | QFile::ExeOther
+                                                     | QFile::ReadGroup | QFile::ExeGroup));
     QDir(m_root.path()).mkpath(QStringLiteral("sub"));
     QFile text(m_root.filePath(QStringLiteral("notes.txt")));
     QVERIFY(text.open(QIODevice::WriteOnly));
@@ -362,6 +368,39 @@ void tst_MainFrame::laterCommandsAreGreyed()
     for (const int id : {CMainFrame::ID_STOP, CMainFrame::ID_RELOAD, CMainFrame::ID_FILE_SAVE,
                          CMainFrame::ID_EDIT_COPY, CMainFrame::ID_FIND_AGAIN, CMainFrame::ID_BACK})
         QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(frame.action(id)->text()));
+}
+
+void tst_MainFrame::infoWindowFollowsTheItem()
+{
+    CMainFrame frame(*m_app);
+    frame.show();
+    auto *dir = qobject_cast<CGopherDir *>(openAndWait(frame, m_gophernicus->url()));
+    QVERIFY(dir);
+    frame.updateCommandStates();
+    QVERIFY(frame.action(CMainFrame::ID_INFO)->isEnabled());
+    frame.action(CMainFrame::ID_INFO)->trigger();
+    QVERIFY(frame.infoWindow());
+    const QString url = QString::fromUtf8(dir->item().GetURL());
+    QVERIFY2(frame.infoWindow()->text().contains(QStringLiteral("Type=1\n")),
+             qPrintable(frame.infoWindow()->text()));
+    QVERIFY(frame.infoWindow()->text().contains(url + QStringLiteral("\n** Directory **")));
+
+    // Choosing a row shows that row's item.
+    auto *child = qobject_cast<CGopherSplitterChild *>(frame.mdiArea()->activeSubWindow());
+    QVERIFY(child);
+    int row = -1;
+    for (int i = 0; i < dir->listCount(); ++i) {
+        if (dir->listItem(i).title.startsWith("notes"))
+            row = i;
+    }
+    QVERIFY(row >= 0);
+    auto *list = qobject_cast<CGopherDirView *>(child->directoryList());
+    QVERIFY(list);
+    list->selectRow(row);
+    QVERIFY2(frame.infoWindow()->text().startsWith(QStringLiteral("Name=notes")),
+             qPrintable(frame.infoWindow()->text()));
+    frame.infoWindow()->close();
+    QTRY_VERIFY(!frame.infoWindow());
 }
 
 QTEST_MAIN(tst_MainFrame)

@@ -4,6 +4,7 @@
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/tarnwickdoc.h"
+#include "gplus/iteminfowindow.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
 #include "ui/finddialog.h"
@@ -52,7 +53,11 @@ CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
     createToolBar();
     applyToolbarSettings(m_app.settings().toolbarSettings());
 
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { updateCommandStates(); });
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+        if (CTarnwickDoc *doc = activeDocument())
+            refreshItemInfo(doc->GetItem());
+        updateCommandStates();
+    });
     connect(&m_engine, &TransactionEngine::activityChanged, this,
             [this] { updateCommandStates(); });
     auto *idleTimer = new QTimer(this);
@@ -69,6 +74,8 @@ CMainFrame::~CMainFrame()
 {
     if (m_findDialog)
         delete m_findDialog;
+    if (m_infoWindow)
+        delete m_infoWindow;
     // Windows first, then the documents, while the engine and the registers
     // they talk to still exist.
     m_mdi->closeAllSubWindows();
@@ -416,13 +423,14 @@ void CMainFrame::updateCommandStates()
     set(ID_FIND_AGAIN, doc && !m_findText.isEmpty());
     set(ID_BACK, doc && doc->OnUpdateBack());
     set(ID_GO_TOP, doc != nullptr);
+    set(ID_INFO, doc != nullptr);
     set(ID_FILE_CLOSE, doc != nullptr);
     CGopherDirView *list = activeDirectoryList();
     set(ID_FETCH, list && list->canFetchSelected());
     set(ID_NEXT_PANE, doc != nullptr);
     set(ID_PREV_PANE, doc != nullptr);
     // Commands whose windows and forms are not part of this program yet.
-    for (const int id : {ID_NEW_ITEM, ID_INFO, ID_DELETE_FILES, ID_PRINT, ID_PRINT_PREVIEW,
+    for (const int id : {ID_NEW_ITEM, ID_DELETE_FILES, ID_PRINT, ID_PRINT_PREVIEW,
                          ID_PRINT_SETUP, ID_PAGE_SETUP, ID_SEND, ID_PREFERENCES, ID_PRINTER_FONT,
                          ID_USE_PRINTER_FONT, ID_FETCH_BOOKMARK, ID_ADD_BOOKMARK,
                          ID_ADD_DIR_BOOKMARK, ID_EDIT_BOOKMARKS, ID_CATEGORIES, ID_HELP_INDEX,
@@ -454,6 +462,7 @@ void CMainFrame::runCommand(int id)
             doc->OnEditCopy();
         break;
     case ID_FIND: OnFind(); break;
+    case ID_INFO: OnItemInfo(); break;
     case ID_FIND_AGAIN: OnFindAgain(); break;
     case ID_GO_TOP:
         if (doc)
@@ -540,6 +549,27 @@ void CMainFrame::activatePane(int step)
     panes.at(next)->setFocus(Qt::OtherFocusReason);
 }
 
+void CMainFrame::OnItemInfo()
+{
+    CTarnwickDoc *doc = activeDocument();
+    if (!doc)
+        return;
+    if (!m_infoWindow) {
+        m_infoWindow = new CItemInfoWindow(this);
+        m_infoWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_infoWindow->setWindowIcon(QIcon(m_icons.icon('?')));
+    }
+    m_infoWindow->setItem(doc->GetItem());
+    m_infoWindow->show();
+    m_infoWindow->raise();
+}
+
+void CMainFrame::refreshItemInfo(const CBookmark &item)
+{
+    if (m_infoWindow && m_infoWindow->isVisible())
+        m_infoWindow->setItem(item);
+}
+
 void CMainFrame::OnFind()
 {
     if (m_findDialog) {
@@ -614,6 +644,7 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
             return nullptr;
         const int layout = openMode == CTarnwickDoc::HomeOpen ? m_app.homeGophers().GetHomeType() : 0;
         auto *list = new CGopherDirView(dir, &m_app, &m_fonts, &m_icons);
+        connect(list, &CGopherDirView::itemSelected, this, &CMainFrame::refreshItemInfo);
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
             showContextMenu(list->mapToGlobal(pos), {{QStringLiteral("Add"), ID_ADD_BOOKMARK},

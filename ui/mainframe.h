@@ -12,7 +12,9 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class CBookmark;
 class CGopherDirView;
+#include "gplus/iteminfowindow.h"
 class CTarnwickApp;
 class CTarnwickDoc;
 #include "ui/finddialog.h"
@@ -67,6 +69,7 @@ public:
 
     CTarnwickDoc *activeDocument() const;
     FindDialog *findDialog() const { return m_findDialog; }
+    CItemInfoWindow *infoWindow() const { return m_infoWindow; }
 
     // Window placement ("Settings"/"WindowPos") and the toolbar ("Toolbar").
     void RestoreWindowPlacement(int requestedShow = 1);
@@ -81,6 +84,9 @@ public:
     void initialUpdate(DocumentFrame *frame) override;
 
     // Commands (also reached from tests).
+    void OnItemInfo();
+    // Refills the information window, when it is open, with this item.
+    void refreshItemInfo(const CBookmark &item);
     void OnFind();
     void OnFindAgain();
     void findNext(const QString &text, bool down, bool matchCase);
@@ -124,6 +130,7 @@ private:
     int m_toolbarSizeCode = 0;
 
     QPointer<FindDialog> m_findDialog;
+    QPointer<CItemInfoWindow> m_infoWindow;
     QString m_findText;
     bool m_findDown = true;
     bool m_findMatchCase = false;
