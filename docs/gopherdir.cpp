@@ -38,8 +38,16 @@ void CGopherDir::DeleteContents()
     m_pendingInfo.clear();
     m_pendingAttributes.clear();
     m_haveInfo = false;
+    m_scanned = 0;
+    m_skippingLine = false;
     m_list.clear();
     Q_EMIT updateAllViews(ListHint | ClearHint);
+}
+
+void CGopherDir::requestStarting()
+{
+    m_scanned = 0;
+    m_skippingLine = false;
 }
 
 void CGopherDir::selectRow(int row)
@@ -86,13 +94,15 @@ void CGopherDir::OnReceive()
     // Lines are taken from the front with a moving offset; the buffer is cut
     // once at the end, so a large reply is not copied once per line.
     for (;;) {
-        qsizetype end = pos;
+        // The partial line kept from the last chunk holds no line end: do
+        // not scan it again.
+        qsizetype end = pos == 0 ? qMin(m_scanned, size) : pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
         if (end == size)
             break;
         const QByteArrayView line(data + pos, end - pos);
-        if (line == QByteArrayView(".")) {
+        if (line == QByteArrayView(".") && !m_skippingLine) {
             ended = true;
             break;
         }
@@ -100,6 +110,11 @@ void CGopherDir::OnReceive()
             ++end;
         pos = end;
 
+        if (m_skippingLine) {
+            // The end of a line too long to be a menu line.
+            m_skippingLine = false;
+            continue;
+        }
         if (line.isEmpty() || isBlankLine(line))
             continue;
         if (line.front() == '1') {
@@ -124,6 +139,14 @@ void CGopherDir::OnReceive()
         }
     }
     m_receiveBuffer.remove(0, pos);
+    m_scanned = ended ? 0 : m_receiveBuffer.size();
+    // A server that sends an endless line must not fill the memory: a menu
+    // line is never this long, so the rest of it up to its end is dropped.
+    if (!ended && m_receiveBuffer.size() > MaxMenuLine) {
+        m_receiveBuffer.clear();
+        m_scanned = 0;
+        m_skippingLine = true;
+    }
 
     if (ended && m_haveInfo)
         completePendingInfo();

@@ -28,11 +28,14 @@ public:
     };
     // Attribute lines kept for the "+INFO" block being read stay below this.
     static constexpr int PendingAttributeLimit = 32765;
+    // Longer lines are not menu lines; they are dropped without being kept.
+    static constexpr int MaxMenuLine = 1 << 20;
 
     explicit CGopherDir(const AppContext &context, QObject *parent = nullptr);
 
     const CBookmark &GetItem() const override;
     void DeleteContents() override;
+    void requestStarting() override;
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
@@ -83,4 +86,6 @@ private:
     int m_receivedCount = 0;
     const CBookmark *m_current = nullptr;
     QByteArray m_lastHost;
+    qsizetype m_scanned = 0;
+    bool m_skippingLine = false;
 };

@@ -76,6 +76,7 @@ void CTarnwickDoc::SendRequest()
 {
     m_receiveBuffer.clear();
     m_bytesReceived = 0;
+    requestStarting();
     if (!m_context.engine)
         return;
     if (m_openMode == UploadOpen && m_uploadRecord) {
@@ -176,6 +177,9 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
         // hears nothing of it; FinishTransfer shows the text.
         done = !m_errorUntilClose
                && (m_receiveBuffer.endsWith("\r\n.\r\n") || m_receiveBuffer == ".\r\n");
+        // An error text is a few lines; an endless one keeps only its head.
+        if (m_receiveBuffer.size() > MaxErrorText)
+            m_receiveBuffer.truncate(MaxErrorText);
         return;
     }
     OnReceive();

@@ -39,6 +39,8 @@ public:
         UntilClose = 4,    // "+-2": ends when the server closes
     };
     enum OpenMode { OrdinaryOpen = 0, HomeOpen = 1, UploadOpen = 5 };
+    // How much of a Gopher+ error text is kept for its message box.
+    static constexpr int MaxErrorText = 64 * 1024;
 
     explicit CTarnwickDoc(const AppContext &context, QObject *parent = nullptr);
     ~CTarnwickDoc() override;
@@ -55,6 +57,8 @@ public:
     virtual bool CanFindText() const { return false; }
     virtual bool Fetch(const CBookmark &item);
     virtual void DeleteContents() {}
+    // A new request is about to be sent; the receive buffer is empty again.
+    virtual void requestStarting() {}
 
     // Command states and commands every document window has.
     virtual bool OnUpdateFileSave() const { return false; }
@@ -97,6 +101,8 @@ public:
     QByteArray progressText() const { return m_progressText; }
     QByteArray windowKey() const { return m_windowKey; }
     quint32 bytesReceived() const { return m_bytesReceived; }
+    // Received bytes the document has not consumed yet.
+    qsizetype pendingBytes() const { return m_receiveBuffer.size(); }
     bool isDone() const { return m_done; }
     int openMode() const { return m_openMode; }
     QByteArray title() const { return m_title; }

@@ -283,6 +283,8 @@ class tst_Documents : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void endlessMenuLineIsDropped();
+    void endlessErrorTextKeepsItsHead();
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -1467,6 +1469,39 @@ void tst_Documents::attributeFetchFails()
     QCOMPARE(program->opened.size(), 1);
     QCOMPARE(program->windows.size(), 0);
     QCOMPARE(m_peer->requests.size(), refused ? 0 : 1);
+}
+
+// A server that never ends a menu line must not fill the memory; the menu
+// goes on after the line ends.
+void tst_Documents::endlessMenuLineIsDropped()
+{
+    RecordingUserInterface ui;
+    CGopherDir dir(AppContext{nullptr, nullptr, &ui, nullptr});
+    bool done = false;
+    dir.OnData("0first\t/a\th\t70\r\n", done);
+    const QByteArray chunk(64 * 1024, 'x');
+    for (int i = 0; i < 40; ++i) {
+        dir.OnData(chunk, done);
+        QVERIFY(dir.pendingBytes() <= CGopherDir::MaxMenuLine + chunk.size());
+    }
+    dir.OnData("tail\r\n0second\t/b\th\t70\r\n.\r\n", done);
+    QVERIFY(done);
+    QCOMPARE(dir.listCount(), 2);
+    QCOMPARE(dir.listItem(1).title, QByteArray("second"));
+}
+
+void tst_Documents::endlessErrorTextKeepsItsHead()
+{
+    RecordingUserInterface ui;
+    CGopherTextDoc doc(AppContext{nullptr, nullptr, &ui, nullptr});
+    bool done = false;
+    doc.OnData("--2\r\n1 admin\r\n", done);
+    const QByteArray chunk(64 * 1024, 'e');
+    for (int i = 0; i < 40; ++i)
+        doc.OnData(chunk, done);
+    QVERIFY(doc.gopherPlusError());
+    QVERIFY(doc.pendingBytes() <= CTarnwickDoc::MaxErrorText);
+    QVERIFY(!done);
 }
 
 QTEST_GUILESS_MAIN(tst_Documents)
