@@ -274,15 +274,22 @@ void TransactionEngine::connectTransaction(CTransaction *t)
     destroyTransaction(t);
 }
 
-void TransactionEngine::onWriteReady(int socket)
+CTransaction *TransactionEngine::readyTransaction(int socket)
 {
     CTransaction *t = m_socketTransactions.find(socket);
+    if (t && t->busy) {
+        // A handler is running on it (a nested event loop): wait for it.
+        t->suspendEvents();
+        return nullptr;
+    }
+    return t;
+}
+
+void TransactionEngine::onWriteReady(int socket)
+{
+    CTransaction *t = readyTransaction(socket);
     if (!t)
         return;
-    if (t->busy) {
-        t->suspendEvents();
-        return;
-    }
     if (t->events() & CTransaction::ConnectEvents) {
         int value = 0;
         socklen_t length = sizeof value;
@@ -296,14 +303,8 @@ void TransactionEngine::onWriteReady(int socket)
 
 void TransactionEngine::onReadReady(int socket)
 {
-    CTransaction *t = m_socketTransactions.find(socket);
-    if (!t)
-        return;
-    if (t->busy) {
-        t->suspendEvents();
-        return;
-    }
-    OnSocketRead(socket, 1, 0);
+    if (readyTransaction(socket))
+        OnSocketRead(socket, 1, 0);
 }
 
 void TransactionEngine::OnSocketConnect(int socket, int error)

@@ -71,6 +71,7 @@ private:
     void startLookup(CTransaction *t);
     void connectTransaction(CTransaction *t);
     void onReadReady(int socket);
+    CTransaction *readyTransaction(int socket);
     void onWriteReady(int socket);
     // Deletes the transaction now, or when the outermost handler running on it
     // returns.

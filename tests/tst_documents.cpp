@@ -358,13 +358,6 @@ void tst_Documents::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(m_tree.isValid());
-    // gophernicus serves only what everybody may read.
-    QVERIFY(QFile::setPermissions(m_tree.path(), QFile::permissions(m_tree.path())
-                                                     | QFile::ReadOther | QFile::ExeOther
-                                                     | QFile::ReadGroup | QFile::ExeGroup));
-    const QDir root(m_tree.path());
-    QVERIFY(root.mkpath(QStringLiteral("docs")));
-    QVERIFY(root.mkpath(QStringLiteral("more")));
     const QList<std::pair<QString, QByteArray>> files{
         {QStringLiteral("hello.txt"), QByteArray("Hello\nWorld\n")},
         {QStringLiteral("tabs.txt"), QByteArray("a\tb\n..two dots\n")},
@@ -372,11 +365,7 @@ void tst_Documents::initTestCase()
         {QStringLiteral("docs/inner.txt"), QByteArray("inner\n")},
         {QStringLiteral("more/other.txt"), QByteArray("other\n")},
     };
-    for (const auto &[name, content] : files) {
-        QFile file(root.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
+    QVERIFY2(TestServer::writeServedTree(m_tree.path(), files), qPrintable(TestServer::lastError()));
     m_gophernicus = TestServer::gophernicus(m_tree.path());
     QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
     m_pygopherd = TestServer::pygopherd(m_tree.path());

@@ -67,19 +67,12 @@ void tst_MainFrame::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     qRegisterMetaType<CTarnwickDoc *>();
     QVERIFY(m_root.isValid());
-    // gophernicus lists only directories everybody may read.
-    QVERIFY(QFile::setPermissions(m_root.path(), QFile::permissions(m_root.path())
-                                                     | QFile::ReadOther | QFile::ExeOther
-                                                     | QFile::ReadGroup | QFile::ExeGroup));
-    QDir(m_root.path()).mkpath(QStringLiteral("sub"));
-    QFile text(m_root.filePath(QStringLiteral("notes.txt")));
-    QVERIFY(text.open(QIODevice::WriteOnly));
-    text.write("first line\nsecond line with a needle\nthird line\n");
-    text.close();
-    QFile inner(m_root.filePath(QStringLiteral("sub/inner.txt")));
-    QVERIFY(inner.open(QIODevice::WriteOnly));
-    inner.write("inside\n");
-    inner.close();
+    QVERIFY2(TestServer::writeServedTree(
+                 m_root.path(),
+                 {{QStringLiteral("notes.txt"),
+                   QByteArray("first line\nsecond line with a needle\nthird line\n")},
+                  {QStringLiteral("sub/inner.txt"), QByteArray("inside\n")}}),
+             qPrintable(TestServer::lastError()));
     m_gophernicus = TestServer::gophernicus(m_root.path());
     QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
 }

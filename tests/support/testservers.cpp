@@ -95,6 +95,32 @@ QString TestServer::lastError()
     return lastErrorText();
 }
 
+bool TestServer::writeServedTree(const QString &root,
+                                 const QList<std::pair<QString, QByteArray>> &files)
+{
+    lastErrorText().clear();
+    const QDir dir(root);
+    const QFile::Permissions everybody = QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup
+                                         | QFile::ExeGroup;
+    if (!QFile::setPermissions(root, QFile::permissions(root) | everybody)) {
+        lastErrorText() = QStringLiteral("cannot open up ") + root;
+        return false;
+    }
+    for (const auto &[name, content] : files) {
+        const QString path = dir.filePath(name);
+        if (!dir.mkpath(QFileInfo(path).path())) {
+            lastErrorText() = QStringLiteral("cannot make the directory of ") + path;
+            return false;
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+            lastErrorText() = QStringLiteral("cannot write ") + path;
+            return false;
+        }
+    }
+    return true;
+}
+
 quint16 TestServer::unusedPort()
 {
     return freePort();

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 
 class QProcess;
 
@@ -48,6 +49,12 @@ public:
     // bytes as a quoted JSON string in the script's convention (one
     // character per byte), for building scripts from QByteArray data.
     static QByteArray jsonBytes(const QByteArray &bytes);
+
+    // Writes the files (path relative to root, content) into root and makes
+    // the tree readable by everybody, as gophernicus serves nothing else.
+    // On failure returns false and lastError() says why.
+    [[nodiscard]] static bool writeServedTree(const QString &root,
+                                              const QList<std::pair<QString, QByteArray>> &files);
 
     // Why the last factory call returned nullptr.
     static QString lastError();
