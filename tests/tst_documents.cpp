@@ -7,6 +7,7 @@
 #include "gplus/extinfodoc.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
+#include "tests/support/ports.h"
 #include "tests/support/testservers.h"
 
 #include <QDir>
@@ -103,15 +104,6 @@ private:
     QHash<QTcpSocket *, QByteArray> m_pending;
     QList<QPointer<QTcpSocket>> m_connections;
 };
-
-// A port on which nothing listens.
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
 
 // Stands for a document window: records what its document tells the views.
 class TestFrame : public DocumentFrame
@@ -633,10 +625,10 @@ void tst_Documents::homeGopherGivesUp()
     QFETCH(int, count);
     QFETCH(int, triesOfServer2);
 
-    const quint16 port1 = unusedPort();
-    quint16 port2 = unusedPort();
-    while (port2 == port1)
-        port2 = unusedPort();
+    TestPorts::RefusingPort refusing1;
+    TestPorts::RefusingPort refusing2;
+    const quint16 port1 = refusing1.port();
+    const quint16 port2 = refusing2.port();
     writeSettings("[Home Gopher]\r\nCount of Home Gophers=" + QByteArray::number(count)
                   + "\r\nHome Server 1=127.0.0.1\r\nHome Port 1=" + QByteArray::number(port1)
                   + "\r\nHome Server 2=127.0.0.1\r\nHome Port 2=" + QByteArray::number(port2)
@@ -678,7 +670,8 @@ void tst_Documents::homeGopherSecondServer()
     QFETCH(QByteArray, initialMenu);
     QFETCH(bool, titleIsHostAndPort);
 
-    const quint16 port1 = unusedPort();
+    TestPorts::RefusingPort refusing1;
+    const quint16 port1 = refusing1.port();
     m_peer->route("/home2", menuLine('0', "Welcome", "/welcome") + ".\r\n");
     writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=127.0.0.1\r\n"
                   "Home Port 1=" + QByteArray::number(port1)
@@ -974,7 +967,8 @@ void tst_Documents::failureMarks()
     QFETCH(int, status);
 
     auto program = makeProgram();
-    const quint16 port = refused ? unusedPort() : m_peer->port();
+    TestPorts::RefusingPort refusing;
+    const quint16 port = refused ? refusing.port() : m_peer->port();
     QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Dir", "/held", port), 0, 0);
     QVERIFY(doc);
     QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
@@ -1446,7 +1440,8 @@ void tst_Documents::attributeFetchFails()
 
     auto program = makeProgram();
     m_peer->route("/doc\t!", QByteArray());
-    CBookmark item = localItem('0', "Thing", "/doc", refused ? unusedPort() : m_peer->port());
+    TestPorts::RefusingPort refusing;
+    CBookmark item = localItem('0', "Thing", "/doc", refused ? refusing.port() : m_peer->port());
     item.SetGopherPlus(true);
     QPointer<CTarnwickDoc> doc = program->app.OpenItem(item, 0, 0);
     QVERIFY(qobject_cast<CExtInfoDoc *>(doc.data()));

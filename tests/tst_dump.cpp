@@ -1,3 +1,4 @@
+#include "tests/support/ports.h"
 #include "tests/support/testservers.h"
 
 #include <QDir>
@@ -290,7 +291,8 @@ void tst_Dump::gopherPlusErrorReply()
 
 void tst_Dump::refusedConnection()
 {
-    const quint16 port = TestServer::unusedPort();
+    TestPorts::RefusingPort refusing;
+    const quint16 port = refusing.port();
     QVERIFY(port != 0);
     const DumpResult result = dump({QStringLiteral("--dump"),
                                     QStringLiteral("gopher://127.0.0.1:%1/").arg(port)});

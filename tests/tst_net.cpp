@@ -3,6 +3,7 @@
 #include "net/transactionengine.h"
 #include "net/transactionregistry.h"
 #include "net/winsockerrors.h"
+#include "tests/support/ports.h"
 
 #include <QHostAddress>
 #include <QHostInfo>
@@ -288,14 +289,6 @@ private:
     QTcpServer m_server;
     std::vector<std::unique_ptr<Connection>> m_connections;
 };
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        return 0;
-    return probe.serverPort();
-}
 
 quint32 loopbackAddress()
 {
@@ -875,7 +868,8 @@ void tst_Net::lookUpWithoutUsableAddress()
 
 void tst_Net::connectionRefused()
 {
-    const quint16 port = unusedPort();
+    TestPorts::RefusingPort refusing;
+    const quint16 port = refusing.port();
     QVERIFY(port != 0);
     m_documents.push_back(std::make_unique<FakeDocument>(loopback, port, QByteArray("\r\n")));
     FakeDocument *doc = m_documents.back().get();

@@ -1,3 +1,4 @@
+#include "tests/support/ports.h"
 #include "tests/support/testservers.h"
 
 #include <QDir>
@@ -386,7 +387,8 @@ void tst_TestServers::scriptedBadScriptIsReported()
 
 void tst_TestServers::unusedPortRefuses()
 {
-    RawClient client(TestServer::unusedPort());
+    TestPorts::RefusingPort refusing;
+    RawClient client(refusing.port());
     QCOMPARE(client.connectError(), ECONNREFUSED);
 }
 

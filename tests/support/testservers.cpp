@@ -1,5 +1,7 @@
 #include "tests/support/testservers.h"
 
+#include "tests/support/ports.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -41,27 +43,6 @@ QString python()
     // The system interpreter: pygopherd is installed for it, and the scripts
     // use its standard library only.
     return QStringLiteral("/usr/bin/python3");
-}
-
-// A port the kernel just handed out for a socket bound to 127.0.0.1:0. It is
-// free again once the socket is closed, so a server started right after
-// almost always gets it; callers retry when it does not.
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    quint16 port = 0;
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
 }
 
 bool acceptsConnections(quint16 port)
@@ -121,11 +102,6 @@ bool TestServer::writeServedTree(const QString &root,
     return true;
 }
 
-quint16 TestServer::unusedPort()
-{
-    return freePort();
-}
-
 QStringList TestServer::defaultGophernicusOptions()
 {
     return {QStringLiteral("-nv"), QStringLiteral("-nu"), QStringLiteral("-nh"), QStringLiteral("-nf"),
@@ -154,7 +130,7 @@ std::unique_ptr<TestServer> TestServer::gophernicus(const QString &root, const Q
     for (int attempt = 0; attempt < startAttempts; ++attempt) {
         std::unique_ptr<TestServer> server(new TestServer(Kind::Gophernicus));
         server->m_servedRoot = absRoot;
-        server->m_port = freePort();
+        server->m_port = TestPorts::freePort();
         const QString port = QString::number(server->m_port);
         // gophernicus serves one connection on stdin/stdout, like under inetd;
         // socat accepts and forks one per connection. "-nr" lets it run as root.
@@ -189,7 +165,7 @@ std::unique_ptr<TestServer> TestServer::pygopherd(const QString &root)
             return nullptr;
         }
         server->m_servedRoot = server->m_workDir.filePath(QStringLiteral("root"));
-        server->m_port = freePort();
+        server->m_port = TestPorts::freePort();
         const QStringList arguments{launcher,
                                     QStringLiteral("--root"), QFileInfo(root).absoluteFilePath(),
                                     QStringLiteral("--port"), QString::number(server->m_port),

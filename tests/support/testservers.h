@@ -59,9 +59,6 @@ public:
     // Why the last factory call returned nullptr.
     static QString lastError();
 
-    // A loopback port nobody listens on (connecting to it is refused).
-    static quint16 unusedPort();
-
     Kind kind() const { return m_kind; }
     quint16 port() const { return m_port; }
     static QString host() { return QStringLiteral("127.0.0.1"); }
