@@ -335,20 +335,15 @@ private Q_SLOTS:
     void attributeFetchFails();
 
     // One request at a time, each from a clean reply state.
-    void replySplitAnyway_data();
-    void replySplitAnyway();
     void fetchLetsThePreviousTransactionGo();
     void homeRetryStartsAfresh();
     void gopherPlusHome_data();
     void gopherPlusHome();
     void homePortRule();
-    void longErrorTextEndsAtItsDotLine();
     void failureMarkOfStatus_data();
     void failureMarkOfStatus();
     void stoppedTransfer_data();
     void stoppedTransfer();
-    void directoryItemLimit();
-    void attributeReplyOverLimit();
 
 private:
     std::unique_ptr<Program> makeProgram(bool defaultTemplates = true);
@@ -1538,61 +1533,7 @@ void failTransaction(CTarnwickDoc *doc, int code)
     doc->OnTransactionFailed(code);
 }
 
-QList<QByteArray> storedLines(const CGopherTextDoc *text)
-{
-    QList<QByteArray> lines;
-    for (int i = 0; i < text->store().GetLineCount(); ++i)
-        lines.append(text->store().GetLine(i));
-    return lines;
-}
-
 } // namespace
-
-void tst_Documents::replySplitAnyway_data()
-{
-    QTest::addColumn<QList<QByteArray>>("pieces");
-    QTest::addColumn<QList<QByteArray>>("lines");
-    QTest::addColumn<bool>("serverError");
-    QTest::addColumn<int>("replyMode");
-
-    QTest::newRow("+5 header alone in its read")
-        << QList<QByteArray>{"+5\r\n", "ab\r\n", "c"} << QList<QByteArray>{"ab", "c"} << false << 2;
-    QTest::newRow("+-1 cut inside its header")
-        << QList<QByteArray>{"+-", "1\r", "\nab\r\n.\r\n"} << QList<QByteArray>{"ab", ""} << false
-        << 3;
-    QTest::newRow("--1 cut after its first byte")
-        << QList<QByteArray>{"-", "-1\r\n1 admin\r\nGone\r\n.\r\n"} << QList<QByteArray>() << true
-        << 0;
-    QTest::newRow("blank line right after +N")
-        << QList<QByteArray>{"+4\r\n\r\nab"} << QList<QByteArray>{"", "ab"} << false << 2;
-    QTest::newRow("+N and more in one read")
-        << QList<QByteArray>{"+4\r\nab\r\nSURPLUS\r\n"} << QList<QByteArray>{"ab"} << false << 2;
-    QTest::newRow("a dot line inside +N is text")
-        << QList<QByteArray>{"+8\r\n.\r\nabc\r\n"} << QList<QByteArray>{".", "abc"} << false << 2;
-}
-
-// However the reply is cut into reads, the document gets the same text and
-// ends at the end of the reply without waiting for the server to close.
-void tst_Documents::replySplitAnyway()
-{
-    QFETCH(QList<QByteArray>, pieces);
-    QFETCH(QList<QByteArray>, lines);
-    QFETCH(bool, serverError);
-    QFETCH(int, replyMode);
-
-    RecordingUserInterface ui;
-    CGopherTextDoc text(AppContext{nullptr, nullptr, &ui, nullptr});
-    QVERIFY(text.Fetch(CBookmark('0', "T", "/t", "h", 70)));
-    QSignalSpy ended(&text, &CTarnwickDoc::transferEnded);
-    bool done = false;
-    for (const QByteArray &piece : std::as_const(pieces))
-        text.OnData(piece, done);
-    QVERIFY(done);
-    QCOMPARE(text.gopherPlusError(), serverError);
-    QCOMPARE(text.replyMode(), replyMode);
-    QCOMPARE(storedLines(&text), lines);
-    QCOMPARE(ended.size(), serverError ? 0 : 1); // an error text ends with its box
-}
 
 void tst_Documents::fetchLetsThePreviousTransactionGo()
 {
@@ -1753,33 +1694,6 @@ void tst_Documents::homePortRule()
     QVERIFY(m_peer->requests.isEmpty());
 }
 
-// An error text beyond its limit keeps its head, and still ends with its "."
-// line while the server keeps the connection open.
-void tst_Documents::longErrorTextEndsAtItsDotLine()
-{
-    RecordingUserInterface ui;
-    QPointer<CGopherTextDoc> doc = new CGopherTextDoc(AppContext{nullptr, nullptr, &ui, nullptr});
-    QVERIFY(doc->Fetch(CBookmark('0', "Big", "/big", "h", 70)));
-    bool done = false;
-    QByteArray sent("1 admin\r\n");
-    doc->OnData("--1\r\n" + sent, done);
-    const QByteArray chunk = QByteArray(QByteArray(99, 'e') + '\n').repeated(160);
-    for (int i = 0; i < 8; ++i) {
-        doc->OnData(chunk, done);
-        sent += chunk;
-        QVERIFY(!done);
-    }
-    QVERIFY(doc->pendingBytes() <= CTarnwickDoc::MaxErrorText);
-    doc->OnData(".\r\n", done);
-    QVERIFY(done);
-
-    doc->FinishTransfer(); // as the engine does once the reply is complete
-    QCOMPARE(ui.messages.size(), 1);
-    // Nothing cut from the end of what was kept: the "." line was not in it.
-    QVERIFY(ui.messages.at(0).text.endsWith(sent.left(CTarnwickDoc::MaxErrorText).mid(2)));
-    QVERIFY(doc->isClosing());
-}
-
 void tst_Documents::failureMarkOfStatus_data()
 {
     QTest::addColumn<int>("status");
@@ -1854,57 +1768,6 @@ void tst_Documents::stoppedTransfer()
         QCOMPARE(dir->listCount(), kept);
     else
         QCOMPARE(qobject_cast<CGopherTextDoc *>(doc.data())->store().GetLineCount(), kept);
-}
-
-void tst_Documents::directoryItemLimit()
-{
-    QCOMPARE(CGopherDir::MaxItems, 1000000);
-    RecordingUserInterface ui;
-    CGopherDir dir(AppContext{nullptr, nullptr, &ui, nullptr});
-    dir.setItemLimit(5);
-    QVERIFY(dir.Fetch(CBookmark('1', "Many", "/many", "h", 70)));
-    QByteArray menu;
-    for (int i = 1; i <= 10; ++i)
-        menu += menuLine(i % 3 == 0 ? '1' : '0', "Item " + QByteArray::number(i), "/i");
-    bool done = false;
-    dir.OnData(menu, done);
-
-    // The transfer stops at the limit; what arrived stays, and the user is told.
-    QVERIFY(done);
-    QVERIFY(dir.isCut());
-    QCOMPARE(dir.listCount() + dir.navigatorCount(), 5);
-    QCOMPARE(listTitles(&dir), (QList<QByteArray>{"Item 1", "Item 2", "Item 4", "Item 5"}));
-    QCOMPARE(dir.lastStatus(),
-             QByteArray("Received 5 menu items ... stopped at the limit of 5 items"));
-    QCOMPARE(ui.messages.size(), 1);
-    QCOMPARE(ui.messages.at(0).text,
-             QByteArray("This implementation handles directories of up to 5 items.\n"
-                        "The rest of this directory was not read."));
-    QCOMPARE(ui.messages.at(0).icon, UserInterface::Exclamation);
-}
-
-// An attribute reply larger than the limit, in one read, keeps what fits and
-// still opens the item.
-void tst_Documents::attributeReplyOverLimit()
-{
-    RecordingUserInterface ui;
-    QPointer<CExtInfoDoc> doc = new CExtInfoDoc(AppContext{nullptr, nullptr, &ui, nullptr});
-    CBookmark item('0', "Thing", "/t", "h", 70);
-    item.SetGopherPlus(true);
-    QVERIFY(doc->Fetch(item));
-    const QByteArray reply = "+-1\r\n+INFO: 0Thing\t/t\th\t70\t+\r\n+ADMIN:\r\n Admin: Joe\r\n"
-                             " Mod-Date: today\r\n+ABSTRACT:\r\n"
-                             + QByteArray(' ' + QByteArray(77, 'a') + "\r\n").repeated(500)
-                             + ".\r\n";
-    QVERIFY(reply.size() > CExtInfoDoc::ReceivedLimit);
-    bool done = false;
-    doc->OnData(reply, done);
-    QVERIFY(done);
-    QCOMPARE(doc->receivedText().size(), CExtInfoDoc::ReceivedLimit - 1);
-    QVERIFY(doc->item().attributeText.startsWith(
-        "Extended information:\r\nAdministrative info:\r\nAdmin: Joe\r\nMod-Date: today\r\n"
-        "Abstract:\r\n"));
-    QVERIFY(ui.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Documents)
