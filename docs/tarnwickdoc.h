@@ -129,7 +129,7 @@ public:
     void setTitle(const QByteArray &title);
     QByteArray lastStatus() const { return m_lastStatus; }
     // The status the last transfer ended with: 0 normal, -1 cancelled, or a
-    // socket error code. Set by the base before the kind hears of it.
+    // socket error code. Set once the kind's end of transfer has run.
     int endStatus() const { return m_endStatus; }
 
     void setFrame(DocumentFrame *frame) { m_frame = frame; }
