@@ -14,7 +14,7 @@
 
 CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, FrameFactory *frames,
                                                    const CBookmark &item, int firstValue,
-                                                   qintptr secondValue) const
+                                                   qintptr secondValue, int homeFailures) const
 {
     CTarnwickDoc *document = m_factory ? m_factory(context) : nullptr;
     if (!document)
@@ -28,7 +28,7 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
         }
     }
     document->setFrame(frame);
-    document->setOpenValues(firstValue, secondValue);
+    document->setOpenValues(firstValue, secondValue, homeFailures);
     if (!document->Fetch(item)) {
         document->OnCloseDocument();
         return nullptr;
@@ -90,9 +90,30 @@ bool hasPlusMarker(const QByteArray &selector)
     return selector.contains("\t+") || selector.contains("\t$") || selector.contains("\t!");
 }
 
+// Adds the Gopher+ request marker a document sends for the item.
+void addPlusMarker(CBookmark &item)
+{
+    if (!item.IsAskForm() && !hasPlusMarker(item.selector)) {
+        QByteArray selector = item.selector;
+        if (selector.endsWith("\r\n"))
+            selector.chop(2);
+        item.selector = selector + (item.type == '1' ? "\t$" : "\t+") + "\r\n";
+    }
+}
+
 } // namespace
 
-CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qintptr secondValue)
+QByteArray CTarnwickApp::windowKeyOf(const CBookmark &source) const
+{
+    CBookmark item;
+    item.Assign(source);
+    if (item.IsGopherPlus() && !item.selector.contains("\t1"))
+        addPlusMarker(item);
+    return item.GetURL();
+}
+
+CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qintptr secondValue,
+                                     int homeFailures)
 {
     CBookmark item;
     item.Assign(source);
@@ -108,11 +129,8 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
         } else if (extendedViewsFound() && !item.viewLines.isEmpty()
                    && !item.selector.contains("\t+")) {
             // The choice among alternate views comes with the extended views.
-        } else if (!item.IsAskForm() && !hasPlusMarker(item.selector)) {
-            QByteArray selector = item.selector;
-            if (selector.endsWith("\r\n"))
-                selector.chop(2);
-            item.selector = selector + (item.type == '1' ? "\t$" : "\t+") + "\r\n";
+        } else {
+            addPlusMarker(item);
         }
     }
 
@@ -135,7 +153,7 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
     for (const CGopherDocTemplate &t : std::as_const(m_templates)) {
         if (t.resourceId() == templateId) {
             CTarnwickDoc *document = t.OpenItemDocument(context(), m_frames, item, firstValue,
-                                                        secondValue);
+                                                        secondValue, homeFailures);
             if (document) {
                 document->setParent(this);
                 Q_EMIT documentOpened(document);

@@ -28,7 +28,8 @@ public:
     // Makes the document and its window, stores the two values in it and
     // starts its fetch; none when any step fails.
     CTarnwickDoc *OpenItemDocument(const AppContext &context, FrameFactory *frames,
-                                   const CBookmark &item, int firstValue, qintptr secondValue) const;
+                                   const CBookmark &item, int firstValue, qintptr secondValue,
+                                   int homeFailures = 0) const;
 
 private:
     int m_resourceId;
@@ -71,8 +72,14 @@ public:
     // Opens an item in a new document window: the Gopher+ request suffix, the
     // attribute fetch for Gopher+ items whose attributes are not known, an
     // open window for the same item brought back instead, and the template
-    // chosen by type. Returns the new document, or none.
-    CTarnwickDoc *OpenItem(const CBookmark &item, int firstValue, qintptr secondValue);
+    // chosen by type. Returns the new document, or none. A home document
+    // opened on behalf of another (its attributes came first) carries the
+    // failures of the home gophers tried before it.
+    CTarnwickDoc *OpenItem(const CBookmark &item, int firstValue, qintptr secondValue,
+                           int homeFailures = 0);
+    // The window key under which the document for the item is registered
+    // once it is open (the Gopher+ request marker included).
+    QByteArray windowKeyOf(const CBookmark &item) const;
     // Opens the home gopher picked by the clock (the caller has checked that
     // at least one is configured).
     CTarnwickDoc *OpenHomeGopher();

@@ -117,8 +117,13 @@ bool HomeGophers::SetHomeType(int type)
 
 CBookmark HomeGophers::homeItem(int n) const
 {
+    // The one reading of "Home Port %d" for every connection to a home
+    // gopher (the pick at start-up and the retry of the other server): the
+    // number as written, and where TCP cannot name it (0, negative, above
+    // 65535, as only an edit by hand can leave it) the default port, as for
+    // a missing key, rather than the number cut to 16 bits, which would
+    // reach some unrelated port.
     int port = GetHomePort(n);
-    // A port edited by hand beyond what TCP can name would wrap around.
     if (port < 1 || port > 65535)
         port = DefaultPort;
     CBookmark item('1', GetInitialMenu(), GetHomeSelector(n) + "\r\n", GetHomeServer(n), quint16(port));

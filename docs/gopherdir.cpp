@@ -46,8 +46,14 @@ void CGopherDir::DeleteContents()
 
 void CGopherDir::requestStarting()
 {
+    // Items counted for an earlier request that never finished are not this
+    // request's.
+    m_receivedCount = 0;
     m_scanned = 0;
     m_skippingLine = false;
+    m_fetchItems = 0;
+    m_endedByDot = false;
+    m_cut = false;
 }
 
 void CGopherDir::selectRow(int row)
@@ -57,11 +63,20 @@ void CGopherDir::selectRow(int row)
         m_findPosition = row;
 }
 
+bool CGopherDir::roomForItem()
+{
+    if (m_fetchItems < m_itemLimit)
+        return true;
+    m_cut = true;
+    return false;
+}
+
 void CGopherDir::appendItem(std::deque<CBookmark> &list, QByteArrayView line)
 {
     list.emplace_back();
     CBookmark &item = list.back();
     item.ParseMenuLine(line);
+    ++m_fetchItems;
     // Menus name the same host on every line: keep one copy of it.
     if (item.host == m_lastHost)
         item.host = m_lastHost;
@@ -82,31 +97,51 @@ void CGopherDir::completePendingInfo()
 
 void CGopherDir::OnReceive()
 {
+    const qsizetype used = receiveLines(receiveBuffer());
+    consumeReceived(used);
+    m_scanned = m_endedByDot ? 0 : pendingBytes();
+    // A server that sends an endless line must not fill the memory: a menu
+    // line is never this long, so the rest of it up to its end is dropped.
+    if (!m_endedByDot && !m_cut && pendingBytes() > MaxMenuLine) {
+        clearReceived();
+        m_scanned = 0;
+        m_skippingLine = true;
+    }
+    // A menu ends with its "." line even when the server keeps the
+    // connection open; a menu cut at the limit ends there too.
+    if (m_endedByDot || m_cut)
+        replyComplete();
+}
+
+qsizetype CGopherDir::receiveLines(QByteArrayView data)
+{
     m_listThisCall = 0;
     m_navigatorThisCall = 0;
-    if (m_replyMode == NoHeader)
-        m_replyMode = DotTerminated;
+    // Replies framed by their size or by the close do not end at a "." line;
+    // there such a line is no item either.
+    const bool dotEnds = dotLineEndsReply();
 
-    const char *data = m_receiveBuffer.constData();
-    const qsizetype size = m_receiveBuffer.size();
+    const char *bytes = data.data();
+    const qsizetype size = data.size();
     qsizetype pos = 0;
     bool ended = false;
     // Lines are taken from the front with a moving offset; the buffer is cut
     // once at the end, so a large reply is not copied once per line.
-    for (;;) {
+    while (!m_cut) {
         // The partial line kept from the last chunk holds no line end: do
         // not scan it again.
         qsizetype end = pos == 0 ? qMin(m_scanned, size) : pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
+        while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
             ++end;
         if (end == size)
             break;
-        const QByteArrayView line(data + pos, end - pos);
-        if (line == QByteArrayView(".") && !m_skippingLine) {
+        const QByteArrayView line(bytes + pos, end - pos);
+        if (line == QByteArrayView(".") && !m_skippingLine && dotEnds) {
             ended = true;
             break;
         }
-        while (end < size && (data[end] == '\r' || data[end] == '\n'))
+        const qsizetype lineStart = pos;
+        while (end < size && (bytes[end] == '\r' || bytes[end] == '\n'))
             ++end;
         pos = end;
 
@@ -115,17 +150,26 @@ void CGopherDir::OnReceive()
             m_skippingLine = false;
             continue;
         }
-        if (line.isEmpty() || isBlankLine(line))
+        if (line.isEmpty() || isBlankLine(line) || line == QByteArrayView("."))
             continue;
         if (line.front() == '1') {
-            if (m_navigatorFlag)
+            if (navigatorFlag())
                 continue;
+            if (!roomForItem()) {
+                pos = lineStart;
+                break;
+            }
             appendItem(m_navigator, line);
             m_navigator.back().navigatorIndex = int(m_navigator.size()) - 1;
             ++m_navigatorThisCall;
         } else if (line.front() == '+' && line.indexOf(QByteArrayView("+INFO")) >= 0) {
-            if (m_haveInfo)
+            if (m_haveInfo) {
+                if (!roomForItem()) {
+                    pos = lineStart;
+                    break;
+                }
                 completePendingInfo();
+            }
             m_pendingInfo = line.size() > 7 ? line.sliced(7).toByteArray() : QByteArray();
             m_haveInfo = true;
         } else if (line.front() == '+' || line.front() == ' ') {
@@ -134,26 +178,19 @@ void CGopherDir::OnReceive()
                 m_pendingAttributes.append("\r\n");
             }
         } else {
+            if (!roomForItem()) {
+                pos = lineStart;
+                break;
+            }
             appendItem(m_list, line);
             ++m_listThisCall;
         }
     }
-    m_receiveBuffer.remove(0, pos);
-    m_scanned = ended ? 0 : m_receiveBuffer.size();
-    // A server that sends an endless line must not fill the memory: a menu
-    // line is never this long, so the rest of it up to its end is dropped.
-    if (!ended && m_receiveBuffer.size() > MaxMenuLine) {
-        m_receiveBuffer.clear();
-        m_scanned = 0;
-        m_skippingLine = true;
-    }
 
-    if (ended && m_haveInfo)
+    if ((ended || m_cut) && m_haveInfo && roomForItem())
         completePendingInfo();
-    // A menu ends with its "." line even when the server keeps the
-    // connection open.
     if (ended)
-        m_done = true;
+        m_endedByDot = true;
 
     m_listTotal += m_listThisCall;
     m_navigatorTotal += m_navigatorThisCall;
@@ -163,59 +200,80 @@ void CGopherDir::OnReceive()
         QByteArray status = QByteArray("Received ") + QByteArray::number(m_receivedCount) + " items";
         if (ended)
             status += " ... done";
-        else if (!m_progressText.isEmpty())
-            status += ", " + m_progressText;
+        else if (!progressText().isEmpty())
+            status += ", " + progressText();
         SetStatus(status);
     }
     Q_EMIT updateAllViews(NavigatorHint | AppendHint);
     Q_EMIT updateAllViews(ListHint | AppendHint);
-    if (ended)
+    if (ended || m_cut)
         Q_EMIT updateAllViews(ListHint | NavigatorHint | CompleteHint);
+    return pos;
 }
+
+namespace {
+
+// 1000000 as "1,000,000".
+QByteArray groupedNumber(int number)
+{
+    QByteArray digits = QByteArray::number(number);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, ',');
+    return digits;
+}
+
+} // namespace
 
 void CGopherDir::OnReceiveDone(int status)
 {
-    if (m_endHandled)
-        return;
-    m_endHandled = true;
-
-    if (status == 0 && !m_receiveBuffer.isEmpty() && !m_done) {
+    if (status == 0 && pendingBytes() != 0 && !m_endedByDot && !m_cut) {
         // The server closed after a last line without its line end.
-        m_receiveBuffer.append("\r\n");
-        OnReceive();
+        const QByteArray last = receiveBuffer() + "\r\n";
+        clearReceived();
+        m_scanned = 0;
+        receiveLines(last);
     }
     // Servers that end a Gopher+ menu by closing leave the last "+INFO"
     // block pending.
-    if (m_haveInfo && status == 0) {
+    if (m_haveInfo && status == 0 && roomForItem()) {
         completePendingInfo();
         m_listTotal += 1;
         m_receivedCount += 1;
         Q_EMIT updateAllViews(ListHint | AppendHint);
     }
 
-    const bool endedByDot = m_done;
     bool retrying = false;
-    if (m_listTotal != 0) {
+    if (m_cut) {
+        const QByteArray limit = groupedNumber(m_itemLimit);
         SetStatus(QByteArray("Received ") + QByteArray::number(m_receivedCount)
-                  + " menu items ... done");
+                  + " menu items ... stopped at the limit of " + limit + " items");
+        m_receivedCount = 0;
+        if (m_context.ui)
+            m_context.ui->messageBox(QByteArray("This implementation handles directories of up to ")
+                                         + limit
+                                         + " items.\nThe rest of this directory was not read.",
+                                     UserInterface::Exclamation);
+    } else if (status == -1) {
+        SetStatus(QByteArray("Transfer stopped"));
+        m_receivedCount = 0;
+    } else if (m_fetchItems != 0) {
+        // A menu of sub-directories only is not empty: its items are in the
+        // navigator.
+        SetStatus(QByteArray("Received ") + QByteArray::number(m_receivedCount) + " menu items"
+                  + (status == 0 ? " ... done" : " ... transfer failed"));
         m_receivedCount = 0;
     } else {
         const qsizetype view = m_item.selector.indexOf(GopherPlusMenuView);
         if (view < 0 || status != 0) {
             SetStatus(QByteArray("Directory appears empty (received ")
-                      + QByteArray::number(m_bytesReceived) + " bytes)");
+                      + QByteArray::number(bytesReceived()) + " bytes)");
         } else {
-            if (m_context.windows)
-                m_context.windows->Unregister(m_windowKey, this);
+            // Some servers answer the menu view empty but know the plain
+            // Gopher+ directory request.
             m_item.selector = m_item.selector.left(view) + "\t$\r\n";
             m_current = nullptr;
-            m_windowKey = m_item.GetURL();
-            if (m_context.windows)
-                m_context.windows->Register(m_windowKey, this);
+            registerWindowKey(m_item.GetURL());
             SetStatus(QByteArray("Retrying directory ..."));
-            m_endHandled = false;
-            m_done = false;
-            m_headerExamined = false;
             retrying = true;
             SendRequest();
         }
@@ -224,7 +282,7 @@ void CGopherDir::OnReceiveDone(int status)
     // servers do after "+-2", or the announced size was reached) is complete
     // now: the views mark the list complete and turn the navigator's
     // redrawing back on.
-    if (status == 0 && !endedByDot && !retrying)
+    if (status == 0 && !m_endedByDot && !m_cut && !retrying)
         Q_EMIT updateAllViews(ListHint | NavigatorHint | CompleteHint);
 
     int mark = 0;
@@ -262,11 +320,8 @@ void CGopherDir::fetchNavigatorItem(const CBookmark &source, bool expandedBefore
 {
     CBookmark node;
     node.Assign(source);
-    node.parentKey = m_windowKey;
-    m_navigatorFlag = expandedBefore;
-    m_done = false;
-    m_endHandled = false;
-    m_headerExamined = false;
+    node.parentKey = windowKey();
+    setNavigatorFlag(expandedBefore);
     DeleteContents();
     Fetch(node);
 }

@@ -30,12 +30,16 @@ public:
     static constexpr int PendingAttributeLimit = 32765;
     // Longer lines are not menu lines; they are dropped without being kept.
     static constexpr int MaxMenuLine = 1 << 20;
+    // A directory holds at most this many items; a server that sends more is
+    // stopped there, so an endless menu cannot fill the memory.
+    static constexpr int MaxItems = 1000000;
 
     explicit CGopherDir(const AppContext &context, QObject *parent = nullptr);
 
     const CBookmark &GetItem() const override;
     void DeleteContents() override;
     void requestStarting() override;
+    bool endsAtDotLine() const override { return true; }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
@@ -66,10 +70,19 @@ public:
     // window was opened on, which the document's own item no longer is once
     // another node has been fetched).
     void fetchNavigatorItem(const CBookmark &node, bool expandedBefore);
-    bool navigatorFlag() const { return m_navigatorFlag; }
     int receivedCount() const { return m_receivedCount; }
+    // The most items one fetch takes (MaxItems unless a test lowers it).
+    int itemLimit() const { return m_itemLimit; }
+    void setItemLimit(int limit) { m_itemLimit = limit; }
+    // The last fetch was stopped at the item limit.
+    bool isCut() const { return m_cut; }
 
 private:
+    // Takes the menu lines of data into the lists and tells the views;
+    // returns how many bytes of data were used.
+    qsizetype receiveLines(QByteArrayView data);
+    // Whether one more item may be taken in this fetch.
+    bool roomForItem();
     void appendItem(std::deque<CBookmark> &list, QByteArrayView line);
     void completePendingInfo();
 
@@ -88,4 +101,10 @@ private:
     QByteArray m_lastHost;
     qsizetype m_scanned = 0;
     bool m_skippingLine = false;
+    // Per fetch: menu lines taken as items, whether the "." line ended the
+    // menu, whether the item limit stopped it.
+    int m_fetchItems = 0;
+    bool m_endedByDot = false;
+    bool m_cut = false;
+    int m_itemLimit = MaxItems;
 };

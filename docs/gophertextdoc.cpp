@@ -14,7 +14,6 @@ CGopherTextDoc::CGopherTextDoc(const AppContext &context, QObject *parent)
 
 void CGopherTextDoc::DeleteContents()
 {
-    m_receiveBuffer.clear();
     m_markMode = NoMark;
     m_findLine = 0;
     m_store.Reset();
@@ -23,34 +22,36 @@ void CGopherTextDoc::DeleteContents()
 
 void CGopherTextDoc::OnReceive()
 {
-    if (m_replyMode == NoHeader)
-        m_replyMode = DotTerminated;
-    m_store.AddText(m_receiveBuffer);
-    if (m_store.IsEnded()) {
-        m_done = true;
+    // In a reply framed by its size or by the close, a "." line is text.
+    m_store.setEndsAtDotLine(dotLineEndsReply());
+    m_store.AddText(receiveBuffer());
+    clearReceived();
+    if (m_store.IsEnded() || m_store.IsOverflow()) {
+        // The "." line has come, or the store is full: nothing more of the
+        // reply is wanted.
         m_store.Finish();
+        replyComplete();
     }
     QByteArray status = QByteArray("Received ") + QByteArray::number(m_store.GetLineCount())
                         + " lines";
-    if (!m_progressText.isEmpty())
-        status += ", " + m_progressText;
+    if (!progressText().isEmpty())
+        status += ", " + progressText();
     SetStatus(status);
     Q_EMIT updateAllViews(TextChangedHint);
-    m_receiveBuffer.clear();
 }
 
-void CGopherTextDoc::OnReceiveDone(int)
+void CGopherTextDoc::OnReceiveDone(int status)
 {
-    if (m_endHandled)
-        return;
-    m_endHandled = true;
     // Finish first: a last line without its line end is stored and counted.
     m_store.Finish();
-    const QByteArray message = QByteArray("Received ") + QByteArray::number(m_store.GetLineCount())
-                               + " lines ... done";
+    QByteArray message;
+    if (status == -1)
+        message = "Transfer stopped";
+    else
+        message = QByteArray("Received ") + QByteArray::number(m_store.GetLineCount()) + " lines"
+                  + (status == 0 ? " ... done" : " ... transfer failed");
     Q_EMIT updateAllViews(CompleteHint);
     SetStatus(message);
-    m_done = true;
 }
 
 void CGopherTextDoc::setMark(int mode, int startLine, int startColumn, int endLine, int endColumn)
@@ -68,7 +69,7 @@ bool CGopherTextDoc::OnUpdateFileSave() const
         return true;
     if (m_markMode == Marking)
         return false;
-    return m_done;
+    return isDone();
 }
 
 template<typename Sink> void CGopherTextDoc::forEachOutputLine(Sink sink) const

@@ -16,6 +16,7 @@ public:
     explicit CGopherTextDoc(const AppContext &context, QObject *parent = nullptr);
 
     void DeleteContents() override;
+    bool endsAtDotLine() const override { return true; }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;

@@ -29,20 +29,6 @@ QByteArrayView cutAtSub(QByteArrayView line)
     return sub ? line.first(static_cast<const char *>(sub) - line.data()) : line;
 }
 
-// Position of the last line end in text that is complete: a CR at the very
-// end waits for a possible LF. -1 when none.
-qsizetype lastCompleteLineEnd(QByteArrayView text)
-{
-    qsizetype i = text.size() - 1;
-    if (i >= 0 && text.at(i) == '\r')
-        --i;
-    for (; i >= 0; --i) {
-        if (isLineEnd(text.at(i)))
-            return i;
-    }
-    return -1;
-}
-
 } // namespace
 
 CQTextDoc::CQTextDoc(UserInterface *ui)
@@ -50,27 +36,20 @@ CQTextDoc::CQTextDoc(UserInterface *ui)
 {
 }
 
-// The partial line that would wait in pending once data has been split.
-// Pending itself never holds a complete line end, only a CR waiting for an LF.
-qsizetype CQTextDoc::pendingAfter(QByteArrayView data) const
-{
-    const qsizetype lineEnd = lastCompleteLineEnd(data);
-    if (lineEnd >= 0)
-        return data.size() - lineEnd - 1;
-    if (m_pending.endsWith('\r') && !data.isEmpty())
-        return data.size();
-    return m_pending.size() + data.size();
-}
-
 void CQTextDoc::AddText(QByteArrayView data)
 {
     // Text behind the "." line, or after Finish(), is not part of the text.
     if (m_overflow || m_ended)
         return;
-    // A line that never ends must not grow without bound: a block that would
-    // leave a partial line of MaxPending characters or more is dropped whole.
-    if (pendingAfter(data) < MaxPending)
-        m_pending.append(data);
+    if (m_cutting) {
+        // The rest of a line cut at MaxPending goes, up to its line end.
+        const qsizetype end = findLineEnd(data.data(), 0, data.size());
+        if (end == data.size())
+            return;
+        data = data.sliced(end);
+        m_cutting = false;
+    }
+    m_pending.append(data.data(), data.size());
 
     // Lines are cut at an offset and pending is shortened once per block, so
     // a block costs time in proportion to its size.
@@ -94,10 +73,23 @@ void CQTextDoc::AddText(QByteArrayView data)
         stored = storeLine(line);
     }
 
-    if (stored == Stored::More)
-        m_pending.remove(0, start);
-    else
+    if (stored != Stored::More) {
         m_pending.clear();
+        return;
+    }
+    // A line that never ends must not grow without bound: it keeps its first
+    // MaxPending - 1 characters and the rest of it is dropped. The complete
+    // lines before it are stored all the same.
+    if (size - start >= MaxPending) {
+        if (text[size - 1] == '\r') {
+            // The line has ended; only its LF may still come.
+            m_pending.remove(start + MaxPending - 1, size - 1 - (start + MaxPending - 1));
+        } else {
+            m_pending.truncate(start + MaxPending - 1);
+            m_cutting = true;
+        }
+    }
+    m_pending.remove(0, start);
 }
 
 CQTextDoc::Stored CQTextDoc::storeLine(QByteArrayView line)
@@ -105,7 +97,7 @@ CQTextDoc::Stored CQTextDoc::storeLine(QByteArrayView line)
     m_lines.SetAt(m_lineCount, line.toByteArray());
     ++m_lineCount;
     m_longestLine = std::max(m_longestLine, int(line.size()));
-    if (line == ".") {
+    if (m_endsAtDot && line == ".") {
         m_ended = true;
         return Stored::Terminator;
     }
@@ -129,11 +121,12 @@ void CQTextDoc::Finish()
         storeLine(cutAtSub(QByteArrayView(m_pending).first(end)));
     }
     m_pending.clear();
+    m_cutting = false;
 
     m_ended = true;
     m_lines.FreeExtra();
     // The terminator stays counted and reads back as an empty line.
-    if (m_lineCount > 0 && m_lines.GetAt(m_lineCount - 1) == ".")
+    if (m_endsAtDot && m_lineCount > 0 && m_lines.GetAt(m_lineCount - 1) == ".")
         m_lines.RemoveLast();
 }
 
@@ -143,6 +136,8 @@ void CQTextDoc::Reset()
     m_longestLine = 0;
     m_ended = false;
     m_overflow = false;
+    m_endsAtDot = true;
+    m_cutting = false;
     m_lines.RemoveAll();
     m_pending.clear();
 }

@@ -18,9 +18,13 @@ public:
     explicit CQTextDoc(UserInterface *ui = nullptr);
 
     void setUserInterface(UserInterface *ui) { m_ui = ui; }
+    // Whether a line holding only "." ends the text (plain replies); in a
+    // reply framed by its size or by the close it is a line like any other.
+    void setEndsAtDotLine(bool ends) { m_endsAtDot = ends; }
 
     // Appends one received block and stores every line it completes. Does
-    // nothing once the store has ended or is full.
+    // nothing once the store has ended or is full. A line that grows to
+    // MaxPending characters keeps its head; the rest of it is dropped.
     void AddText(QByteArrayView data);
     // Marks the store ended: keeps a last line that had no line end, releases
     // spare capacity and drops a trailing "." terminator line.
@@ -40,13 +44,15 @@ private:
     enum class Stored { More, Terminator, Full };
 
     Stored storeLine(QByteArrayView line);
-    qsizetype pendingAfter(QByteArrayView data) const;
 
     UserInterface *m_ui = nullptr;
     int m_lineCount = 0;
     int m_longestLine = 0;
     bool m_ended = false;
     bool m_overflow = false;
+    bool m_endsAtDot = true;
+    // The pending line was cut at MaxPending: drop bytes up to its end.
+    bool m_cutting = false;
     CMaxArray m_lines;
     QByteArray m_pending;
 };

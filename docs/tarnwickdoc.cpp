@@ -31,10 +31,11 @@ const CBookmark &CTarnwickDoc::GetItem() const
 
 void CTarnwickDoc::FindText(const QByteArray &, bool, bool, bool) {}
 
-void CTarnwickDoc::setOpenValues(int openMode, qintptr secondValue)
+void CTarnwickDoc::setOpenValues(int openMode, qintptr secondValue, int homeFailures)
 {
     m_openMode = openMode;
     m_secondValue = secondValue;
+    m_retryCount = homeFailures;
 }
 
 void CTarnwickDoc::setUploadRecord(const UploadRecord &record)
@@ -64,19 +65,43 @@ bool CTarnwickDoc::Fetch(const CBookmark &item)
     m_item.Assign(item);
     if (m_context.ui)
         m_context.ui->setWaitCursor(true);
+    const quint64 request = m_requestNumber + 1;
     SendRequest();
-    setTitle(m_item.title);
-    registerWindowKey(m_item.GetURL());
+    // A request that failed at once may have moved on to another home gopher,
+    // which has set the title and the window key itself.
+    if (m_requestNumber == request && !m_closing) {
+        setTitle(m_item.title);
+        registerWindowKey(m_item.GetURL());
+    }
     if (m_context.ui)
         m_context.ui->setWaitCursor(false);
     return true;
 }
 
+void CTarnwickDoc::startRequest()
+{
+    // One request at a time: a transaction still running for the previous
+    // request no longer speaks for this document, so nothing it delivers or
+    // finishes can reach the new one.
+    if (m_context.engine)
+        m_context.engine->registry().Unregister(m_transactionKey);
+    ++m_requestNumber;
+    if (m_reply.sizeFromHeader)
+        m_item.itemSize = 0;
+    beginReply();
+    requestStarting();
+}
+
+void CTarnwickDoc::beginReply()
+{
+    m_reply = ReplyState();
+    m_reply.framer.reset(endsAtDotLine());
+    m_reply.phase = ReplyState::Receiving;
+}
+
 void CTarnwickDoc::SendRequest()
 {
-    m_receiveBuffer.clear();
-    m_bytesReceived = 0;
-    requestStarting();
+    startRequest();
     if (!m_context.engine)
         return;
     if (m_openMode == UploadOpen && m_uploadRecord) {
@@ -89,118 +114,180 @@ void CTarnwickDoc::SendRequest()
     }
 }
 
-bool CTarnwickDoc::ParseReplyHeader()
+quint32 CTarnwickDoc::bytesReceived() const
 {
-    if (m_item.itemSize != 0)
-        m_replyMode = SizeKnown;
-    const QByteArray &b = m_receiveBuffer;
-    if (b.startsWith('+') && b.size() >= 5) {
-        if (b.startsWith("+-1\r\n")) {
-            m_receiveBuffer.remove(0, 5);
-            m_replyMode = DotTerminated;
-            return true;
-        }
-        if (b.startsWith("+-2\r\n")) {
-            m_receiveBuffer.remove(0, 5);
-            m_replyMode = UntilClose;
-            return true;
-        }
-        qsizetype end = 1;
-        while (end < b.size() && b[end] != '\r' && b[end] != '\n')
-            ++end;
-        if (end == b.size())
-            return false;
-        quint64 size = 0;
-        for (qsizetype i = 1; i < end; ++i) {
-            if (b[i] < '0' || b[i] > '9')
-                return false;
-            size = qMin<quint64>(size * 10 + quint64(b[i] - '0'), 0xFFFFFFFFu);
-        }
-        while (end < b.size() && (b[end] == '\r' || b[end] == '\n'))
-            ++end;
-        m_replyMode = ByteCount;
-        m_item.itemSize = quint32(size);
-        m_receiveBuffer.remove(0, end);
-        return true;
+    return quint32(qMin<quint64>(m_reply.bytesReceived, 0xFFFFFFFFu));
+}
+
+void CTarnwickDoc::consumeReceived(qsizetype count)
+{
+    m_reply.buffer.remove(0, count);
+}
+
+void CTarnwickDoc::takeHeader()
+{
+    m_reply.headerExamined = true;
+    using Header = ReplyFramer::Header;
+    switch (m_reply.framer.header()) {
+    case Header::ByteCount:
+        m_reply.replyMode = ByteCount;
+        m_item.itemSize = quint32(qMin<quint64>(m_reply.framer.announcedSize(), 0xFFFFFFFFu));
+        m_reply.sizeFromHeader = true;
+        break;
+    case Header::NoSize:
+        // A '+' without digits announces no size: the data runs until the
+        // server closes.
+        m_reply.replyMode = ByteCount;
+        m_item.itemSize = 0;
+        break;
+    case Header::DotTerminated:
+        m_reply.replyMode = DotTerminated;
+        break;
+    case Header::UntilClose:
+        m_reply.replyMode = UntilClose;
+        break;
+    case Header::Error:
+    case Header::ErrorUntilClose:
+        m_reply.gopherPlusError = true;
+        break;
+    case Header::None:
+    case Header::Pending:
+        m_reply.replyMode = m_reply.framer.endsAtDotLine() ? DotTerminated : NoHeader;
+        break;
     }
-    // "--1": error text ending with a "." line. Servers also send "--2":
-    // error text that ends when they close.
-    if (b.startsWith('-') && b.size() >= 5 && (b.startsWith("--1\r\n") || b.startsWith("--2\r\n"))) {
-        m_gopherPlusError = true;
-        m_errorUntilClose = b.startsWith("--2");
-        m_receiveBuffer.remove(0, 5);
-        return true;
-    }
-    return false;
 }
 
 void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
 {
     done = false;
+    if (m_reply.phase == ReplyState::Ended) {
+        done = true;
+        return;
+    }
     if (bytes.isEmpty())
         return;
-    m_receiveBuffer.append(bytes);
-    qsizetype fresh = bytes.size();
-    if (!m_headerExamined) {
-        m_headerExamined = true;
-        m_replyMode = NoHeader;
-        m_gopherPlusError = false;
-        m_errorUntilClose = false;
-        const qsizetype withHeader = m_receiveBuffer.size();
-        if (!ParseReplyHeader())
-            m_replyMode = NoHeader;
-        fresh -= withHeader - m_receiveBuffer.size();
-    }
-    const qsizetype length = m_receiveBuffer.size();
-    if (length == 0)
+    if (m_reply.phase == ReplyState::Idle)
+        beginReply();
+    const quint64 request = m_requestNumber;
+    const QByteArray body = m_reply.framer.feed(bytes);
+    // The header is examined once its line is complete, however the network
+    // cut the first bytes.
+    if (!m_reply.framer.headerKnown())
         return;
-    // Only bytes that arrived now count: bytes a kind left in the buffer
-    // (a partial menu line) were counted with their own chunk.
-    m_bytesReceived += quint32(qMax<qsizetype>(fresh, 0));
+    if (!m_reply.headerExamined)
+        takeHeader();
+    receiveBody(body);
+    done = m_requestNumber != request || m_reply.phase == ReplyState::Ended
+           || (m_reply.gopherPlusError && m_reply.framer.isComplete());
+}
 
-    if (m_replyMode == DotTerminated && length > 4 && m_receiveBuffer.endsWith("\r\n.\r\n"))
-        done = true;
-    if (m_replyMode == ByteCount && m_bytesReceived == m_item.itemSize)
-        done = true;
-    if (m_item.itemSize != 0 && quint64(m_bytesReceived) > 2 * quint64(m_item.itemSize)) {
-        m_item.itemSize = 0;
-        m_progressText.clear();
+void CTarnwickDoc::receiveBody(const QByteArray &body)
+{
+    if (!body.isEmpty()) {
+        m_reply.bytesReceived += quint64(body.size());
+        if (m_reply.gopherPlusError) {
+            // An error text is a few lines; an endless one keeps only its
+            // head, while the framer goes on looking for its end.
+            const qsizetype room = MaxErrorText - m_reply.buffer.size();
+            if (room > 0)
+                m_reply.buffer.append(body.first(qMin(room, body.size())));
+        } else {
+            m_reply.buffer.append(body);
+        }
     }
-    if (m_item.itemSize != 0 && m_bytesReceived != 0) {
-        const quint64 perMille = quint64(m_bytesReceived) * 1000 / m_item.itemSize;
-        m_progressText = QByteArray::number(perMille / 10) + '.' + QByteArray::number(perMille % 10)
-                         + '%';
-    }
-    if (m_gopherPlusError) {
-        // The server's error text ends with a "." line: the reply is over
-        // there even when the server keeps the connection open. The kind
-        // hears nothing of it; FinishTransfer shows the text.
-        done = !m_errorUntilClose
-               && (m_receiveBuffer.endsWith("\r\n.\r\n") || m_receiveBuffer == ".\r\n");
-        // An error text is a few lines; an endless one keeps only its head.
-        if (m_receiveBuffer.size() > MaxErrorText)
-            m_receiveBuffer.truncate(MaxErrorText);
+    updateProgress();
+    // The kind hears nothing of an error text; FinishTransfer shows it.
+    if (m_reply.gopherPlusError)
         return;
+    const quint64 request = m_requestNumber;
+    if (!body.isEmpty())
+        OnReceive();
+    if (m_requestNumber != request || m_reply.phase == ReplyState::Ended)
+        return;
+    if (m_reply.framer.isComplete() || m_reply.kindDone)
+        endRequest(0);
+}
+
+void CTarnwickDoc::updateProgress()
+{
+    const quint64 received = m_reply.bytesReceived;
+    if (m_item.itemSize != 0 && received > 2 * quint64(m_item.itemSize)) {
+        // The announced size is no longer trusted.
+        m_item.itemSize = 0;
+        m_reply.progressText.clear();
     }
-    OnReceive();
-    if (done || m_done) {
-        OnReceiveDone(0);
-        done = true;
-        m_done = true;
+    if (m_item.itemSize != 0 && received != 0) {
+        const quint64 perMille = received * 1000 / m_item.itemSize;
+        m_reply.progressText = QByteArray::number(perMille / 10) + '.'
+                               + QByteArray::number(perMille % 10) + '%';
     }
+}
+
+void CTarnwickDoc::endRequest(int status)
+{
+    if (m_reply.endHandled)
+        return;
+    m_reply.endHandled = true;
+    m_reply.phase = ReplyState::Ended;
+    const quint64 request = m_requestNumber;
+    OnReceiveDone(status);
+    // The kind may have sent another request (an empty Gopher+ menu is asked
+    // for again): the transfer goes on, and ends with that request.
+    if (m_requestNumber != request)
+        return;
+    endStatusIs(status);
 }
 
 void CTarnwickDoc::FinishTransfer()
 {
+    // Only the transaction of the current request can reach here: the
+    // transaction of an earlier request was let go when this one started.
     if (m_context.engine)
         m_context.engine->registry().Unregister(m_transactionKey);
-    if (!m_gopherPlusError) {
-        OnReceiveDone(0);
+    if (m_reply.phase == ReplyState::Ended)
+        return;
+    if (m_reply.phase == ReplyState::Idle)
+        beginReply();
+
+    // The server has closed: a header line that never ended is data.
+    const quint64 request = m_requestNumber;
+    const QByteArray rest = m_reply.framer.finish();
+    if (!m_reply.headerExamined)
+        takeHeader();
+    receiveBody(rest);
+    if (m_requestNumber != request || m_reply.phase == ReplyState::Ended)
+        return;
+
+    if (m_reply.gopherPlusError) {
+        m_reply.phase = ReplyState::Ended;
+        m_reply.endHandled = true;
+        showServerError();
         endStatusIs(0);
+        OnCloseDocument();
         return;
     }
+    if (m_reply.framer.isShort()) {
+        // The server broke off before the size it announced: what arrived
+        // stays shown, but the transfer failed.
+        const QByteArray text = QByteArray("The transfer ended after ")
+                                + QByteArray::number(m_reply.framer.bodyBytes()) + " of "
+                                + QByteArray::number(m_reply.framer.announcedSize()) + " bytes.";
+        SetStatus(text);
+        if (m_context.ui)
+            m_context.ui->messageBox(text, UserInterface::Exclamation);
+        // The box may have run an event loop in which the window was closed.
+        if (m_requestNumber == request && !m_closing)
+            endRequest(ShortReply);
+        return;
+    }
+    endRequest(0);
+}
+
+void CTarnwickDoc::showServerError()
+{
     QByteArray text = QByteArray("Re: the item '") + m_item.title + "'" + "\r\n";
-    const char code = m_receiveBuffer.isEmpty() ? 0 : m_receiveBuffer.at(0);
+    const QByteArray &received = m_reply.buffer;
+    const char code = received.isEmpty() ? 0 : received.at(0);
     switch (code) {
     case '1':
         text += "This item is not available!";
@@ -216,16 +303,26 @@ void CTarnwickDoc::FinishTransfer()
     }
     text += QByteArray("\r\n") + "The Gopher server '" + m_item.host + "'" + "\r\n"
             + "returned the following text:" + "\r\n" + "\r\n";
-    QByteArray serverText = m_receiveBuffer;
+    QByteArray serverText = received;
     if (code == '1' || code == '2' || code == '3')
         serverText.remove(0, 2);
-    if (!m_errorUntilClose)
-        serverText.chop(3);
+    // The "." line that ended the text is not part of it. A text cut at its
+    // limit, or ended by the close, has no such line and loses nothing.
+    if (m_reply.framer.isComplete() && m_reply.framer.endsAtDotLine()) {
+        for (const QByteArrayView line : {QByteArrayView(".\r\n"), QByteArrayView(".\n"),
+                                          QByteArrayView(".\r")}) {
+            const qsizetype start = serverText.size() - line.size();
+            if (serverText.endsWith(line)
+                && (start == 0 || serverText.at(start - 1) == '\n'
+                    || serverText.at(start - 1) == '\r')) {
+                serverText.chop(line.size());
+                break;
+            }
+        }
+    }
     text += serverText;
     if (m_context.ui)
         m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok, 370);
-    endStatusIs(0);
-    OnCloseDocument();
 }
 
 void CTarnwickDoc::OnTransactionFailed(int errorCode)
@@ -234,14 +331,12 @@ void CTarnwickDoc::OnTransactionFailed(int errorCode)
         RetryHomeGopher();
         return;
     }
-    OnReceiveDone(errorCode);
-    endStatusIs(errorCode);
+    endRequest(errorCode);
 }
 
 void CTarnwickDoc::OnTransactionCancelled()
 {
-    OnReceiveDone(-1);
-    endStatusIs(-1);
+    endRequest(-1);
 }
 
 void CTarnwickDoc::endStatusIs(int status)
@@ -256,6 +351,8 @@ void CTarnwickDoc::RetryHomeGopher()
     const int count = home.GetHomeCount();
     ++m_retryCount;
     if (m_retryCount >= count) {
+        m_reply.phase = ReplyState::Ended;
+        m_reply.endHandled = true;
         endStatusIs(-2);
         m_context.ui->messageBox(QByteArray("You could not reach your Home Gopher server.\r\n"
                                             "Please check your configuration and try again."));
@@ -263,19 +360,41 @@ void CTarnwickDoc::RetryHomeGopher()
         OnCloseDocument();
         return;
     }
+    // The other server, read by the same rule as the pick at start-up.
     const int other = m_secondValue == 1 ? 2 : 1;
+    const CBookmark next = home.homeItem(other);
     if (m_context.windows)
         m_context.windows->Unregister(m_windowKey, this);
-    m_item.host = home.GetHomeServer(other);
-    m_item.port = quint16(home.GetHomePort(other));
-    m_item.SetGopherPlus(home.GetPlusServer(other) != 0);
-    m_item.selector = home.GetHomeSelector(other) + "\r\n";
-    SendRequest();
-    registerWindowKey(m_item.GetURL());
+    const quint64 request = m_requestNumber + 1;
+    sendHomeRequest(next);
+    // A request that failed at once has gone on to the next server already.
+    if (m_requestNumber != request || m_closing)
+        return;
     QByteArray title = home.GetInitialMenu();
     if (title.isEmpty())
         title = m_item.host + ':' + QByteArray::number(m_item.port);
     setTitle(title);
+}
+
+void CTarnwickDoc::sendHomeRequest(const CBookmark &home)
+{
+    // Whatever the document made of the first server goes; the other server
+    // is asked afresh, with its own selector, the way it speaks.
+    DeleteContents();
+    m_item.host = home.host;
+    m_item.port = home.port;
+    m_item.SetGopherPlus(home.IsGopherPlus());
+    QByteArray selector = home.selector;
+    if (home.IsGopherPlus()) {
+        if (selector.endsWith("\r\n"))
+            selector.chop(2);
+        selector += "\t$\r\n";
+    }
+    m_item.selector = selector;
+    const quint64 request = m_requestNumber + 1;
+    SendRequest();
+    if (m_requestNumber == request && !m_closing)
+        registerWindowKey(m_item.GetURL());
 }
 
 void CTarnwickDoc::SetStatus(const QByteArray &text)
@@ -334,10 +453,7 @@ bool CTarnwickDoc::OnUpdateBack() const
 void CTarnwickDoc::OnReload()
 {
     DeleteContents();
-    m_headerExamined = false;
-    m_endHandled = false;
     m_navigatorFlag = true;
-    m_done = false;
     SendRequest();
 }
 

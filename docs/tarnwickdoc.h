@@ -2,8 +2,10 @@
 
 #include "docs/appcontext.h"
 #include "docs/maxarray.h"
+#include "docs/replyframer.h"
 #include "items/bookmark.h"
 #include "net/transactionregistry.h"
+#include "net/winsockerrors.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -41,6 +43,9 @@ public:
     enum OpenMode { OrdinaryOpen = 0, HomeOpen = 1, UploadOpen = 5 };
     // How much of a Gopher+ error text is kept for its message box.
     static constexpr int MaxErrorText = 64 * 1024;
+    // The status a transfer ends with when a byte-count reply stops short:
+    // the server broke off what it had announced.
+    static constexpr int ShortReply = WinSock::ConnectionAborted;
 
     explicit CTarnwickDoc(const AppContext &context, QObject *parent = nullptr);
     ~CTarnwickDoc() override;
@@ -51,14 +56,20 @@ public:
     const CBookmark &item() const { return m_item; }
     CBookmark &item() { return m_item; }
 
+    // The kind consumes what has arrived in the receive buffer.
     virtual void OnReceive() {}
+    // The kind's end of a transfer: 0 normal, -1 stopped, or a socket error
+    // code. The base calls it once per request.
     virtual void OnReceiveDone(int /*status*/) {}
     virtual void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord);
     virtual bool CanFindText() const { return false; }
     virtual bool Fetch(const CBookmark &item);
     virtual void DeleteContents() {}
-    // A new request is about to be sent; the receive buffer is empty again.
+    // A new request is about to be sent; the reply state is fresh again.
     virtual void requestStarting() {}
+    // Whether a reply without a Gopher+ header ends at a line holding only
+    // "." (menus, texts and attribute replies do; a download does not).
+    virtual bool endsAtDotLine() const { return false; }
 
     // Command states and commands every document window has.
     virtual bool OnUpdateFileSave() const { return false; }
@@ -74,6 +85,8 @@ public:
     void OnGoTop();
     void OnBack();
 
+    // Starts the request for the document's item; every request of a
+    // document (fetch, reload, navigator, retries) goes through here.
     void SendRequest();
     void OnData(const QByteArray &bytes, bool &done) override;
     void FinishTransfer() override;
@@ -96,25 +109,34 @@ public:
     void cancelTransfer();
 
     int transactionKey() const { return m_transactionKey; }
-    int replyMode() const { return m_replyMode; }
-    bool gopherPlusError() const { return m_gopherPlusError; }
-    QByteArray progressText() const { return m_progressText; }
+    int replyMode() const { return m_reply.replyMode; }
+    bool gopherPlusError() const { return m_reply.gopherPlusError; }
+    QByteArray progressText() const { return m_reply.progressText; }
     QByteArray windowKey() const { return m_windowKey; }
-    quint32 bytesReceived() const { return m_bytesReceived; }
+    // Bytes of the item received for the current request (the reply header
+    // and anything after the end of the reply not counted).
+    quint32 bytesReceived() const;
     // Received bytes the document has not consumed yet.
-    qsizetype pendingBytes() const { return m_receiveBuffer.size(); }
-    bool isDone() const { return m_done; }
+    qsizetype pendingBytes() const { return m_reply.buffer.size(); }
+    // The transfer of the current request has ended.
+    bool isDone() const { return m_reply.phase == ReplyState::Ended; }
+    bool navigatorFlag() const { return m_navigatorFlag; }
     int openMode() const { return m_openMode; }
+    qintptr secondValue() const { return m_secondValue; }
+    // Home gopher attempts that failed so far.
+    int homeFailures() const { return m_retryCount; }
     QByteArray title() const { return m_title; }
     void setTitle(const QByteArray &title);
     QByteArray lastStatus() const { return m_lastStatus; }
     // The status the last transfer ended with: 0 normal, -1 cancelled, or a
-    // socket error code. Set by the base before the kind hears of it.
+    // socket error code. Set once the kind's end of transfer has run.
     int endStatus() const { return m_endStatus; }
 
     void setFrame(DocumentFrame *frame) { m_frame = frame; }
     DocumentFrame *frame() const { return m_frame; }
-    void setOpenValues(int openMode, qintptr secondValue);
+    // The values OpenItem opened the document with; a home document also
+    // carries the failures of the home gophers tried before it.
+    void setOpenValues(int openMode, qintptr secondValue, int homeFailures = 0);
     void setUploadRecord(const UploadRecord &record);
     const AppContext &context() const { return m_context; }
 
@@ -129,17 +151,65 @@ Q_SIGNALS:
     void closing();
 
 protected:
-    bool ParseReplyHeader();
+    // The kinds read what has arrived and say how much of it they used.
+    const QByteArray &receiveBuffer() const { return m_reply.buffer; }
+    void consumeReceived(qsizetype count);
+    void clearReceived() { m_reply.buffer.clear(); }
+    // The kind has all of the reply it wants (a "." line, a limit): the
+    // transfer ends after this chunk.
+    void replyComplete() { m_reply.kindDone = true; }
+    // Whether a line holding only "." ends the reply in flight; otherwise
+    // such a line is data.
+    bool dotLineEndsReply() const { return m_reply.framer.endsAtDotLine(); }
+    // Set before a fetch: the navigator holds this fetch's sub-directories.
+    void setNavigatorFlag(bool expandedBefore) { m_navigatorFlag = expandedBefore; }
+
     void RetryHomeGopher();
+    // Sends the home request to another home gopher after a failure. The
+    // base asks for the directory the way the server speaks (a Gopher+ server
+    // with "\t$"); the attribute document asks for attributes instead.
+    virtual void sendHomeRequest(const CBookmark &home);
     void registerWindowKey(const QByteArray &key);
 
     AppContext m_context;
+    CBookmark m_item;
+
+private:
+    // Everything about the reply to the request in flight. Only the base
+    // writes it; startRequest() makes a fresh one for every request.
+    struct ReplyState
+    {
+        enum Phase { Idle, Receiving, Ended };
+        Phase phase = Idle;
+        ReplyFramer framer;
+        int replyMode = NoHeader;
+        bool headerExamined = false;
+        bool gopherPlusError = false;
+        bool sizeFromHeader = false;
+        quint64 bytesReceived = 0;
+        QByteArray buffer;
+        QByteArray progressText;
+        bool kindDone = false;
+        bool endHandled = false;
+    };
+
+    // Forgets the previous request (its transaction, if still live, is let
+    // go) and readies a fresh reply state.
+    void startRequest();
+    void beginReply();
+    void takeHeader();
+    void receiveBody(const QByteArray &body);
+    void updateProgress();
+    // Runs the kind's end of transfer once per request, then tells
+    // listeners, unless the kind started another request meanwhile.
+    void endRequest(int status);
+    void showServerError();
+    void endStatusIs(int status);
+
+    ReplyState m_reply;
+    // Counts requests, so that work that started a new one can tell.
+    quint64 m_requestNumber = 0;
     int m_transactionKey = 0;
-    quint32 m_bytesReceived = 0;
-    int m_replyMode = NoHeader;
-    bool m_gopherPlusError = false;
-    bool m_errorUntilClose = false;
-    QByteArray m_progressText;
     QByteArray m_windowKey;
     DocumentFrame *m_frame = nullptr;
     std::unique_ptr<CMaxArray> m_copyLines;
@@ -147,16 +217,7 @@ protected:
     qintptr m_secondValue = 0;
     std::unique_ptr<UploadRecord> m_uploadRecord;
     int m_retryCount = 0;
-    bool m_headerExamined = false;
     bool m_navigatorFlag = false;
-    CBookmark m_item;
-    QByteArray m_receiveBuffer;
-    bool m_done = false;
-    bool m_endHandled = false;
-
-private:
-    void endStatusIs(int status);
-
     QByteArray m_title;
     QByteArray m_lastStatus;
     int m_endStatus = 0;

@@ -3,6 +3,21 @@
 #include "app/tarnwickapp.h"
 #include "docs/userinterface.h"
 
+namespace {
+
+// The attribute request for a selector: its text up to the first TAB, CR or
+// LF, then "\t!".
+QByteArray attributeRequest(const QByteArray &selector)
+{
+    qsizetype end = 0;
+    while (end < selector.size() && selector[end] != '\t' && selector[end] != '\r'
+           && selector[end] != '\n')
+        ++end;
+    return selector.left(end) + "\t!\r\n";
+}
+
+} // namespace
+
 CExtInfoDoc::CExtInfoDoc(const AppContext &context, QObject *parent)
     : CTarnwickDoc(context, parent)
 {
@@ -14,33 +29,29 @@ bool CExtInfoDoc::Fetch(const CBookmark &item)
     m_item.viewLines = item.viewLines;
     m_item.askLines = item.askLines;
     m_savedSelector = m_item.selector;
-    qsizetype end = 0;
-    while (end < m_item.selector.size() && m_item.selector[end] != '\t'
-           && m_item.selector[end] != '\r' && m_item.selector[end] != '\n')
-        ++end;
-    m_item.selector = m_item.selector.left(end) + "\t!\r\n";
+    m_item.selector = attributeRequest(m_item.selector);
     SendRequest();
     setTitle(m_item.title);
     return true;
 }
 
+void CExtInfoDoc::requestStarting()
+{
+    m_received.clear();
+}
+
 void CExtInfoDoc::OnReceive()
 {
-    if (m_replyMode == NoHeader)
-        m_replyMode = DotTerminated;
-    if (m_received.size() + m_receiveBuffer.size() < ReceivedLimit)
-        m_received.append(m_receiveBuffer);
-    m_receiveBuffer.clear();
+    // Attribute blocks are short; a reply beyond the limit keeps what fits.
+    const qsizetype room = ReceivedLimit - 1 - m_received.size();
+    if (room > 0)
+        m_received.append(receiveBuffer().first(qMin(room, pendingBytes())));
+    clearReceived();
     SetStatus(QByteArray("Received ") + QByteArray::number(m_received.size()) + " bytes");
-    if (m_received.size() >= 5 && m_received.endsWith("\r\n.\r\n"))
-        m_done = true;
 }
 
 void CExtInfoDoc::OnReceiveDone(int)
 {
-    if (m_endHandled)
-        return;
-    m_endHandled = true;
     const QByteArray request = m_item.selector;
     if (!m_received.isEmpty())
         m_item.ParseAttributes(m_received);
@@ -49,8 +60,29 @@ void CExtInfoDoc::OnReceiveDone(int)
         m_context.ui->messageBox(QByteArray("Failed to retrieve extended information\n for '")
                                  + m_item.title + "'");
     } else if (m_context.app) {
-        m_context.app->OpenItem(m_item, 0, 0);
+        // A home gopher stays one: the item opens with the values this
+        // document was opened with (its window layout, the retry of the
+        // other server).
+        m_context.app->OpenItem(m_item, openMode(), secondValue(), homeFailures());
     }
     m_item.selector = request;
     OnCloseDocument();
+}
+
+void CExtInfoDoc::sendHomeRequest(const CBookmark &home)
+{
+    if (!home.IsGopherPlus()) {
+        // A plain server has no attributes to ask for: its menu opens in a
+        // window of its own, which goes on counting the failures.
+        if (m_context.app)
+            m_context.app->OpenItem(home, openMode(), secondValue(), homeFailures());
+        OnCloseDocument();
+        return;
+    }
+    m_item.host = home.host;
+    m_item.port = home.port;
+    m_item.SetGopherPlus(true);
+    m_savedSelector = home.selector;
+    m_item.selector = attributeRequest(home.selector);
+    SendRequest();
 }

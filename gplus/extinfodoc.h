@@ -15,10 +15,15 @@ public:
     explicit CExtInfoDoc(const AppContext &context, QObject *parent = nullptr);
 
     bool Fetch(const CBookmark &item) override;
+    void requestStarting() override;
+    bool endsAtDotLine() const override { return true; }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
 
     QByteArray receivedText() const { return m_received; }
+
+protected:
+    void sendHomeRequest(const CBookmark &home) override;
 
 private:
     QByteArray m_received;

@@ -177,8 +177,8 @@ public:
 
     void OnReceive() override
     {
-        data += m_receiveBuffer;
-        m_receiveBuffer.clear();
+        data += receiveBuffer();
+        clearReceived();
     }
 
     QByteArray data;
@@ -334,6 +334,17 @@ private Q_SLOTS:
     void attributeFetchFails_data();
     void attributeFetchFails();
 
+    // One request at a time, each from a clean reply state.
+    void fetchLetsThePreviousTransactionGo();
+    void homeRetryStartsAfresh();
+    void gopherPlusHome_data();
+    void gopherPlusHome();
+    void homePortRule();
+    void failureMarkOfStatus_data();
+    void failureMarkOfStatus();
+    void stoppedTransfer_data();
+    void stoppedTransfer();
+
 private:
     std::unique_ptr<Program> makeProgram(bool defaultTemplates = true);
     void writeSettings(const QByteArray &text);
@@ -468,18 +479,20 @@ void tst_Documents::headerCutByNetwork()
     auto *raw = static_cast<RawDoc *>(doc.data());
     QTRY_COMPARE(m_peer->requests.size(), 1);
 
-    // Only a '+' and one digit in the first chunk: the header is examined once,
-    // there and then, and is not one.
+    // Only a '+' and one digit in the first chunk: the header waits for the
+    // rest of its line, however the network cut it.
     m_peer->connection(0)->write("+1");
-    QTRY_COMPARE(doc->bytesReceived(), 2u);
+    m_peer->connection(0)->flush();
+    QCOMPARE(doc->bytesReceived(), 0u);
     m_peer->connection(0)->write("2\r\nabc");
-    QTRY_COMPARE(raw->data, QByteArray("+12\r\nabc"));
+    QTRY_COMPARE(raw->data, QByteArray("abc"));
     QVERIFY(doc->hasLiveTransaction());
-    m_peer->connection(0)->disconnectFromHost();
+    QCOMPARE(doc->replyMode(), 2);
+    QCOMPARE(doc->item().itemSize, 12u);
+    m_peer->connection(0)->write("defghijkl");
     QTRY_VERIFY(program->idle());
-    QCOMPARE(doc->replyMode(), 0);
-    QCOMPARE(doc->item().itemSize, 0u);
-    QCOMPARE(doc->bytesReceived(), 8u);
+    QCOMPARE(raw->data, QByteArray("abcdefghijkl"));
+    QCOMPARE(doc->bytesReceived(), 12u);
 }
 
 void tst_Documents::progressOfAnnouncedSize()
@@ -801,10 +814,11 @@ void tst_Documents::onlySubdirectories()
     QVERIFY(dir);
     QTRY_VERIFY(program->idle());
 
+    // Its items are in the navigator: the menu is not empty.
     QCOMPARE(dir->listCount(), 0);
     QCOMPARE(navigatorTitles(dir), (QList<QByteArray>{"A", "B"}));
-    QCOMPARE(program->ui.mainStatus.last(),
-             "Directory appears empty (received " + QByteArray::number(reply.size()) + " bytes)");
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 menu items ... done"));
+    QCOMPARE(dir->bytesReceived(), quint32(reply.size()));
 }
 
 void tst_Documents::gopherPlusInfoBlocks()
@@ -874,25 +888,39 @@ void tst_Documents::menuSplitMidLine()
 
 void tst_Documents::gopherPlusMenuRetry_data()
 {
+    QTest::addColumn<QByteArray>("firstReply");
+    QTest::addColumn<bool>("firstHeld");
     QTest::addColumn<QByteArray>("retryReply");
     QTest::addColumn<int>("listCount");
     QTest::addColumn<QByteArray>("endStatus");
 
+    const QByteArray found = menuLine('0', "Found", "/found", "+") + ".\r\n";
     QTest::newRow("retry finds the menu")
-        << menuLine('0', "Found", "/found", "+") + ".\r\n" << 1
-        << QByteArray("Received 1 menu items ... done");
+        << QByteArray() << false << found << 1 << QByteArray("Received 1 menu items ... done");
     QTest::newRow("retry empty too")
-        << QByteArray() << 0 << QByteArray("Directory appears empty (received 0 bytes)");
+        << QByteArray() << false << QByteArray() << 0
+        << QByteArray("Directory appears empty (received 0 bytes)");
+    // The empty menu ends with its "." line, inside the read: the retry
+    // starts there, and the end of the first transfer must not touch it.
+    QTest::newRow("empty menu ends at its dot line, server holds")
+        << QByteArray("+-1\r\n.\r\n") << true << found << 1
+        << QByteArray("Received 1 menu items ... done");
+    QTest::newRow("empty menu ends at its dot line, server closes")
+        << QByteArray("+-1\r\n.\r\n") << false << found << 1
+        << QByteArray("Received 1 menu items ... done");
 }
 
 void tst_Documents::gopherPlusMenuRetry()
 {
+    QFETCH(QByteArray, firstReply);
+    QFETCH(bool, firstHeld);
     QFETCH(QByteArray, retryReply);
     QFETCH(int, listCount);
     QFETCH(QByteArray, endStatus);
 
     auto program = makeProgram();
-    m_peer->route("/m\t+application/gopher+-menu", QByteArray());
+    m_peer->route("/m\t+application/gopher+-menu", firstReply,
+                  firstHeld ? Peer::Hold : Peer::Close);
     m_peer->route("/m\t$", retryReply);
     // An item whose view was chosen already: it is sent as it stands.
     CBookmark item = localItem('1', "Menu view", "/m\t+application/gopher+-menu", m_peer->port());
@@ -903,9 +931,13 @@ void tst_Documents::gopherPlusMenuRetry()
     auto *dir = qobject_cast<CGopherDir *>(doc.data());
     QVERIFY(dir);
     QCOMPARE(doc->windowKey(), firstKey);
+    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
 
     QTRY_COMPARE(m_peer->requests.size(), 2);
     QTRY_VERIFY(program->idle());
+    // One transfer, ended once, by the retry.
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), 0);
     QCOMPARE(m_peer->requests, (QList<QByteArray>{"/m\t+application/gopher+-menu\r\n",
                                                   "/m\t$\r\n"}));
     QVERIFY(program->ui.mainStatus.contains("Retrying directory ..."));
@@ -955,9 +987,11 @@ void tst_Documents::failureMarks_data()
     QTest::addColumn<bool>("refused");
     QTest::addColumn<int>("mark");
     QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("endText");
 
-    QTest::newRow("refused") << true << 0x90 << 10061;
-    QTest::newRow("stopped") << false << 0x430 << -1;
+    QTest::newRow("refused") << true << 0x90 << 10061
+                             << QByteArray("Directory appears empty (received 0 bytes)");
+    QTest::newRow("stopped") << false << 0x430 << -1 << QByteArray("Transfer stopped");
 }
 
 void tst_Documents::failureMarks()
@@ -965,6 +999,7 @@ void tst_Documents::failureMarks()
     QFETCH(bool, refused);
     QFETCH(int, mark);
     QFETCH(int, status);
+    QFETCH(QByteArray, endText);
 
     auto program = makeProgram();
     TestPorts::RefusingPort refusing;
@@ -979,8 +1014,7 @@ void tst_Documents::failureMarks()
     QTRY_COMPARE(ended.size(), 1);
     QCOMPARE(ended.at(0).at(0).toInt(), status);
     QVERIFY(program->frame(doc)->hasHint(mark));
-    QCOMPARE(program->ui.mainStatus.last(),
-             QByteArray("Directory appears empty (received 0 bytes)"));
+    QCOMPARE(program->ui.mainStatus.last(), endText);
     QCOMPARE(program->messageTexts(),
              refused ? QList<QByteArray>{RefusedBox} : QList<QByteArray>());
     // A failed directory keeps its window.
@@ -1486,6 +1520,254 @@ void tst_Documents::endlessErrorTextKeepsItsHead()
     QVERIFY(doc.gopherPlusError());
     QVERIFY(doc.pendingBytes() <= CTarnwickDoc::MaxErrorText);
     QVERIFY(!done);
+}
+
+// ---------------------------------------------------------------------------
+// One request at a time, each from a clean reply state
+
+namespace {
+
+// A transaction failure, as the network engine reports it to the document.
+void failTransaction(CTarnwickDoc *doc, int code)
+{
+    doc->OnTransactionFailed(code);
+}
+
+} // namespace
+
+void tst_Documents::fetchLetsThePreviousTransactionGo()
+{
+    auto program = makeProgram();
+    m_peer->route("/sub", menuLine('0', "Inner", "/inner") + ".\r\n");
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', "Slow", "/slow",
+                                                                 m_peer->port()), 0, 0);
+    auto *dir = qobject_cast<CGopherDir *>(doc.data());
+    QVERIFY(dir);
+    QTRY_COMPARE(m_peer->requests.size(), 1);
+    QPointer<QTcpSocket> first = m_peer->connection(0);
+    first->write("1Sub\t/sub\t127.0.0.1\t" + QByteArray::number(m_peer->port()) + "\r\n");
+    QTRY_COMPARE(dir->navigatorCount(), 1);
+
+    // The navigator fetches the sub-directory while the menu still comes: the
+    // first transfer no longer speaks for the document and is closed.
+    dir->fetchNavigatorNode(0, false);
+    QTRY_COMPARE(m_peer->requests.size(), 2);
+    QCOMPARE(m_peer->requests.at(1), QByteArray("/sub\r\n"));
+    QTRY_VERIFY(program->idle());
+    QTRY_VERIFY(!first || first->state() == QAbstractSocket::UnconnectedState);
+    QCOMPARE(listTitles(dir), QList<QByteArray>{"Inner"});
+    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 1 menu items ... done"));
+}
+
+void tst_Documents::homeRetryStartsAfresh()
+{
+    writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=one.example\r\n"
+                  "Home Server 2=two.example\r\nHome Selector 2=/two\r\nInitial Menu=Home\r\n");
+    auto program = makeProgram();
+    RecordingUserInterface ui;
+    WindowRegistry windows(&ui);
+    for (const QByteArray &first : {QByteArray("--1\r\n2 admin\r\nBusy"),
+                                    QByteArray("+-1\r\n0Old\t/old\th\t70\r\n0Cut")}) {
+        CGopherDir dir(AppContext{nullptr, &windows, &ui, &program->app});
+        dir.setOpenValues(CTarnwickDoc::HomeOpen, 1);
+        QVERIFY(dir.Fetch(program->app.homeGophers().homeItem(1)));
+        bool done = false;
+        dir.OnData(first, done);
+        // The first server breaks off; the other one is asked.
+        failTransaction(&dir, 10054);
+        QCOMPARE(dir.item().host, QByteArray("two.example"));
+        QCOMPARE(dir.item().selector, QByteArray("/two\r\n"));
+        QVERIFY(!dir.gopherPlusError());
+        QCOMPARE(dir.listCount(), 0);
+        QCOMPARE(dir.bytesReceived(), 0u);
+        QCOMPARE(dir.pendingBytes(), 0);
+
+        dir.OnData("0New\t/new\th\t70\r\n.\r\n", done);
+        QVERIFY(done);
+        QCOMPARE(listTitles(&dir), QList<QByteArray>{"New"});
+        QCOMPARE(dir.lastStatus(), QByteArray("Received 1 menu items ... done"));
+        QVERIFY(windows.Find(dir.windowKey()));
+    }
+    QVERIFY(ui.messages.isEmpty());
+}
+
+void tst_Documents::gopherPlusHome_data()
+{
+    QTest::addColumn<bool>("plus1");
+    QTest::addColumn<bool>("reachable1");
+    QTest::addColumn<bool>("plus2");
+    QTest::addColumn<bool>("reachable2");
+    QTest::addColumn<QList<QByteArray>>("requests");
+    QTest::addColumn<int>("refusals");
+
+    QTest::newRow("Gopher+ home: attributes, then the menu in the home window")
+        << true << true << false << false << QList<QByteArray>{"/h1\t!\r\n", "/h1\t$\r\n"} << 0;
+    QTest::newRow("Gopher+ pair, first unreachable")
+        << true << false << true << true << QList<QByteArray>{"/h2\t!\r\n", "/h2\t$\r\n"} << 1;
+    QTest::newRow("Gopher+ first unreachable, plain second")
+        << true << false << false << true << QList<QByteArray>{"/h2\r\n"} << 1;
+    QTest::newRow("plain first unreachable, Gopher+ second")
+        << false << false << true << true << QList<QByteArray>{"/h2\t$\r\n"} << 1;
+    // The failures count across the attribute window and the menu window.
+    QTest::newRow("Gopher+ first, plain second, both unreachable: two tries")
+        << true << false << false << false << QList<QByteArray>() << 2;
+}
+
+void tst_Documents::gopherPlusHome()
+{
+    QFETCH(bool, plus1);
+    QFETCH(bool, reachable1);
+    QFETCH(bool, plus2);
+    QFETCH(bool, reachable2);
+    QFETCH(QList<QByteArray>, requests);
+    QFETCH(int, refusals);
+
+    const QByteArray port = QByteArray::number(m_peer->port());
+    for (const QByteArray &n : {QByteArray("1"), QByteArray("2")}) {
+        m_peer->route("/h" + n + "\t!", "+-1\r\n+INFO: 1Home\t/h" + n + "\t127.0.0.1\t" + port
+                                            + "\t+\r\n+ADMIN:\r\n Admin: Joe\r\n Mod-Date: today\r\n"
+                                              ".\r\n");
+        m_peer->route("/h" + n + "\t$", "+-1\r\n" + menuLine('0', "Inside", "/in", "+") + ".\r\n");
+        m_peer->route("/h" + n, menuLine('0', "Inside", "/in") + ".\r\n");
+    }
+    TestPorts::RefusingPort refusing1;
+    TestPorts::RefusingPort refusing2;
+    const quint16 port1 = reachable1 ? m_peer->port() : refusing1.port();
+    const quint16 port2 = reachable2 ? m_peer->port() : refusing2.port();
+    writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\n"
+                  "Home Server 1=127.0.0.1\r\nHome Port 1=" + QByteArray::number(port1)
+                  + "\r\nHome Selector 1=/h1\r\nPlus Server 1=" + (plus1 ? "1" : "0")
+                  + "\r\nHome Server 2=127.0.0.1\r\nHome Port 2=" + QByteArray::number(port2)
+                  + "\r\nHome Selector 2=/h2\r\nPlus Server 2=" + (plus2 ? "1" : "0")
+                  + "\r\nInitial Menu=Home\r\n");
+    auto program = makeProgram();
+    const CBookmark home1 = program->app.homeGophers().homeItem(1);
+    QVERIFY(program->app.OpenItem(home1, CTarnwickDoc::HomeOpen, 1));
+    QTRY_VERIFY(program->idle());
+
+    QCOMPARE(m_peer->requests, requests);
+    QCOMPARE(program->messageTexts().count(RefusedBox), refusals);
+    if (requests.isEmpty()) {
+        QCOMPARE(program->messageTexts().last(), HomeGiveUp);
+        QCOMPARE(program->ui.homeServerSetupCount, 1);
+        for (const auto &doc : std::as_const(program->opened))
+            QTRY_VERIFY(!doc);
+        return;
+    }
+    // The menu opens as the home window: stacked by "Home Type", and able to
+    // try the other server itself.
+    auto *dir = qobject_cast<CGopherDir *>(program->opened.back().data());
+    QVERIFY(dir);
+    QCOMPARE(listTitles(dir), QList<QByteArray>{"Inside"});
+    QCOMPARE(dir->openMode(), int(CTarnwickDoc::HomeOpen));
+    QCOMPARE(dir->secondValue(), qintptr(1));
+    QCOMPARE(dir->title(), QByteArray("Home"));
+    QCOMPARE(program->windows.size(), 1);
+    QVERIFY(program->ui.homeServerSetupCount == 0);
+    // "Home Gopher" finds the home window of server 1 to open it anew.
+    if (reachable1)
+        QVERIFY(program->windows.Find(program->app.windowKeyOf(home1)));
+}
+
+void tst_Documents::homePortRule()
+{
+    // A port beyond what TCP can name reads as the default port, for the
+    // retry as for the pick at start-up: never cut to 16 bits, which here
+    // would reach the test's own server.
+    TestPorts::RefusingPort refusing1;
+    const quint16 port1 = refusing1.port();
+    m_peer->route("/two", menuLine('0', "Wrong", "/w") + ".\r\n");
+    writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=127.0.0.1\r\n"
+                  "Home Port 1=" + QByteArray::number(port1)
+                  + "\r\nHome Server 2=127.0.0.1\r\nHome Port 2="
+                  + QByteArray::number(m_peer->port() + 65536) + "\r\nHome Selector 2=/two\r\n");
+    auto program = makeProgram();
+    QCOMPARE(program->app.homeGophers().homeItem(2).port, quint16(70));
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(program->app.homeGophers().homeItem(1),
+                                                       CTarnwickDoc::HomeOpen, 1);
+    QVERIFY(doc);
+    TestFrame *frame = program->frame(doc);
+    QTRY_COMPARE(frame->ports.size(), 2);
+    QCOMPARE(frame->ports, (QList<int>{port1, 70}));
+    if (doc)
+        doc->cancelTransfer();
+    QVERIFY(m_peer->requests.isEmpty());
+}
+
+void tst_Documents::failureMarkOfStatus_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("mark");
+
+    QTest::newRow("timed out") << 10060 << 0x110;
+    QTest::newRow("refused") << 10061 << 0x90;
+    QTest::newRow("host not found, try again") << 11002 << 0x50;
+    QTest::newRow("any other failure") << 10054 << 0x210;
+    QTest::newRow("stopped") << -1 << 0x430;
+    QTest::newRow("ended normally") << 0 << 0;
+}
+
+// How a fetch ended decides the mark the navigator shows on its node.
+void tst_Documents::failureMarkOfStatus()
+{
+    QFETCH(int, status);
+    QFETCH(int, mark);
+
+    RecordingUserInterface ui;
+    QPointer<CGopherDir> dir = new CGopherDir(AppContext{nullptr, nullptr, &ui, nullptr});
+    QList<int> marks;
+    connect(dir, &CTarnwickDoc::updateAllViews, this, [&marks](int hint) {
+        if (hint & 0x7C0)
+            marks.append(hint);
+    });
+    QSignalSpy ended(dir, &CTarnwickDoc::transferEnded);
+    QVERIFY(dir->Fetch(CBookmark('1', "Dir", "/d", "h", 70)));
+    if (status > 0)
+        failTransaction(dir, status);
+    else if (status < 0)
+        dir->OnTransactionCancelled();
+    else
+        dir->FinishTransfer();
+
+    QCOMPARE(marks, mark ? QList<int>{mark} : QList<int>());
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), status);
+    delete dir;
+}
+
+void tst_Documents::stoppedTransfer_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<int>("kept");
+
+    QTest::newRow("directory") << '1' << menuLine('0', "A", "/a") + "0Cut" << 1;
+    QTest::newRow("text") << '0' << QByteArray("one\r\ntw") << 2;
+}
+
+// Stop says so: not "done", not "empty"; what arrived stays.
+void tst_Documents::stoppedTransfer()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, sent);
+    QFETCH(int, kept);
+
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem(type, "Held", "/held",
+                                                                 m_peer->port()), 0, 0);
+    QVERIFY(doc);
+    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
+    QTRY_COMPARE(m_peer->requests.size(), 1);
+    m_peer->connection(0)->write(sent);
+    QTRY_VERIFY(doc->lastStatus().startsWith("Received"));
+    doc->cancelTransfer();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), -1);
+    QCOMPARE(doc->lastStatus(), QByteArray("Transfer stopped"));
+    if (auto *dir = qobject_cast<CGopherDir *>(doc.data()))
+        QCOMPARE(dir->listCount(), kept);
+    else
+        QCOMPARE(qobject_cast<CGopherTextDoc *>(doc.data())->store().GetLineCount(), kept);
 }
 
 QTEST_GUILESS_MAIN(tst_Documents)

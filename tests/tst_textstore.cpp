@@ -287,13 +287,14 @@ void tst_TextStore::lineLimit()
 void tst_TextStore::pendingLimit()
 {
     CQTextDoc store;
-    // A block that would make the partial line 32,767 characters long is dropped.
+    // A line that reaches 32,767 characters keeps its first 32,766; the rest
+    // of it, up to its line end, is dropped.
     store.AddText("start");
     store.AddText(QByteArray(CQTextDoc::MaxPending - 5, 'x'));
-    QCOMPARE(store.pendingLength(), 5);
+    QCOMPARE(store.pendingLength(), CQTextDoc::MaxPending - 1);
     store.AddText(" end\r\n");
     QCOMPARE(store.GetLineCount(), 1);
-    QCOMPARE(store.GetLine(0), QByteArray("start end"));
+    QCOMPARE(store.GetLine(0), "start" + QByteArray(CQTextDoc::MaxPending - 6, 'x'));
 
     // One character less fits, and the line end that follows is not lost.
     store.AddText("start");
@@ -310,7 +311,7 @@ void tst_TextStore::pendingLimit()
     }
     store.AddText("\r\nnext\r\n");
     QCOMPARE(store.GetLineCount(), 4);
-    QCOMPARE(store.GetLine(2), QByteArray(7 * 4096, 'y'));
+    QCOMPARE(store.GetLine(2), QByteArray(CQTextDoc::MaxPending - 1, 'y'));
     QCOMPARE(store.GetLine(3), QByteArray("next"));
 
     // A large block holding line ends is split, not dropped.

@@ -627,7 +627,7 @@ void CMainFrame::OnHomeGopher()
         if (home.GetHomeCount() < 1)
             return;
     }
-    const QByteArray key = home.homeItem(1).GetURL();
+    const QByteArray key = m_app.windowKeyOf(home.homeItem(1));
     if (CTarnwickDoc *open = m_windows.document(key)) {
         setStatusMessage(QByteArray("Restoring window"));
         closeDocumentOfFrame(open);
