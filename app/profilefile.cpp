@@ -325,8 +325,9 @@ void ProfileFile::classify(Line &line, bool inSection)
 void ProfileFile::indexKey(SectionIndex &index, const QByteArray &name, KeyRef ref)
 {
     const QByteArray lower = asciiLower(name);
-    if (!index.firstKey.contains(lower)) {
-        index.firstKey.insert(lower, ref);
+    KeyRef &first = index.firstKey[lower];  // one look-up for the test and the entry
+    if (first.block < 0) {
+        first = ref;
         index.keyOrder.append(lower);
     }
 }
@@ -338,7 +339,6 @@ void ProfileFile::parse(const QByteArray &data) const
     Contents contents;
     contents.blocks.append(Block());  // the text before the first header
     bool eolSeen = false;
-    QByteArray currentSection;
 
     const qsizetype size = data.size();
     qsizetype pos = 0;
@@ -369,16 +369,13 @@ void ProfileFile::parse(const QByteArray &data) const
             Block block;
             block.header = true;
             contents.blocks.append(block);
-            currentSection = asciiLower(line.name);
-            SectionIndex &section = contents.sections[currentSection];
+            const QByteArray lower = asciiLower(line.name);
+            SectionIndex &section = contents.sections[lower];
             if (section.blocks.isEmpty()) {
                 section.name = line.name;
-                contents.sectionOrder.append(currentSection);
+                contents.sectionOrder.append(lower);
             }
             section.blocks.append(int(contents.blocks.size() - 1));
-        } else if (line.kind == Kind::Key) {
-            const KeyRef ref{int(contents.blocks.size() - 1), int(contents.blocks.last().lines.size())};
-            indexKey(contents.sections[currentSection], line.name, ref);
         }
         contents.blocks.last().lines.append(std::move(line));
     }
@@ -386,10 +383,14 @@ void ProfileFile::parse(const QByteArray &data) const
     m_parsed = true;
 }
 
-const ProfileFile::SectionIndex *ProfileFile::findSection(QByteArrayView section) const
+ProfileFile::SectionIndex *ProfileFile::findSection(QByteArrayView section) const
 {
-    const auto it = m_contents.sections.constFind(asciiLower(trimmed(section)));
-    return it == m_contents.sections.cend() ? nullptr : &it.value();
+    const auto it = m_contents.sections.find(asciiLower(trimmed(section)));
+    if (it == m_contents.sections.end())
+        return nullptr;
+    if (!it->indexed)
+        reindexSection(it.value());
+    return &it.value();
 }
 
 const ProfileFile::Line *ProfileFile::findKey(QByteArrayView section, QByteArrayView key) const
@@ -571,9 +572,8 @@ void ProfileFile::applyWrite(const Change &change)
     keyLine.eol = m_contents.eol;
     classify(keyLine, true);
 
-    const auto it = m_contents.sections.find(lowerSection);
-    if (it != m_contents.sections.end()) {
-        SectionIndex &index = it.value();
+    if (SectionIndex *found = findSection(change.section)) {
+        SectionIndex &index = *found;
         const KeyRef ref = index.firstKey.value(lowerKey);
         if (ref.block >= 0) {
             // Keep the line's own spelling and spacing up to the value.
@@ -641,6 +641,7 @@ void ProfileFile::applyWrite(const Change &change)
 
     SectionIndex index;
     index.name = change.section;
+    index.indexed = true;
     index.blocks.append(int(m_contents.blocks.size() - 1));
     indexKey(index, change.key, KeyRef{index.blocks.first(), 1});
     m_contents.sections.insert(lowerSection, index);
@@ -649,8 +650,13 @@ void ProfileFile::applyWrite(const Change &change)
 
 void ProfileFile::reindexSection(SectionIndex &index) const
 {
+    index.indexed = true;
     index.keyOrder.clear();
     index.firstKey.clear();
+    qsizetype lineCount = 0;
+    for (int b : std::as_const(index.blocks))
+        lineCount += m_contents.blocks.at(b).lines.size();
+    index.firstKey.reserve(lineCount);
     for (int b : std::as_const(index.blocks)) {
         const QList<Line> &lines = m_contents.blocks.at(b).lines;
         for (int i = 1; i < lines.size(); ++i) {
@@ -662,14 +668,14 @@ void ProfileFile::reindexSection(SectionIndex &index) const
 
 void ProfileFile::applyDeleteKey(const Change &change)
 {
-    const auto it = m_contents.sections.find(asciiLower(change.section));
-    if (it == m_contents.sections.end())
+    SectionIndex *index = findSection(change.section);
+    if (!index)
         return;
     // Every copy of the key goes: were only the first removed, a stale
     // duplicate below it would come back as the value.
     const QByteArray lowerKey = asciiLower(change.key);
     bool removed = false;
-    for (int b : std::as_const(it->blocks)) {
+    for (int b : std::as_const(index->blocks)) {
         QList<int> doomed;
         const QList<Line> &lines = m_contents.blocks.at(b).lines;
         for (qsizetype i = lines.size() - 1; i >= 1; --i) {
@@ -681,7 +687,7 @@ void ProfileFile::applyDeleteKey(const Change &change)
         removed = removed || !doomed.isEmpty();
     }
     if (removed)
-        reindexSection(it.value());
+        reindexSection(*index);
 }
 
 void ProfileFile::applyDeleteSection(const Change &change)

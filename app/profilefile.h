@@ -123,11 +123,14 @@ private:
         int line = -1;
     };
     // Where a section's keys are: every block that opens with a header of
-    // that name, and the first line of each key (the one that wins).
+    // that name, and the first line of each key (the one that wins). The keys
+    // are indexed when the section is first used, so that a large file of
+    // many sections costs little more than reading it.
     struct SectionIndex
     {
         QByteArray name;                     // first spelling
         QList<int> blocks;                   // in file order
+        bool indexed = false;
         QList<QByteArray> keyOrder;          // lower-case key names, file order
         QHash<QByteArray, KeyRef> firstKey;  // lower-case key name -> its first line
     };
@@ -161,7 +164,7 @@ private:
     Stamp statPath(int *error = nullptr) const;
     void loadFile(bool forceParse = false) const;
     void parse(const QByteArray &data) const;
-    const SectionIndex *findSection(QByteArrayView section) const;
+    SectionIndex *findSection(QByteArrayView section) const;
     const Line *findKey(QByteArrayView section, QByteArrayView key) const;
     static void indexKey(SectionIndex &index, const QByteArray &name, KeyRef ref);
     void reindexSection(SectionIndex &index) const;
