@@ -590,14 +590,11 @@ void ProfileFile::applyWrite(const Change &change)
         // block; only comments and blank lines follow it there, so no key
         // changes its place.
         const int b = index.blocks.first();
-        const bool lastInFile = b == lastBlock();
         QList<Line> &lines = m_contents.blocks[b].lines;
-        int at = 1;
-        for (int i = 1; i < lines.size(); ++i) {
-            if (lines.at(i).kind == Kind::Key)
-                at = i + 1;
-        }
-        if (lastInFile && at == lines.size() && lines.last().eol == Eol::None) {
+        int at = int(lines.size());
+        while (at > 1 && lines.at(at - 1).kind != Kind::Key)
+            --at;
+        if (at == lines.size() && lines.last().eol == Eol::None && b == lastBlock()) {
             // Keep the file's missing final line end where it was: at the end.
             lines.last().eol = m_contents.eol;
             keyLine.eol = Eol::None;
