@@ -1,37 +1,16 @@
 #include "app/appsettings.h"
 
 #include "app/profilefile.h"
+#include "app/settingkeys.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 #include <climits>
 
 namespace {
 
-constexpr char Options[] = "Options";
-constexpr char AutoSelectView[] = "Auto Select View";
-constexpr char AutoViewFile[] = "Auto View File";
-constexpr char AutoFileName[] = "Auto File Name";
-constexpr char AutoStripDots[] = "Auto Strip Dots";
-constexpr char BookmarkEditorFetchAction[] = "Bookmark Editor Fetch Action";
-
-constexpr char Directories[] = "Directories";
-constexpr char TemporaryDirectory[] = "Temporary directory";
-constexpr char DownloadDirectory[] = "Download directory";
-
-constexpr char Settings[] = "Settings";
-constexpr char WindowPos[] = "WindowPos";
-
-constexpr char Toolbar[] = "Toolbar";
-constexpr char Position[] = "Position";
-constexpr char Size[] = "Size";
-constexpr char ShowToolbar[] = "Show Toolbar";
-constexpr char ShowTooltips[] = "Show Tooltips";
-constexpr char DockX[] = "Dock X";
-constexpr char DockY[] = "Dock Y";
-constexpr char FloatX[] = "Float X";
-constexpr char FloatY[] = "Float Y";
-
-constexpr char PrinterSettings[] = "Printer Settings";
-constexpr char UsePrinterFont[] = "Use Printer Font";
+namespace Keys = SettingKeys;
 
 // One decimal field of "WindowPos": digits with an optional sign (none for
 // the unsigned fields), leading blanks allowed as sscanf allows them, and
@@ -71,99 +50,111 @@ AppSettings::AppSettings(ProfileFile &file)
 
 bool AppSettings::autoSelectView() const
 {
-    return m_file.getInt(Options, AutoSelectView, 1) != 0;
+    return Setting(Keys::AutoSelectView).flag(m_file);
 }
 
 bool AppSettings::setAutoSelectView(bool on)
 {
-    return m_file.writeInt(Options, AutoSelectView, on ? 1 : 0);
+    return Setting(Keys::AutoSelectView).setFlag(m_file, on);
 }
 
 bool AppSettings::autoViewFile() const
 {
-    return m_file.getInt(Options, AutoViewFile, 0) != 0;
+    return Setting(Keys::AutoViewFile).flag(m_file);
 }
 
 bool AppSettings::setAutoViewFile(bool on)
 {
-    return m_file.writeInt(Options, AutoViewFile, on ? 1 : 0);
+    return Setting(Keys::AutoViewFile).setFlag(m_file, on);
 }
 
 bool AppSettings::autoFileName() const
 {
-    return m_file.getInt(Options, AutoFileName, 0) != 0;
+    return Setting(Keys::AutoFileName).flag(m_file);
 }
 
 bool AppSettings::setAutoFileName(bool on)
 {
-    return m_file.writeInt(Options, AutoFileName, on ? 1 : 0);
+    return Setting(Keys::AutoFileName).setFlag(m_file, on);
 }
 
 bool AppSettings::autoStripDots() const
 {
-    return m_file.getInt(Options, AutoStripDots, 1) != 0;
+    return Setting(Keys::AutoStripDots).flag(m_file);
 }
 
 bool AppSettings::setAutoStripDots(bool on)
 {
-    return m_file.writeInt(Options, AutoStripDots, on ? 1 : 0);
+    return Setting(Keys::AutoStripDots).setFlag(m_file, on);
 }
 
 int AppSettings::bookmarkEditorFetchAction() const
 {
-    return m_file.getInt(Options, BookmarkEditorFetchAction, 0);
+    return Setting(Keys::BookmarkEditorFetchAction).number(m_file);
 }
 
 bool AppSettings::setBookmarkEditorFetchAction(int action)
 {
-    return m_file.writeInt(Options, BookmarkEditorFetchAction, action);
+    return Setting(Keys::BookmarkEditorFetchAction).setNumber(m_file, action);
 }
 
 QString AppSettings::temporaryDirectory() const
 {
-    return QString::fromUtf8(m_file.getString(Directories, TemporaryDirectory));
+    return QString::fromUtf8(Setting(Keys::TemporaryDirectory).text(m_file));
 }
 
 bool AppSettings::setTemporaryDirectory(const QString &path)
 {
-    return m_file.writeString(Directories, TemporaryDirectory, path.toUtf8());
+    return Setting(Keys::TemporaryDirectory).setText(m_file, path.toUtf8());
 }
 
 QString AppSettings::downloadDirectory() const
 {
-    return QString::fromUtf8(m_file.getString(Directories, DownloadDirectory));
+    return QString::fromUtf8(Setting(Keys::DownloadDirectory).text(m_file));
 }
 
 bool AppSettings::setDownloadDirectory(const QString &path)
 {
-    return m_file.writeString(Directories, DownloadDirectory, path.toUtf8());
+    return Setting(Keys::DownloadDirectory).setText(m_file, path.toUtf8());
 }
 
-bool AppSettings::ensureDirectoryKeys(const QString &currentDir, const QProcessEnvironment &env)
+QString AppSettings::defaultTemporaryDirectory(const QProcessEnvironment &env)
 {
     // An empty variable names no directory, so it falls through to the next.
-    QString temporaryDefault = env.value(QStringLiteral("TMP"));
-    if (temporaryDefault.isEmpty())
-        temporaryDefault = env.value(QStringLiteral("TEMP"));
-    if (temporaryDefault.isEmpty())
-        temporaryDefault = currentDir;
+    for (const QString &name : {QStringLiteral("TMP"), QStringLiteral("TEMP"), QStringLiteral("TMPDIR")}) {
+        const QString value = env.value(name);
+        if (!value.isEmpty())
+            return value;
+    }
+    return QStringLiteral("/tmp");
+}
 
+QString AppSettings::defaultDownloadDirectory()
+{
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return downloads.isEmpty() ? QDir::homePath() : downloads;
+}
+
+bool AppSettings::ensureDirectoryKeys(const QProcessEnvironment &env)
+{
     const struct {
-        const char *key;
+        const SettingKey &key;
         QByteArray fallback;
     } keys[] = {
-        {TemporaryDirectory, temporaryDefault.toUtf8()},
-        {DownloadDirectory, currentDir.toUtf8()},
+        {Keys::TemporaryDirectory, defaultTemporaryDirectory(env).toUtf8()},
+        {Keys::DownloadDirectory, defaultDownloadDirectory().toUtf8()},
     };
+    ProfileFile::Edit edit(m_file);
     for (const auto &entry : keys) {
         // Equal to the default means absent, or present with that very text:
         // either way the file then holds it.
-        if (m_file.getString(Directories, entry.key, entry.fallback) == entry.fallback
-            && !m_file.writeString(Directories, entry.key, entry.fallback)) {
+        const Setting setting(entry.key);
+        if (setting.isSet(m_file) && setting.text(m_file) != entry.fallback)
+            continue;
+        if (!setting.setText(m_file, entry.fallback))
             return false;
-        }
     }
-    return true;
+    return edit.commit();
 }
 
 std::optional<WindowPlacement> AppSettings::parseWindowPlacement(QByteArrayView text)
@@ -210,49 +201,57 @@ QByteArray AppSettings::formatWindowPlacement(const WindowPlacement &p)
 
 std::optional<WindowPlacement> AppSettings::windowPlacement() const
 {
-    if (!m_file.hasKey(Settings, WindowPos))
+    const Setting windowPos(Keys::WindowPos);
+    if (!windowPos.isSet(m_file))
         return std::nullopt;
-    return parseWindowPlacement(m_file.getString(Settings, WindowPos));
+    return parseWindowPlacement(windowPos.text(m_file));
 }
 
 bool AppSettings::setWindowPlacement(const WindowPlacement &placement)
 {
-    return m_file.writeString(Settings, WindowPos, formatWindowPlacement(placement));
+    return Setting(Keys::WindowPos).setText(m_file, formatWindowPlacement(placement));
 }
 
 ToolbarSettings AppSettings::toolbarSettings() const
 {
-    const ToolbarSettings defaults;
     ToolbarSettings toolbar;
-    toolbar.position = m_file.getInt(Toolbar, Position, defaults.position);
-    toolbar.size = m_file.getInt(Toolbar, Size, defaults.size);
-    toolbar.show = m_file.getInt(Toolbar, ShowToolbar, defaults.show ? 1 : 0) != 0;
-    toolbar.tooltips = m_file.getInt(Toolbar, ShowTooltips, defaults.tooltips ? 1 : 0) != 0;
-    toolbar.dockX = m_file.getInt(Toolbar, DockX, defaults.dockX);
-    toolbar.dockY = m_file.getInt(Toolbar, DockY, defaults.dockY);
-    toolbar.floatX = m_file.getInt(Toolbar, FloatX, defaults.floatX);
-    toolbar.floatY = m_file.getInt(Toolbar, FloatY, defaults.floatY);
+    toolbar.position = Setting(Keys::ToolbarPosition).number(m_file);
+    toolbar.size = Setting(Keys::ToolbarSize).number(m_file);
+    toolbar.show = Setting(Keys::ShowToolbar).flag(m_file);
+    toolbar.tooltips = Setting(Keys::ShowTooltips).flag(m_file);
+    toolbar.dockX = Setting(Keys::DockX).number(m_file);
+    toolbar.dockY = Setting(Keys::DockY).number(m_file);
+    toolbar.floatX = Setting(Keys::FloatX).number(m_file);
+    toolbar.floatY = Setting(Keys::FloatY).number(m_file);
     return toolbar;
 }
 
 bool AppSettings::setToolbarSettings(const ToolbarSettings &toolbar)
 {
-    return m_file.writeInt(Toolbar, Position, toolbar.position)
-        && m_file.writeInt(Toolbar, Size, toolbar.size)
-        && m_file.writeInt(Toolbar, ShowToolbar, toolbar.show ? 1 : 0)
-        && m_file.writeInt(Toolbar, ShowTooltips, toolbar.tooltips ? 1 : 0)
-        && m_file.writeInt(Toolbar, DockX, toolbar.dockX)
-        && m_file.writeInt(Toolbar, DockY, toolbar.dockY)
-        && m_file.writeInt(Toolbar, FloatX, toolbar.floatX)
-        && m_file.writeInt(Toolbar, FloatY, toolbar.floatY);
+    ProfileFile::Edit edit(m_file);
+    return Setting(Keys::ToolbarPosition).setNumber(m_file, toolbar.position)
+        && Setting(Keys::ToolbarSize).setNumber(m_file, toolbar.size)
+        && Setting(Keys::ShowToolbar).setFlag(m_file, toolbar.show)
+        && Setting(Keys::ShowTooltips).setFlag(m_file, toolbar.tooltips)
+        && Setting(Keys::DockX).setNumber(m_file, toolbar.dockX)
+        && Setting(Keys::DockY).setNumber(m_file, toolbar.dockY)
+        && Setting(Keys::FloatX).setNumber(m_file, toolbar.floatX)
+        && Setting(Keys::FloatY).setNumber(m_file, toolbar.floatY)
+        && edit.commit();
+}
+
+bool AppSettings::setExitSettings(const WindowPlacement &placement, const ToolbarSettings &toolbar)
+{
+    ProfileFile::Edit edit(m_file);
+    return setWindowPlacement(placement) && setToolbarSettings(toolbar) && edit.commit();
 }
 
 bool AppSettings::usePrinterFont() const
 {
-    return m_file.getInt(PrinterSettings, UsePrinterFont, 0) != 0;
+    return Setting(Keys::UsePrinterFont).flag(m_file);
 }
 
 bool AppSettings::setUsePrinterFont(bool on)
 {
-    return m_file.writeInt(PrinterSettings, UsePrinterFont, on ? 1 : 0);
+    return Setting(Keys::UsePrinterFont).setFlag(m_file, on);
 }

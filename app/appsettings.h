@@ -38,8 +38,9 @@ struct ToolbarSettings
 };
 
 // The program-wide settings of the application, one typed getter and setter
-// per key. Getters read the file at the moment of the call; setters write at
-// once and return false when the file could not be written.
+// per key (the keys are declared in SettingKeys). Getters read the file at
+// the moment of the call; setters write at once and return false when the
+// file could not be written. Setters of several keys write them as one group.
 class AppSettings
 {
 public:
@@ -63,10 +64,14 @@ public:
     [[nodiscard]] bool setTemporaryDirectory(const QString &path);
     QString downloadDirectory() const;
     [[nodiscard]] bool setDownloadDirectory(const QString &path);
-    // Puts both directory keys into the file on start-up: the temporary
-    // directory defaults to TMP, else TEMP, else the current directory; the
-    // download directory to the current directory.
-    [[nodiscard]] bool ensureDirectoryKeys(const QString &currentDir, const QProcessEnvironment &env);
+    // The system's directory for temporary files: TMP, else TEMP, else
+    // TMPDIR, else /tmp.
+    static QString defaultTemporaryDirectory(const QProcessEnvironment &env);
+    // The user's download folder (XDG), never the current directory.
+    static QString defaultDownloadDirectory();
+    // Puts both directory keys into the file on start-up, each with its
+    // default unless the user chose another directory.
+    [[nodiscard]] bool ensureDirectoryKeys(const QProcessEnvironment &env);
 
     std::optional<WindowPlacement> windowPlacement() const;
     [[nodiscard]] bool setWindowPlacement(const WindowPlacement &placement);
@@ -75,6 +80,10 @@ public:
 
     ToolbarSettings toolbarSettings() const;
     [[nodiscard]] bool setToolbarSettings(const ToolbarSettings &toolbar);
+
+    // What the main window leaves behind when it closes: its placement and
+    // the toolbar, in one replacement of the file.
+    [[nodiscard]] bool setExitSettings(const WindowPlacement &placement, const ToolbarSettings &toolbar);
 
     bool usePrinterFont() const;
     [[nodiscard]] bool setUsePrinterFont(bool on);

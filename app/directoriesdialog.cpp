@@ -66,8 +66,9 @@ QPushButton *DirectoriesDialog::makeBrowseButton(QLineEdit *edit, const QString 
 
 void DirectoriesDialog::accept()
 {
+    ProfileFile::Edit edit(m_settings.file());
     if (!m_settings.setTemporaryDirectory(m_temporary->text())
-        || !m_settings.setDownloadDirectory(m_download->text())) {
+        || !m_settings.setDownloadDirectory(m_download->text()) || !edit.commit()) {
         const QString text = QStringLiteral("The directories could not be saved.\n")
                              + m_settings.file().lastError();
         if (m_ui)

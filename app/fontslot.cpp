@@ -1,34 +1,25 @@
 #include "app/fontslot.h"
 
 #include "app/profilefile.h"
+#include "app/settingkeys.h"
 
 #include <array>
 
 namespace {
 
-constexpr char Height[] = "Height";
-constexpr char Weight[] = "Weight";
-constexpr char Italic[] = "Italic";
-constexpr char Underline[] = "Underline";
-constexpr char OutPrecision[] = "Out Precision";
-constexpr char ClipPrecision[] = "Clip Precision";
-constexpr char Quality[] = "Quality";
-constexpr char PitchAndFamily[] = "PitchAndFamily";
-constexpr char FaceName[] = "FaceName";
-
-// The byte-sized fields with their keys; all default to 0.
+// The byte-sized fields with their keys.
 struct ByteField
 {
-    const char *key;
+    const SettingKey *key;
     quint8 LogFont::*field;
 };
 constexpr std::array<ByteField, 6> ByteFields = {{
-    {Italic, &LogFont::italic},
-    {Underline, &LogFont::underline},
-    {OutPrecision, &LogFont::outPrecision},
-    {ClipPrecision, &LogFont::clipPrecision},
-    {Quality, &LogFont::quality},
-    {PitchAndFamily, &LogFont::pitchAndFamily},
+    {&SettingKeys::FontItalic, &LogFont::italic},
+    {&SettingKeys::FontUnderline, &LogFont::underline},
+    {&SettingKeys::FontOutPrecision, &LogFont::outPrecision},
+    {&SettingKeys::FontClipPrecision, &LogFont::clipPrecision},
+    {&SettingKeys::FontQuality, &LogFont::quality},
+    {&SettingKeys::FontPitchAndFamily, &LogFont::pitchAndFamily},
 }};
 
 // Cut to the face-name limit without leaving half a UTF-8 sequence behind.
@@ -56,13 +47,13 @@ FontSlot::FontSlot(QByteArray section)
 bool FontSlot::read(const ProfileFile &file)
 {
     current = LogFont();
-    current.height = file.getInt(section, Height, 0);
+    current.height = Setting(SettingKeys::FontHeight, section).number(file);
     if (current.height == 0)
         return false;
-    current.weight = file.getInt(section, Weight, 400);
+    current.weight = Setting(SettingKeys::FontWeight, section).number(file);
     for (const ByteField &byte : ByteFields)
-        current.*byte.field = quint8(file.getInt(section, byte.key, 0));
-    current.faceName = cutFaceName(file.getString(section, FaceName, "System"));
+        current.*byte.field = quint8(Setting(*byte.key, section).number(file));
+    current.faceName = cutFaceName(Setting(SettingKeys::FontFaceName, section).text(file));
     return true;
 }
 
@@ -72,21 +63,23 @@ bool FontSlot::write(ProfileFile &file)
     // under Height 0; each key must then be written, or a stale one (or the
     // "System" default of an absent face name) would come back on reading.
     const bool everyKey = saved.height == 0;
+    ProfileFile::Edit edit(file);
     bool ok = true;
     if (current.height != saved.height)
-        ok = file.writeInt(section, Height, current.height);
+        ok = Setting(SettingKeys::FontHeight, section).setNumber(file, current.height);
     if (ok && current.height != 0) {
         if (everyKey || current.weight != saved.weight)
-            ok = file.writeInt(section, Weight, current.weight);
+            ok = Setting(SettingKeys::FontWeight, section).setNumber(file, current.weight);
         for (const ByteField &byte : ByteFields) {
             if (ok && (everyKey || current.*byte.field != saved.*byte.field))
-                ok = file.writeInt(section, byte.key, current.*byte.field);
+                ok = Setting(*byte.key, section).setNumber(file, current.*byte.field);
         }
         if (ok && (everyKey || current.faceName != saved.faceName))
-            ok = file.writeString(section, FaceName, current.faceName);
+            ok = Setting(SettingKeys::FontFaceName, section).setText(file, current.faceName);
     }
-    // After a failed write the saved copy stays as it was, so the next write
-    // tries the missing keys again.
+    // The keys go to the file together. After a failed write the saved copy
+    // stays as it was, so the next write tries the missing keys again.
+    ok = ok && edit.commit();
     if (ok)
         saved = current;
     return ok;

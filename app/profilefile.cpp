@@ -7,9 +7,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <ctime>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,7 +66,145 @@ bool hasLineEnd(QByteArrayView text)
     return text.contains('\n') || text.contains('\r');
 }
 
+bool isQuoted(QByteArrayView value)
+{
+    return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+}
+
+// A value as the classic call reads it: one matching pair of surrounding
+// double quotes is not part of it (hand-written files rely on that).
+QByteArrayView unquoted(QByteArrayView value)
+{
+    return isQuoted(value) ? value.sliced(1, value.size() - 2) : value;
+}
+
+// A value as it goes into the file so that it reads back unchanged: quotes
+// of its own, or blanks at its ends that reading would trim, are kept inside
+// one more pair of quotes.
+QByteArray storedValue(QByteArrayView value)
+{
+    const bool blankEdge = !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()));
+    if (isQuoted(value) || blankEdge)
+        return '"' + value.toByteArray() + '"';
+    return value.toByteArray();
+}
+
+QByteArray cutValue(QByteArrayView value)
+{
+    return value.first(qMin(value.size(), qsizetype(ProfileFile::MaxValueLength))).toByteArray();
+}
+
 } // namespace
+
+// ---- groups ----
+
+ProfileFile::Edit::Edit(ProfileFile &file)
+    : m_file(file)
+{
+    m_file.beginGroup();
+}
+
+ProfileFile::Edit::~Edit()
+{
+    cancel();
+}
+
+bool ProfileFile::Edit::commit()
+{
+    if (!m_open)
+        return false;
+    m_open = false;
+    return m_file.endGroup(true);
+}
+
+void ProfileFile::Edit::cancel()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_file.endGroup(false);
+}
+
+void ProfileFile::beginGroup()
+{
+    if (m_groupDepth > 0) {
+        ++m_groupDepth;
+        return;
+    }
+    // The group starts from the file as it is now.
+    refresh();
+    m_groupDepth = 1;
+    m_groupFailed = false;
+    m_reloadedInGroup = false;
+    m_groupError.clear();
+    m_changes.clear();
+    if (m_path.isEmpty()) {
+        m_groupFailed = true;
+        m_groupError = QStringLiteral("No settings file");
+    } else if (!m_readError.isEmpty()) {
+        // Never replace a file whose contents we could not see.
+        m_groupFailed = true;
+        m_groupError = m_readError;
+    }
+    m_beforeGroup = m_contents;
+}
+
+bool ProfileFile::endGroup(bool commit)
+{
+    if (m_groupDepth <= 0)
+        return false;
+    if (--m_groupDepth > 0) {
+        if (!commit && !m_groupFailed) {
+            m_groupFailed = true;
+            m_groupError = QStringLiteral("A part of the changes was dropped");
+        }
+        return commit && !m_groupFailed;
+    }
+
+    bool ok = false;
+    if (commit) {
+        if (m_groupFailed)
+            m_lastError = m_groupError;
+        else
+            ok = commitGroup();
+    }
+    if (!ok) {
+        m_contents = std::move(*m_beforeGroup);
+        if (m_reloadedInGroup) {
+            // The cache no longer stands for the bytes last read: read again.
+            m_parsed = false;
+            m_loaded = false;
+        }
+    }
+    m_beforeGroup.reset();
+    m_changes.clear();
+    m_groupFailed = false;
+    m_groupError.clear();
+    return ok;
+}
+
+bool ProfileFile::commitGroup()
+{
+    if (m_changes.isEmpty()) {
+        m_lastError.clear();
+        return true;
+    }
+    // Another program may have changed the file since the group began: the
+    // changes then go onto what is there now, not onto what was.
+    if (statPath() != m_stamp) {
+        m_reloadedInGroup = true;
+        loadFile(true);
+        if (!m_readError.isEmpty()) {
+            m_lastError = m_readError;
+            return false;
+        }
+        for (const Change &c : std::as_const(m_changes))
+            apply(c);
+    }
+    return save();
+}
+
+// ---- reading ----
 
 ProfileFile::ProfileFile(QString path)
     : m_path(std::move(path))
@@ -99,6 +239,9 @@ ProfileFile::Stamp ProfileFile::statPath(int *error) const
 
 void ProfileFile::refresh() const
 {
+    // Inside a group the contents hold changes not yet written.
+    if (m_groupDepth > 0)
+        return;
     if (m_loaded && m_path.isEmpty())
         return;
     if (m_loaded && m_readError.isEmpty()) {
@@ -109,7 +252,7 @@ void ProfileFile::refresh() const
     loadFile();
 }
 
-void ProfileFile::loadFile() const
+void ProfileFile::loadFile(bool forceParse) const
 {
     const qint64 startedNs = clockNs();
     m_loaded = true;
@@ -127,6 +270,7 @@ void ProfileFile::loadFile() const
             if (!file.open(QIODevice::ReadOnly)) {
                 m_readError = QStringLiteral("Cannot read %1: %2").arg(m_path, file.errorString());
             } else {
+                ++m_counters.reads;
                 data = file.readAll();
                 struct stat st {};
                 if (file.error() != QFileDevice::NoError) {
@@ -146,21 +290,55 @@ void ProfileFile::loadFile() const
     m_verifiedAtNs = startedNs;
     if (!m_readError.isEmpty())
         data.clear();
-    if (data.size() == m_raw.size() && data == m_raw && !m_lines.isEmpty())
+    if (!forceParse && m_parsed && data.size() == m_raw.size() && data == m_raw)
         return;
     m_raw = data;
     parse(data);
 }
 
+void ProfileFile::classify(Line &line, bool inSection)
+{
+    line.kind = Kind::Other;
+    line.name.clear();
+    line.value.clear();
+    QByteArrayView text = line.text;
+    qsizetype first = 0;
+    while (first < text.size() && (text[first] == ' ' || text[first] == '\t'))
+        ++first;
+    text = text.sliced(first);
+    const qsizetype close = text.startsWith('[') ? text.lastIndexOf(']') : -1;
+    if (close > 0) {
+        // The last "]" closes the name, so a category name may hold one.
+        line.kind = Kind::Section;
+        line.name = trimmed(text.sliced(1, close - 1)).toByteArray();
+    } else if (inSection && !text.startsWith(';')) {
+        const qsizetype equals = text.indexOf('=');
+        const QByteArrayView name = equals > 0 ? trimmed(text.first(equals)) : QByteArrayView();
+        if (!name.isEmpty()) {
+            line.kind = Kind::Key;
+            line.name = name.toByteArray();
+            line.value = trimmed(text.sliced(equals + 1)).toByteArray();
+        }
+    }
+}
+
+void ProfileFile::indexKey(SectionIndex &index, const QByteArray &name, KeyRef ref)
+{
+    const QByteArray lower = asciiLower(name);
+    KeyRef &first = index.firstKey[lower];  // one look-up for the test and the entry
+    if (first.block < 0) {
+        first = ref;
+        index.keyOrder.append(lower);
+    }
+}
+
 void ProfileFile::parse(const QByteArray &data) const
 {
-    m_lines.clear();
-    m_sections.clear();
-    m_sectionOrder.clear();
-    m_eol = Eol::Lf;
+    ++m_counters.parses;
+    m_counters.bytesParsed += data.size();
+    Contents contents;
+    contents.blocks.append(Block());  // the text before the first header
     bool eolSeen = false;
-    QByteArray currentSection;
-    bool inSection = false;
 
     const qsizetype size = data.size();
     qsizetype pos = 0;
@@ -181,53 +359,38 @@ void ProfileFile::parse(const QByteArray &data) const
             line.text = data.mid(pos, end - pos);
             pos = newline + 1;
             if (!eolSeen) {
-                m_eol = line.eol;
+                contents.eol = line.eol;
                 eolSeen = true;
             }
         }
 
-        const int index = int(m_lines.size());
-        QByteArrayView text = line.text;
-        qsizetype first = 0;
-        while (first < text.size() && (text[first] == ' ' || text[first] == '\t'))
-            ++first;
-        text = text.sliced(first);
-        const qsizetype close = text.startsWith('[') ? text.lastIndexOf(']') : -1;
-        if (close > 0) {
-            // The last "]" closes the name, so a category name may hold one.
-            line.kind = Kind::Section;
-            line.name = trimmed(text.sliced(1, close - 1)).toByteArray();
-            currentSection = asciiLower(line.name);
-            inSection = true;
-            SectionIndex &section = m_sections[currentSection];
-            if (section.headers.isEmpty()) {
+        classify(line, contents.blocks.last().header);
+        if (line.kind == Kind::Section) {
+            Block block;
+            block.header = true;
+            contents.blocks.append(block);
+            const QByteArray lower = asciiLower(line.name);
+            SectionIndex &section = contents.sections[lower];
+            if (section.blocks.isEmpty()) {
                 section.name = line.name;
-                m_sectionOrder.append(currentSection);
+                contents.sectionOrder.append(lower);
             }
-            section.headers.append(index);
-        } else if (inSection && !text.startsWith(';')) {
-            const qsizetype equals = text.indexOf('=');
-            const QByteArrayView name = equals > 0 ? trimmed(text.first(equals)) : QByteArrayView();
-            if (!name.isEmpty()) {
-                line.kind = Kind::Key;
-                line.name = name.toByteArray();
-                line.value = trimmed(text.sliced(equals + 1)).toByteArray();
-                SectionIndex &section = m_sections[currentSection];
-                const QByteArray lower = asciiLower(name);
-                if (!section.firstKey.contains(lower)) {
-                    section.firstKey.insert(lower, index);
-                    section.keyOrder.append(index);
-                }
-            }
+            section.blocks.append(int(contents.blocks.size() - 1));
         }
-        m_lines.append(std::move(line));
+        contents.blocks.last().lines.append(std::move(line));
     }
+    m_contents = std::move(contents);
+    m_parsed = true;
 }
 
-const ProfileFile::SectionIndex *ProfileFile::findSection(QByteArrayView section) const
+ProfileFile::SectionIndex *ProfileFile::findSection(QByteArrayView section) const
 {
-    const auto it = m_sections.constFind(asciiLower(trimmed(section)));
-    return it == m_sections.cend() ? nullptr : &it.value();
+    const auto it = m_contents.sections.find(asciiLower(trimmed(section)));
+    if (it == m_contents.sections.end())
+        return nullptr;
+    if (!it->indexed)
+        reindexSection(it.value());
+    return &it.value();
 }
 
 const ProfileFile::Line *ProfileFile::findKey(QByteArrayView section, QByteArrayView key) const
@@ -236,34 +399,25 @@ const ProfileFile::Line *ProfileFile::findKey(QByteArrayView section, QByteArray
     const SectionIndex *index = findSection(section);
     if (!index)
         return nullptr;
-    const int line = index->firstKey.value(asciiLower(trimmed(key)), -1);
-    return line < 0 ? nullptr : &m_lines.at(line);
-}
-
-int ProfileFile::blockEnd(int header) const
-{
-    int end = header + 1;
-    while (end < m_lines.size() && m_lines.at(end).kind != Kind::Section)
-        ++end;
-    return end;
+    const KeyRef ref = index->firstKey.value(asciiLower(trimmed(key)));
+    return ref.block < 0 ? nullptr : &m_contents.blocks.at(ref.block).lines.at(ref.line);
 }
 
 QByteArray ProfileFile::getString(QByteArrayView section, QByteArrayView key,
                                   QByteArrayView defaultValue) const
 {
     const Line *line = findKey(section, key);
-    const QByteArrayView value = line ? QByteArrayView(line->value) : defaultValue;
-    return value.first(qMin(value.size(), qsizetype(MaxValueLength))).toByteArray();
+    return cutValue(line ? unquoted(line->value) : defaultValue);
 }
 
 int ProfileFile::getInt(QByteArrayView section, QByteArrayView key, int defaultValue) const
 {
     const Line *line = findKey(section, key);
-    // An empty value reads as absent, as with the classic call.
-    if (!line || line->value.isEmpty())
+    // Only an absent key gives the default; an empty value reads as 0, as
+    // with the classic call.
+    if (!line)
         return defaultValue;
-    const QByteArrayView value = QByteArrayView(line->value).first(
-        qMin(line->value.size(), qsizetype(MaxValueLength)));
+    const QByteArray value = cutValue(unquoted(line->value));
     qsizetype i = 0;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
@@ -298,8 +452,10 @@ QList<QByteArray> ProfileFile::keys(QByteArrayView section) const
     QList<QByteArray> result;
     if (const SectionIndex *index = findSection(section)) {
         result.reserve(index->keyOrder.size());
-        for (int line : index->keyOrder)
-            result.append(m_lines.at(line).name);
+        for (const QByteArray &lower : index->keyOrder) {
+            const KeyRef ref = index->firstKey.value(lower);
+            result.append(m_contents.blocks.at(ref.block).lines.at(ref.line).name);
+        }
     }
     return result;
 }
@@ -308,11 +464,13 @@ QList<QByteArray> ProfileFile::sections() const
 {
     refresh();
     QList<QByteArray> result;
-    result.reserve(m_sectionOrder.size());
-    for (const QByteArray &lower : std::as_const(m_sectionOrder))
-        result.append(m_sections.value(lower).name);
+    result.reserve(m_contents.sectionOrder.size());
+    for (const QByteArray &lower : std::as_const(m_contents.sectionOrder))
+        result.append(m_contents.sections.value(lower).name);
     return result;
 }
+
+// ---- writing ----
 
 bool ProfileFile::checkNames(QByteArrayView section, QByteArrayView key)
 {
@@ -330,34 +488,6 @@ bool ProfileFile::checkNames(QByteArrayView section, QByteArrayView key)
     return true;
 }
 
-bool ProfileFile::prepareWrite()
-{
-    if (m_path.isEmpty()) {
-        m_lastError = QStringLiteral("No settings file");
-        return false;
-    }
-    refresh();
-    if (!m_readError.isEmpty()) {
-        // Never replace a file whose contents we could not see.
-        m_lastError = m_readError;
-        return false;
-    }
-    return true;
-}
-
-void ProfileFile::insertLines(QList<Line> &lines, int at, QList<Line> added) const
-{
-    for (Line &line : added)
-        line.eol = m_eol;
-    if (at == lines.size() && !lines.isEmpty() && lines.last().eol == Eol::None) {
-        // Keep the file's missing final line end where it was: at the end.
-        lines.last().eol = m_eol;
-        added.last().eol = Eol::None;
-    }
-    for (qsizetype i = 0; i < added.size(); ++i)
-        lines.insert(at + i, std::move(added[i]));
-}
-
 bool ProfileFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
     section = trimmed(section);
@@ -368,44 +498,9 @@ bool ProfileFile::writeString(QByteArrayView section, QByteArrayView key, QByteA
         m_lastError = QStringLiteral("A value cannot hold a line end");
         return false;
     }
-    if (!prepareWrite())
-        return false;
-
-    QList<Line> lines = m_lines;
-    Line keyLine;
-    keyLine.text = key.toByteArray() + '=' + value.toByteArray();
-
-    const SectionIndex *index = findSection(section);
-    if (index) {
-        const int existing = index->firstKey.value(asciiLower(key), -1);
-        if (existing >= 0) {
-            // Keep the line's own spelling and spacing up to the value.
-            Line &line = lines[existing];
-            qsizetype prefix = line.text.indexOf('=') + 1;
-            while (prefix < line.text.size() && (line.text[prefix] == ' ' || line.text[prefix] == '\t'))
-                ++prefix;
-            line.text = line.text.first(prefix) + value.toByteArray();
-        } else {
-            const int header = index->headers.first();
-            const int end = blockEnd(header);
-            int at = header + 1;
-            for (int i = header + 1; i < end; ++i) {
-                if (m_lines.at(i).kind == Kind::Key)
-                    at = i + 1;
-            }
-            insertLines(lines, at, {keyLine});
-        }
-    } else {
-        QList<Line> added;
-        if (!lines.isEmpty() && !trimmed(lines.last().text).isEmpty())
-            added.append(Line());
-        Line header;
-        header.text = '[' + section.toByteArray() + ']';
-        added.append(header);
-        added.append(keyLine);
-        insertLines(lines, int(lines.size()), added);
-    }
-    return save(lines);
+    Edit edit(*this);
+    return change({Change::Write, section.toByteArray(), key.toByteArray(), storedValue(value)})
+        && edit.commit();
 }
 
 bool ProfileFile::writeInt(QByteArrayView section, QByteArrayView key, int value)
@@ -419,29 +514,8 @@ bool ProfileFile::deleteKey(QByteArrayView section, QByteArrayView key)
     key = trimmed(key);
     if (!checkNames(section, key.isNull() ? QByteArrayView("") : key))
         return false;
-    if (!prepareWrite())
-        return false;
-    const SectionIndex *index = findSection(section);
-    if (!index)
-        return true;
-    // Every copy of the key goes: were only the first removed, a stale
-    // duplicate below it would come back as the value.
-    const QByteArray lower = asciiLower(key);
-    QList<int> doomed;
-    for (int header : index->headers) {
-        const int end = blockEnd(header);
-        for (int i = header + 1; i < end; ++i) {
-            const Line &line = m_lines.at(i);
-            if (line.kind == Kind::Key && asciiLower(line.name) == lower)
-                doomed.append(i);
-        }
-    }
-    if (doomed.isEmpty())
-        return true;
-    QList<Line> lines = m_lines;
-    for (qsizetype i = doomed.size() - 1; i >= 0; --i)
-        lines.removeAt(doomed.at(i));
-    return save(lines);
+    Edit edit(*this);
+    return change({Change::DeleteKey, section.toByteArray(), key.toByteArray(), {}}) && edit.commit();
 }
 
 bool ProfileFile::deleteSection(QByteArrayView section)
@@ -449,34 +523,211 @@ bool ProfileFile::deleteSection(QByteArrayView section)
     section = trimmed(section);
     if (!checkNames(section, {}))
         return false;
-    if (!prepareWrite())
-        return false;
-    const SectionIndex *index = findSection(section);
-    if (!index)
-        return true;
-    QList<Line> lines = m_lines;
-    for (qsizetype i = index->headers.size() - 1; i >= 0; --i) {
-        const int header = index->headers.at(i);
-        lines.remove(header, blockEnd(header) - header);
-    }
-    return save(lines);
+    Edit edit(*this);
+    return change({Change::DeleteSection, section.toByteArray(), {}, {}}) && edit.commit();
 }
 
-bool ProfileFile::save(const QList<Line> &lines)
+bool ProfileFile::change(Change change)
 {
-    QByteArray data;
-    qsizetype total = 0;
-    for (const Line &line : lines)
-        total += line.text.size() + 2;
-    data.reserve(total);
-    for (const Line &line : lines) {
-        data += line.text;
-        if (line.eol == Eol::CrLf)
-            data += "\r\n";
-        else if (line.eol == Eol::Lf)
-            data += '\n';
+    if (m_groupFailed) {
+        m_lastError = m_groupError;
+        return false;
     }
-    if (m_stamp.exists && data == m_raw) {
+    apply(change);
+    m_changes.append(std::move(change));
+    return true;
+}
+
+void ProfileFile::apply(const Change &change)
+{
+    switch (change.op) {
+    case Change::Write:
+        applyWrite(change);
+        break;
+    case Change::DeleteKey:
+        applyDeleteKey(change);
+        break;
+    case Change::DeleteSection:
+        applyDeleteSection(change);
+        break;
+    }
+}
+
+int ProfileFile::lastBlock() const
+{
+    for (qsizetype b = m_contents.blocks.size() - 1; b >= 0; --b) {
+        const Block &block = m_contents.blocks.at(b);
+        if (!block.removed && !block.lines.isEmpty())
+            return int(b);
+    }
+    return -1;
+}
+
+void ProfileFile::applyWrite(const Change &change)
+{
+    const QByteArray lowerSection = asciiLower(change.section);
+    const QByteArray lowerKey = asciiLower(change.key);
+    Line keyLine;
+    keyLine.text = change.key + '=' + change.value;
+    keyLine.eol = m_contents.eol;
+    classify(keyLine, true);
+
+    if (SectionIndex *found = findSection(change.section)) {
+        SectionIndex &index = *found;
+        const KeyRef ref = index.firstKey.value(lowerKey);
+        if (ref.block >= 0) {
+            // Keep the line's own spelling and spacing up to the value.
+            Line &line = m_contents.blocks[ref.block].lines[ref.line];
+            qsizetype prefix = line.text.indexOf('=') + 1;
+            while (prefix < line.text.size() && (line.text[prefix] == ' ' || line.text[prefix] == '\t'))
+                ++prefix;
+            line.text = line.text.first(prefix) + change.value;
+            classify(line, true);
+            return;
+        }
+
+        // A new key goes after the last key line of the section's first
+        // block; only comments and blank lines follow it there, so no key
+        // changes its place.
+        const int b = index.blocks.first();
+        QList<Line> &lines = m_contents.blocks[b].lines;
+        int at = int(lines.size());
+        while (at > 1 && lines.at(at - 1).kind != Kind::Key)
+            --at;
+        if (at == lines.size() && lines.last().eol == Eol::None && b == lastBlock()) {
+            // Keep the file's missing final line end where it was: at the end.
+            lines.last().eol = m_contents.eol;
+            keyLine.eol = Eol::None;
+        }
+        lines.insert(at, std::move(keyLine));
+
+        qsizetype order = index.keyOrder.size();
+        if (index.blocks.size() > 1) {
+            order = 0;
+            while (order < index.keyOrder.size() && index.firstKey.value(index.keyOrder.at(order)).block == b)
+                ++order;
+        }
+        index.keyOrder.insert(order, lowerKey);
+        index.firstKey.insert(lowerKey, KeyRef{b, at});
+        return;
+    }
+
+    // A new section at the end of the file, after an empty line.
+    const int last = lastBlock();
+    if (last >= 0) {
+        QList<Line> &lines = m_contents.blocks[last].lines;
+        if (lines.last().eol == Eol::None) {
+            lines.last().eol = m_contents.eol;
+            keyLine.eol = Eol::None;
+        }
+        if (!trimmed(lines.last().text).isEmpty()) {
+            Line blank;
+            blank.eol = m_contents.eol;
+            lines.append(blank);
+        }
+    }
+    Block block;
+    block.header = true;
+    Line header;
+    header.text = '[' + change.section + ']';
+    header.eol = m_contents.eol;
+    classify(header, true);
+    block.lines.append(header);
+    block.lines.append(std::move(keyLine));
+    m_contents.blocks.append(std::move(block));
+
+    SectionIndex index;
+    index.name = change.section;
+    index.indexed = true;
+    index.blocks.append(int(m_contents.blocks.size() - 1));
+    indexKey(index, change.key, KeyRef{index.blocks.first(), 1});
+    m_contents.sections.insert(lowerSection, index);
+    m_contents.sectionOrder.append(lowerSection);
+}
+
+void ProfileFile::reindexSection(SectionIndex &index) const
+{
+    index.indexed = true;
+    index.keyOrder.clear();
+    index.firstKey.clear();
+    qsizetype lineCount = 0;
+    for (int b : std::as_const(index.blocks))
+        lineCount += m_contents.blocks.at(b).lines.size();
+    index.firstKey.reserve(lineCount);
+    for (int b : std::as_const(index.blocks)) {
+        const QList<Line> &lines = m_contents.blocks.at(b).lines;
+        for (int i = 1; i < lines.size(); ++i) {
+            if (lines.at(i).kind == Kind::Key)
+                indexKey(index, lines.at(i).name, KeyRef{b, i});
+        }
+    }
+}
+
+void ProfileFile::applyDeleteKey(const Change &change)
+{
+    SectionIndex *index = findSection(change.section);
+    if (!index)
+        return;
+    // Every copy of the key goes: were only the first removed, a stale
+    // duplicate below it would come back as the value.
+    const QByteArray lowerKey = asciiLower(change.key);
+    bool removed = false;
+    for (int b : std::as_const(index->blocks)) {
+        QList<int> doomed;
+        const QList<Line> &lines = m_contents.blocks.at(b).lines;
+        for (qsizetype i = lines.size() - 1; i >= 1; --i) {
+            if (lines.at(i).kind == Kind::Key && asciiLower(lines.at(i).name) == lowerKey)
+                doomed.append(int(i));
+        }
+        for (int i : std::as_const(doomed))
+            m_contents.blocks[b].lines.removeAt(i);
+        removed = removed || !doomed.isEmpty();
+    }
+    if (removed)
+        reindexSection(*index);
+}
+
+void ProfileFile::applyDeleteSection(const Change &change)
+{
+    const QByteArray lower = asciiLower(change.section);
+    const auto it = m_contents.sections.find(lower);
+    if (it == m_contents.sections.end())
+        return;
+    // The blocks stay as empty places, so the other sections' places hold.
+    for (int b : std::as_const(it->blocks)) {
+        Block &block = m_contents.blocks[b];
+        block.lines.clear();
+        block.removed = true;
+    }
+    m_contents.sections.erase(it);
+    m_contents.sectionOrder.removeOne(lower);
+}
+
+QByteArray ProfileFile::serialize() const
+{
+    qsizetype total = 0;
+    for (const Block &block : m_contents.blocks) {
+        for (const Line &line : block.lines)
+            total += line.text.size() + 2;
+    }
+    QByteArray data;
+    data.reserve(total);
+    for (const Block &block : m_contents.blocks) {
+        for (const Line &line : block.lines) {
+            data += line.text;
+            if (line.eol == Eol::CrLf)
+                data += "\r\n";
+            else if (line.eol == Eol::Lf)
+                data += '\n';
+        }
+    }
+    return data;
+}
+
+bool ProfileFile::save()
+{
+    const QByteArray data = serialize();
+    if (data == m_raw && (m_stamp.exists || data.isEmpty())) {
         m_lastError.clear();
         return true;
     }
@@ -494,8 +745,13 @@ bool ProfileFile::save(const QList<Line> &lines)
         m_lastError = QStringLiteral("Cannot write %1: %2").arg(m_path, out.errorString());
         return false;
     }
-    if (out.write(data) != data.size()) {
-        m_lastError = QStringLiteral("Cannot write %1: %2").arg(m_path, out.errorString());
+    // What is still buffered is written by commit(), which renames the new
+    // file into place even when that last write falls short (a full disk):
+    // so every byte must be out, and synced, before the commit.
+    const bool complete = out.write(data) == data.size() && out.flush();
+    if (!complete || ::fsync(out.handle()) != 0) {
+        const QString reason = complete ? QString::fromLocal8Bit(strerror(errno)) : out.errorString();
+        m_lastError = QStringLiteral("Cannot write %1: %2").arg(m_path, reason);
         out.cancelWriting();
         return false;
     }
@@ -503,12 +759,14 @@ bool ProfileFile::save(const QList<Line> &lines)
         m_lastError = QStringLiteral("Cannot write %1: %2").arg(m_path, out.errorString());
         return false;
     }
+    ++m_counters.replacements;
     m_lastError.clear();
     m_readError.clear();
+    // The contents in memory are what was written: no need to parse it back.
     m_raw = data;
-    parse(data);
     m_stamp = statPath();
     m_verifiedAtNs = startedNs;
     m_loaded = true;
+    m_parsed = true;
     return true;
 }

@@ -92,6 +92,9 @@ QString ProgramFiles::FindProgramFile(const QString &name) const
     }
     if (!onPath.isEmpty())
         return onPath;
+    // A directory the user named is where a new file belongs.
+    if (!configDirectory.isEmpty())
+        return makeFilePath(configDirectory, name);
     if (!userConfigDirectory.isEmpty())
         return makeFilePath(userConfigDirectory, name);
     return makeFilePath(programDirectory, name);

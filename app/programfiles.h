@@ -7,7 +7,8 @@
 // Where the program looks for its files (the settings file, the help file,
 // the extended-views and language files): the configuration directory, the
 // current directory, the per-user configuration directory, the program's own
-// directory, then PATH. A new settings file goes to the per-user directory.
+// directory, then PATH. A new settings file goes to the configuration
+// directory when one was named, otherwise to the per-user directory.
 class ProgramFiles
 {
 public:

@@ -93,11 +93,14 @@ int UserOptionsDialog::fetchAction() const
 
 void UserOptionsDialog::accept()
 {
+    // The five keys go to the file together, or none of them.
+    ProfileFile::Edit edit(m_settings.file());
     const bool written = m_settings.setAutoSelectView(m_autoSelectView->isChecked())
                          && m_settings.setAutoStripDots(m_autoStripDots->isChecked())
                          && m_settings.setAutoFileName(m_autoFileName->isChecked())
                          && m_settings.setAutoViewFile(m_autoViewFile->isChecked())
-                         && m_settings.setBookmarkEditorFetchAction(fetchAction());
+                         && m_settings.setBookmarkEditorFetchAction(fetchAction())
+                         && edit.commit();
     if (!written) {
         const QString text = QStringLiteral("The options could not be saved.\n")
                              + m_settings.file().lastError();

@@ -1,35 +1,14 @@
 #include "bookmarks/homegophers.h"
 
 #include "app/profilefile.h"
+#include "app/settingkeys.h"
 #include "items/itemrecords.h"
 
 namespace {
 
-constexpr char HomeGopher[] = "Home Gopher";
-constexpr char CountOfHomeGophers[] = "Count of Home Gophers";
-constexpr char InitialMenu[] = "Initial Menu";
-constexpr char HomeType[] = "Home Type";
+namespace Keys = SettingKeys;
+
 constexpr int DefaultPort = 70;
-
-QByteArray homeServerKey(int n)
-{
-    return "Home Server " + QByteArray::number(n);
-}
-
-QByteArray homePortKey(int n)
-{
-    return "Home Port " + QByteArray::number(n);
-}
-
-QByteArray homeSelectorKey(int n)
-{
-    return "Home Selector " + QByteArray::number(n);
-}
-
-QByteArray plusServerKey(int n)
-{
-    return "Plus Server " + QByteArray::number(n);
-}
 
 QByteArray cleanHost(const QByteArray &host)
 {
@@ -45,74 +24,74 @@ HomeGophers::HomeGophers(ProfileFile &file)
 
 int HomeGophers::GetHomeCount() const
 {
-    return m_file.getInt(HomeGopher, CountOfHomeGophers, 0);
+    return Setting(Keys::CountOfHomeGophers).number(m_file);
 }
 
 bool HomeGophers::SetHomeCount(int count)
 {
-    return m_file.writeInt(HomeGopher, CountOfHomeGophers, count);
+    return Setting(Keys::CountOfHomeGophers).setNumber(m_file, count);
 }
 
 QByteArray HomeGophers::GetHomeServer(int n) const
 {
-    return m_file.getString(HomeGopher, homeServerKey(n));
+    return Setting(Keys::HomeServer, n).text(m_file);
 }
 
 bool HomeGophers::SetHomeServer(int n, const QByteArray &host)
 {
     if (host.isEmpty())
-        return m_file.deleteKey(HomeGopher, homeServerKey(n));
-    return m_file.writeString(HomeGopher, homeServerKey(n), host);
+        return Setting(Keys::HomeServer, n).remove(m_file);
+    return Setting(Keys::HomeServer, n).setText(m_file, host);
 }
 
 int HomeGophers::GetHomePort(int n) const
 {
-    return m_file.getInt(HomeGopher, homePortKey(n), DefaultPort);
+    return Setting(Keys::HomePort, n).number(m_file);
 }
 
 bool HomeGophers::SetHomePort(int n, int port)
 {
-    return m_file.writeInt(HomeGopher, homePortKey(n), port);
+    return Setting(Keys::HomePort, n).setNumber(m_file, port);
 }
 
 QByteArray HomeGophers::GetHomeSelector(int n) const
 {
-    return m_file.getString(HomeGopher, homeSelectorKey(n));
+    return Setting(Keys::HomeSelector, n).text(m_file);
 }
 
 bool HomeGophers::SetHomeSelector(int n, const QByteArray &selector)
 {
-    return m_file.writeString(HomeGopher, homeSelectorKey(n), selector);
+    return Setting(Keys::HomeSelector, n).setText(m_file, selector);
 }
 
 int HomeGophers::GetPlusServer(int n) const
 {
-    return m_file.getInt(HomeGopher, plusServerKey(n), 0);
+    return Setting(Keys::PlusServer, n).number(m_file);
 }
 
 bool HomeGophers::SetPlusServer(int n, int plus)
 {
-    return m_file.writeInt(HomeGopher, plusServerKey(n), plus == 1 ? 1 : 0);
+    return Setting(Keys::PlusServer, n).setNumber(m_file, plus == 1 ? 1 : 0);
 }
 
 QByteArray HomeGophers::GetInitialMenu() const
 {
-    return m_file.getString(HomeGopher, InitialMenu);
+    return Setting(Keys::InitialMenu).text(m_file);
 }
 
 bool HomeGophers::SetInitialMenu(const QByteArray &title)
 {
-    return m_file.writeString(HomeGopher, InitialMenu, title);
+    return Setting(Keys::InitialMenu).setText(m_file, title);
 }
 
 int HomeGophers::GetHomeType() const
 {
-    return m_file.getInt(HomeGopher, HomeType, 1);
+    return Setting(Keys::HomeType).number(m_file);
 }
 
 bool HomeGophers::SetHomeType(int type)
 {
-    return m_file.writeInt(HomeGopher, HomeType, type);
+    return Setting(Keys::HomeType).setNumber(m_file, type);
 }
 
 CBookmark HomeGophers::homeItem(int n) const
@@ -191,10 +170,13 @@ bool HomeGophers::applyDialog(DialogFields f)
     if (f.port2 == 0)
         f.port2 = DefaultPort;
 
+    // Both servers go to the file together: never a count that names a
+    // server whose keys were not written.
+    ProfileFile::Edit edit(m_file);
     return SetHomeServer(1, f.host1) && SetHomeServer(2, f.host2) && SetInitialMenu(f.initialMenu)
         && SetHomePort(1, f.port1) && SetHomePort(2, f.port2) && SetPlusServer(1, f.plus1 ? 1 : 0)
         && SetPlusServer(2, f.plus2 ? 1 : 0) && SetHomeCount(count) && SetHomeSelector(1, f.selector1)
-        && SetHomeSelector(2, f.selector2);
+        && SetHomeSelector(2, f.selector2) && edit.commit();
 }
 
 bool HomeGophers::applyPreferencesPage(QByteArray host, int port, bool plus, QByteArray selector,
@@ -210,6 +192,8 @@ bool HomeGophers::applyPreferencesPage(QByteArray host, int port, bool plus, QBy
     }
     if (port == 0)
         port = DefaultPort;
+    ProfileFile::Edit edit(m_file);
     return SetHomeServer(1, host) && SetInitialMenu(initialMenu) && SetHomePort(1, port)
-        && SetPlusServer(1, plus ? 1 : 0) && SetHomeCount(count) && SetHomeSelector(1, selector);
+        && SetPlusServer(1, plus ? 1 : 0) && SetHomeCount(count) && SetHomeSelector(1, selector)
+        && edit.commit();
 }

@@ -27,6 +27,71 @@ QByteArrayView urlText(QByteArrayView text)
     return upToFirstOf(text, " >\r\n");
 }
 
+constexpr std::array<QByteArrayView, 5> recordKeys = {
+    QByteArrayView("Name="), QByteArrayView("Host="), QByteArrayView("Port="),
+    QByteArrayView("Type="), QByteArrayView("Path="),
+};
+
+bool startsLine(QByteArrayView text, qsizetype pos)
+{
+    return pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r';
+}
+
+// The first occurrence of a record key at or after `from` that begins a
+// line. Inside a line the text is a value: a server's title reading
+// "Host=evil.example" must not name the item's host.
+qsizetype findKey(QByteArrayView text, QByteArrayView key, qsizetype from)
+{
+    for (qsizetype pos = text.indexOf(key, from); pos >= 0; pos = text.indexOf(key, pos + 1)) {
+        if (startsLine(text, pos))
+            return pos;
+    }
+    return -1;
+}
+
+// Where the line holding `pos` begins. The readers ask about positions that
+// only grow, so the search back stops where the last one ended.
+class LineStarts
+{
+public:
+    explicit LineStarts(QByteArrayView text) : m_text(text) {}
+    qsizetype lineStart(qsizetype pos)
+    {
+        if (pos < m_checked) {
+            m_checked = 0;
+            m_start = 0;
+        }
+        for (qsizetype i = pos; i > m_checked; --i) {
+            if (m_text[i - 1] == '\n' || m_text[i - 1] == '\r') {
+                m_start = i;
+                break;
+            }
+        }
+        m_checked = pos;
+        return m_start;
+    }
+
+private:
+    QByteArrayView m_text;
+    qsizetype m_checked = 0;
+    qsizetype m_start = 0;
+};
+
+// The first gopher URL prefix at or after `from` that is not part of a
+// record key's value (a title or selector holding "gopher://" does not
+// redirect the reader); elsewhere a URL counts anywhere in a line.
+qsizetype findUrl(QByteArrayView text, QByteArrayView prefix, qsizetype from, LineStarts &lines)
+{
+    for (qsizetype pos = text.indexOf(prefix, from); pos >= 0; pos = text.indexOf(prefix, pos + 1)) {
+        const QByteArrayView line = text.sliced(lines.lineStart(pos));
+        const bool inValue = std::any_of(recordKeys.begin(), recordKeys.end(),
+                                         [line](QByteArrayView key) { return line.startsWith(key); });
+        if (!inValue)
+            return pos;
+    }
+    return -1;
+}
+
 } // namespace
 
 QByteArray recordsText(const QList<CBookmark> &items)
@@ -39,21 +104,20 @@ QByteArray recordsText(const QList<CBookmark> &items)
 
 bool acceptsText(QByteArrayView text)
 {
-    static constexpr std::array<QByteArrayView, 7> marks = {
-        QByteArrayView("Name="), QByteArrayView("Host="), QByteArrayView("Port="),
-        QByteArrayView("Type="), QByteArrayView("Path="), urlPrefix, upperUrlPrefix,
-    };
-    return std::any_of(marks.begin(), marks.end(),
-                       [text](QByteArrayView mark) { return text.contains(mark); });
+    return text.contains(urlPrefix) || text.contains(upperUrlPrefix)
+        || std::any_of(recordKeys.begin(), recordKeys.end(),
+                       [text](QByteArrayView key) { return findKey(text, key, 0) >= 0; });
 }
 
 QByteArray GetClipboardField(QByteArrayView text, QByteArrayView key)
 {
-    const qsizetype keyPos = text.indexOf(key);
+    LineStarts lines(text);
+    const bool isUrl = key == urlPrefix || key == upperUrlPrefix;
+    const qsizetype keyPos = isUrl ? findUrl(text, key, 0, lines) : findKey(text, key, 0);
     if (keyPos < 0)
         return QByteArray();
     QByteArrayView value;
-    if (key == urlPrefix || key == upperUrlPrefix) {
+    if (isUrl) {
         // The URL itself; an "=" further on belongs to something else (a
         // query in the URL, or the next record).
         value = text.sliced(keyPos);
@@ -109,6 +173,9 @@ QList<CBookmark> readItems(QByteArrayView text)
         QByteArrayView("Host="), QByteArrayView("Name="), QByteArrayView("Type="),
         QByteArrayView("Port="), QByteArrayView("Path="),
     };
+    // One for each prefix: each one's positions only grow.
+    LineStarts urlLines(text);
+    LineStarts upperUrlLines(text);
 
     // Each key is searched from the current position. A position found earlier
     // that still lies ahead is the answer again, and a key missing from an
@@ -118,9 +185,15 @@ QList<CBookmark> readItems(QByteArrayView text)
     keyPos.fill(-2);
     qsizetype urlPos = -2;
     qsizetype upperUrlPos = -2;
-    const auto findFrom = [text](qsizetype &cached, QByteArrayView what, qsizetype from) {
-        if (cached == -2 || (cached >= 0 && cached < from))
-            cached = text.indexOf(what, from);
+    const auto findFrom = [&](qsizetype &cached, QByteArrayView what, qsizetype from) {
+        if (cached == -2 || (cached >= 0 && cached < from)) {
+            if (what == urlPrefix)
+                cached = findUrl(text, what, from, urlLines);
+            else if (what == upperUrlPrefix)
+                cached = findUrl(text, what, from, upperUrlLines);
+            else
+                cached = findKey(text, what, from);
+        }
         return cached;
     };
     const auto valueAt = [text](qsizetype pos, QByteArrayView key) {

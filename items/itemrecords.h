@@ -14,13 +14,18 @@ namespace ItemRecords {
 // Records of several items, each followed by an empty line.
 QByteArray recordsText(const QList<CBookmark> &items);
 
-// True when the text holds one of "Name=", "Host=", "Port=", "Type=", "Path=",
-// "gopher://", "GOPHER://" (case-sensitive): the single-item reader accepts it.
+// Both readers take "Name=", "Host=", "Port=", "Type=" and "Path=" only where
+// they begin a line, and a gopher URL anywhere except in the value of such a
+// key: what a server wrote into a title or selector stays a value.
+
+// True when the text holds a line starting with one of "Name=", "Host=",
+// "Port=", "Type=", "Path=", or holds "gopher://" or "GOPHER://"
+// (case-sensitive): the single-item reader accepts it.
 bool acceptsText(QByteArrayView text);
 
-// The value of one key of the single-item reader: the text after the first
-// "=" that follows the key, up to the first CR or LF. For the URL keys with no
-// "=" after them, the text from the prefix itself. Empty when the key is absent.
+// The value of one key of the single-item reader: the rest of the key's line,
+// up to the first CR or LF. For the URL keys, the text from the prefix itself.
+// Empty when the key is absent.
 QByteArray GetClipboardField(QByteArrayView text, QByteArrayView key);
 
 // The field values the single-item reader gives a form.

@@ -1,9 +1,12 @@
 #include "app/appsettings.h"
 #include "app/fontslot.h"
 #include "app/profilefile.h"
+#include "app/settingkeys.h"
 #include "bookmarks/homegophers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,11 +32,14 @@ private Q_SLOTS:
     void nonZeroOptionIsOn();
     void ensureDirectoryKeys_data();
     void ensureDirectoryKeys();
+    void downloadDirectoryIsTheUsersFolder();
     void directoriesAreUtf8();
     void windowPlacement_data();
     void windowPlacement();
     void windowPlacementRoundTrip();
     void toolbarSettings();
+    void exitSettingsInOneReplacement();
+    void everyKeyReadsItsDefaultAndRoundTrips();
 
     // FontSlot
     void fontDefaults();
@@ -158,29 +164,34 @@ void tst_AppSettings::ensureDirectoryKeys_data()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("tmp");   // a null string leaves the variable unset
     QTest::addColumn<QString>("temp");
-    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("tmpdir");
+    QTest::addColumn<QByteArray>("after");  // "@D" stands for the download folder
+    QTest::addColumn<int>("replacements");
 
     const QString unset;
+    const QByteArray both("[Directories]\nTemporary directory=/scratch\nDownload directory=/data\n");
     QTest::newRow("TMP first") << QByteArray() << QStringLiteral("/tmp/a") << QStringLiteral("/tmp/b")
-                               << QByteArray("[Directories]\nTemporary directory=/tmp/a\nDownload directory=/cur\n");
-    QTest::newRow("TEMP without TMP") << QByteArray() << unset << QStringLiteral("/tmp/b")
-                                      << QByteArray("[Directories]\nTemporary directory=/tmp/b\nDownload directory=/cur\n");
-    QTest::newRow("current directory without either")
-        << QByteArray() << unset << unset
-        << QByteArray("[Directories]\nTemporary directory=/cur\nDownload directory=/cur\n");
-    QTest::newRow("empty TMP names no directory")
-        << QByteArray() << QString(QLatin1String("")) << QStringLiteral("/tmp/b")
-        << QByteArray("[Directories]\nTemporary directory=/tmp/b\nDownload directory=/cur\n");
-    QTest::newRow("user's choice kept")
-        << QByteArray("[Directories]\nTemporary directory=/scratch\nDownload directory=/data\n")
-        << QStringLiteral("/tmp/a") << unset
-        << QByteArray("[Directories]\nTemporary directory=/scratch\nDownload directory=/data\n");
+                               << QStringLiteral("/tmp/c")
+                               << QByteArray("[Directories]\nTemporary directory=/tmp/a\nDownload directory=@D\n") << 1;
+    QTest::newRow("TEMP without TMP") << QByteArray() << unset << QStringLiteral("/tmp/b") << QStringLiteral("/tmp/c")
+                                      << QByteArray("[Directories]\nTemporary directory=/tmp/b\nDownload directory=@D\n")
+                                      << 1;
+    QTest::newRow("TMPDIR without TMP or TEMP")
+        << QByteArray() << unset << unset << QStringLiteral("/var/tmp/x")
+        << QByteArray("[Directories]\nTemporary directory=/var/tmp/x\nDownload directory=@D\n") << 1;
+    QTest::newRow("/tmp without any of them")
+        << QByteArray() << unset << unset << unset
+        << QByteArray("[Directories]\nTemporary directory=/tmp\nDownload directory=@D\n") << 1;
+    QTest::newRow("empty variables name no directory")
+        << QByteArray() << QString(QLatin1String("")) << QString(QLatin1String("")) << QStringLiteral("/tmp/c")
+        << QByteArray("[Directories]\nTemporary directory=/tmp/c\nDownload directory=@D\n") << 1;
+    QTest::newRow("user's choice kept") << both << QStringLiteral("/tmp/a") << unset << unset << both << 0;
     QTest::newRow("compared with case")
-        << QByteArray("[Directories]\nTemporary directory=/TMP/A\n") << QStringLiteral("/tmp/a") << unset
-        << QByteArray("[Directories]\nTemporary directory=/TMP/A\nDownload directory=/cur\n");
+        << QByteArray("[Directories]\nTemporary directory=/TMP/A\n") << QStringLiteral("/tmp/a") << unset << unset
+        << QByteArray("[Directories]\nTemporary directory=/TMP/A\nDownload directory=@D\n") << 1;
     QTest::newRow("same text stays as it is")
-        << QByteArray("[directories]\ntemporary directory = /tmp/a\n") << QStringLiteral("/tmp/a") << unset
-        << QByteArray("[directories]\ntemporary directory = /tmp/a\nDownload directory=/cur\n");
+        << QByteArray("[directories]\ntemporary directory = /tmp/a\n") << QStringLiteral("/tmp/a") << unset << unset
+        << QByteArray("[directories]\ntemporary directory = /tmp/a\nDownload directory=@D\n") << 1;
 }
 
 void tst_AppSettings::ensureDirectoryKeys()
@@ -188,28 +199,49 @@ void tst_AppSettings::ensureDirectoryKeys()
     QFETCH(QByteArray, before);
     QFETCH(QString, tmp);
     QFETCH(QString, temp);
+    QFETCH(QString, tmpdir);
     QFETCH(QByteArray, after);
+    QFETCH(int, replacements);
     if (!before.isNull())
         put(before);
     QProcessEnvironment env;
-    if (!tmp.isNull())
-        env.insert(QStringLiteral("TMP"), tmp);
-    if (!temp.isNull())
-        env.insert(QStringLiteral("TEMP"), temp);
+    const struct { QString name; QString value; } variables[] = {
+        {QStringLiteral("TMP"), tmp}, {QStringLiteral("TEMP"), temp}, {QStringLiteral("TMPDIR"), tmpdir}};
+    for (const auto &variable : variables) {
+        if (!variable.value.isNull())
+            env.insert(variable.name, variable.value);
+    }
     AppSettings settings(*m_file);
-    QVERIFY(settings.ensureDirectoryKeys(QStringLiteral("/cur"), env));
-    QCOMPARE(contents(), after);
+    QVERIFY(settings.ensureDirectoryKeys(env));
+    QCOMPARE(contents(), after.replace("@D", AppSettings::defaultDownloadDirectory().toUtf8()));
+    // Both keys of a first start in one replacement of the file.
+    QCOMPARE(m_file->counters().replacements, replacements);
+}
+
+void tst_AppSettings::downloadDirectoryIsTheUsersFolder()
+{
+    const QByteArray home = qgetenv("HOME");
+    const QString fakeHome = m_dir->filePath(QStringLiteral("home"));
+    qputenv("HOME", QFile::encodeName(fakeHome));
+    const QString downloads = AppSettings::defaultDownloadDirectory();
+    qputenv("HOME", home);
+    // The folder in the user's home, wherever the program was started.
+    QVERIFY2(downloads.startsWith(fakeHome + QLatin1Char('/')), qPrintable(downloads));
+    QVERIFY(downloads != QDir::currentPath());
 }
 
 void tst_AppSettings::directoriesAreUtf8()
 {
     const QString dir = QStringLiteral("/home/j\u00fcrgen/%1").arg(QString(300, QLatin1Char('d')));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("TMP"), dir);
     AppSettings settings(*m_file);
-    QVERIFY(settings.ensureDirectoryKeys(dir, QProcessEnvironment()));
+    QVERIFY(settings.ensureDirectoryKeys(env));
     // The whole path, however long, as UTF-8 bytes.
-    QVERIFY(contents().contains("Download directory=/home/j\xc3\xbcrgen/ddd"));
-    QCOMPARE(settings.downloadDirectory(), dir);
+    QVERIFY(contents().contains("Temporary directory=/home/j\xc3\xbcrgen/ddd"));
     QCOMPARE(settings.temporaryDirectory(), dir);
+    QVERIFY(settings.setDownloadDirectory(dir));
+    QCOMPARE(settings.downloadDirectory(), dir);
 }
 
 void tst_AppSettings::windowPlacement_data()
@@ -264,6 +296,57 @@ void tst_AppSettings::toolbarSettings()
     QCOMPARE(contents(), QByteArray("[Toolbar]\nPosition=1\nSize=2\nShow Toolbar=0\nShow Tooltips=1\n"
                                     "Dock X=-3\nDock Y=4\nFloat X=500\nFloat Y=600\n"));
     QCOMPARE(settings.toolbarSettings(), toolbar);
+    QCOMPARE(m_file->counters().replacements, 1);
+}
+
+void tst_AppSettings::exitSettingsInOneReplacement()
+{
+    put("[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,10,10\n");
+    AppSettings settings(*m_file);
+    const WindowPlacement placement{2, 3, -1, -1, -1, -1, 10, 20, 810, 620};
+    const ToolbarSettings toolbar{1, 2, false, true, -3, 4, 500, 600};
+    QVERIFY(settings.setExitSettings(placement, toolbar));
+    QCOMPARE(m_file->counters().replacements, 1);
+    QCOMPARE(contents(), QByteArray("[Settings]\nWindowPos=2,3,-1,-1,-1,-1,10,20,810,620\n\n[Toolbar]\nPosition=1\n"
+                                    "Size=2\nShow Toolbar=0\nShow Tooltips=1\nDock X=-3\nDock Y=4\nFloat X=500\n"
+                                    "Float Y=600\n"));
+}
+
+void tst_AppSettings::everyKeyReadsItsDefaultAndRoundTrips()
+{
+    using Type = SettingKey::Type;
+    QSet<QByteArray> places;
+    for (const SettingKey *key : SettingKeys::all) {
+        const Setting setting = key->section ? Setting(*key, 2) : Setting(*key, QByteArrayView("AskFont"));
+        const QByteArray place = setting.section().toLower() + '/' + setting.name().toLower();
+        QVERIFY2(!places.contains(place), place.constData());
+        places.insert(place);
+
+        QVERIFY2(!setting.isSet(*m_file), place.constData());
+        switch (key->type) {
+        case Type::Flag:
+            QCOMPARE(setting.flag(*m_file), key->number != 0);
+            QVERIFY(setting.setFlag(*m_file, key->number == 0));
+            QCOMPARE(setting.flag(*m_file), key->number == 0);
+            QCOMPARE(m_file->getString(setting.section(), setting.name()), QByteArray(key->number == 0 ? "1" : "0"));
+            break;
+        case Type::Number:
+            QCOMPARE(setting.number(*m_file), key->number);
+            QVERIFY(setting.setNumber(*m_file, -12345));
+            QCOMPARE(setting.number(*m_file), -12345);
+            break;
+        case Type::Text:
+            QCOMPARE(setting.text(*m_file), QByteArray(key->text));
+            QVERIFY(setting.setText(*m_file, "\"quoted\" and blank "));
+            QCOMPARE(setting.text(*m_file), QByteArray("\"quoted\" and blank "));
+            break;
+        }
+        // Written where and as it is declared: the name with its number.
+        QVERIFY2(m_file->keys(setting.section()).contains(setting.name()), place.constData());
+        QVERIFY2(!setting.name().contains('%'), place.constData());
+        QVERIFY(setting.remove(*m_file));
+        QVERIFY(!setting.isSet(*m_file));
+    }
 }
 
 void tst_AppSettings::fontDefaults()
@@ -306,6 +389,7 @@ void tst_AppSettings::loadWritesDefaultsThatReadBack()
     QVERIFY(!slot.needsCreation);
     QCOMPARE(slot.current, FontSlot::defaults("BMFont"));
     QCOMPARE(contents(), after);
+    QCOMPARE(m_file->counters().replacements, 1);
 
     // The next start reads the very same font, not the "System" face of an
     // absent key nor a stale key of the old font.
@@ -515,6 +599,7 @@ void tst_AppSettings::applyDialog()
     HomeGophers home(*m_file);
     QVERIFY(home.applyDialog(fields));
     QCOMPARE(contents(), after);
+    QCOMPARE(m_file->counters().replacements, 1);
 }
 
 void tst_AppSettings::applyDialogClearsOldServers()

@@ -86,6 +86,8 @@ private Q_SLOTS:
     void multiItemReader_data();
     void multiItemReader();
     void multiItemManyRecords();
+    void keysOnlyAtLineStart_data();
+    void keysOnlyAtLineStart();
 
     void filterHostName_data();
     void filterHostName();
@@ -696,8 +698,11 @@ void tst_Items::accepts_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("accepted");
 
-    for (const char *mark :
-         {"Name=", "Host=", "Port=", "Type=", "Path=", "gopher://", "GOPHER://"})
+    for (const char *mark : {"Name=", "Host=", "Port=", "Type=", "Path="}) {
+        QTest::addRow("line starting %s", mark) << QByteArray("xx\r\n") + mark + " yy" << true;
+        QTest::addRow("%s inside a line", mark) << QByteArray("xx ") + mark + " yy" << false;
+    }
+    for (const char *mark : {"gopher://", "GOPHER://"})
         QTest::addRow("holds %s", mark) << QByteArray("xx ") + mark + " yy" << true;
     QTest::newRow("mixed-case prefix") << QByteArray("Gopher://host/") << false;
     QTest::newRow("lower-case key") << QByteArray("name=x host=y") << false;
@@ -867,6 +872,54 @@ void tst_Items::multiItemManyRecords()
     QCOMPARE(items.size(), count);
     QCOMPARE(items.last().host, QByteArray("h99999"));
     QCOMPARE(items.last().port, quint16(70));
+}
+
+void tst_Items::keysOnlyAtLineStart_data()
+{
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QByteArray>("selector");
+
+    QTest::newRow("title holding a host key") << QByteArray("Free Host=evil.example") << QByteArray("/x");
+    QTest::newRow("title holding a URL") << QByteArray("see gopher://evil.example/1trap") << QByteArray("/x");
+    QTest::newRow("title holding every key")
+        << QByteArray("Name=n Type=7 Port=99 Path=/evil Host=evil.example GOPHER://EVIL/0x") << QByteArray("/x");
+    QTest::newRow("selector holding a URL") << QByteArray("Link") << QByteArray("URL:gopher://evil.example/1");
+    QTest::newRow("selector holding a host key") << QByteArray("Link") << QByteArray("/q?Host=evil.example");
+}
+
+void tst_Items::keysOnlyAtLineStart()
+{
+    // What a server puts in a title or selector is a value, never a key of
+    // the record: a pasted item points where the record says.
+    QFETCH(QByteArray, title);
+    QFETCH(QByteArray, selector);
+    CBookmark item = makeItem('0', selector, QByteArray("good.example"), 7070);
+    item.title = title;
+
+    const ItemFields fields = readSingleItem(item.GetItemText());
+    QCOMPARE(fields.host, QByteArray("good.example"));
+    QCOMPARE(fields.port, quint16(7070));
+    QCOMPARE(fields.type, '0');
+    QCOMPARE(fields.selector, selector + "\r\n");
+
+    // Without the URL line, the keys themselves.
+    QByteArray record = item.GetItemText();
+    record.truncate(record.indexOf("<URL="));
+    const ItemFields keys = readSingleItem(record);
+    QCOMPARE(keys.host, QByteArray("good.example"));
+    QCOMPARE(keys.title, title);
+    QCOMPARE(keys.selector, selector);
+    QCOMPARE(keys.port, quint16(7070));
+
+    const QList<CBookmark> items = readItems(recordsText({item, item}));
+    QCOMPARE(items.size(), 2);
+    for (const CBookmark &read : items) {
+        QCOMPARE(read.host, QByteArray("good.example"));
+        QCOMPARE(read.port, quint16(7070));
+        QCOMPARE(read.type, '0');
+        QCOMPARE(read.title, title);
+        QCOMPARE(read.selector, selector + "\r\n");
+    }
 }
 
 void tst_Items::filterHostName_data()

@@ -7,6 +7,7 @@
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
 #include "ui/mainframe.h"
+#include "ui/startup.h"
 
 #include <QAction>
 #include <QDir>
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void homeCommandReplacesTheOpenHomeWindow();
     void laterCommandsAreGreyed();
     void infoWindowFollowsTheItem();
+    void firstStartAndExitWriteOnceEach();
 
 private:
     void writeSettings(const QByteArray &text);
@@ -394,6 +396,31 @@ void tst_MainFrame::infoWindowFollowsTheItem()
              qPrintable(frame.infoWindow()->text()));
     frame.infoWindow()->close();
     QTRY_VERIFY(!frame.infoWindow());
+}
+
+void tst_MainFrame::firstStartAndExitWriteOnceEach()
+{
+    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+                  + QByteArray::number(m_gophernicus->port()) + "\n");
+    const ProfileFile &profile = m_app->profile();
+    {
+        CMainFrame frame(*m_app);
+        frame.show();
+        openFirstDocuments(*m_app, frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
+        // The home window's default fonts and the directory keys: one replacement.
+        QCOMPARE(profile.counters().replacements, 1);
+        QVERIFY(settingsText().contains("[DirFont]\nHeight=-11\n"));
+        QVERIFY(settingsText().contains("Temporary directory=/tmp\n"));
+        const QList<CTarnwickDoc *> docs = m_app->findChildren<CTarnwickDoc *>();
+        QCOMPARE(docs.size(), 1);
+        QSignalSpy ended(docs.first(), &CTarnwickDoc::transferEnded);
+        QVERIFY(ended.wait(10000));
+        // Placement and toolbar: one more.
+        frame.close();
+        QCOMPARE(profile.counters().replacements, 2);
+    }
+    QCOMPARE(profile.counters().replacements, 2);
+    QVERIFY(settingsText().contains("\n[Toolbar]\nPosition=0\n"));
 }
 
 QTEST_MAIN(tst_MainFrame)

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void searchOrder();
     void pathEntriesStopAtAnEmptyEntry();
     void candidateOfAFileIsItsDirectory();
+    void newFileInANamedDirectoryNotYetMade();
 
 private:
     QString touch(const QString &dir);
@@ -93,8 +94,8 @@ void tst_ProgramFiles::searchOrder_data()
         << QStringList{QStringLiteral("program"), QStringLiteral("onpath")} << QStringLiteral("program");
     QTest::newRow("PATH when nothing else") << QStringList{QStringLiteral("onpath")}
                                             << QStringLiteral("onpath");
-    QTest::newRow("none anywhere: a new file goes to the per-user directory")
-        << QStringList{} << QStringLiteral("user");
+    QTest::newRow("none anywhere: a new file goes to the directory the user named")
+        << QStringList{} << QStringLiteral("config");
 }
 
 void tst_ProgramFiles::searchOrder()
@@ -130,6 +131,21 @@ void tst_ProgramFiles::candidateOfAFileIsItsDirectory()
     QCOMPARE(ProgramFiles::makeFilePath(file, QStringLiteral("other.cnf")),
              m_program + QStringLiteral("/other.cnf"));
     QCOMPARE(ProgramFiles::makeFilePath(QString(), QStringLiteral("x")), QString());
+}
+
+void tst_ProgramFiles::newFileInANamedDirectoryNotYetMade()
+{
+    // "-I ~/gopher" names a directory that does not exist yet: the settings
+    // file is made there on the first write, not in the per-user directory.
+    ProgramFiles files;
+    files.configDirectory = m_root.filePath(QStringLiteral("named/later"));
+    files.currentDirectory = m_current;
+    files.userConfigDirectory = m_user;
+    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")),
+             files.configDirectory + QStringLiteral("/tarnwick.ini"));
+    // Without a named directory, the per-user one.
+    files.configDirectory.clear();
+    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")), m_user + QStringLiteral("/tarnwick.ini"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramFiles)

@@ -839,7 +839,8 @@ void CMainFrame::WriteWindowPlacement()
     p.top = r.top();
     p.right = r.right() + 1;
     p.bottom = r.bottom() + 1;
-    if (!m_app.settings().setWindowPlacement(p))
+    // The toolbar goes with the placement: one replacement of the file at exit.
+    if (!m_app.settings().setExitSettings(p, currentToolbarSettings()))
         m_ui.messageBox(QByteArray("Could not write the settings file\n")
                             + m_app.settingsPath().toUtf8() + "\n"
                             + m_app.profile().lastError().toUtf8(),

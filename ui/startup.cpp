@@ -6,7 +6,47 @@
 #include "ui/mainframe.h"
 
 #include <QApplication>
-#include <QDir>
+
+#include <optional>
+
+void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList &arguments,
+                        const QProcessEnvironment &env)
+{
+    HomeGophers &home = app.homeGophers();
+    const int count = home.GetHomeCount();
+
+    std::optional<CBookmark> commandLineItem;
+    const QString commandLine = arguments.mid(1).join(QLatin1Char(' '));
+    qsizetype at = commandLine.indexOf(QLatin1String("gopher://"));
+    if (at < 0)
+        at = commandLine.indexOf(QLatin1String("GOPHER://"));
+    if (at >= 0) {
+        CBookmark item;
+        item.ParseURL(commandLine.mid(at).toUtf8());
+        if (!item.host.isEmpty() && item.port > 0)
+            commandLineItem = item;
+    }
+    // The dialog's OK writes the home servers on its own.
+    if (!commandLineItem && count == 0)
+        runHomeServerSetup(&frame, app, frame.userInterface());
+
+    bool saved = false;
+    {
+        // The first window writes the default fonts of its views; with the
+        // directory keys they go to the settings file as one replacement.
+        ProfileFile::Edit firstWrites(app.profile());
+        if (commandLineItem)
+            app.OpenItem(*commandLineItem, 0, 0);
+        else if (home.GetHomeCount() > 0)
+            app.OpenHomeGopher();
+        saved = app.settings().ensureDirectoryKeys(env) && firstWrites.commit();
+    }
+    if (!saved)
+        frame.userInterface().messageBox(
+            QByteArray("Could not write the settings file\n") + app.settingsPath().toUtf8() + "\n"
+                + app.profile().lastError().toUtf8(),
+            UserInterface::Exclamation, UserInterface::Ok, 0);
+}
 
 int runTarnwick(const QStringList &arguments)
 {
@@ -25,37 +65,6 @@ int runTarnwick(const QStringList &arguments)
     CMainFrame frame(app);
     frame.RestoreWindowPlacement(1);
 
-    HomeGophers &home = app.homeGophers();
-    const int count = home.GetHomeCount();
-
-    bool opened = false;
-    const QString commandLine = arguments.mid(1).join(QLatin1Char(' '));
-    qsizetype at = commandLine.indexOf(QLatin1String("gopher://"));
-    if (at < 0)
-        at = commandLine.indexOf(QLatin1String("GOPHER://"));
-    if (at >= 0) {
-        CBookmark item;
-        item.ParseURL(commandLine.mid(at).toUtf8());
-        if (!item.host.isEmpty() && item.port > 0) {
-            app.OpenItem(item, 0, 0);
-            opened = true;
-        }
-    }
-    if (!opened) {
-        if (count != 0) {
-            app.OpenHomeGopher();
-        } else {
-            runHomeServerSetup(&frame, app, frame.userInterface());
-            if (home.GetHomeCount() > 0)
-                app.OpenHomeGopher();
-        }
-    }
-
-    if (!app.settings().ensureDirectoryKeys(QDir::currentPath(), env))
-        frame.userInterface().messageBox(
-            QByteArray("Could not write the settings file\n") + app.settingsPath().toUtf8() + "\n"
-                + app.profile().lastError().toUtf8(),
-            UserInterface::Exclamation, UserInterface::Ok, 0);
-
+    openFirstDocuments(app, frame, arguments, env);
     return QApplication::exec();
 }
