@@ -17,6 +17,12 @@ void MenuItemStore::clear()
     std::vector<Entry>().swap(m_entries);
 }
 
+void MenuItemStore::squeeze()
+{
+    m_bytes.squeeze();
+    m_entries.shrink_to_fit();
+}
+
 QByteArrayView MenuItemStore::lineOf(const Entry &entry) const
 {
     return QByteArrayView(m_bytes.constData() + entry.offset, entry.lineLength);

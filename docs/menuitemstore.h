@@ -19,6 +19,8 @@ public:
     // the Gopher+ attribute text that came with it, if any.
     void append(QByteArrayView line, QByteArrayView attributes = {});
     void clear();
+    // Gives back the room reserved for growth.
+    void squeeze();
 
     int count() const { return int(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
