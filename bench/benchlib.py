@@ -111,13 +111,20 @@ class Tool:
         self.times = []
         self.note = None  # why it is not measured
         self.output_lines = None  # of the warm-up run
+        self.peak_rss_kb = 0  # largest peak resident set size of any run
 
     def run_once(self, stdout=subprocess.DEVNULL, argv=None):
         start = time.perf_counter()
-        result = subprocess.run(argv or self.argv, stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=subprocess.PIPE, env=self.env)
-        elapsed = time.perf_counter() - start
-        return result.returncode, elapsed, result.stderr
+        with tempfile.TemporaryFile() as err:
+            process = subprocess.Popen(argv or self.argv, stdin=subprocess.DEVNULL, stdout=stdout,
+                                       stderr=err, env=self.env)
+            # wait4 gives the child's own peak resident set size.
+            _, status, usage = os.wait4(process.pid, 0)
+            elapsed = time.perf_counter() - start
+            process.returncode = os.waitstatus_to_exitcode(status)
+            self.peak_rss_kb = max(self.peak_rss_kb, usage.ru_maxrss)
+            err.seek(0)
+            return process.returncode, elapsed, err.read()
 
     def warm_up(self):
         """One untimed run; marks the tool unavailable when it fails and
@@ -176,7 +183,7 @@ def report(title, tools, ratios, runs):
         else:
             print(f"  {tool.name:<16} median {tool.median * 1000:9.1f} ms"
                   f"   (min {min(tool.times) * 1000:.1f}, max {max(tool.times) * 1000:.1f};"
-                  f" output {tool.output_lines:,} lines)")
+                  f" output {tool.output_lines:,} lines; peak RSS {tool.peak_rss_kb / 1024:.1f} MB)")
     by_name = {t.name: t for t in tools}
     for numerator, denominator, target in ratios:
         a, b = by_name[numerator], by_name[denominator]

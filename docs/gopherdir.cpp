@@ -29,12 +29,21 @@ const CBookmark &CGopherDir::GetItem() const
     return m_current ? *m_current : m_item;
 }
 
+void CGopherDir::setListItemType(int row, char type)
+{
+    if (row >= 0 && row < listCount())
+        m_list.setType(row, type);
+    if (m_current && m_currentRow == row)
+        m_current->type = type;
+}
+
 void CGopherDir::DeleteContents()
 {
     m_findPosition = 0;
     m_listTotal = 0;
     m_listThisCall = 0;
-    m_current = nullptr;
+    m_current.reset();
+    m_currentRow = -1;
     m_pendingInfo.clear();
     m_pendingAttributes.clear();
     m_haveInfo = false;
@@ -58,7 +67,11 @@ void CGopherDir::requestStarting()
 
 void CGopherDir::selectRow(int row)
 {
-    m_current = (row >= 0 && row < listCount()) ? &m_list[size_t(row)] : nullptr;
+    m_currentRow = row >= 0 && row < listCount() ? row : -1;
+    if (m_currentRow >= 0)
+        m_current = m_list.item(row);
+    else
+        m_current.reset();
     if (row >= 0)
         m_findPosition = row;
 }
@@ -71,24 +84,15 @@ bool CGopherDir::roomForItem()
     return false;
 }
 
-void CGopherDir::appendItem(std::deque<CBookmark> &list, QByteArrayView line)
+void CGopherDir::appendItem(MenuItemStore &list, QByteArrayView line, QByteArrayView attributes)
 {
-    list.emplace_back();
-    CBookmark &item = list.back();
-    item.ParseMenuLine(line);
+    list.append(line, attributes);
     ++m_fetchItems;
-    // Menus name the same host on every line: keep one copy of it.
-    if (item.host == m_lastHost)
-        item.host = m_lastHost;
-    else
-        m_lastHost = item.host;
 }
 
 void CGopherDir::completePendingInfo()
 {
-    appendItem(m_list, m_pendingInfo);
-    if (!m_pendingAttributes.isEmpty())
-        m_list.back().ParseAttributes(m_pendingAttributes);
+    appendItem(m_list, m_pendingInfo, m_pendingAttributes);
     ++m_listThisCall;
     m_pendingInfo.clear();
     m_pendingAttributes.clear();
@@ -160,7 +164,6 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
                 break;
             }
             appendItem(m_navigator, line);
-            m_navigator.back().navigatorIndex = int(m_navigator.size()) - 1;
             ++m_navigatorThisCall;
         } else if (line.front() == '+' && line.indexOf(QByteArrayView("+INFO")) >= 0) {
             if (m_haveInfo) {
@@ -226,6 +229,10 @@ QByteArray groupedNumber(int number)
 
 void CGopherDir::OnReceiveDone(int status)
 {
+    // The lists grew by doubling while the menu arrived; give back what a
+    // finished menu does not use.
+    m_list.squeeze();
+    m_navigator.squeeze();
     if (status == 0 && pendingBytes() != 0 && !m_endedByDot && !m_cut) {
         // The server closed after a last line without its line end.
         const QByteArray last = receiveBuffer() + "\r\n";
@@ -271,7 +278,8 @@ void CGopherDir::OnReceiveDone(int status)
             // Some servers answer the menu view empty but know the plain
             // Gopher+ directory request.
             m_item.selector = m_item.selector.left(view) + "\t$\r\n";
-            m_current = nullptr;
+            m_current.reset();
+            m_currentRow = -1;
             registerWindowKey(m_item.GetURL());
             SetStatus(QByteArray("Retrying directory ..."));
             retrying = true;
@@ -313,7 +321,7 @@ void CGopherDir::fetchNavigatorNode(int index, bool expandedBefore)
 {
     if (index < 0 || index >= navigatorCount())
         return;
-    fetchNavigatorItem(m_navigator[size_t(index)], expandedBefore);
+    fetchNavigatorItem(m_navigator.item(index, true), expandedBefore);
 }
 
 void CGopherDir::fetchNavigatorItem(const CBookmark &source, bool expandedBefore)
@@ -339,7 +347,7 @@ void CGopherDir::FindText(const QByteArray &text, bool down, bool matchCase, boo
     if (row < 0)
         row = count - 1;
     while (row >= 0 && row < count) {
-        if (search.Match(m_list[size_t(row)].title)) {
+        if (search.Match(m_list.title(row))) {
             Q_EMIT updateAllViews(ListHint | NavigatorHint | SelectHint, row);
             m_findPosition = down ? row + 1 : row - 1;
             return;
@@ -353,7 +361,7 @@ void CGopherDir::OnEditCopy()
 {
     if (!BeginCopy())
         return;
-    for (const CBookmark &item : m_list)
-        AddCopyLine(item.title + "\r\n");
+    for (int row = 0; row < m_list.count(); ++row)
+        AddCopyLine(m_list.title(row) + "\r\n");
     EndCopy();
 }

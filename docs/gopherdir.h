@@ -1,8 +1,9 @@
 #pragma once
 
+#include "docs/menuitemstore.h"
 #include "docs/tarnwickdoc.h"
 
-#include <deque>
+#include <optional>
 
 // A Gopher directory: the reply of a menu request, plain or Gopher+, split
 // into the directory list (what the directory view shows) and the navigator
@@ -44,20 +45,23 @@ public:
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
     bool CanFindText() const override { return true; }
-    bool OnUpdateEditCopy() const override { return !m_list.empty(); }
+    bool OnUpdateEditCopy() const override { return !m_list.isEmpty(); }
     void OnEditCopy() override;
     bool OnUpdateReload() const override { return !hasLiveTransaction(); }
-    bool OnUpdateAddBookmark() const override { return !m_list.empty(); }
+    bool OnUpdateAddBookmark() const override { return !m_list.isEmpty(); }
     bool OnUpdateAddDirBookmark() const override { return true; }
 
-    // Directory list and navigator list; items stay where they are while the
-    // lists grow, so views may keep references.
-    int listCount() const { return int(m_list.size()); }
-    const CBookmark &listItem(int row) const { return m_list[size_t(row)]; }
+    // Directory list and navigator list. The items are kept as the lines
+    // the server sent and made into a CBookmark when asked for.
+    int listCount() const { return m_list.count(); }
+    CBookmark listItem(int row) const { return m_list.item(row); }
+    QByteArray listTitle(int row) const { return m_list.title(row); }
     // The directory view marks an item whose type has no icon as unknown ('!').
-    CBookmark &listItem(int row) { return m_list[size_t(row)]; }
-    int navigatorCount() const { return int(m_navigator.size()); }
-    const CBookmark &navigatorItem(int index) const { return m_navigator[size_t(index)]; }
+    void setListItemType(int row, char type);
+    int navigatorCount() const { return m_navigator.count(); }
+    CBookmark navigatorItem(int index) const { return m_navigator.item(index, true); }
+    // Bytes the two lists hold.
+    qsizetype itemMemory() const { return m_list.memoryUsed() + m_navigator.memoryUsed(); }
 
     // The row chosen in the directory view (-1 for none): it becomes the
     // current item; the find position follows it.
@@ -83,22 +87,23 @@ private:
     qsizetype receiveLines(QByteArrayView data);
     // Whether one more item may be taken in this fetch.
     bool roomForItem();
-    void appendItem(std::deque<CBookmark> &list, QByteArrayView line);
+    void appendItem(MenuItemStore &list, QByteArrayView line, QByteArrayView attributes = {});
     void completePendingInfo();
 
-    std::deque<CBookmark> m_list;
+    MenuItemStore m_list;
     int m_findPosition = 0;
     int m_listTotal = 0;
     int m_listThisCall = 0;
     QByteArray m_pendingInfo;
     QByteArray m_pendingAttributes;
     bool m_haveInfo = false;
-    std::deque<CBookmark> m_navigator;
+    MenuItemStore m_navigator;
     int m_navigatorTotal = 0;
     int m_navigatorThisCall = 0;
     int m_receivedCount = 0;
-    const CBookmark *m_current = nullptr;
-    QByteArray m_lastHost;
+    // The item of the chosen row.
+    std::optional<CBookmark> m_current;
+    int m_currentRow = -1;
     qsizetype m_scanned = 0;
     bool m_skippingLine = false;
     // Per fetch: menu lines taken as items, whether the "." line ended the

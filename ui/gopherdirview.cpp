@@ -11,6 +11,21 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+namespace {
+
+// The icon of a row; an item whose type has no icon is marked unknown ('!')
+// in the document as well, so that opening it treats it as such.
+QPixmap markedIcon(CGopherDir *doc, ItemIcons *icons, int row, CBookmark &item)
+{
+    const char type = item.type;
+    QPixmap pixmap = icons->icon(item);
+    if (item.type != type)
+        doc->setListItemType(row, item.type);
+    return pixmap;
+}
+
+} // namespace
+
 // The document's list as a model: rows are the items the view has been told
 // about; the data is read from the document on demand.
 class DirListModel : public QAbstractListModel
@@ -35,12 +50,12 @@ public:
     {
         if (!index.isValid() || index.row() >= m_rows || index.row() >= m_doc->listCount())
             return {};
-        CBookmark &item = m_doc->listItem(index.row());
+        CBookmark item = m_doc->listItem(index.row());
         switch (role) {
         case Qt::DisplayRole:
             return displayText(item.title);
         case Qt::DecorationRole:
-            return m_icons ? QVariant(m_icons->icon(item)) : QVariant();
+            return m_icons ? QVariant(markedIcon(m_doc, m_icons, index.row(), item)) : QVariant();
         case Qt::AccessibleTextRole:
             return QString(displayText(item.GetTypeName()) + QStringLiteral(": ")
                            + displayText(item.title));
@@ -93,7 +108,7 @@ public:
         CGopherDir *doc = m_view->document();
         if (index.row() >= doc->listCount())
             return;
-        CBookmark &item = doc->listItem(index.row());
+        CBookmark item = doc->listItem(index.row());
         const QRect rect = option.rect;
         const bool selected = option.state & QStyle::State_Selected;
         const QPalette &palette = option.palette;
@@ -101,7 +116,7 @@ public:
                                               selected ? QPalette::Highlight : QPalette::Base));
 
         if (ItemIcons *icons = m_view->icons()) {
-            const QPixmap icon = icons->icon(item);
+            const QPixmap icon = markedIcon(doc, icons, index.row(), item);
             if (!icon.isNull()) {
                 const QSize size = icon.deviceIndependentSize().toSize();
                 painter->drawPixmap(rect.left() + 1, rect.top() + (rect.height() - size.height()) / 2,

@@ -94,7 +94,7 @@ void CGTreeView::appendNodes()
     QList<QTreeWidgetItem *> nodes;
     nodes.reserve(count - m_shown);
     for (int i = m_shown; i < count; ++i) {
-        const CBookmark &item = m_doc->navigatorItem(i);
+        const CBookmark item = m_doc->navigatorItem(i);
         auto *node = new QTreeWidgetItem;
         node->setText(0, displayText(item.title));
         if (m_icons)

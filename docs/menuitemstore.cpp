@@ -1,0 +1,59 @@
+#include "docs/menuitemstore.h"
+
+void MenuItemStore::append(QByteArrayView line, QByteArrayView attributes)
+{
+    Entry entry;
+    entry.offset = m_bytes.size();
+    entry.lineLength = quint32(line.size());
+    entry.attributeLength = quint32(attributes.size());
+    m_bytes.append(line.data(), line.size());
+    m_bytes.append(attributes.data(), attributes.size());
+    m_entries.push_back(entry);
+}
+
+void MenuItemStore::clear()
+{
+    m_bytes = QByteArray();
+    std::vector<Entry>().swap(m_entries);
+}
+
+void MenuItemStore::squeeze()
+{
+    m_bytes.squeeze();
+    m_entries.shrink_to_fit();
+}
+
+QByteArrayView MenuItemStore::lineOf(const Entry &entry) const
+{
+    return QByteArrayView(m_bytes.constData() + entry.offset, entry.lineLength);
+}
+
+CBookmark MenuItemStore::item(int index, bool withIndex) const
+{
+    const Entry &entry = m_entries[size_t(index)];
+    CBookmark item;
+    item.ParseMenuLine(lineOf(entry));
+    if (entry.attributeLength != 0)
+        item.ParseAttributes(QByteArrayView(m_bytes.constData() + entry.offset + entry.lineLength,
+                                            entry.attributeLength));
+    if (entry.type != 0)
+        item.type = entry.type;
+    if (withIndex)
+        item.navigatorIndex = index;
+    return item;
+}
+
+QByteArray MenuItemStore::title(int index) const
+{
+    return item(index).title;
+}
+
+void MenuItemStore::setType(int index, char type)
+{
+    m_entries[size_t(index)].type = type;
+}
+
+qsizetype MenuItemStore::memoryUsed() const
+{
+    return m_bytes.capacity() + qsizetype(m_entries.capacity() * sizeof(Entry));
+}
