@@ -287,6 +287,7 @@ void CGopherTextView::copyMarkToDocument()
     const TextPosition start = m_marker.start();
     const TextPosition end = m_marker.end();
     m_doc->setMark(m_marker.state(), start.line, start.column, end.line, end.column);
+    Q_EMIT markChanged();
 }
 
 void CGopherTextView::endCapture()

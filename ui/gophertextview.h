@@ -52,6 +52,8 @@ public:
 Q_SIGNALS:
     // The user asked for the window's menu (right button, menu key).
     void contextMenuRequestedAt(QPoint globalPos);
+    // The mark changed (the commands that act on it may change state).
+    void markChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

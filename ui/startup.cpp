@@ -45,7 +45,7 @@ int runTarnwick(const QStringList &arguments)
         if (count != 0) {
             app.OpenHomeGopher();
         } else {
-            runHomeServerSetup(&frame, app, frame.userInterface());
+            frame.homeServerSetup();
             if (home.GetHomeCount() > 0)
                 app.OpenHomeGopher();
         }
