@@ -370,6 +370,7 @@ void CGopherTextView::paintEvent(QPaintEvent *event)
         const int line = firstLine() + row;
         if (line >= count)
             break;
+        ++m_linesDrawn;
         const int top = row * m_lineHeight;
         const int baseline = top + metrics.ascent();
         const ShownLine shown = shownLine(m_doc->store().GetLine(line));
