@@ -105,6 +105,7 @@ private Q_SLOTS:
     void navigatorRootTextIsCut();
     void clickFetchesNodeIntoSameDocument();
     void buttonClickKeepsNodeOpenAndSkipsKnownChildren();
+    void minusButtonCollapsesWithoutFetching();
     void doubleClickKeepsNodeOpen();
     void emptyDirectoryLosesButton();
     void rootClickFetchesWindowItem();
@@ -673,6 +674,33 @@ void tst_DirView::buttonClickKeepsNodeOpenAndSkipsKnownChildren()
     QCOMPARE(docs->childCount(), 1);
     QVERIFY(docs->isExpanded());
     QVERIFY(!tree.doubleClickOrButton());
+}
+
+void tst_DirView::minusButtonCollapsesWithoutFetching()
+{
+    DirFixture f;
+    CGTreeView tree(&f.doc, nullptr, nullptr);
+    tree.resize(300, 300);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    f.feed(TopMenu);
+    QTreeWidgetItem *root = tree.rootNode();
+    QVERIFY(root->isExpanded());
+    const QByteArray key = f.doc.windowKey();
+
+    clickButton(tree, root);
+    QVERIFY(!root->isExpanded());
+    QVERIFY(!f.doc.hasLiveTransaction());
+    QCOMPARE(f.doc.windowKey(), key);
+    QCOMPARE(f.doc.listCount(), 1);
+    QVERIFY(!tree.doubleClickOrButton());
+
+    // "+" on the closed node fetches it again and keeps it open.
+    clickButton(tree, root);
+    QVERIFY(tree.doubleClickOrButton());
+    QCOMPARE(f.doc.listCount(), 0);
+    f.feed(TopMenu);
+    QVERIFY(root->isExpanded());
 }
 
 void tst_DirView::doubleClickKeepsNodeOpen()

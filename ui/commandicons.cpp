@@ -9,8 +9,8 @@ namespace {
 
 constexpr int Sizes[] = {16, 22, 24, 32, 48};
 
-// "Stop All" cancels every transfer: the stop sign twice, one behind the
-// other, so it never looks like the plain Stop beside it.
+// "Stop All" cancels every transfer: two stop signs, the front one cut
+// clear of the one behind, so it never looks like the plain Stop beside it.
 QIcon stopAll()
 {
     const QIcon stop = QIcon::fromTheme(QStringLiteral("process-stop"));
@@ -20,13 +20,13 @@ QIcon stopAll()
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        const int part = size * 3 / 4;
+        const int part = size * 2 / 3 + 1;
         const QRect back(size - part, 0, part, part);
         const QRect front(0, size - part, part, part);
-        for (const QRect &r : {back, front}) {
+        const auto sign = [&](const QRect &r) {
             if (!stop.isNull()) {
-                painter.drawPixmap(r, stop.pixmap(QSize(part, part)));
-                continue;
+                painter.drawPixmap(r, stop.pixmap(r.size()));
+                return;
             }
             // Without any theme: a red disc with a white cross.
             painter.setPen(QPen(Qt::white, qMax(1, size / 12)));
@@ -35,7 +35,15 @@ QIcon stopAll()
             const QRect cross = r.adjusted(part / 3, part / 3, -part / 3, -part / 3);
             painter.drawLine(cross.topLeft(), cross.bottomRight());
             painter.drawLine(cross.topRight(), cross.bottomLeft());
-        }
+        };
+        sign(back);
+        const int gap = qMax(1, size / 12);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(front.adjusted(-gap, -gap, gap, gap));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        sign(front);
         painter.end();
         result.addPixmap(pixmap);
     }
