@@ -2,6 +2,7 @@
 
 #include "app/profilefile.h"
 #include "docs/userinterface.h"
+#include "items/bookmark.h"
 #include "items/displaytext.h"
 
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,7 +55,19 @@ HomeGopherDialog::HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget
     connect(m_more, &QPushButton::clicked, this,
             [this] { setSecondServerShown(!secondServerShown()); });
 
+    m_explanation = new QLabel(QStringLiteral(
+        "Your home gopher is the Gopher server whose menu Tarnwick opens at start and on Home Gopher."));
+    m_explanation->setObjectName(QStringLiteral("explanation"));
+    m_explanation->setWordWrap(true);
+    m_offer = new QPushButton;
+    m_offer->setObjectName(QStringLiteral("offer"));
+    m_offer->setAutoDefault(false);
+    m_offer->hide();
+
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_explanation);
+    layout->addWidget(m_offer, 0, Qt::AlignLeft);
+    layout->addSpacing(6);
     layout->addLayout(m_form);
     layout->addSpacing(6);
     auto *buttonRow = new QHBoxLayout;
@@ -115,6 +129,30 @@ QCheckBox *HomeGopherDialog::plusBox(int n) const
 QLineEdit *HomeGopherDialog::selectorEdit(int n) const
 {
     return m_servers[n == 2 ? 1 : 0].selector;
+}
+
+void HomeGopherDialog::offerServer(const QString &url)
+{
+    CBookmark item;
+    item.ParseURL(url.toUtf8());
+    if (item.host.isEmpty() || item.port < MinPort || item.port > MaxPort) {
+        m_offer->hide();
+        return;
+    }
+    const QString host = displayText(item.host);
+    const QString port = QString::number(item.port);
+    QByteArray selector = item.selector;
+    if (selector.endsWith("\r\n"))
+        selector.chop(2);
+    m_offer->setText(QStringLiteral("Use the &sample server %1:%2").arg(host, port));
+    disconnect(m_offer, nullptr, this, nullptr);
+    connect(m_offer, &QPushButton::clicked, this, [this, host, port, selector] {
+        m_servers[0].host->setText(host);
+        m_servers[0].port->setText(port);
+        m_servers[0].plus->setChecked(false);
+        m_servers[0].selector->setText(displayText(selector));
+    });
+    m_offer->show();
 }
 
 bool HomeGopherDialog::secondServerShown() const

@@ -10,6 +10,7 @@
 class ProfileFile;
 class QCheckBox;
 class QFormLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -36,6 +37,13 @@ public:
     QLineEdit *selectorEdit(int n) const;
     QLineEdit *menuTitleEdit() const { return m_title; }
     QPushButton *moreButton() const { return m_more; }
+
+    // The one-line explanation of what a home gopher is.
+    QLabel *explanation() const { return m_explanation; }
+    // Offers a server (a gopher URL, such as the sample gopherspace that
+    // ./run serves) as the first home server: a button fills it in.
+    void offerServer(const QString &url);
+    QPushButton *offerButton() const { return m_offer; }
 
     bool secondServerShown() const;
     void setSecondServerShown(bool shown);
@@ -71,6 +79,8 @@ private:
     Server m_servers[2];
     QLineEdit *m_title = nullptr;
     QPushButton *m_more = nullptr;
+    QLabel *m_explanation = nullptr;
+    QPushButton *m_offer = nullptr;
     QFormLayout *m_form = nullptr;
     int m_secondBlockRow = 0;  // first form row of server 2
     bool m_secondShown = true;

@@ -482,10 +482,15 @@ void CTarnwickDoc::AddCopyLine(const QByteArray &text)
 {
     if (!m_copyLines)
         return;
-    if (text.contains('\r') || text.contains('\n'))
-        m_copyLines->Add(text);
-    else
-        m_copyLines->Add(text + "\r\n");
+    // Clipboard text ends its lines with a line feed, as every Linux program
+    // expects (a carriage return shows up as ^M); the readers take both.
+    QByteArray line = text;
+    line.replace("\r\n", "\n");
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!line.endsWith('\n'))
+        line.append('\n');
+    m_copyLines->Add(line);
     const int count = m_copyLines->lastIndex();
     if (count % 100 == 0)
         SetStatus(QByteArray("Copied ") + QByteArray::number(count) + " lines");

@@ -4,11 +4,14 @@
 TWK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TWK_BUILD="${TWK_BUILD:-$TWK_ROOT/build}"
 
-# Everything the build, the program and the test suite need.
+# Everything the build, the program and the test suite need. The tests rely
+# on DejaVu for fixed-pitch fonts and on the Breeze icon theme (SVG, drawn by
+# the Qt SVG icon engine in libqt6svg6) for the command icons.
 TWK_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
+  breeze-icon-theme libqt6svg6
   gophernicus pygopherd socat python3
   xvfb xauth
 )

@@ -92,5 +92,7 @@ fi
 url="gopher://127.0.0.1:$port/"
 echo "Sample gopherspace: $url (pygopherd, stopped when $(basename "$1") exits)" >&2
 status=0
+# A dialog of the program may offer this server (the home-gopher dialog does).
+export TWK_SAMPLE_SERVER="$url"
 "$@" "$url" || status=$?
 exit "$status"

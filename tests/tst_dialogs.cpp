@@ -8,6 +8,9 @@
 #include "items/displaytext.h"
 #include "net/transactionengine.h"
 #include "net/winsockinfodialog.h"
+#include "app/tarnwickapp.h"
+#include "ui/commanddialogs.h"
+#include "ui/finddialog.h"
 #include "ui/fontmanager.h"
 
 #include <QCheckBox>
@@ -16,6 +19,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -84,7 +88,12 @@ private Q_SLOTS:
     void fromQFontPointSize();
     void usePrinterFontToggle();
 
-    void screenshots();
+    // Forms as the main frame opens them
+    void homeDialogExplainsAndOffersSampleServer();
+    void homeDialogOffersNothingForBadUrl_data();
+    void homeDialogOffersNothingForBadUrl();
+    void winSockHelpIsGreyed();
+    void findDialogControlsDoNotOverlap();
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
@@ -100,6 +109,11 @@ private:
 void tst_Dialogs::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
+    // The font tests need a fixed-pitch face the platform resolves to for
+    // certain: ./test installs fonts-dejavu-core.
+    QVERIFY2(QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Mono")),
+             "DejaVu Sans Mono is missing: install fonts-dejavu-core");
+    QVERIFY(QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).fixedPitch());
 }
 
 void tst_Dialogs::init()
@@ -647,7 +661,13 @@ void tst_Dialogs::fontDefaults()
     FontManager fonts(*m_file);
     const QFont font = fonts.font(FontManager::Kind(kind));
     QCOMPARE(font.pixelSize(), pixels);
-    // Whether or not "Courier New" is installed, the font drawn is fixed-pitch.
+    // A fixed-pitch slot asks for a fixed-pitch font and names the
+    // platform's fixed-pitch face behind its own ("Courier New" is rarely
+    // installed on Linux), so the font drawn is fixed-pitch either way.
+    QCOMPARE(font.fixedPitch(), fixed);
+    const QString platformFixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QCOMPARE(font.families().value(font.families().size() - 1, font.family()) == platformFixed,
+             fixed);
     QCOMPARE(QFontInfo(font).fixedPitch(), fixed);
     const QByteArray section = FontManager::sectionName(FontManager::Kind(kind));
     QCOMPARE(m_file->getInt(section, "Height", 0), -pixels);
@@ -783,8 +803,6 @@ void tst_Dialogs::fromQFontTakesChosenFace()
     QCOMPARE(result.faceName, QByteArray(30, 'a'));
 
     // A fixed-pitch face chosen for a proportional font makes it fixed-pitch.
-    if (!QFontDatabase::families().contains(QStringLiteral("DejaVu Sans Mono")))
-        QSKIP("DejaVu Sans Mono is not installed");
     chosen.setFamilies({QStringLiteral("DejaVu Sans Mono")});
     result = FontManager::fromQFont(chosen, base);
     QCOMPARE(result.faceName, QByteArray("DejaVu Sans Mono"));
@@ -820,37 +838,87 @@ void tst_Dialogs::usePrinterFontToggle()
     QCOMPARE(FontManager::menuText(FontManager::TreeFont), QStringLiteral("&Document List..."));
 }
 
-// Saves a picture of each dialog to $TWK_SCREENSHOT_DIR for a look by eye.
-void tst_Dialogs::screenshots()
+// ---- Forms as the main frame opens them ----
+
+void tst_Dialogs::homeDialogExplainsAndOffersSampleServer()
 {
-    const QString target = qEnvironmentVariable("TWK_SCREENSHOT_DIR");
-    if (target.isEmpty())
-        QSKIP("TWK_SCREENSHOT_DIR is not set");
-    QVERIFY(QDir().mkpath(target));
-    put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.floodgap.com\n"
-        "Initial Menu=Floodgap\n[Directories]\nTemporary directory=/tmp\n"
-        "Download directory=/home/user/Downloads\n");
-    AppSettings settings(*m_file);
-    const auto shoot = [&target](QDialog &dialog, const QString &name) {
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QVERIFY(dialog.grab().save(target + QLatin1Char('/') + name + QStringLiteral(".png")));
-    };
-    HomeGopherDialog home(*m_file, m_ui.get());
-    shoot(home, QStringLiteral("home"));
-    home.setSecondServerShown(true);
-    QTest::qWait(0);
-    shoot(home, QStringLiteral("home-more"));
-    UserOptionsDialog options(settings, m_ui.get());
-    shoot(options, QStringLiteral("options"));
-    DirectoriesDialog directories(settings, m_ui.get());
-    shoot(directories, QStringLiteral("directories"));
+    put("[Home Gopher]\nInitial Menu=Kept title\n");
+    qputenv(SampleServerVariable, "gopher://127.0.0.1:7071/1/sample");
+    CTarnwickApp app;
+    app.setSettingsPath(filePath());
+    const std::unique_ptr<HomeGopherDialog> dialog = makeHomeServerSetup(nullptr, app, *m_ui);
+    qunsetenv(SampleServerVariable);
+    QCOMPARE(dialog->explanation()->text(),
+             QStringLiteral("Your home gopher is the Gopher server whose menu Tarnwick opens at "
+                            "start and on Home Gopher."));
+    QVERIFY(!dialog->explanation()->text().contains(QLatin1Char('\n')));
+    QVERIFY(!dialog->offerButton()->isHidden());
+    QCOMPARE(dialog->offerButton()->text(), QStringLiteral("Use the &sample server 127.0.0.1:7071"));
+
+    QTest::mouseClick(dialog->offerButton(), Qt::LeftButton);
+    QCOMPARE(dialog->hostEdit(1)->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(dialog->portEdit(1)->text(), QStringLiteral("7071"));
+    QCOMPARE(dialog->selectorEdit(1)->text(), QStringLiteral("/sample"));
+    dialog->accept();
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(value("Home Gopher", "Home Server 1"), QByteArray("127.0.0.1"));
+    QCOMPARE(value("Home Gopher", "Home Port 1"), QByteArray("7071"));
+    QCOMPARE(value("Home Gopher", "Home Selector 1"), QByteArray("/sample"));
+    QCOMPARE(value("Home Gopher", "Initial Menu"), QByteArray("Kept title"));
+    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
+}
+
+void tst_Dialogs::homeDialogOffersNothingForBadUrl_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::newRow("not set") << QByteArray();
+    QTest::newRow("no host") << QByteArray("gopher:///1/");
+    QTest::newRow("port below the dialog's range") << QByteArray("gopher://127.0.0.1:69/");
+    QTest::newRow("not a URL") << QByteArray("sample");
+}
+
+void tst_Dialogs::homeDialogOffersNothingForBadUrl()
+{
+    QFETCH(QByteArray, url);
+    if (url.isEmpty())
+        qunsetenv(SampleServerVariable);
+    else
+        qputenv(SampleServerVariable, url);
+    CTarnwickApp app;
+    app.setSettingsPath(filePath());
+    const std::unique_ptr<HomeGopherDialog> dialog = makeHomeServerSetup(nullptr, app, *m_ui);
+    qunsetenv(SampleServerVariable);
+    QVERIFY(dialog->offerButton()->isHidden());
+}
+
+void tst_Dialogs::winSockHelpIsGreyed()
+{
+    // The program has no help file: the form's Help is greyed like the Help menu.
     RecordingUserInterface ui;
     TransactionEngine engine(&ui);
-    WinSockInfoDialog winsock(engine.winSockInfo());
-    shoot(winsock, QStringLiteral("winsock"));
-    AboutDialog about;
-    shoot(about, QStringLiteral("about"));
+    const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());
+    QPushButton *help = nullptr;
+    for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+        if (button->text().remove(QLatin1Char('&')) == QStringLiteral("Help"))
+            help = button;
+    }
+    QVERIFY(help);
+    QVERIFY(!help->isEnabled());
+}
+
+void tst_Dialogs::findDialogControlsDoNotOverlap()
+{
+    FindDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *matchCase = dialog.findChild<QCheckBox *>();
+    auto *direction = dialog.findChild<QGroupBox *>();
+    QVERIFY(matchCase && direction);
+    QCOMPARE(direction->title(), QStringLiteral("Direction"));
+    QVERIFY2(!matchCase->geometry().intersects(direction->geometry()),
+             qPrintable(QStringLiteral("%1 %2").arg(matchCase->geometry().right()).arg(direction->geometry().left())));
+    // The whole text of the check box is shown.
+    QVERIFY(matchCase->width() >= matchCase->sizeHint().width());
 }
 
 QTEST_MAIN(tst_Dialogs)

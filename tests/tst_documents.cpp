@@ -608,7 +608,7 @@ void tst_Documents::copyProgress()
     QByteArray expected;
     for (int i = 1; i <= count; ++i) {
         menu += menuLine('0', "Item " + QByteArray::number(i), "/" + QByteArray::number(i));
-        expected += "Item " + QByteArray::number(i) + "\r\n";
+        expected += "Item " + QByteArray::number(i) + "\n";
     }
     auto program = makeProgram();
     m_peer->route("/many", menu + ".\r\n");

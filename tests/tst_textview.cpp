@@ -5,7 +5,6 @@
 #include "docs/userinterface.h"
 #include "ui/fontmanager.h"
 
-#include <QElapsedTimer>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,7 +62,7 @@ private Q_SLOTS:
     void followEndKeepsEndInView();
     void reloadClearsMark();
     void emptyDocumentIgnoresInput();
-    void fullTextStaysResponsive();
+    void fullTextDrawsOnlyTheScreen();
     void tabsExpandForHitTesting();
     void utf8ColumnsAreBytes();
     void fontChangeRecomputesGeometry();
@@ -184,7 +183,7 @@ void tst_TextView::backwardDragMarksInOrder()
 
     // Copy takes exactly the marked stretch.
     m_doc->OnEditCopy();
-    QCOMPARE(m_ui->clipboard, QByteArray("cdefgh\r\n0123\r\n"));
+    QCOMPARE(m_ui->clipboard, QByteArray("cdefgh\n0123\n"));
 }
 
 void tst_TextView::captureHeldElsewhere()
@@ -471,14 +470,12 @@ void tst_TextView::emptyDocumentIgnoresInput()
     m_view->repaint();
 }
 
-void tst_TextView::fullTextStaysResponsive()
+void tst_TextView::fullTextDrawsOnlyTheScreen()
 {
     makeView();
     const int childrenBefore = int(m_view->findChildren<QWidget *>().size());
     const QByteArray text = numberedLines(32766);
 
-    QElapsedTimer timer;
-    timer.start();
     // Arrives in blocks, each one a hint to the view.
     bool done = false;
     for (qsizetype at = 0; at < text.size(); at += 4096)
@@ -488,13 +485,21 @@ void tst_TextView::fullTextStaysResponsive()
     QVERIFY(m_ui->messages.isEmpty());
     QCOMPARE(m_doc->store().GetLineCount(), 32767);
 
+    // Each repaint draws the lines on screen (a partly shown last one
+    // included), wherever the text is scrolled to.
+    const qint64 perScreen = m_view->rowsPerPage() + 1;
+    const auto repaintDraws = [this] {
+        const qint64 before = m_view->linesDrawn();
+        m_view->viewport()->repaint();
+        return m_view->linesDrawn() - before;
+    };
     QTest::keyClick(m_view.get(), Qt::Key_End);
-    m_view->viewport()->repaint();
+    QVERIFY(repaintDraws() <= perScreen);
     QTest::keyClick(m_view.get(), Qt::Key_Home);
-    m_view->viewport()->repaint();
+    QVERIFY(repaintDraws() <= perScreen);
     m_view->verticalScrollBar()->setValue(16000);
-    m_view->viewport()->repaint();
-    QVERIFY2(timer.elapsed() < 3000, QByteArray::number(timer.elapsed()).constData());
+    const qint64 drawn = repaintDraws();
+    QVERIFY2(drawn > 0 && drawn <= perScreen, QByteArray::number(drawn).constData());
 
     QCOMPARE(int(m_view->findChildren<QWidget *>().size()), childrenBefore);
     QCOMPARE(m_view->verticalScrollBar()->maximum(), 32767 - m_view->rowsPerPage());
@@ -534,7 +539,7 @@ void tst_TextView::utf8ColumnsAreBytes()
     QCOMPARE(m_doc->markStartColumn(), 8);
     QCOMPARE(m_doc->markEndColumn(), 12);
     m_doc->OnEditCopy();
-    QCOMPARE(m_ui->clipboard, QByteArray("welt\r\n"));
+    QCOMPARE(m_ui->clipboard, QByteArray("welt\n"));
 
     // The character after ü starts at byte 4: its cell follows ü's directly.
     const QRect u = m_view->characterRect({2, 0});
@@ -547,7 +552,7 @@ void tst_TextView::utf8ColumnsAreBytes()
     QCOMPARE(m_doc->markStartColumn(), 2);
     QCOMPARE(m_doc->markEndColumn(), 4);
     m_doc->OnEditCopy();
-    QCOMPARE(m_ui->clipboard, QByteArray("\xc3\xbc\r\n"));
+    QCOMPARE(m_ui->clipboard, QByteArray("\xc3\xbc\n"));
 }
 
 void tst_TextView::fontChangeRecomputesGeometry()

@@ -7,10 +7,22 @@
 #include "bookmarks/homegopherdialog.h"
 #include "net/winsockinfodialog.h"
 
-void runHomeServerSetup(QWidget *parent, CTarnwickApp &app, UserInterface &ui)
+#include <QDialogButtonBox>
+#include <QPushButton>
+
+std::unique_ptr<HomeGopherDialog> makeHomeServerSetup(QWidget *parent, CTarnwickApp &app,
+                                                      UserInterface &ui)
 {
-    HomeGopherDialog dialog(app.profile(), &ui, parent);
-    dialog.exec();
+    auto dialog = std::make_unique<HomeGopherDialog>(app.profile(), &ui, parent);
+    const QString sample = qEnvironmentVariable(SampleServerVariable);
+    if (!sample.isEmpty())
+        dialog->offerServer(sample);
+    return dialog;
+}
+
+bool runHomeServerSetup(QWidget *parent, CTarnwickApp &app, UserInterface &ui)
+{
+    return makeHomeServerSetup(parent, app, ui)->exec() == QDialog::Accepted;
 }
 
 void runUserOptions(QWidget *parent, CTarnwickApp &app, UserInterface &ui)
@@ -25,10 +37,21 @@ void runDirectories(QWidget *parent, CTarnwickApp &app, UserInterface &ui)
     dialog.exec();
 }
 
+std::unique_ptr<WinSockInfoDialog> makeWinSockInfo(QWidget *parent, const WinSockInfo &info)
+{
+    auto dialog = std::make_unique<WinSockInfoDialog>(info, parent);
+    // The program has no help file yet: its Help button is greyed like the
+    // Help menu's commands.
+    if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
+        if (QPushButton *help = buttons->button(QDialogButtonBox::Help))
+            help->setEnabled(false);
+    }
+    return dialog;
+}
+
 void runWinSockInfo(QWidget *parent, const WinSockInfo &info)
 {
-    WinSockInfoDialog dialog(info, parent);
-    dialog.exec();
+    makeWinSockInfo(parent, info)->exec();
 }
 
 void runAbout(QWidget *parent)

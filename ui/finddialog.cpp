@@ -35,7 +35,9 @@ FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
     grid->addWidget(label, 0, 0);
     grid->addWidget(m_text, 0, 1);
     grid->addWidget(findNextButton, 0, 2);
-    grid->addWidget(m_matchCase, 1, 0, 1, 2, Qt::AlignBottom);
+    // Each in a column of its own: the check box beside the direction group,
+    // never under it.
+    grid->addWidget(m_matchCase, 1, 0, Qt::AlignBottom);
     grid->addWidget(direction, 1, 1, Qt::AlignRight);
     grid->addWidget(cancel, 1, 2, Qt::AlignTop);
 

@@ -318,22 +318,29 @@ void CGopherDirView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void CGopherDirView::requestAppend()
 {
-    // Rows already shown decide how long a relayout takes, so they decide
-    // how often one may happen (about a millisecond per thousand rows).
-    const int interval = qMin(250, m_model->rowCount() / 1000);
-    if (interval < 10 || !m_sinceAppend.isValid() || m_sinceAppend.elapsed() >= interval) {
+    constexpr int ShownAtOnce = 1000;
+    const int shown = m_model->rowCount();
+    const int waiting = m_doc->listCount() - shown;
+    if (shown < ShownAtOnce || waiting >= shown / 4) {
         flushAppend();
         return;
     }
+    // The wait grows with the list as its layout does (about a millisecond
+    // per thousand rows), so held-back rows cost a small share of the time.
     if (!m_appendTimer.isActive())
-        m_appendTimer.start(int(interval - m_sinceAppend.elapsed()));
+        m_appendTimer.start(qBound(50, shown / 1000 * 4, 500));
 }
 
 void CGopherDirView::flushAppend()
 {
     m_appendTimer.stop();
     m_model->appendTo(m_doc->listCount());
-    m_sinceAppend.start();
+}
+
+void CGopherDirView::doItemsLayout()
+{
+    m_rowsLaidOut += m_model->rowCount();
+    QListView::doItemsLayout();
 }
 
 void CGopherDirView::onUpdate(int hint, int a)

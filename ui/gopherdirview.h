@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QListView>
 #include <QTimer>
 
@@ -36,6 +35,11 @@ public:
     // longest row drawn so far.
     int horizontalExtent() const { return m_extent; }
     bool isComplete() const { return m_complete; }
+    // Rows the list has laid out, added up over every layout pass: the work
+    // that grows with the list's length.
+    qint64 rowsLaidOut() const { return m_rowsLaidOut; }
+
+    void doItemsLayout() override;
 
     // The Fetch command: enabled with a selection in a list that has rows.
     bool canFetchSelected() const;
@@ -58,9 +62,10 @@ protected:
 
 private:
     void onUpdate(int hint, int a);
-    // New rows of a growing list are shown at once while the list is short
-    // and at most every few hundred milliseconds once it is long: the list
-    // view lays out all rows again whenever rows are added.
+    // The list view lays out every row again whenever rows are added, so new
+    // rows of a long list are shown in batches that grow with it: the layouts
+    // of a whole menu then cost a few times its length, not its length for
+    // every block received. Rows held back show after a short wait.
     void requestAppend();
     void flushAppend();
     void onFontChanged(int kind);
@@ -78,5 +83,5 @@ private:
     int m_extent = 0;
     bool m_complete = false;
     QTimer m_appendTimer;
-    QElapsedTimer m_sinceAppend;
+    qint64 m_rowsLaidOut = 0;
 };

@@ -40,6 +40,8 @@ void CGopherMDIChild::setView(QWidget *view)
 {
     m_view = view;
     static_cast<QVBoxLayout *>(m_body->layout())->insertWidget(0, view, 1);
+    // Whichever part of the window is given the focus passes it to the view.
+    m_body->setFocusProxy(view);
     setFocusProxy(view);
 }
 

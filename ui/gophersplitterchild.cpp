@@ -62,6 +62,8 @@ CGopherSplitterChild::CGopherSplitterChild(CTarnwickDoc *document, int layout,
     if (!withBookmarks)
         m_bookmarks->setParent(root);
     setWidget(root);
+    // The keyboard goes to the list, not to the splitter around it.
+    root->setFocusProxy(m_list);
     setFocusProxy(m_list);
     connect(document, &CTarnwickDoc::titleChanged, this,
             [this](const QByteArray &title) { setWindowTitle(displayText(title)); });

@@ -287,6 +287,7 @@ void CGopherTextView::copyMarkToDocument()
     const TextPosition start = m_marker.start();
     const TextPosition end = m_marker.end();
     m_doc->setMark(m_marker.state(), start.line, start.column, end.line, end.column);
+    Q_EMIT markChanged();
 }
 
 void CGopherTextView::endCapture()
@@ -369,6 +370,7 @@ void CGopherTextView::paintEvent(QPaintEvent *event)
         const int line = firstLine() + row;
         if (line >= count)
             break;
+        ++m_linesDrawn;
         const int top = row * m_lineHeight;
         const int baseline = top + metrics.ascent();
         const ShownLine shown = shownLine(m_doc->store().GetLine(line));

@@ -42,6 +42,9 @@ public:
     // Print is refused while marking, allowed with a mark, else once the text
     // is complete.
     bool canPrint() const;
+    // Lines drawn since the view was made: a repaint draws the lines on
+    // screen, never the whole text.
+    qint64 linesDrawn() const { return m_linesDrawn; }
 
     // The text position under a point of the viewport.
     TextPosition positionAt(QPoint point) const;
@@ -52,6 +55,8 @@ public:
 Q_SIGNALS:
     // The user asked for the window's menu (right button, menu key).
     void contextMenuRequestedAt(QPoint globalPos);
+    // The mark changed (the commands that act on it may change state).
+    void markChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -99,4 +104,5 @@ private:
     // Set while the ranges change under the text, so that the clamped value
     // does not count as the user showing the last page.
     bool m_adjustingRanges = false;
+    qint64 m_linesDrawn = 0;
 };

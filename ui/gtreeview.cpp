@@ -225,6 +225,13 @@ void CGTreeView::mousePressEvent(QMouseEvent *event)
     setFocus(Qt::MouseFocusReason);
     bool onButton = false;
     QTreeWidgetItem *node = nodeAt(event->position().toPoint(), &onButton);
+    // The "-" of an open node closes its outline, as in any tree; fetching
+    // the node again would open it at once.
+    if (node && onButton && node->isExpanded()) {
+        node->setExpanded(false);
+        event->accept();
+        return;
+    }
     clickNode(node, onButton);
     event->accept();
 }

@@ -4,49 +4,95 @@
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/tarnwickdoc.h"
-#include "gplus/iteminfowindow.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
-#include "ui/finddialog.h"
+#include "ui/commanddialogs.h"
+#include "ui/commandicons.h"
+#include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
 #include "ui/gophertextview.h"
-#include "ui/gopherdirview.h"
 #include "ui/gtreeview.h"
-#include "ui/commanddialogs.h"
+#include "ui/lockindicators.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// The main view of a document window: where the keyboard goes when the
+// window opens or comes back.
+QWidget *mainViewOf(QMdiSubWindow *child)
+{
+    if (auto *c = qobject_cast<CGopherMDIChild *>(child))
+        return c->view();
+    if (auto *c = qobject_cast<CGopherSplitterChild *>(child))
+        return c->directoryList();
+    return nullptr;
+}
+
+QString homeSettingsSnapshot(const HomeGophers &home)
+{
+    QByteArray text = QByteArray::number(home.GetHomeCount());
+    for (int n = 1; n <= 2; ++n) {
+        text += '\n' + home.GetHomeServer(n) + ':' + QByteArray::number(home.GetHomePort(n)) + '\t'
+                + home.GetHomeSelector(n) + '\t' + QByteArray::number(home.GetPlusServer(n));
+    }
+    return QString::fromLatin1(text);
+}
+
+} // namespace
 
 CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
     : QMainWindow(parent), m_app(app), m_ui(this), m_engine(&m_ui), m_windows(&m_ui),
       m_fonts(app.profile())
 {
-    setWindowTitle(QApplication::applicationName());
+    CommandIcons::useFallbackTheme();
+    setWindowTitle(QString::fromLatin1(FrameTitle));
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
 
+    m_emptyHint = new QLabel(m_mdi);
+    m_emptyHint->setObjectName(QStringLiteral("emptyFrameHint"));
+    m_emptyHint->setTextFormat(Qt::PlainText);
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyHint->setForegroundRole(QPalette::BrightText);
+    m_emptyHint->setText(QStringLiteral(
+        "No home gopher is set.\n\nChoose Options > Home Gopher Server(s)... to set one, or start "
+        "Tarnwick with a gopher URL, for example: tarnwick gopher://host/"));
+    m_mdi->installEventFilter(this);
+
     m_app.setContext(&m_engine, &m_windows, &m_ui);
     m_app.setFrameFactory(this);
     m_fonts.setUserInterface(&m_ui);
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
-    m_ui.homeServerSetupHandler = [this] { runHomeServerSetup(this, m_app, m_ui); };
+    // After "You could not reach your Home Gopher server": a changed home is
+    // fetched once the failed window has gone.
+    m_ui.homeServerSetupHandler = [this] {
+        HomeGophers &home = m_app.homeGophers();
+        const QString before = homeSettingsSnapshot(home);
+        if (homeServerSetup() && home.GetHomeCount() > 0 && homeSettingsSnapshot(home) != before)
+            QMetaObject::invokeMethod(this, &CMainFrame::OnHomeGopher, Qt::QueuedConnection);
+    };
 
     createMenus();
     createStatusBar();
@@ -56,17 +102,13 @@ CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
         if (CTarnwickDoc *doc = activeDocument())
             refreshItemInfo(doc->GetItem());
-        updateCommandStates();
+        updateFrameTitle();
+        updateEmptyFrameHint();
+        scheduleCommandUpdate();
     });
     connect(&m_engine, &TransactionEngine::activityChanged, this,
-            [this] { updateCommandStates(); });
-    auto *idleTimer = new QTimer(this);
-    idleTimer->setInterval(500);
-    connect(idleTimer, &QTimer::timeout, this, [this] {
-        updateCommandStates();
-        updateLockIndicators();
-    });
-    idleTimer->start();
+            &CMainFrame::scheduleCommandUpdate);
+    updateEmptyFrameHint();
     updateCommandStates();
 }
 
@@ -90,84 +132,64 @@ CMainFrame::~CMainFrame()
     m_app.setFrameFactory(nullptr);
 }
 
-QAction *CMainFrame::addCommand(QMenu *menu, int id, const QString &text, const QString &tip,
-                                const QKeySequence &key)
-{
-    auto *action = new QAction(text, this);
-    action->setData(id);
-    if (!tip.isEmpty()) {
-        action->setStatusTip(tip);
-        action->setToolTip(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
-    }
-    // Accelerators belong to the main window and its document windows; in a
-    // dialog (the Find dialog) Ctrl+C and Esc keep their own meaning.
-    if (!key.isEmpty())
-        action->setShortcut(key);
-    connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
-    if (menu)
-        menu->addAction(action);
-    else
-        addAction(action);
-    m_actions.insert(id, action);
-    return action;
-}
+// ---- Menus, toolbar and status bar from the command table ----
 
 void CMainFrame::createMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    addCommand(file, ID_NEW_ITEM, QStringLiteral("&New Gopher Item..."),
-               QStringLiteral("Fetch a Gopher item by its host, port, type and selector"),
-               QKeySequence(Qt::CTRL | Qt::Key_N));
-    addCommand(file, ID_HOME, QStringLiteral("&Home Gopher"),
-               QStringLiteral("Fetch the home Gopher directory"), QKeySequence(Qt::CTRL | Qt::Key_H));
-    file->addSeparator();
-    addCommand(file, ID_INFO, QStringLiteral("&Info on Item..."),
-               QStringLiteral("Show Gopher+ information for the current item"),
-               QKeySequence(Qt::CTRL | Qt::Key_I));
-    addCommand(file, ID_RELOAD, QStringLiteral("&Reload"),
-               QStringLiteral("Fetch the current item again from the network"),
-               QKeySequence(Qt::Key_F5));
-    addCommand(file, ID_STOP, QStringLiteral("St&op"),
-               QStringLiteral("Cancel network activity for the current window"));
-    file->addSeparator();
-    addCommand(file, ID_FILE_SAVE, QStringLiteral("Save Ite&m"),
-               QStringLiteral("Save the active document to a disk file"),
-               QKeySequence(Qt::CTRL | Qt::Key_S));
-    addCommand(file, ID_DELETE_FILES, QStringLiteral("&Delete Files..."),
-               QStringLiteral("Delete downloaded files"));
-    file->addSeparator();
-    addCommand(file, ID_PRINT, QStringLiteral("&Print..."), QStringLiteral("Print the active document"),
-               QKeySequence(Qt::CTRL | Qt::Key_P));
-    addCommand(file, ID_PRINT_PREVIEW, QStringLiteral("Print Pre&view"),
-               QStringLiteral("Display full pages"));
-    addCommand(file, ID_PRINT_SETUP, QStringLiteral("Print &Setup..."),
-               QStringLiteral("Change the printer and printing options"));
-    addCommand(file, ID_PAGE_SETUP, QStringLiteral("Page Set&up..."),
-               QStringLiteral("Change the margins, header and footer"));
-    file->addSeparator();
-    addCommand(file, ID_SEND, QStringLiteral("S&end..."),
-               QStringLiteral("Send the active document through electronic mail"));
-    file->addSeparator();
-    addCommand(file, ID_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit the application"));
+    std::array<QMenu *, 9> menus{};
+    const auto menuAt = [&menus](CommandMenu place) -> QMenu *& { return menus[size_t(place)]; };
+    menuAt(CommandMenu::File) = menuBar()->addMenu(QStringLiteral("&File"));
+    menuAt(CommandMenu::Edit) = menuBar()->addMenu(QStringLiteral("&Edit"));
+    menuAt(CommandMenu::View) = menuBar()->addMenu(QStringLiteral("&View"));
+    menuAt(CommandMenu::Bookmarks) = menuBar()->addMenu(QStringLiteral("&Bookmarks"));
+    menuAt(CommandMenu::Options) = menuBar()->addMenu(QStringLiteral("&Options"));
+    menuAt(CommandMenu::Window) = menuBar()->addMenu(QStringLiteral("&Window"));
+    menuAt(CommandMenu::Help) = menuBar()->addMenu(QStringLiteral("&Help"));
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    addCommand(edit, ID_EDIT_COPY, QStringLiteral("&Copy"),
-               QStringLiteral("Copy the selection or the document to the clipboard"),
-               QKeySequence(Qt::CTRL | Qt::Key_C));
-    edit->addSeparator();
-    addCommand(edit, ID_FIND, QStringLiteral("&Find..."), QStringLiteral("Find text"),
-               QKeySequence(Qt::CTRL | Qt::Key_F));
-    addCommand(edit, ID_FIND_AGAIN, QStringLiteral("Find &again"),
-               QStringLiteral("Repeat the last search"), QKeySequence(Qt::Key_F3));
+    for (const Command &c : commands()) {
+        const QString text = c.text ? QString::fromUtf8(c.text) : QString::number(c.id);
+        auto *action = new QAction(text, this);
+        action->setData(c.id);
+        if (c.prompt) {
+            action->setStatusTip(QString::fromUtf8(c.prompt));
+            action->setToolTip(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+        }
+        // Accelerators belong to the main window and its document windows; in
+        // a dialog (the Find dialog) Ctrl+C and Esc keep their own meaning.
+        if (c.hasKey())
+            action->setShortcut(QKeySequence(c.key));
+        if (c.icon)
+            action->setIcon(CommandIcons::icon(c.icon));
+        if (c.buttonText)
+            action->setIconText(QString::fromUtf8(c.buttonText));
+        action->setCheckable(c.checked != nullptr);
+        connect(action, &QAction::triggered, this, [this, id = c.id] { runCommand(id); });
+        m_actions.insert(c.id, action);
 
-    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-    QAction *toolbarAction = addCommand(view, ID_VIEW_TOOLBAR, QStringLiteral("Tool&bar"),
-                                        QStringLiteral("Show or hide the toolbar"));
-    toolbarAction->setCheckable(true);
-    QAction *statusAction = addCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
-                                       QStringLiteral("Show or hide the status bar"));
-    statusAction->setCheckable(true);
-    statusAction->setChecked(true);
+        if (c.menu == CommandMenu::None) {
+            addAction(action);
+            continue;
+        }
+        QMenu *&menu = menuAt(c.menu);
+        if (!menu && c.menu == CommandMenu::Fonts)
+            menu = menuAt(CommandMenu::Options)->addMenu(QStringLiteral("&Fonts"));
+        if (c.separatorBefore)
+            menu->addSeparator();
+        menu->addAction(action);
+    }
+    addToolbarButtonsMenu(menuAt(CommandMenu::View));
+
+    m_windowMenu = menuAt(CommandMenu::Window);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::fillWindowMenu);
+    // A prompt is for the command pointed at; it goes with the menu.
+    for (QMenu *menu : menus) {
+        if (menu)
+            connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
+    }
+}
+
+void CMainFrame::addToolbarButtonsMenu(QMenu *view)
+{
     QMenu *buttons = view->addMenu(QStringLiteral("Toolbar &Buttons"));
     const QStringList sizeNames = {QStringLiteral("&Small"), QStringLiteral("&Large"),
                                    QStringLiteral("Large with &Text")};
@@ -196,145 +218,28 @@ void CMainFrame::createMenus()
             a->setChecked(a->data().toInt() == m_toolbarSizeCode);
         tips->setChecked(m_toolbarSettings.tooltips);
     });
-
-    QMenu *bookmarks = menuBar()->addMenu(QStringLiteral("&Bookmarks"));
-    addCommand(bookmarks, ID_FETCH_BOOKMARK, QStringLiteral("&Fetch..."),
-               QStringLiteral("Fetch a stored bookmark"));
-    addCommand(bookmarks, ID_ADD_BOOKMARK, QStringLiteral("&Add Bookmark..."),
-               QStringLiteral("Add this location to the bookmark list"),
-               QKeySequence(Qt::ALT | Qt::Key_S));
-    addCommand(bookmarks, ID_ADD_DIR_BOOKMARK, QStringLiteral("Add Directory Bookmark..."),
-               QStringLiteral("Add bookmark for the directory window"));
-    addCommand(bookmarks, ID_EDIT_BOOKMARKS, QStringLiteral("&Edit Bookmarks..."),
-               QStringLiteral("Edit the bookmark list"), QKeySequence(Qt::CTRL | Qt::Key_E));
-    addCommand(bookmarks, ID_GO_TOP, QStringLiteral("Get Bookmark &Root"),
-               QStringLiteral("Go to the top of this Gopher's outline"));
-    addCommand(bookmarks, ID_CATEGORIES, QStringLiteral("&Categories..."),
-               QStringLiteral("Edit the bookmark categories"));
-
-    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
-    addCommand(options, ID_PREFERENCES, QStringLiteral("&Preferences..."),
-               QStringLiteral("Change all settings on one tabbed sheet"));
-    options->addSeparator();
-    addCommand(options, ID_HOME_SETUP, QStringLiteral("&Home Gopher Server(s)..."),
-               QStringLiteral("Set the home Gopher servers"));
-    addCommand(options, ID_OPTIONS, QStringLiteral("User &Options..."),
-               QStringLiteral("Change the user options"));
-    addCommand(options, ID_DIRECTORIES, QStringLiteral("Gopher &Directories..."),
-               QStringLiteral("Set the directories for temporary and downloaded files"));
-    QMenu *fonts = options->addMenu(QStringLiteral("&Fonts"));
-    addCommand(fonts, ID_DIR_FONT, QStringLiteral("D&irectory List..."),
-               QStringLiteral("Change the font of directory lists"));
-    addCommand(fonts, ID_DOCUMENT_FONT, QStringLiteral("&Document List..."),
-               QStringLiteral("Change the font of the document list"));
-    addCommand(fonts, ID_BM_FONT, QStringLiteral("&Bookmark List..."),
-               QStringLiteral("Change the font of the bookmark view"));
-    addCommand(fonts, ID_TEXT_FONT, QStringLiteral("&Text Window..."),
-               QStringLiteral("Change the font of text windows"));
-    addCommand(fonts, ID_PHONE_FONT, QStringLiteral("P&hone Window..."),
-               QStringLiteral("Change the font of phone-book windows"));
-    addCommand(fonts, ID_ASK_FONT, QStringLiteral("&Ask Form..."),
-               QStringLiteral("Change the font of ask forms"));
-    addCommand(fonts, ID_PRINTER_FONT, QStringLiteral("&Printer..."),
-               QStringLiteral("Change the printer font"));
-    addCommand(fonts, ID_USE_PRINTER_FONT, QStringLiteral("&Use Printer Font"),
-               QStringLiteral("Print with the printer font"))
-        ->setCheckable(true);
-
-    QMenu *window = menuBar()->addMenu(QStringLiteral("&Window"));
-    addCommand(window, ID_CASCADE, QStringLiteral("&Cascade"),
-               QStringLiteral("Arrange windows so they overlap"));
-    addCommand(window, ID_TILE, QStringLiteral("&Tile"),
-               QStringLiteral("Arrange windows as non-overlapping tiles"));
-    addCommand(window, ID_ARRANGE, QStringLiteral("&Arrange Icons"),
-               QStringLiteral("Arrange icons at the bottom of the window"));
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    addCommand(help, ID_HELP_INDEX, QStringLiteral("&Index"), QStringLiteral("List Help topics"),
-               QKeySequence(Qt::Key_F1));
-    addCommand(help, ID_HELP_USING, QStringLiteral("&Using Help"),
-               QStringLiteral("Display instructions about how to use help"));
-    addCommand(help, ID_CONTEXT_HELP, QStringLiteral("&Context help"),
-               QStringLiteral("Display help for clicked on buttons, menus and windows"),
-               QKeySequence(Qt::SHIFT | Qt::Key_F1));
-    help->addSeparator();
-    addCommand(help, ID_WINSOCK_INFO, QStringLiteral("Show &WinSock Info..."),
-               QStringLiteral("Show information provided by the WinSock vendor, including "
-                              "version, vendor ID, etc."));
-    addCommand(help, ID_ABOUT, QStringLiteral("&About Tarnwick..."),
-               QStringLiteral("Display program information, version number and copyright"));
-
-    // Commands without a menu entry: toolbar buttons and accelerators.
-    addCommand(nullptr, ID_STOP_ALL, QStringLiteral("Stop All"),
-               QStringLiteral("Cancel all network activity currently in progress"));
-    addCommand(nullptr, ID_FETCH, QStringLiteral("Fetch"),
-               QStringLiteral("Fetch the selected item"));
-    addCommand(nullptr, ID_BACK, QStringLiteral("Back"),
-               QStringLiteral("Backtrack one level in this Gopher's outline"));
-    addCommand(nullptr, ID_FETCH_SPECIAL, QStringLiteral("Fetch Special"),
-               QStringLiteral("Fetch an item with control over the item type, etc."));
-    addCommand(nullptr, ID_FILE_CLOSE, QStringLiteral("Close"),
-               QStringLiteral("Close the active document"), QKeySequence(Qt::Key_Escape));
-    addCommand(nullptr, ID_NEXT_PANE, QStringLiteral("Next Pane"), QStringLiteral("Switch to the next window pane"),
-               QKeySequence(Qt::Key_F6));
-    addCommand(nullptr, ID_PREV_PANE, QStringLiteral("Previous Pane"),
-               QStringLiteral("Switch back to the previous window pane"),
-               QKeySequence(Qt::SHIFT | Qt::Key_F6));
-    for (const int id : {ID_EDIT_VIEWS, ID_RANK_VIEWS, ID_EDIT_LANGUAGES, ID_VIEWERS,
-                         ID_TELNET_PROGRAMS})
-        addCommand(nullptr, id, QString::number(id));
-
-    // Hovering a command shows its prompt in the message pane.
-    for (QAction *a : std::as_const(m_actions)) {
-        connect(a, &QAction::hovered, this, [this, a] {
-            if (!a->statusTip().isEmpty())
-                m_message->setText(a->statusTip());
-        });
-    }
 }
 
 void CMainFrame::createToolBar()
 {
     m_toolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     m_toolBar->setObjectName(QStringLiteral("mainToolbar"));
-    struct Button
-    {
-        int id;
-        const char *theme;
-        QStyle::StandardPixmap fallback;
-        const char *text;
-    };
-    const Button buttons[] = {
-        {ID_HOME, "go-home", QStyle::SP_DirHomeIcon, "Home"},
-        {ID_BACK, "go-previous", QStyle::SP_ArrowBack, "Back"},
-        {ID_GO_TOP, "go-top", QStyle::SP_ArrowUp, "Root"},
-        {ID_RELOAD, "view-refresh", QStyle::SP_BrowserReload, "Reload"},
-        {ID_STOP, "process-stop", QStyle::SP_BrowserStop, "Stop"},
-        {ID_STOP_ALL, "process-stop", QStyle::SP_DialogCancelButton, "Stop All"},
-        {ID_FETCH, "go-jump", QStyle::SP_ArrowForward, "Fetch"},
-        {0, nullptr, QStyle::SP_CustomBase, nullptr},
-        {ID_INFO, "dialog-information", QStyle::SP_MessageBoxInformation, "Info"},
-        {ID_FIND, "edit-find", QStyle::SP_FileDialogContentsView, "Find"},
-        {ID_EDIT_COPY, "edit-copy", QStyle::SP_FileDialogDetailedView, "Copy"},
-        {ID_FILE_SAVE, "document-save", QStyle::SP_DialogSaveButton, "Save"},
-        {ID_PRINT, "document-print", QStyle::SP_FileIcon, "Print"},
-        {0, nullptr, QStyle::SP_CustomBase, nullptr},
-        {ID_ADD_BOOKMARK, "bookmark-new", QStyle::SP_DialogYesButton, "Add"},
-        {ID_EDIT_BOOKMARKS, "bookmarks-organize", QStyle::SP_FileDialogListView, "Bookmarks"},
-    };
-    for (const Button &b : buttons) {
-        if (!b.id) {
+    std::vector<const Command *> buttons;
+    for (const Command &c : commands()) {
+        if (c.toolbarSlot > 0)
+            buttons.push_back(&c);
+    }
+    std::sort(buttons.begin(), buttons.end(),
+              [](const Command *a, const Command *b) { return a->toolbarSlot < b->toolbarSlot; });
+    int group = -1;
+    for (const Command *c : buttons) {
+        if (group >= 0 && c->toolbarSlot / 10 != group)
             m_toolBar->addSeparator();
-            continue;
-        }
-        QAction *a = m_actions.value(b.id);
-        a->setIcon(QIcon::fromTheme(QString::fromLatin1(b.theme), style()->standardIcon(b.fallback)));
-        a->setIconText(QString::fromLatin1(b.text));
-        m_toolBar->addAction(a);
+        group = c->toolbarSlot / 10;
+        m_toolBar->addAction(m_actions.value(c->id));
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
-    connect(m_toolBar, &QToolBar::visibilityChanged, m_actions.value(ID_VIEW_TOOLBAR),
-            &QAction::setChecked);
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::scheduleCommandUpdate);
     // The frame follows where the user docks or floats the toolbar.
     connect(m_toolBar, &QToolBar::topLevelChanged, this, [this] {
         m_toolbarSettings.position = toolbarPositionCode();
@@ -346,41 +251,35 @@ void CMainFrame::createToolBar()
 
 void CMainFrame::createStatusBar()
 {
-    m_message = new QLabel(this);
+    m_message = new QLabel(QString::fromLatin1(IdleMessage), this);
     m_message->setObjectName(QStringLiteral("message"));
     m_message->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(m_message, 1);
-    m_caps = new QLabel(QStringLiteral("CAP"), this);
-    m_num = new QLabel(QStringLiteral("NUM"), this);
-    m_scroll = new QLabel(QStringLiteral("SCRL"), this);
-    for (QLabel *l : {m_caps, m_num, m_scroll}) {
+    const QString names[] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    for (int i = 0; i < 3; ++i) {
+        auto *l = new QLabel(names[i], this);
         l->setFrameShape(QFrame::StyledPanel);
         l->setFrameShadow(QFrame::Sunken);
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
         statusBar()->addPermanentWidget(l);
+        m_locksLabels[i] = l;
     }
+    m_locks = new LockIndicators(this);
+    connect(m_locks, &LockIndicators::changed, this, &CMainFrame::updateLockIndicators);
     updateLockIndicators();
 }
 
-// The keyboard's lock lights as the kernel reports them; where it does not
-// (no such LED, a remote display) the panes stay dim.
+QLabel *CMainFrame::lockLabel(int lock) const
+{
+    return lock >= 0 && lock < 3 ? m_locksLabels[lock] : nullptr;
+}
+
 void CMainFrame::updateLockIndicators()
 {
-    auto ledOn = [](const char *name) {
-        const QDir leds(QStringLiteral("/sys/class/leds"));
-        const QStringList entries = leds.entryList(
-            {QStringLiteral("*::") + QString::fromLatin1(name)}, QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &entry : entries) {
-            QFile f(leds.filePath(entry) + QStringLiteral("/brightness"));
-            if (f.open(QIODevice::ReadOnly) && f.readAll().trimmed().toInt() > 0)
-                return true;
-        }
-        return false;
-    };
-    m_caps->setEnabled(ledOn("capslock"));
-    m_num->setEnabled(ledOn("numlock"));
-    m_scroll->setEnabled(ledOn("scrolllock"));
+    // A light that is off is drawn dim.
+    for (int i = 0; i < 3; ++i)
+        m_locksLabels[i]->setEnabled(m_locks->isOn(LockIndicators::Lock(i)));
 }
 
 QString CMainFrame::statusMessage() const
@@ -406,110 +305,40 @@ CTarnwickDoc *CMainFrame::activeDocument() const
     return nullptr;
 }
 
-void CMainFrame::updateCommandStates()
-{
-    CTarnwickDoc *doc = activeDocument();
-    const bool live = doc && doc->hasLiveTransaction();
-    auto set = [this](int id, bool on) {
-        if (QAction *a = m_actions.value(id))
-            a->setEnabled(on);
-    };
-    set(ID_STOP, live);
-    set(ID_STOP_ALL, m_engine.registry().documentCount() > 0);
-    set(ID_RELOAD, doc && doc->OnUpdateReload());
-    set(ID_FILE_SAVE, doc && doc->OnUpdateFileSave());
-    set(ID_EDIT_COPY, doc && doc->OnUpdateEditCopy());
-    set(ID_FIND, doc && doc->CanFindText());
-    set(ID_FIND_AGAIN, doc && !m_findText.isEmpty());
-    set(ID_BACK, doc && doc->OnUpdateBack());
-    set(ID_GO_TOP, doc != nullptr);
-    set(ID_INFO, doc != nullptr);
-    set(ID_FILE_CLOSE, doc != nullptr);
-    CGopherDirView *list = activeDirectoryList();
-    set(ID_FETCH, list && list->canFetchSelected());
-    set(ID_NEXT_PANE, doc != nullptr);
-    set(ID_PREV_PANE, doc != nullptr);
-    // Commands whose windows and forms are not part of this program yet.
-    for (const int id : {ID_NEW_ITEM, ID_DELETE_FILES, ID_PRINT, ID_PRINT_PREVIEW,
-                         ID_PRINT_SETUP, ID_PAGE_SETUP, ID_SEND, ID_PREFERENCES, ID_PRINTER_FONT,
-                         ID_USE_PRINTER_FONT, ID_FETCH_BOOKMARK, ID_ADD_BOOKMARK,
-                         ID_ADD_DIR_BOOKMARK, ID_EDIT_BOOKMARKS, ID_CATEGORIES, ID_HELP_INDEX,
-                         ID_HELP_USING, ID_CONTEXT_HELP, ID_FETCH_SPECIAL, ID_EDIT_VIEWS,
-                         ID_RANK_VIEWS, ID_EDIT_LANGUAGES, ID_VIEWERS, ID_TELNET_PROGRAMS})
-        set(id, false);
-    if (QAction *a = m_actions.value(ID_VIEW_STATUS_BAR))
-        a->setChecked(statusBar()->isVisible());
-}
+// ---- Commands and their states ----
 
 void CMainFrame::runCommand(int id)
 {
-    CTarnwickDoc *doc = activeDocument();
-    switch (id) {
-    case ID_HOME: OnHomeGopher(); break;
-    case ID_RELOAD:
-        if (doc && doc->OnUpdateReload())
-            doc->OnReload();
-        break;
-    case ID_STOP: OnStop(); break;
-    case ID_STOP_ALL: OnStopAll(); break;
-    case ID_FILE_SAVE:
-        if (doc && doc->OnUpdateFileSave())
-            doc->OnFileSave();
-        break;
-    case ID_EXIT: close(); break;
-    case ID_EDIT_COPY:
-        if (doc && doc->OnUpdateEditCopy())
-            doc->OnEditCopy();
-        break;
-    case ID_FIND: OnFind(); break;
-    case ID_INFO: OnItemInfo(); break;
-    case ID_FIND_AGAIN: OnFindAgain(); break;
-    case ID_GO_TOP:
-        if (doc)
-            doc->OnGoTop();
-        break;
-    case ID_BACK:
-        if (doc && doc->OnUpdateBack())
-            doc->OnBack();
-        break;
-    case ID_FILE_CLOSE: OnCloseActiveDocument(); break;
-    case ID_FETCH:
-        if (CGopherDirView *list = activeDirectoryList(); list && list->canFetchSelected())
-            list->fetchSelected();
-        break;
-    case ID_VIEW_TOOLBAR: {
-        ToolbarSettings t = currentToolbarSettings();
-        t.show = m_actions.value(ID_VIEW_TOOLBAR)->isChecked();
-        applyToolbarSettings(t);
-        break;
+    const Command *c = command(id);
+    if (!c || !c->run)
+        return;
+    // The states shown may lag a signal behind; a command never runs when
+    // its own test says no.
+    if (c->enabled && !(this->*c->enabled)()) {
+        scheduleCommandUpdate();
+        return;
     }
-    case ID_VIEW_STATUS_BAR:
-        statusBar()->setVisible(m_actions.value(ID_VIEW_STATUS_BAR)->isChecked());
-        break;
-    case ID_CASCADE: m_mdi->cascadeSubWindows(); break;
-    case ID_TILE: m_mdi->tileSubWindows(); break;
-    case ID_ARRANGE:
-        for (QMdiSubWindow *w : m_mdi->subWindowList()) {
-            if (w->isMinimized())
-                w->showMinimized();
-        }
-        break;
-    case ID_NEXT_PANE: activatePane(1); break;
-    case ID_PREV_PANE: activatePane(-1); break;
-    case ID_DIR_FONT: m_fonts.chooseFont(FontManager::DirFont, this); break;
-    case ID_DOCUMENT_FONT: m_fonts.chooseFont(FontManager::TreeFont, this); break;
-    case ID_BM_FONT: m_fonts.chooseFont(FontManager::BMFont, this); break;
-    case ID_TEXT_FONT: m_fonts.chooseFont(FontManager::TextFont, this); break;
-    case ID_PHONE_FONT: m_fonts.chooseFont(FontManager::PhoneFont, this); break;
-    case ID_ASK_FONT: m_fonts.chooseFont(FontManager::AskFont, this); break;
-    case ID_HOME_SETUP: runHomeServerSetup(this, m_app, m_ui); break;
-    case ID_OPTIONS: runUserOptions(this, m_app, m_ui); break;
-    case ID_DIRECTORIES: runDirectories(this, m_app, m_ui); break;
-    case ID_WINSOCK_INFO: runWinSockInfo(this, m_engine.winSockInfo()); break;
-    case ID_ABOUT: runAbout(this); break;
-    default: break;
-    }
+    (this->*c->run)();
     updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates()
+{
+    m_updateScheduled = false;
+    for (const Command &c : commands()) {
+        QAction *a = m_actions.value(c.id);
+        a->setEnabled(!c.enabled || (this->*c.enabled)());
+        if (c.checked)
+            a->setChecked((this->*c.checked)());
+    }
+}
+
+void CMainFrame::scheduleCommandUpdate()
+{
+    if (m_updateScheduled)
+        return;
+    m_updateScheduled = true;
+    QMetaObject::invokeMethod(this, &CMainFrame::updateCommandStates, Qt::QueuedConnection);
 }
 
 void CMainFrame::showContextMenu(const QPoint &globalPos,
@@ -532,107 +361,20 @@ CGopherDirView *CMainFrame::activeDirectoryList() const
     return nullptr;
 }
 
-void CMainFrame::activatePane(int step)
-{
-    auto *splitter = qobject_cast<CGopherSplitterChild *>(m_mdi->activeSubWindow());
-    if (!splitter)
-        return;
-    const QList<QWidget *> panes = splitter->panes();
-    if (panes.isEmpty())
-        return;
-    qsizetype current = -1;
-    for (qsizetype i = 0; i < panes.size(); ++i) {
-        if (panes.at(i)->hasFocus() || panes.at(i)->isAncestorOf(QApplication::focusWidget()))
-            current = i;
-    }
-    const qsizetype next = (current + step + panes.size()) % panes.size();
-    panes.at(next)->setFocus(Qt::OtherFocusReason);
-}
+// ---- Document windows ----
 
-void CMainFrame::OnItemInfo()
+void CMainFrame::watchDocument(CTarnwickDoc *document)
 {
-    CTarnwickDoc *doc = activeDocument();
-    if (!doc)
-        return;
-    if (!m_infoWindow) {
-        m_infoWindow = new CItemInfoWindow(this);
-        m_infoWindow->setAttribute(Qt::WA_DeleteOnClose);
-        m_infoWindow->setWindowIcon(QIcon(m_icons.icon('?')));
-    }
-    m_infoWindow->setItem(doc->GetItem());
-    m_infoWindow->show();
-    m_infoWindow->raise();
-}
-
-void CMainFrame::refreshItemInfo(const CBookmark &item)
-{
-    if (m_infoWindow && m_infoWindow->isVisible())
-        m_infoWindow->setItem(item);
-}
-
-void CMainFrame::OnFind()
-{
-    if (m_findDialog) {
-        m_findDialog->raise();
-        m_findDialog->activateWindow();
-        return;
-    }
-    m_findDialog = new FindDialog(this);
-    m_findDialog->setAttribute(Qt::WA_DeleteOnClose);
-    m_findDialog->setState(m_findText, m_findDown, m_findMatchCase);
-    connect(m_findDialog, &FindDialog::findNext, this, &CMainFrame::findNext);
-    m_findDialog->show();
-}
-
-void CMainFrame::findNext(const QString &text, bool down, bool matchCase)
-{
-    m_findText = text.left(FindDialog::MaxText);
-    m_findDown = down;
-    m_findMatchCase = matchCase;
-    m_findWholeWord = false;
-    if (CTarnwickDoc *doc = activeDocument())
-        doc->FindText(textBytes(m_findText), m_findDown, m_findMatchCase, m_findWholeWord);
-    updateCommandStates();
-}
-
-void CMainFrame::OnFindAgain()
-{
-    CTarnwickDoc *doc = activeDocument();
-    if (doc && !m_findText.isEmpty())
-        doc->FindText(textBytes(m_findText), m_findDown, m_findMatchCase, m_findWholeWord);
-}
-
-void CMainFrame::OnStop()
-{
-    if (CTarnwickDoc *doc = activeDocument())
-        doc->cancelTransfer();
-}
-
-void CMainFrame::OnStopAll()
-{
-    m_engine.CancelAllTransactions();
-}
-
-void CMainFrame::OnCloseActiveDocument()
-{
-    if (QMdiSubWindow *w = m_mdi->activeSubWindow())
-        w->close();
-}
-
-void CMainFrame::OnHomeGopher()
-{
-    HomeGophers &home = m_app.homeGophers();
-    if (home.GetHomeCount() < 1) {
-        runHomeServerSetup(this, m_app, m_ui);
-        if (home.GetHomeCount() < 1)
-            return;
-    }
-    const QByteArray key = m_app.windowKeyOf(home.homeItem(1));
-    if (CTarnwickDoc *open = m_windows.document(key)) {
-        setStatusMessage(QByteArray("Restoring window"));
-        closeDocumentOfFrame(open);
-    }
-    m_app.OpenHomeGopher();
+    connect(document, &CTarnwickDoc::updateAllViews, this, &CMainFrame::scheduleCommandUpdate);
+    connect(document, &CTarnwickDoc::transferEnded, this, &CMainFrame::scheduleCommandUpdate);
+    connect(document, &CTarnwickDoc::titleChanged, this, &CMainFrame::updateFrameTitle);
+    connect(document, &CTarnwickDoc::closing, this, [this, document] {
+        // A closed window's last word ("... done") is not left behind.
+        const QByteArray last = document->lastStatus();
+        if (!last.isEmpty() && statusMessage() == displayText(last))
+            setStatusMessage(QByteArray(IdleMessage));
+        scheduleCommandUpdate();
+    });
 }
 
 DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, int openMode)
@@ -645,6 +387,7 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         const int layout = openMode == CTarnwickDoc::HomeOpen ? m_app.homeGophers().GetHomeType() : 0;
         auto *list = new CGopherDirView(dir, &m_app, &m_fonts, &m_icons);
         connect(list, &CGopherDirView::itemSelected, this, &CMainFrame::refreshItemInfo);
+        connect(list, &CGopherDirView::itemSelected, this, &CMainFrame::scheduleCommandUpdate);
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint &pos) {
             showContextMenu(list->mapToGlobal(pos), {{QStringLiteral("Add"), ID_ADD_BOOKMARK},
@@ -661,6 +404,8 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setWindowIcon(QIcon(m_icons.icon('1')));
         m_mdi->addSubWindow(child);
         child->resize(client);
+        placeChild(child, true);
+        watchDocument(document);
         return child;
     }
     case TypeTable::TextTemplate: {
@@ -674,10 +419,13 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
                                  {QStringLiteral("Find"), ID_FIND},
                                  {QStringLiteral("Reload"), ID_RELOAD}});
         });
+        connect(view, &CGopherTextView::markChanged, this, &CMainFrame::scheduleCommandUpdate);
         child->setView(view);
         child->setWindowIcon(QIcon(m_icons.icon('0')));
         m_mdi->addSubWindow(child);
         child->resize(m_mdi->viewport()->size() * 2 / 3);
+        placeChild(child, true);
+        watchDocument(document);
         return child;
     }
     case TypeTable::InfoTemplate: {
@@ -687,6 +435,9 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setView(label);
         m_mdi->addSubWindow(child);
         child->resize(360, 120);
+        // It makes way for the window it opens, which takes its place.
+        placeChild(child, false);
+        watchDocument(document);
         return child;
     }
     default:
@@ -694,15 +445,25 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
     }
 }
 
-void CMainFrame::placeChild(QMdiSubWindow *child)
+void CMainFrame::placeChild(QMdiSubWindow *child, bool advance)
 {
+    // The cascade starts again at the corner in an empty frame.
+    if (m_mdi->subWindowList().size() <= 1)
+        m_cascadeIndex = 0;
+    const int step = qMax(8, child->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, child));
+    QPoint position(m_cascadeIndex * step, m_cascadeIndex * step);
     // A window that would reach past the client area goes to its corner.
     const QRect area = m_mdi->viewport()->rect();
-    const QRect proposed = child->geometry();
+    const QRect proposed(position, child->size());
     const int statusHeight = statusBar()->isVisible() ? statusBar()->height() : 0;
     if (proposed.right() + area.left() >= area.right()
-        || proposed.bottom() + area.top() + statusHeight >= area.bottom())
-        child->move(0, 0);
+        || proposed.bottom() + area.top() + statusHeight >= area.bottom()) {
+        position = QPoint(0, 0);
+        m_cascadeIndex = 0;
+    }
+    child->move(position);
+    if (advance)
+        ++m_cascadeIndex;
 }
 
 void CMainFrame::initialUpdate(DocumentFrame *frame)
@@ -713,14 +474,75 @@ void CMainFrame::initialUpdate(DocumentFrame *frame)
     QMdiSubWindow *previous = m_mdi->activeSubWindow();
     const bool maximised = previous && previous->isMaximized();
     child->show();
-    placeChild(child);
     if (maximised)
         child->showMaximized();
     m_mdi->setActiveSubWindow(child);
-    if (child->widget())
-        child->widget()->setFocus();
-    updateCommandStates();
+    if (QWidget *view = mainViewOf(child))
+        view->setFocus(Qt::OtherFocusReason);
+    updateFrameTitle();
+    updateEmptyFrameHint();
+    scheduleCommandUpdate();
 }
+
+void CMainFrame::fillWindowMenu()
+{
+    for (QAction *a : std::as_const(m_windowListActions)) {
+        m_windowMenu->removeAction(a);
+        delete a;
+    }
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow *> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowListActions.append(m_windowMenu->addSeparator());
+    QMdiSubWindow *active = m_mdi->activeSubWindow() ? m_mdi->activeSubWindow()
+                                                     : m_mdi->currentSubWindow();
+    int number = 0;
+    for (QMdiSubWindow *w : windows) {
+        ++number;
+        QString title = w->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString text = number < 10 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                         : QStringLiteral("%1 %2").arg(number).arg(title);
+        QAction *a = m_windowMenu->addAction(text);
+        a->setCheckable(true);
+        a->setChecked(w == active);
+        connect(a, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(w)] {
+            if (!window)
+                return;
+            if (window->isMinimized())
+                window->showNormal();
+            m_mdi->setActiveSubWindow(window);
+            if (QWidget *view = mainViewOf(window))
+                view->setFocus(Qt::OtherFocusReason);
+        });
+        m_windowListActions.append(a);
+    }
+}
+
+void CMainFrame::updateFrameTitle()
+{
+    QString title = QString::fromLatin1(FrameTitle);
+    QMdiSubWindow *w = m_mdi->activeSubWindow() ? m_mdi->activeSubWindow() : m_mdi->currentSubWindow();
+    if (w && !w->windowTitle().isEmpty())
+        title += QStringLiteral(" - ") + w->windowTitle();
+    if (windowTitle() == title)
+        return;
+    m_settingTitle = true;
+    setWindowTitle(title);
+    m_settingTitle = false;
+}
+
+void CMainFrame::updateEmptyFrameHint()
+{
+    const bool show = m_mdi->subWindowList().isEmpty() && m_app.homeGophers().GetHomeCount() < 1;
+    m_emptyHint->setGeometry(m_mdi->viewport()->geometry().adjusted(24, 24, -24, -24));
+    m_emptyHint->setVisible(show);
+    if (show)
+        m_emptyHint->raise();
+}
+
+// ---- Toolbar ----
 
 int CMainFrame::toolbarPositionCode() const
 {
@@ -771,8 +593,9 @@ void CMainFrame::applyToolbarSettings(const ToolbarSettings &toolbar)
     if (toolBarArea(m_toolBar) != area || m_toolBar->isFloating())
         addToolBar(area, m_toolBar);
     if (toolbar.position == 4) {
-        // Floating: a tool window of its own at the saved place.
-        m_toolBar->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+        // Floating: a tool window of its own at the saved place, moved and
+        // stacked by the window manager like any other.
+        m_toolBar->setWindowFlags(Qt::Tool);
         m_toolBar->move(toolbar.floatX, toolbar.floatY);
         m_toolbarSettings.position = 4;
     }
@@ -799,8 +622,21 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::ToolTip && !m_toolbarSettings.tooltips
         && watched->parent() == m_toolBar)
         return true;
+    if (watched == m_mdi && event->type() == QEvent::Resize)
+        updateEmptyFrameHint();
     return QMainWindow::eventFilter(watched, event);
 }
+
+void CMainFrame::changeEvent(QEvent *event)
+{
+    // A maximised document window writes "<frame> - [<document>]" into the
+    // frame's title; the frame keeps its own form.
+    if (event->type() == QEvent::WindowTitleChange && !m_settingTitle)
+        QMetaObject::invokeMethod(this, &CMainFrame::updateFrameTitle, Qt::QueuedConnection);
+    QMainWindow::changeEvent(event);
+}
+
+// ---- Placement of the frame ----
 
 void CMainFrame::RestoreWindowPlacement(int requestedShow)
 {

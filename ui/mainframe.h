@@ -3,7 +3,10 @@
 #include "app/appsettings.h"
 #include "docs/documentframe.h"
 #include "docs/windowregistry.h"
+#include "gplus/iteminfowindow.h"
 #include "net/transactionengine.h"
+#include "ui/command.h"
+#include "ui/finddialog.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 #include "ui/qtuserinterface.h"
@@ -12,12 +15,13 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <span>
+
 class CBookmark;
 class CGopherDirView;
-#include "gplus/iteminfowindow.h"
 class CTarnwickApp;
 class CTarnwickDoc;
-#include "ui/finddialog.h"
+class LockIndicators;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -33,8 +37,9 @@ class CMainFrame : public QMainWindow, public FrameFactory
     Q_OBJECT
 
 public:
-    // Command numbers of the menus, the toolbar and the accelerators.
-    enum Command {
+    // Command numbers of the menus, the toolbar and the accelerators; each
+    // has its row in commands().
+    enum CommandId {
         ID_NEW_ITEM = 116, ID_HOME = 118, ID_HOME_SETUP = 128, ID_WINSOCK_INFO = 127,
         ID_DOCUMENT_FONT = 131, ID_TEXT_FONT = 134, ID_DIRECTORIES = 193, ID_VIEWERS = 196,
         ID_EDIT_BOOKMARKS = 122, ID_DELETE_FILES = 360, ID_PHONE_FONT = 356,
@@ -53,8 +58,17 @@ public:
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
     };
 
+    // The frame's own title; the active document's title follows it after " - ".
+    static constexpr const char *FrameTitle = "Tarnwick";
+    // The message pane's text when nothing else is to be said.
+    static constexpr const char *IdleMessage = "Ready";
+
     explicit CMainFrame(CTarnwickApp &app, QWidget *parent = nullptr);
     ~CMainFrame() override;
+
+    // Every command of the frame, in menu order (commandtable.cpp).
+    static std::span<const Command> commands();
+    static const Command *command(int id);
 
     TransactionEngine &engine() { return m_engine; }
     WindowRegistry &windows() { return m_windows; }
@@ -64,8 +78,15 @@ public:
     QMdiArea *mdiArea() const { return m_mdi; }
     QAction *action(int id) const { return m_actions.value(id, nullptr); }
     QToolBar *toolBar() const { return m_toolBar; }
+    QMenu *windowMenu() const { return m_windowMenu; }
+    // The message pane; a command's prompt shows over it while the command
+    // is pointed at.
     QString statusMessage() const;
     void setStatusMessage(const QByteArray &text);
+    LockIndicators &lockIndicators() { return *m_locks; }
+    QLabel *lockLabel(int lock) const;
+    // The hint the empty frame shows while no home gopher is set.
+    QLabel *emptyFrameHint() const { return m_emptyHint; }
 
     CTarnwickDoc *activeDocument() const;
     FindDialog *findDialog() const { return m_findDialog; }
@@ -94,24 +115,81 @@ public:
     void OnStopAll();
     void OnHomeGopher();
     void OnCloseActiveDocument();
+    // The "Home Gopher Server(s)" dialog; true when it was left with OK.
+    bool homeServerSetup();
+    // Runs a command as its menu entry would: nothing when it is disabled.
+    void runCommand(int id);
+    // Sets every command's enabled and checked state from its row.
     void updateCommandStates();
+    // The same, once control returns to the event loop: the many signals
+    // that can change a state in one go cost one update.
+    void scheduleCommandUpdate();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QAction *addCommand(QMenu *menu, int id, const QString &text, const QString &tip = {},
-                        const QKeySequence &key = {});
+    // Building the frame from the command table.
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    void runCommand(int id);
-    void activatePane(int step);
+    void addToolbarButtonsMenu(QMenu *view);
+    void fillWindowMenu();
+    void updateLockIndicators();
+    void updateFrameTitle();
+    void updateEmptyFrameHint();
+    void watchDocument(CTarnwickDoc *document);
     void showContextMenu(const QPoint &globalPos, const QList<QPair<QString, int>> &entries);
     CGopherDirView *activeDirectoryList() const;
-    void updateLockIndicators();
-    void placeChild(QMdiSubWindow *child);
+    void activatePane(int step);
+    // Puts a new child window at the next cascade position, or at the
+    // corner when it would reach past the client area. `advance` false keeps
+    // the position for the window that follows (a short-lived window).
+    void placeChild(QMdiSubWindow *child, bool advance);
+
+    // What the command rows run (framecommands.cpp).
+    void onReload();
+    void onSave();
+    void onExit();
+    void onCopy();
+    void onGoTop();
+    void onBack();
+    void onFetch();
+    void onToggleToolbar();
+    void onToggleStatusBar();
+    void onCascade();
+    void onTile();
+    void onArrangeIcons();
+    void onNextPane();
+    void onPreviousPane();
+    void onDirFont();
+    void onTreeFont();
+    void onBookmarkFont();
+    void onTextFont();
+    void onPhoneFont();
+    void onAskFont();
+    void onHomeSetup();
+    void onUserOptions();
+    void onDirectories();
+    void onWinSockInfo();
+    void onAbout();
+    // When each command is enabled (framecommands.cpp).
+    bool notBuilt() const { return false; }
+    bool hasDocument() const;
+    bool canStop() const;
+    bool canStopAll() const;
+    bool canReload() const;
+    bool canSave() const;
+    bool canCopy() const;
+    bool canFind() const;
+    bool canFindAgain() const;
+    bool canGoBack() const;
+    bool canFetch() const;
+    bool isToolbarShown() const;
+    bool isStatusBarShown() const;
+    bool usesPrinterFont() const;
 
     CTarnwickApp &m_app;
     QtUserInterface m_ui;
@@ -122,12 +200,18 @@ private:
     QMdiArea *m_mdi = nullptr;
     QHash<int, QAction *> m_actions;
     QToolBar *m_toolBar = nullptr;
+    QMenu *m_windowMenu = nullptr;
+    QList<QAction *> m_windowListActions;
     QLabel *m_message = nullptr;
-    QLabel *m_caps = nullptr;
-    QLabel *m_num = nullptr;
-    QLabel *m_scroll = nullptr;
+    QLabel *m_locksLabels[3] = {nullptr, nullptr, nullptr};
+    LockIndicators *m_locks = nullptr;
+    QLabel *m_emptyHint = nullptr;
     ToolbarSettings m_toolbarSettings;
     int m_toolbarSizeCode = 0;
+    bool m_updateScheduled = false;
+    bool m_settingTitle = false;
+    // How many windows the cascade has placed since it last started at the corner.
+    int m_cascadeIndex = 0;
 
     QPointer<FindDialog> m_findDialog;
     QPointer<CItemInfoWindow> m_infoWindow;

@@ -28,7 +28,7 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
     }
     // The dialog's OK writes the home servers on its own.
     if (!commandLineItem && count == 0)
-        runHomeServerSetup(&frame, app, frame.userInterface());
+        frame.homeServerSetup();
 
     bool saved = false;
     {

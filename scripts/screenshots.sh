@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots by running the real program under Xvfb
+# against the sample gopherspace (scripts/with-sample-server.sh):
+#   share/screenshots/main-window.png         the toolbar and two cascaded windows
+#   share/screenshots/home-gopher-dialog.png  the first-start dialog
+# Usage: scripts/screenshots.sh [OUTPUT_DIR]
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+if [ "${1:-}" = "--inside" ]; then
+  # Run by with-sample-server.sh: OUTPUT_DIR then the sample server's URL.
+  out=$2
+  url=$3
+  program="$TWK_BUILD/tarnwick"
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-shots.XXXXXX")
+  pid=""
+  trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+  # A first start: no settings file, so the home-gopher dialog comes up
+  # and offers the sample server.
+  mkdir "$work/first"
+  TWK_CONFIG="$work/first" TWK_SAMPLE_SERVER="$url" "$program" &
+  pid=$!
+  dialog=$(xdotool search --sync --onlyvisible --name '^Home Gopher Server\(s\)$' | head -1)
+  sleep 1  # let the window finish painting
+  import -window "$dialog" "$out/home-gopher-dialog.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The sample menu in a frame of a known size, then a text opened from it
+  # with the keyboard (the list has the focus): it cascades below the menu.
+  mkdir "$work/browse"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n' >"$work/browse/tarnwick.ini"
+  TWK_CONFIG="$work/browse" "$program" "$url" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2  # the menu arrives
+  xdotool windowfocus --sync "$frame"
+  # Row 6 of the sample menu is "About Tarnwick".
+  xdotool key --delay 80 Down Down Down Down Down Down Return
+  sleep 2
+  import -window root -crop 1000x640+0+0 +repage "$out/main-window.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+  exit 0
+fi
+
+out=$(cd "${1:-$root/share/screenshots}" 2>/dev/null && pwd || true)
+if [ -z "$out" ]; then
+  mkdir -p "${1:-$root/share/screenshots}"
+  out=$(cd "${1:-$root/share/screenshots}" && pwd)
+fi
+
+source "$root/scripts/setup.sh"
+twk_install "${TWK_PACKAGES[@]}" imagemagick xdotool
+twk_build
+export TWK_BUILD
+
+# A display of our own: the first free number from 90 on.
+display=90
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+  display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  [ -e "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
+unset QT_QPA_PLATFORMTHEME XDG_CURRENT_DESKTOP
+
+"$root/scripts/with-sample-server.sh" "$0" --inside "$out"
+echo "Screenshots in $out" >&2

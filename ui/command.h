@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QKeyCombination>
+
+class CMainFrame;
+
+// Where a command sits in the menu bar; None for commands reached only from
+// the toolbar, an accelerator or a context menu.
+enum class CommandMenu { None, File, Edit, View, Bookmarks, Options, Fonts, Window, Help };
+
+// One command of the main frame: everything the menus, the toolbar, the
+// accelerators and the enabling need to know about it. CMainFrame::commands()
+// holds one row per command; adding a command is adding a row there.
+struct Command
+{
+    using Run = void (CMainFrame::*)();
+    using Query = bool (CMainFrame::*)() const;
+
+    int id;
+    CommandMenu menu;
+    bool separatorBefore;   // a separator line above it in its menu
+    const char *text;       // menu text with its mnemonic; nullptr: the id as text
+    const char *prompt;     // shown in the status line while the command is pointed at
+    QKeyCombination key;    // the accelerator, or NoKey
+    const char *icon;       // freedesktop icon name, or nullptr
+    int toolbarSlot;        // 0: not on the toolbar; the tens digit is the button group
+    const char *buttonText; // the text under a large toolbar button
+    Run run;                // nullptr: nothing to run yet
+    Query enabled;          // nullptr: always enabled
+    Query checked = nullptr; // non-null: the command shows a check mark
+
+    static constexpr QKeyCombination NoKey = QKeyCombination::fromCombined(0);
+    bool hasKey() const { return key.toCombined() != 0; }
+};

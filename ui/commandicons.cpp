@@ -1,0 +1,73 @@
+#include "ui/commandicons.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace CommandIcons {
+
+namespace {
+
+constexpr int Sizes[] = {16, 22, 24, 32, 48};
+
+// "Stop All" cancels every transfer: two stop signs, the front one cut
+// clear of the one behind, so it never looks like the plain Stop beside it.
+QIcon stopAll()
+{
+    const QIcon stop = QIcon::fromTheme(QStringLiteral("process-stop"));
+    QIcon result;
+    for (const int size : Sizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const int part = size * 2 / 3 + 1;
+        const QRect back(size - part, 0, part, part);
+        const QRect front(0, size - part, part, part);
+        const auto sign = [&](const QRect &r) {
+            if (!stop.isNull()) {
+                painter.drawPixmap(r, stop.pixmap(r.size()));
+                return;
+            }
+            // Without any theme: a red disc with a white cross.
+            painter.setPen(QPen(Qt::white, qMax(1, size / 12)));
+            painter.setBrush(QColor(0xda, 0x44, 0x53));
+            painter.drawEllipse(r.adjusted(0, 0, -1, -1));
+            const QRect cross = r.adjusted(part / 3, part / 3, -part / 3, -part / 3);
+            painter.drawLine(cross.topLeft(), cross.bottomRight());
+            painter.drawLine(cross.topRight(), cross.bottomLeft());
+        };
+        sign(back);
+        const int gap = qMax(1, size / 12);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawEllipse(front.adjusted(-gap, -gap, gap, gap));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        sign(front);
+        painter.end();
+        result.addPixmap(pixmap);
+    }
+    return result;
+}
+
+} // namespace
+
+void useFallbackTheme()
+{
+    if (QIcon::fallbackThemeName() != QLatin1String(FallbackTheme))
+        QIcon::setFallbackThemeName(QString::fromLatin1(FallbackTheme));
+}
+
+QIcon icon(const char *name)
+{
+    if (!name)
+        return {};
+    const QString themeName = QString::fromLatin1(name);
+    if (QIcon::hasThemeIcon(themeName))
+        return QIcon::fromTheme(themeName);
+    if (themeName == QLatin1String("process-stop-all"))
+        return stopAll();
+    return {};
+}
+
+} // namespace CommandIcons

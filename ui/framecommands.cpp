@@ -1,0 +1,334 @@
+// What the main frame's commands do and when they are enabled: the functions
+// the rows of commandtable.cpp name.
+
+#include "ui/mainframe.h"
+
+#include "app/tarnwickapp.h"
+#include "docs/tarnwickdoc.h"
+#include "items/displaytext.h"
+#include "ui/commanddialogs.h"
+#include "ui/gopherdirview.h"
+#include "ui/gophermdichild.h"
+#include "ui/gophersplitterchild.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStatusBar>
+#include <QToolBar>
+
+// ---- When commands are enabled ----
+
+bool CMainFrame::hasDocument() const
+{
+    return activeDocument() != nullptr;
+}
+
+bool CMainFrame::canStop() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->hasLiveTransaction();
+}
+
+bool CMainFrame::canStopAll() const
+{
+    return m_engine.registry().documentCount() > 0;
+}
+
+bool CMainFrame::canReload() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->OnUpdateReload();
+}
+
+bool CMainFrame::canSave() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->OnUpdateFileSave();
+}
+
+bool CMainFrame::canCopy() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->OnUpdateEditCopy();
+}
+
+bool CMainFrame::canFind() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->CanFindText();
+}
+
+bool CMainFrame::canFindAgain() const
+{
+    return activeDocument() && !m_findText.isEmpty();
+}
+
+bool CMainFrame::canGoBack() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->OnUpdateBack();
+}
+
+bool CMainFrame::canFetch() const
+{
+    const CGopherDirView *list = activeDirectoryList();
+    return list && list->canFetchSelected();
+}
+
+bool CMainFrame::isToolbarShown() const
+{
+    return !m_toolBar->isHidden();
+}
+
+bool CMainFrame::isStatusBarShown() const
+{
+    return !statusBar()->isHidden();
+}
+
+bool CMainFrame::usesPrinterFont() const
+{
+    return const_cast<FontManager &>(m_fonts).usePrinterFont();
+}
+
+// ---- Commands ----
+
+void CMainFrame::onReload()
+{
+    activeDocument()->OnReload();
+}
+
+void CMainFrame::onSave()
+{
+    activeDocument()->OnFileSave();
+}
+
+void CMainFrame::onExit()
+{
+    close();
+}
+
+void CMainFrame::onCopy()
+{
+    activeDocument()->OnEditCopy();
+}
+
+void CMainFrame::onGoTop()
+{
+    activeDocument()->OnGoTop();
+}
+
+void CMainFrame::onBack()
+{
+    activeDocument()->OnBack();
+}
+
+void CMainFrame::onFetch()
+{
+    activeDirectoryList()->fetchSelected();
+}
+
+void CMainFrame::onToggleToolbar()
+{
+    ToolbarSettings t = currentToolbarSettings();
+    t.show = m_toolBar->isHidden();
+    applyToolbarSettings(t);
+}
+
+void CMainFrame::onToggleStatusBar()
+{
+    statusBar()->setVisible(statusBar()->isHidden());
+}
+
+void CMainFrame::onCascade()
+{
+    m_mdi->cascadeSubWindows();
+}
+
+void CMainFrame::onTile()
+{
+    m_mdi->tileSubWindows();
+}
+
+void CMainFrame::onArrangeIcons()
+{
+    for (QMdiSubWindow *w : m_mdi->subWindowList()) {
+        if (w->isMinimized())
+            w->showMinimized();
+    }
+}
+
+void CMainFrame::onNextPane()
+{
+    activatePane(1);
+}
+
+void CMainFrame::onPreviousPane()
+{
+    activatePane(-1);
+}
+
+void CMainFrame::onDirFont()
+{
+    m_fonts.chooseFont(FontManager::DirFont, this);
+}
+
+void CMainFrame::onTreeFont()
+{
+    m_fonts.chooseFont(FontManager::TreeFont, this);
+}
+
+void CMainFrame::onBookmarkFont()
+{
+    m_fonts.chooseFont(FontManager::BMFont, this);
+}
+
+void CMainFrame::onTextFont()
+{
+    m_fonts.chooseFont(FontManager::TextFont, this);
+}
+
+void CMainFrame::onPhoneFont()
+{
+    m_fonts.chooseFont(FontManager::PhoneFont, this);
+}
+
+void CMainFrame::onAskFont()
+{
+    m_fonts.chooseFont(FontManager::AskFont, this);
+}
+
+void CMainFrame::onHomeSetup()
+{
+    homeServerSetup();
+}
+
+void CMainFrame::onUserOptions()
+{
+    runUserOptions(this, m_app, m_ui);
+}
+
+void CMainFrame::onDirectories()
+{
+    runDirectories(this, m_app, m_ui);
+}
+
+void CMainFrame::onWinSockInfo()
+{
+    runWinSockInfo(this, m_engine.winSockInfo());
+}
+
+void CMainFrame::onAbout()
+{
+    runAbout(this);
+}
+
+void CMainFrame::activatePane(int step)
+{
+    auto *splitter = qobject_cast<CGopherSplitterChild *>(m_mdi->activeSubWindow());
+    if (!splitter)
+        return;
+    const QList<QWidget *> panes = splitter->panes();
+    if (panes.isEmpty())
+        return;
+    qsizetype current = -1;
+    for (qsizetype i = 0; i < panes.size(); ++i) {
+        if (panes.at(i)->hasFocus() || panes.at(i)->isAncestorOf(QApplication::focusWidget()))
+            current = i;
+    }
+    const qsizetype next = (current + step + panes.size()) % panes.size();
+    panes.at(next)->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::OnItemInfo()
+{
+    CTarnwickDoc *doc = activeDocument();
+    if (!doc)
+        return;
+    if (!m_infoWindow) {
+        m_infoWindow = new CItemInfoWindow(this);
+        m_infoWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_infoWindow->setWindowIcon(QIcon(m_icons.icon('?')));
+    }
+    m_infoWindow->setItem(doc->GetItem());
+    m_infoWindow->show();
+    m_infoWindow->raise();
+}
+
+void CMainFrame::refreshItemInfo(const CBookmark &item)
+{
+    if (m_infoWindow && m_infoWindow->isVisible())
+        m_infoWindow->setItem(item);
+}
+
+void CMainFrame::OnFind()
+{
+    if (m_findDialog) {
+        m_findDialog->raise();
+        m_findDialog->activateWindow();
+        return;
+    }
+    m_findDialog = new FindDialog(this);
+    m_findDialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_findDialog->setState(m_findText, m_findDown, m_findMatchCase);
+    connect(m_findDialog, &FindDialog::findNext, this, &CMainFrame::findNext);
+    m_findDialog->show();
+}
+
+void CMainFrame::findNext(const QString &text, bool down, bool matchCase)
+{
+    m_findText = text.left(FindDialog::MaxText);
+    m_findDown = down;
+    m_findMatchCase = matchCase;
+    m_findWholeWord = false;
+    if (CTarnwickDoc *doc = activeDocument())
+        doc->FindText(textBytes(m_findText), m_findDown, m_findMatchCase, m_findWholeWord);
+    scheduleCommandUpdate();
+}
+
+void CMainFrame::OnFindAgain()
+{
+    CTarnwickDoc *doc = activeDocument();
+    if (doc && !m_findText.isEmpty())
+        doc->FindText(textBytes(m_findText), m_findDown, m_findMatchCase, m_findWholeWord);
+}
+
+void CMainFrame::OnStop()
+{
+    if (CTarnwickDoc *doc = activeDocument())
+        doc->cancelTransfer();
+}
+
+void CMainFrame::OnStopAll()
+{
+    m_engine.CancelAllTransactions();
+}
+
+void CMainFrame::OnCloseActiveDocument()
+{
+    if (QMdiSubWindow *w = m_mdi->activeSubWindow())
+        w->close();
+}
+
+void CMainFrame::OnHomeGopher()
+{
+    HomeGophers &home = m_app.homeGophers();
+    if (home.GetHomeCount() < 1) {
+        homeServerSetup();
+        if (home.GetHomeCount() < 1)
+            return;
+    }
+    const QByteArray key = m_app.windowKeyOf(home.homeItem(1));
+    if (CTarnwickDoc *open = m_windows.document(key)) {
+        setStatusMessage(QByteArray("Restoring window"));
+        closeDocumentOfFrame(open);
+    }
+    m_app.OpenHomeGopher();
+}
+
+bool CMainFrame::homeServerSetup()
+{
+    const bool accepted = runHomeServerSetup(this, m_app, m_ui);
+    updateEmptyFrameHint();
+    return accepted;
+}
