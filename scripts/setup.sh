@@ -46,8 +46,15 @@ twk_install() {
 }
 
 twk_build() {
+  local launcher=()
+  # ccache, when it is installed, makes rebuilds in other checkouts of the
+  # tree cheap: paths inside the tree are hashed relative to it.
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="$TWK_ROOT" CCACHE_NOHASHDIR=1
+  fi
   if [ ! -f "$TWK_BUILD/build.ninja" ]; then
-    cmake -S "$TWK_ROOT" -B "$TWK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S "$TWK_ROOT" -B "$TWK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
   fi
   cmake --build "$TWK_BUILD" -j"$(nproc)"
 }
