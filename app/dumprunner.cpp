@@ -4,6 +4,8 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/searchtext.h"
+#include "docs/telnettext.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "net/transactionengine.h"
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -83,12 +86,15 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
 int DumpRunner::run(const QStringList &arguments)
 {
     QString url;
+    std::optional<QString> searchWords;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--search") && i + 1 < arguments.size()) {
+            searchWords = arguments.at(++i);
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -156,6 +162,20 @@ int DumpRunner::run(const QStringList &arguments)
     app.OpenItem(item, 0, 0);
     if (!last)
         return 2;
+    // A search runs once with the words given, and its directory is dumped.
+    if (auto *search = qobject_cast<CSearchText *>(last.data())) {
+        if (!searchWords || searchWords->isEmpty()) {
+            writeErr("", QByteArray("tarnwick: a search item needs --search WORDS"));
+            return 2;
+        }
+        search->setRemembersWords(false);
+        search->SetWords(searchWords->toUtf8());
+        if (!search->DoSearch())
+            return 2;
+    } else if (searchWords) {
+        writeErr("", QByteArray("tarnwick: --search needs a search item (type 7)"));
+        return 2;
+    }
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
 
@@ -168,6 +188,15 @@ int DumpRunner::run(const QStringList &arguments)
             appendItemLine(out, "dir", dir->listItem(i));
         for (int i = 0; i < dir->navigatorCount(); ++i)
             appendItemLine(out, "nav", dir->navigatorItem(i));
+    } else if (auto *telnet = qobject_cast<CTelnetText *>(last.data())) {
+        // What the session would start; nothing is started.
+        const std::optional<QStringList> command = telnet->sessionArguments();
+        if (!command)
+            return 1;
+        out = "launch";
+        for (const QString &argument : *command)
+            out += '\t' + escaped(argument.toUtf8());
+        out += '\n';
     } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
         const CQTextDoc &store = text->store();
         const int count = store.GetLineCount();

@@ -3,7 +3,9 @@
 #include "docs/documentframe.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/searchtext.h"
 #include "docs/tarnwickdoc.h"
+#include "docs/telnettext.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "gplus/extinfodoc.h"
@@ -80,6 +82,10 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
+    addTemplate({TypeTable::SearchTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CSearchText(c); }});
+    addTemplate({TypeTable::TelnetTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CTelnetText(c); }});
 }
 
 namespace {
