@@ -25,6 +25,10 @@ CTelnetView::CTelnetView(CTelnetText *document, QWidget *parent)
     layout->addWidget(m_start, 0, Qt::AlignLeft);
     layout->addStretch(1);
     setFocusProxy(m_start);
+    // The window is made before its document is given the item; the texts
+    // follow when it is.
+    connect(document, &CTarnwickDoc::titleChanged, this, &CTelnetView::OnInitialUpdate);
+    OnInitialUpdate();
     connect(m_start, &QPushButton::clicked, this, [this] {
         if (m_document)
             m_document->Launch();
@@ -37,11 +41,4 @@ void CTelnetView::OnInitialUpdate()
         return;
     m_hint->setText(displayText(m_document->GetHintText()));
     m_host->setText(displayText(m_document->GetHostText()));
-}
-
-void CTelnetView::showEvent(QShowEvent *event)
-{
-    // The window is made before its document is given the item.
-    OnInitialUpdate();
-    QWidget::showEvent(event);
 }

@@ -23,9 +23,6 @@ public:
     // Fills the texts from the document's item, once it has one.
     void OnInitialUpdate();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     QPointer<CTelnetText> m_document;
     QLabel *m_hint = nullptr;
