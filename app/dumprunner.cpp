@@ -132,6 +132,17 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     }
 
+    // A search item runs one search with the words given, and the directory
+    // of its answer is dumped.
+    if (item.type == '7' && (!searchWords || searchWords->isEmpty())) {
+        writeErr("", QByteArray("tarnwick: a search item needs --search WORDS"));
+        return 2;
+    }
+    if (item.type != '7' && searchWords) {
+        writeErr("", QByteArray("tarnwick: --search needs a search item (type 7)"));
+        return 2;
+    }
+
     QPointer<CTarnwickDoc> last;
     int endStatus = 0;
     bool serverError = false;
@@ -152,6 +163,12 @@ int DumpRunner::run(const QStringList &arguments)
             if (doc == last)
                 closedEarly = true;
         });
+        // The search window opens once its attributes are known (Gopher+).
+        if (auto *search = qobject_cast<CSearchText *>(doc)) {
+            search->setRemembersWords(false);
+            search->SetWords(searchWords.value_or(QString()).toUtf8());
+            search->DoSearch();
+        }
     });
     auto checkDone = [&] {
         if (engine.registry().documentCount() == 0)
@@ -162,20 +179,6 @@ int DumpRunner::run(const QStringList &arguments)
     app.OpenItem(item, 0, 0);
     if (!last)
         return 2;
-    // A search runs once with the words given, and its directory is dumped.
-    if (auto *search = qobject_cast<CSearchText *>(last.data())) {
-        if (!searchWords || searchWords->isEmpty()) {
-            writeErr("", QByteArray("tarnwick: a search item needs --search WORDS"));
-            return 2;
-        }
-        search->setRemembersWords(false);
-        search->SetWords(searchWords->toUtf8());
-        if (!search->DoSearch())
-            return 2;
-    } else if (searchWords) {
-        writeErr("", QByteArray("tarnwick: --search needs a search item (type 7)"));
-        return 2;
-    }
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
 
