@@ -586,7 +586,7 @@ void tst_Dialogs::winSockForm()
 
     // The form of the real socket layer.
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     WinSockInfoDialog real(engine.winSockInfo());
     QCOMPARE(real.versionEdit()->text(), QStringLiteral("1.1"));
     QVERIFY(real.maxSocketsEdit()->text().toInt() > 0);
@@ -846,7 +846,7 @@ void tst_Dialogs::screenshots()
     DirectoriesDialog directories(settings, m_ui.get());
     shoot(directories, QStringLiteral("directories"));
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     WinSockInfoDialog winsock(engine.winSockInfo());
     shoot(winsock, QStringLiteral("winsock"));
     AboutDialog about;

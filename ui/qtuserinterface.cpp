@@ -8,7 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, int)
+int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help)
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(QApplication::applicationName());

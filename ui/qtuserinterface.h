@@ -17,7 +17,7 @@ public:
     std::function<void(const QByteArray &)> statusSink;
     std::function<void()> homeServerSetupHandler;
 
-    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override;
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override;
     QString fileDialog(const FileDialog &dialog) override;
     bool setClipboardText(const QByteArray &text) override;
     QByteArray clipboardText() override;

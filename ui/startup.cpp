@@ -55,7 +55,7 @@ int runTarnwick(const QStringList &arguments)
         frame.userInterface().messageBox(
             QByteArray("Could not write the settings file\n") + app.settingsPath().toUtf8() + "\n"
                 + app.profile().lastError().toUtf8(),
-            UserInterface::Exclamation, UserInterface::Ok, 0);
+            UserInterface::Exclamation, UserInterface::Ok, Help::None);
 
     return QApplication::exec();
 }
