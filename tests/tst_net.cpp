@@ -238,6 +238,8 @@ private Q_SLOTS:
     void cancelledTransactionEventsAbsorbed();
     void documentGoneWhileLive_data();
     void documentGoneWhileLive();
+    void failureOnItsWay_data();
+    void failureOnItsWay();
     void socketCreationFailure();
     void boxRunsEventLoop_data();
     void boxRunsEventLoop();
@@ -1129,6 +1131,42 @@ void tst_Net::documentGoneWhileLive()
     QCOMPARE(doc->callsWhileGone, 0);
     QCOMPARE(m_engine->registry().documentCount(), 0);
     QVERIFY(m_ui->messages.isEmpty());
+}
+
+void tst_Net::failureOnItsWay_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("Stop") << true;
+    QTest::newRow("document gone") << false;
+}
+
+// Between the failing handler and the event loop's turn the document may be
+// stopped or go away: it hears one end, or nothing, never the failure too.
+void tst_Net::failureOnItsWay()
+{
+    QFETCH(bool, stop);
+
+    FakeDocument *doc = newDocument(QByteArray("\r\n"));
+    const int key = fetch(*doc);
+    QVERIFY(key > 0);
+    m_engine->OnSocketConnect(m_engine->registry().FindTransaction(key)->socket, 10061);
+    QCOMPARE(m_engine->pendingFailureCount(), 1);
+    QCOMPARE(m_engine->transactionCount(), 0);
+    // Until it has been told, the document's transfer is still live.
+    QCOMPARE(m_engine->registry().FindDocument(key), doc);
+    if (stop) {
+        m_engine->CancelTransaction(key);
+        QCOMPARE(doc->cancelled, 1);
+    } else {
+        doc->gone = true;
+        m_engine->registry().Unregister(key);
+    }
+    QTRY_COMPARE(m_engine->pendingFailureCount(), 0);
+    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QVERIFY(doc->failures.isEmpty());
+    QVERIFY(m_ui->messages.isEmpty());
+    QCOMPARE(doc->callsAfterEnd, 0);
+    QCOMPARE(doc->callsWhileGone, 0);
 }
 
 // With no descriptor left, socket() fails with EMFILE: one box, nothing
