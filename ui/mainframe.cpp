@@ -59,7 +59,7 @@ QString homeSettingsSnapshot(const HomeGophers &home)
 } // namespace
 
 CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
-    : QMainWindow(parent), m_app(app), m_ui(this), m_engine(&m_ui), m_windows(&m_ui),
+    : QMainWindow(parent), m_app(app), m_ui(this), m_windows(&m_ui),
       m_fonts(app.profile())
 {
     CommandIcons::useFallbackTheme();
@@ -680,7 +680,7 @@ void CMainFrame::WriteWindowPlacement()
         m_ui.messageBox(QByteArray("Could not write the settings file\n")
                             + m_app.settingsPath().toUtf8() + "\n"
                             + m_app.profile().lastError().toUtf8(),
-                        UserInterface::Exclamation, UserInterface::Ok, 0);
+                        UserInterface::Exclamation, UserInterface::Ok, Help::None);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)
