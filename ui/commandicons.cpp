@@ -1,7 +1,9 @@
 #include "ui/commandicons.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace CommandIcons {
 
@@ -56,6 +58,29 @@ void useFallbackTheme()
 {
     if (QIcon::fallbackThemeName() != QLatin1String(FallbackTheme))
         QIcon::setFallbackThemeName(QString::fromLatin1(FallbackTheme));
+    // Desktop platforms look for themes where the freedesktop rules say;
+    // others (offscreen, some Wayland setups) only in the program's
+    // resources. The same rules apply here everywhere.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList dataDirs;
+    dataDirs << QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString xdgDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    dataDirs << (xdgDirs.isEmpty() ? QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")}
+                                   : xdgDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts));
+    bool changed = false;
+    for (const QString &dir : std::as_const(dataDirs)) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!dir.isEmpty() && !paths.contains(icons) && QFileInfo(icons).isDir()) {
+            paths.append(icons);
+            changed = true;
+        }
+    }
+    if (changed)
+        QIcon::setThemeSearchPaths(paths);
+    // Without a theme of the desktop's, Qt looks nowhere, not even in the
+    // fallback theme: that theme is then the theme.
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(QString::fromLatin1(FallbackTheme));
 }
 
 QIcon icon(const char *name)
