@@ -519,7 +519,8 @@ void tst_MainFrame::toolbarIconsComeFromTheTheme()
     QVERIFY(!stopAll->icon().isNull());
     QVERIFY(image(stop, QIcon::Normal) != image(stopAll, QIcon::Normal));
 
-    // A disabled button is drawn fainter than an enabled one.
+    // A disabled button is drawn with at most half the ink of an enabled
+    // one (greying a one-colour line icon leaves about two thirds).
     const auto ink = [](const QImage &picture) {
         qint64 sum = 0;
         for (int y = 0; y < picture.height(); ++y) {
@@ -534,7 +535,7 @@ void tst_MainFrame::toolbarIconsComeFromTheTheme()
         if (a->isSeparator())
             continue;
         QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
-        QVERIFY2(ink(image(a, QIcon::Disabled)) < ink(image(a, QIcon::Normal)), qPrintable(a->text()));
+        QVERIFY2(2 * ink(image(a, QIcon::Disabled)) < ink(image(a, QIcon::Normal)), qPrintable(a->text()));
     }
 }
 
