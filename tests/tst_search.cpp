@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/tarnwickapp.h"
+#include "app/telnetprogramsdialog.h"
 #include "docs/gopherdir.h"
 #include "docs/searchtext.h"
 #include "docs/telnettext.h"
@@ -12,12 +13,14 @@
 #include "ui/telnetview.h"
 
 #include <QDir>
+#include <QFocusEvent>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -60,6 +63,7 @@ private Q_SLOTS:
     void searchRequest();
     void searchesOnTheWire();
     void telnetWindow();
+    void telnetProgramsDialog();
 
 private:
     void writeSettings(const QByteArray &text);
@@ -490,6 +494,42 @@ void tst_Search::telnetWindow()
     // The item opens once; opening it again brings the window back.
     QVERIFY(!m_app->OpenItem(item, 0, 0));
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
+}
+
+void tst_Search::telnetProgramsDialog()
+{
+    writeSettings("[Telnet]\r\nCurrent telnet=xterm -e telnet\r\n");
+    CTelnetProgramsDialog dialog(m_app->settings(), m_ui);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Edit Path to Telnet & 3270 Programs"));
+    QCOMPARE(dialog.telnetEdit()->text(), QStringLiteral("xterm -e telnet"));
+    QCOMPARE(dialog.tn3270Edit()->text(), QStringLiteral("x3270 %host%:%port%"));
+    QCOMPARE(dialog.telnetEdit()->maxLength(), 64);
+
+    // The placeholder buttons need a path edit first.
+    dialog.OnHost();
+    QCOMPARE(m_ui.messages.size(), 1);
+    QCOMPARE(m_ui.messages.first().text, QByteArray("Please click in path text window first!"));
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QCoreApplication::sendEvent(dialog.telnetEdit(), &focusIn);
+    dialog.OnHost();
+    dialog.OnHost();
+    dialog.OnPort();
+    QCOMPARE(dialog.telnetEdit()->text(), QStringLiteral("xterm -e telnet %host% %host% %port%"));
+
+    // A program chosen in the file dialog stays one name when split.
+    m_ui.fileDialogAnswers = {QStringLiteral("/opt/IBM 3270/x3270")};
+    dialog.OnBrowse3270();
+    QCOMPARE(m_ui.fileDialogs.last().title, QStringLiteral("3270 Emulator"));
+    QCOMPARE(dialog.tn3270Edit()->text(), QStringLiteral("'/opt/IBM 3270/x3270'"));
+    QCOMPARE(dialog.currentPathEdit(), dialog.tn3270Edit());
+    dialog.OnBrowseView();
+    QCOMPARE(m_ui.messages.last().text, QByteArray("Please select a view first"));
+
+    dialog.tn3270Edit()->setText(dialog.tn3270Edit()->text() + QStringLiteral(" %host%"));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(settingsText(), QByteArray("[Telnet]\r\nCurrent telnet=xterm -e telnet %host% %host% %port%\r\n"
+                                        "Current 3270='/opt/IBM 3270/x3270' %host%\r\n"));
 }
 
 QTEST_MAIN(tst_Search)

@@ -86,6 +86,9 @@ std::span<const Command> CMainFrame::commands()
         {ID_DIRECTORIES, M::Options, false, "Gopher &Directories...",
          "Set the directories for temporary and downloaded files", NoKey, nullptr, 0, nullptr,
          &F::onDirectories, nullptr},
+        {ID_TELNET_PROGRAMS, M::Options, false, "&Telnet Programs...",
+         "Set the path for your telnet and 3270 emulator programs", NoKey, nullptr, 0, nullptr,
+         &F::onTelnetPrograms, nullptr},
         {ID_DIR_FONT, M::Fonts, false, "D&irectory List...", "Change the font of directory lists",
          NoKey, nullptr, 0, nullptr, &F::onDirFont, nullptr},
         {ID_DOCUMENT_FONT, M::Fonts, false, "&Document List...",
@@ -151,8 +154,6 @@ std::span<const Command> CMainFrame::commands()
         {ID_EDIT_LANGUAGES, M::None, false, nullptr, nullptr, NoKey, nullptr, 0, nullptr, nullptr,
          &F::notBuilt},
         {ID_VIEWERS, M::None, false, nullptr, nullptr, NoKey, nullptr, 0, nullptr, nullptr,
-         &F::notBuilt},
-        {ID_TELNET_PROGRAMS, M::None, false, nullptr, nullptr, NoKey, nullptr, 0, nullptr, nullptr,
          &F::notBuilt},
     };
     return rows;

@@ -173,6 +173,8 @@ private:
     void onHomeSetup();
     void onUserOptions();
     void onDirectories();
+    // Telnet and tn3270 sessions (telnetcommands.cpp).
+    void onTelnetPrograms();
     void onWinSockInfo();
     void onAbout();
     // When each command is enabled (framecommands.cpp).
