@@ -409,9 +409,6 @@ void tst_Dump::searchUsage_data()
     QTest::newRow("a search item without words")
         << QStringLiteral("/7/idx") << QStringList()
         << QByteArray("tarnwick: a search item needs --search WORDS\n");
-    QTest::newRow("empty words")
-        << QStringLiteral("/7/idx") << QStringList{QStringLiteral("--search"), QString()}
-        << QByteArray("tarnwick: a search item needs --search WORDS\n");
     QTest::newRow("words for a directory")
         << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--search"), QStringLiteral("x")}
         << QByteArray("tarnwick: --search needs a search item (type 7)\n");
