@@ -53,8 +53,7 @@ void CSearchView::OnSearch()
     // be UTF-8); words typed are sent as UTF-8.
     if (text != displayText(m_document->GetWords()))
         m_document->SetWords(textBytes(text));
+    // The answer's window comes forward; this one keeps its focus for the
+    // next search.
     m_document->DoSearch();
-    // Ready for the next search with the same or changed words.
-    if (m_document)
-        m_search->setFocus(Qt::OtherFocusReason);
 }
