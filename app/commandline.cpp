@@ -2,7 +2,7 @@
 
 namespace CommandLine {
 
-std::optional<QStringList> split(const QString &line)
+std::optional<QStringList> split(QStringView line)
 {
     QStringList arguments;
     QString current;

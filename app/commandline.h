@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 
@@ -14,7 +15,7 @@ namespace CommandLine {
 
 // The arguments, or nothing when a quote is left open or the line ends in
 // a lone backslash.
-std::optional<QStringList> split(const QString &line);
+std::optional<QStringList> split(QStringView line);
 
 // One line that split() turns back into exactly these arguments; an argument
 // that needs it is put in single quotes.

@@ -1,5 +1,7 @@
 #include "app/programlauncher.h"
 
+#include "docs/userinterface.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -7,52 +9,54 @@
 
 namespace ProgramLauncher {
 
-Result start(const QStringList &arguments)
+int launch(const QStringList &arguments)
 {
-    Result result;
-    if (arguments.isEmpty() || arguments.first().isEmpty()) {
-        result.code = FileNotFound;
-        return result;
-    }
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return 2;
     QString program = arguments.first();
     if (program.contains(u'/')) {
         const QFileInfo info(program);
-        if (!info.exists()) {
-            result.code = info.absoluteDir().exists() ? FileNotFound : PathNotFound;
-            return result;
-        }
-        if (info.isDir() || !info.isExecutable()) {
-            result.code = AccessDenied;
-            return result;
-        }
+        if (!info.exists())
+            return info.absoluteDir().exists() ? 2 : 3;
+        if (info.isDir() || !info.isExecutable())
+            return 5;
     } else {
-        const QString found = QStandardPaths::findExecutable(program);
-        if (found.isEmpty()) {
-            result.code = FileNotFound;
-            return result;
-        }
-        program = found;
+        program = QStandardPaths::findExecutable(program);
+        if (program.isEmpty())
+            return 2;
     }
     // Detached: the session outlives its window and this program.
-    result.started = QProcess::startDetached(program, arguments.mid(1));
-    result.code = result.started ? 32 : NotStarted;
-    return result;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments.mid(1));
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached() ? Started : 0;
 }
 
-QByteArray failureMessage(const QByteArray &commandLine, int code)
+QByteArray failureText(int code)
 {
-    QByteArray text = QByteArray("Couldn't run ") + commandLine;
-    const char *cause = nullptr;
     switch (code) {
-    case NotStarted: cause = "Your system is out of memory, or the executable was corrupt"; break;
-    case FileNotFound: cause = "The file was not found"; break;
-    case PathNotFound: cause = "The path was not found"; break;
-    case AccessDenied: cause = "There was a sharing or network protection error"; break;
-    default: break;
+    case 0: return "Your system is out of memory, or the executable was corrupt";
+    case 2: return "The file was not found";
+    case 3: return "The path was not found";
+    case 5: return "There was a sharing or network protection error";
+    case 8: return "There wasn't enough memory to start the application";
+    default: return QByteArray();
     }
-    if (cause)
-        text += QByteArray("\n") + cause;
-    return text;
+}
+
+bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine)
+{
+    const int code = launch(arguments);
+    if (code >= 32)
+        return true;
+    QByteArray text = "Couldn't run " + commandLine;
+    const QByteArray reason = failureText(code);
+    if (!reason.isEmpty())
+        text += '\n' + reason;
+    if (ui)
+        ui->messageBox(text, UserInterface::Exclamation);
+    return false;
 }
 
 } // namespace ProgramLauncher

@@ -3,29 +3,24 @@
 #include <QByteArray>
 #include <QStringList>
 
-// Starts an external program (a terminal for a telnet session) from an
-// argument vector, never through a shell, and tells why it could not.
+class UserInterface;
+
+// Starts external programs (terminal programs for telnet sessions) from an
+// argument vector, never through a shell, and tells why one did not start
+// in the classic launcher's codes: 2 no such program (on PATH or at the path
+// given), 3 a folder of its path is missing, 5 it is not an executable file,
+// 0 anything else. Success is 33.
 namespace ProgramLauncher {
 
-// Why a program did not start, in the classic launcher's codes.
-enum Failure {
-    NotStarted = 0,     // the program exists but could not be started
-    FileNotFound = 2,   // no such program (on PATH or at the path given)
-    PathNotFound = 3,   // a folder of the program's path is missing
-    AccessDenied = 5,   // not an executable file
-};
-
-struct Result
-{
-    bool started = false;
-    int code = NotStarted;
-};
+inline constexpr int Started = 33;
 
 // Starts arguments[0] with the rest as its arguments, detached from this
-// program. A name without "/" is looked up along PATH.
-[[nodiscard]] Result start(const QStringList &arguments);
-
-// "Couldn't run " + the command line, a line feed and the text for the code.
-QByteArray failureMessage(const QByteArray &commandLine, int code);
+// program; a name without "/" is looked up along PATH.
+int launch(const QStringList &arguments);
+// The text of a failure code; empty for codes without one.
+QByteArray failureText(int code);
+// Launches and, on failure, shows "Couldn't run <commandLine>" with the
+// code's text on a line of its own. Returns whether the program started.
+bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine);
 
 } // namespace ProgramLauncher

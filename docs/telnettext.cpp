@@ -116,7 +116,5 @@ void CTelnetText::Launch()
         return;
     const QByteArray commandLine = CommandLine::join(*arguments).toUtf8();
     SetStatus(QByteArray("Running '") + commandLine + "'");
-    const ProgramLauncher::Result result = ProgramLauncher::start(*arguments);
-    if (!result.started)
-        m_context.ui->messageBox(ProgramLauncher::failureMessage(commandLine, result.code));
+    ProgramLauncher::RunProgram(m_context.ui, *arguments, commandLine);
 }
