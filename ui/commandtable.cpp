@@ -133,8 +133,9 @@ std::span<const Command> CMainFrame::commands()
         // Reached from the toolbar, accelerators and context menus only.
         {ID_STOP_ALL, M::None, false, "Stop All", "Cancel all network activity currently in progress",
          NoKey, "process-stop-all", 16, "Stop All", &F::OnStopAll, &F::canStopAll},
-        {ID_FETCH, M::None, false, "Fetch", "Fetch the selected item", NoKey, "go-jump", 17, "Fetch",
-         &F::onFetch, &F::canFetch},
+        {ID_FETCH, M::None, false, "Fetch",
+         "Fetch the selected item, perform a search, or submit a form", NoKey, "go-jump", 17,
+         "Fetch", &F::onFetch, &F::canFetch},
         {ID_BACK, M::None, false, "Back", "Backtrack one level in this Gopher's outline", NoKey,
          "go-previous", 12, "Back", &F::onBack, &F::canGoBack},
         {ID_FETCH_SPECIAL, M::None, false, "Fetch Special",
