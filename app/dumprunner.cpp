@@ -106,9 +106,7 @@ int DumpRunner::run(const QStringList &arguments)
     std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
 
     DumpUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows(&ui);
-    CTarnwickApp app;
+    CTarnwickApp app(ui);
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
     const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
@@ -116,7 +114,6 @@ int DumpRunner::run(const QStringList &arguments)
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
-    app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
 
     CBookmark item;
@@ -148,10 +145,10 @@ int DumpRunner::run(const QStringList &arguments)
         });
     });
     auto checkDone = [&] {
-        if (engine.registry().documentCount() == 0)
+        if (app.engine().registry().documentCount() == 0)
             loop.quit();
     };
-    QObject::connect(&engine, &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
+    QObject::connect(&app.engine(), &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
 
     app.OpenItem(item, 0, 0);
     if (!last)
