@@ -6,8 +6,7 @@
 CSearchText::CSearchText(const AppContext &context, QObject *parent)
     : CTarnwickDoc(context, parent)
 {
-    if (m_context.app)
-        m_words = m_context.app->settings().searchText();
+    m_words = m_context.app->settings().searchText();
 }
 
 bool CSearchText::Fetch(const CBookmark &item)
@@ -45,11 +44,10 @@ CTarnwickDoc *CSearchText::DoSearch()
 {
     if (m_words.isEmpty())
         return nullptr;
-    if (m_remembersWords && m_context.app
-        && !m_context.app->settings().setSearchText(m_words) && m_context.ui)
+    if (m_remembersWords && !m_context.app->settings().setSearchText(m_words))
         m_context.ui->messageBox(QByteArray("Could not write the settings file\n")
                                  + m_context.app->settingsPath().toUtf8() + "\n"
                                  + m_context.app->profile().lastError().toUtf8());
     const CBookmark result = searchItem(m_item, m_words);
-    return m_context.app ? m_context.app->OpenItem(result, 0, 0) : nullptr;
+    return m_context.app->OpenItem(result, 0, 0);
 }

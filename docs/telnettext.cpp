@@ -116,5 +116,5 @@ void CTelnetText::Launch()
         return;
     const QByteArray commandLine = CommandLine::join(*arguments).toUtf8();
     SetStatus(QByteArray("Running '") + commandLine + "'");
-    ProgramLauncher::RunProgram(m_context.ui, *arguments, commandLine);
+    ProgramLauncher::RunProgram(m_context.ui.get(), *arguments, commandLine);
 }

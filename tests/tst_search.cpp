@@ -8,6 +8,7 @@
 #include "docs/windowregistry.h"
 #include "support/testservers.h"
 #include "ui/gophermdichild.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/searchview.h"
 #include "ui/telnetview.h"
@@ -72,8 +73,8 @@ private:
     CTelnetText *telnetDocument(const CBookmark &item);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CTarnwickApp> m_app;
     RecordingUserInterface m_ui;
+    std::unique_ptr<CTarnwickApp> m_app;
 };
 
 void tst_Search::initTestCase()
@@ -86,7 +87,7 @@ void tst_Search::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_ui = RecordingUserInterface();
-    m_app = std::make_unique<CTarnwickApp>();
+    m_app = std::make_unique<CTarnwickApp>(m_ui);
     m_app->setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
     m_app->registerDefaultTemplates();
 }
@@ -112,7 +113,6 @@ QByteArray tst_Search::settingsText() const
 
 CTelnetText *tst_Search::telnetDocument(const CBookmark &item)
 {
-    m_app->setContext(nullptr, nullptr, &m_ui);
     auto *doc = new CTelnetText(m_app->context(), m_app.get());
     doc->Fetch(item);
     return doc;
@@ -413,9 +413,13 @@ void tst_Search::searchesOnTheWire()
     // The last words were stored by an earlier run, not as UTF-8.
     writeSettings("[Search]\r\nSearch Text=caf\xe9 au lait\r\n");
 
-    CMainFrame frame(*m_app);
+    GuiProgram program;
+    CTarnwickApp &app = program.app();
+    app.setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
+    app.registerDefaultTemplates();
+    CMainFrame frame(program);
     const CBookmark index('7', "Find things", "/idx", "127.0.0.1", server->port());
-    auto *search = qobject_cast<CSearchText *>(m_app->OpenItem(index, 0, 0));
+    auto *search = qobject_cast<CSearchText *>(app.OpenItem(index, 0, 0));
     QVERIFY(search);
     auto *child = qobject_cast<CGopherMDIChild *>(frame.mdiArea()->activeSubWindow());
     QVERIFY(child);
@@ -442,7 +446,7 @@ void tst_Search::searchesOnTheWire()
 
     QList<QByteArray> titles;
     QList<CGopherDir *> dirs;
-    for (CTarnwickDoc *doc : m_app->findChildren<CTarnwickDoc *>(Qt::FindDirectChildrenOnly)) {
+    for (CTarnwickDoc *doc : app.findChildren<CTarnwickDoc *>(Qt::FindDirectChildrenOnly)) {
         if (auto *dir = qobject_cast<CGopherDir *>(doc))
             dirs.append(dir);
     }
@@ -457,7 +461,7 @@ void tst_Search::searchesOnTheWire()
                                         "Find things : caf\xe9 au lait"}));
     // The search window stays, and the next one offers the last words.
     QVERIFY(settingsText().startsWith("[Search]\r\nSearch Text=Z\xc3\xbcrich\tAND lake\r\n"));
-    CSearchText next(m_app->context());
+    CSearchText next(app.context());
     QCOMPARE(next.GetWords(), QByteArray("Z\xc3\xbcrich\tAND lake"));
     // The Fetch command searches too.
     QVERIFY(frame.action(CMainFrame::ID_FETCH));
@@ -470,9 +474,13 @@ void tst_Search::searchesOnTheWire()
 
 void tst_Search::telnetWindow()
 {
-    CMainFrame frame(*m_app);
+    GuiProgram program;
+    CTarnwickApp &app = program.app();
+    app.setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
+    app.registerDefaultTemplates();
+    CMainFrame frame(program);
     CBookmark item('8', "The BBS", "guest", "bbs.example", 2323);
-    auto *doc = qobject_cast<CTelnetText *>(m_app->OpenItem(item, 0, 0));
+    auto *doc = qobject_cast<CTelnetText *>(app.OpenItem(item, 0, 0));
     QVERIFY(doc);
     auto *child = qobject_cast<CGopherMDIChild *>(frame.mdiArea()->activeSubWindow());
     QVERIFY(child);
@@ -486,7 +494,7 @@ void tst_Search::telnetWindow()
     QVERIFY(frame.action(CMainFrame::ID_FETCH)->isEnabled());
     QVERIFY(frame.action(CMainFrame::ID_EDIT_COPY)->isEnabled());
     // The item opens once; opening it again brings the window back.
-    QVERIFY(!m_app->OpenItem(item, 0, 0));
+    QVERIFY(!app.OpenItem(item, 0, 0));
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 1);
 }
 
