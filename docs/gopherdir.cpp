@@ -115,7 +115,9 @@ void CGopherDir::OnReceive()
 {
     const qsizetype used = receiveLines(receiveBuffer());
     consumeReceived(used);
-    m_scanned = m_endedByDot ? 0 : pendingBytes();
+    // A held "." line is scanned again from its start.
+    m_scanned = m_endedByDot || m_heldDotLine ? 0 : pendingBytes();
+    m_heldDotLine = false;
     // A server that sends an endless line must not fill the memory: a menu
     // line is never this long, so the rest of it up to its end is dropped.
     if (!m_endedByDot && !m_cut && pendingBytes() > MaxMenuLine) {
@@ -151,6 +153,13 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
             break;
         const QByteArrayView line(bytes + pos, end - pos);
         if (line == QByteArrayView(".") && !m_skippingLine && dotEnds) {
+            // A "." line whose CR is the last byte so far ends the menu once
+            // the next byte (its LF, if any) or the close arrives, as the
+            // framer counts it: the menu ends the same however it was cut.
+            if (bytes[end] == '\r' && end + 1 == size) {
+                m_heldDotLine = true;
+                break;
+            }
             ended = true;
             break;
         }
