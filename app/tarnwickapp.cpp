@@ -39,7 +39,7 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
 }
 
 CTarnwickApp::CTarnwickApp(QObject *parent)
-    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile)
+    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile), m_views(nullptr, &m_languages)
 {
 }
 
@@ -51,6 +51,8 @@ void CTarnwickApp::setContext(TransactionEngine *engine, WindowRegistry *windows
     m_engine = engine;
     m_windows = windows;
     m_ui = ui;
+    m_views.setUserInterface(ui);
+    m_languages.setUserInterface(ui);
     if (m_engine)
         m_engine->autoStripDots = [this] { return m_settings.autoStripDots(); };
 }
@@ -58,6 +60,21 @@ void CTarnwickApp::setContext(TransactionEngine *engine, WindowRegistry *windows
 AppContext CTarnwickApp::context() const
 {
     return AppContext{m_engine, m_windows, m_ui, const_cast<CTarnwickApp *>(this)};
+}
+
+void CTarnwickApp::setProgramFiles(const ProgramFiles &files)
+{
+    const QString languages = QStringLiteral("language.cnf");
+    m_languages.setPaths(files.FindProgramFile(languages), files.userFilePath(languages));
+    m_views.setProgramFiles(files, files.userFilePath(QStringLiteral("extviews.cnf")));
+}
+
+void CTarnwickApp::saveDirtyTables()
+{
+    if (m_views.isDirty())
+        static_cast<void>(m_views.Save());
+    if (m_languages.isDirty())
+        static_cast<void>(m_languages.Save());
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)
@@ -126,9 +143,14 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
         if (item.attributeText.isEmpty()) {
             rememberedType = item.type;
             item.type = '$';
-        } else if (extendedViewsFound() && !item.viewLines.isEmpty()
-                   && !item.selector.contains("\t+")) {
-            // The choice among alternate views comes with the extended views.
+        } else if (extendedViewsFound() && !item.viewLines.isEmpty()) {
+            if (!item.selector.contains("\t+")) {
+                const bool autoSelect = m_autoSelectOverride.value_or(m_settings.autoSelectView());
+                ViewChoice chosen;
+                if (!m_views.ChooseView(item, autoSelect, &chosen))
+                    return nullptr;
+                Q_EMIT viewChosen(chosen);
+            }
         } else {
             addPlusMarker(item);
         }

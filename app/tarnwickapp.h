@@ -4,6 +4,8 @@
 #include "app/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "docs/appcontext.h"
+#include "gplus/extendedviewtable.h"
+#include "gplus/languagetable.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,6 +13,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class CBookmark;
 class CTarnwickDoc;
@@ -66,8 +69,17 @@ public:
     void addTemplate(CGopherDocTemplate docTemplate);
     const QList<CGopherDocTemplate> &templates() const { return m_templates; }
 
-    // Whether the extended-views file was found at start-up.
-    bool extendedViewsFound() const { return false; }
+    // The Gopher+ view and language tables, found through the program-file
+    // search; their edited copies go to the user's configuration directory.
+    void setProgramFiles(const ProgramFiles &files);
+    ExtendedViewTable &extendedViews() { return m_views; }
+    LanguageTable &languages() { return m_languages; }
+    // Whether the extended-views file was found.
+    bool extendedViewsFound() const { return m_views.fileFound(); }
+    // Replaces "Auto Select View" for this run (the headless mode).
+    void setAutoSelectViewOverride(std::optional<bool> on) { m_autoSelectOverride = on; }
+    // Saves the tables whose edits have not been written yet.
+    void saveDirtyTables();
 
     // Opens an item in a new document window: the Gopher+ request suffix, the
     // attribute fetch for Gopher+ items whose attributes are not known, an
@@ -86,6 +98,8 @@ public:
 
 Q_SIGNALS:
     void documentOpened(CTarnwickDoc *document);
+    // A view of an item was chosen (by rank or by the user).
+    void viewChosen(const ViewChoice &choice);
 
 private:
     ProfileFile m_profile;
@@ -93,6 +107,9 @@ private:
     HomeGophers m_homeGophers;
     QString m_configDirectory;
     QList<CGopherDocTemplate> m_templates;
+    LanguageTable m_languages;
+    ExtendedViewTable m_views;
+    std::optional<bool> m_autoSelectOverride;
     TransactionEngine *m_engine = nullptr;
     WindowRegistry *m_windows = nullptr;
     UserInterface *m_ui = nullptr;
