@@ -6,6 +6,7 @@
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/extinfodoc.h"
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,33 @@ public:
         return RecordingUserInterface::messageBox(text, icon, buttons, helpContext);
     }
     void setMainStatus(const QByteArray &text) override { writeErr("status: ", text); }
+
+    // With --view the view asked for is taken, as if chosen in the dialog;
+    // without it (nothing ranked) the views are listed and nothing opens.
+    int selectExtendedView(const QList<ViewChoice> &entries, int, const std::function<bool(int)> &) override
+    {
+        const qsizetype blank = wantedView.indexOf(' ');
+        const QByteArray type = blank < 0 ? wantedView : wantedView.left(blank);
+        const QByteArray tag = blank < 0 ? QByteArray() : wantedView.mid(blank + 1);
+        for (int i = 0; i < entries.size() && !wantedView.isEmpty(); ++i) {
+            const ViewChoice &c = entries.at(i);
+            if (c.type.toLower() == type.toLower() && (tag.isEmpty() || tag == c.languageTag))
+                return i;
+        }
+        writeErr("message: ", wantedView.isEmpty()
+                                  ? QByteArray("No view is ranked; choose one with --view")
+                                  : QByteArray("The item has no view ") + wantedView);
+        for (const ViewChoice &c : entries)
+            writeErr("views: ", c.viewText + '\t' + c.languageName + '\t' + c.sizeText);
+        return -1;
+    }
+    // Views are not defined from a script.
+    void editExtendedViews(ExtendedViewTable &table, const QByteArray &, char) override
+    {
+        table.afterDialog(false, false);
+    }
+
+    QByteArray wantedView;
 };
 
 void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
@@ -83,12 +111,21 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
 int DumpRunner::run(const QStringList &arguments)
 {
     QString url;
+    QByteArray wantedView;
+    bool infoOnly = false;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--view")) {
+            if (i + 1 < arguments.size())
+                wantedView = arguments.at(++i).toUtf8();
+            else
+                usageError = true;
+        } else if (arg == QLatin1String("--info")) {
+            infoOnly = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -116,8 +153,15 @@ int DumpRunner::run(const QStringList &arguments)
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
+    app.setProgramFiles(files);
     app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
+    ui.wantedView = wantedView;
+    // A script never waits for a question: the best ranked view is taken,
+    // unless --view names one.
+    app.setAutoSelectViewOverride(wantedView.isEmpty());
+    QObject::connect(&app, &CTarnwickApp::viewChosen, &app,
+                     [](const ViewChoice &c) { writeErr("view: ", c.viewText); });
 
     CBookmark item;
     item.ParseURL(url.toUtf8());
@@ -126,7 +170,17 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     }
 
+    // A URL ending in "%09+" names a Gopher+ item; which of its views is
+    // fetched is chosen once its attributes are known.
+    if (item.IsGopherPlus() && item.selector.endsWith("\t+\r\n"))
+        item.selector = item.selector.left(item.selector.size() - 4) + "\r\n";
+    if (infoOnly) {
+        item.SetGopherPlus(true);
+        item.attributeText.clear();
+    }
+
     QPointer<CTarnwickDoc> last;
+    QByteArray infoText;
     int endStatus = 0;
     bool serverError = false;
     bool closedEarly = false;
@@ -146,6 +200,11 @@ int DumpRunner::run(const QStringList &arguments)
             if (doc == last)
                 closedEarly = true;
         });
+        if (auto *info = qobject_cast<CExtInfoDoc *>(doc); info && infoOnly) {
+            info->setOpensItem(false);
+            QObject::connect(doc, &CTarnwickDoc::closing, &loop,
+                             [&, info] { infoText = info->receivedText(); });
+        }
     });
     auto checkDone = [&] {
         if (engine.registry().documentCount() == 0)
@@ -159,6 +218,12 @@ int DumpRunner::run(const QStringList &arguments)
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
 
+    if (infoOnly) {
+        // The attribute blocks as the server sent them.
+        writeOut(infoText);
+        std::fflush(stderr);
+        return infoText.isEmpty() ? 1 : 0;
+    }
     if (!last || closedEarly)
         return 1;
     QByteArray out;

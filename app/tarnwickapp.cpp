@@ -144,7 +144,9 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
             rememberedType = item.type;
             item.type = '$';
         } else if (extendedViewsFound() && !item.viewLines.isEmpty()) {
-            if (!item.selector.contains("\t+")) {
+            // A request that already names its form ("\t+view", or the
+            // Gopher+ directory "\t$" a URL asked for) is not chosen again.
+            if (!hasPlusMarker(item.selector)) {
                 const bool autoSelect = m_autoSelectOverride.value_or(m_settings.autoSelectView());
                 ViewChoice chosen;
                 if (!m_views.ChooseView(item, autoSelect, &chosen))
