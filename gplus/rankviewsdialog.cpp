@@ -34,7 +34,7 @@ QList<QByteArray> CRankViewsDialog::rankedOrder(const ExtendedViewTable &table)
     const int n = int(order.size());
     for (int pos = 0; pos < n; ++pos) {
         const int wanted = n - pos;
-        for (int j = pos; j < n; ++j) {
+        for (int j = 0; j < n; ++j) {
             if (table.records().value(order.at(j)).rank == wanted) {
                 order.move(j, pos);
                 break;
