@@ -15,7 +15,7 @@ void UserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray
 }
 
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
-                                       int helpContext)
+                                       Help helpContext)
 {
     messages.append({text, icon, buttons, helpContext});
     if (!answers.isEmpty())
