@@ -6,6 +6,7 @@
 #include "items/bookmark.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -239,7 +240,12 @@ QList<ViewChoice> ExtendedViewTable::choicesOf(const QList<QByteArray> &viewLine
     bool triedLanguages = false;
     QList<ViewChoice> choices;
     choices.reserve(viewLines.size());
+    // Some servers send the same block twice; a view is offered once.
+    QSet<QByteArray> seen;
     for (const QByteArray &line : viewLines) {
+        if (seen.contains(line))
+            continue;
+        seen.insert(line);
         ViewChoice c = splitViewLine(line);
         if (!c.languageTag.isEmpty()) {
             if (!triedLanguages && m_languages) {

@@ -69,6 +69,8 @@ private Q_SLOTS:
     void gopherPlusViews_data();
     void gopherPlusViews();
     void attributeInfo();
+    void pygopherdLanguageViews_data();
+    void pygopherdLanguageViews();
 
 private:
     DumpResult dump(const QStringList &arguments);
@@ -450,4 +452,38 @@ void tst_Dump::attributeInfo()
     QCOMPARE(result.out, ThreeViews);
     // Only the attributes: the item itself is not fetched.
     QCOMPARE(server->requests(), QList<QByteArray>{"/tarn\t!\r\n"});
+}
+
+void tst_Dump::pygopherdLanguageViews_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("view");
+
+    QTest::newRow("by rank") << QStringList() << QByteArray("text/plain En_US");
+    QTest::newRow("--view with a language")
+        << QStringList{QStringLiteral("--view"), QStringLiteral("text/plain Fr_FR")}
+        << QByteArray("text/plain Fr_FR");
+}
+
+void tst_Dump::pygopherdLanguageViews()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, view);
+    // pygopherd sends a "NAME.views" file as the item's +VIEWS block (and
+    // the same text whichever view is asked for).
+    QTemporaryDir tree;
+    QVERIFY(tree.isValid());
+    QVERIFY2(TestServer::writeServedTree(
+                 tree.path(), {{QStringLiteral("notes.txt"), QByteArray("Tarn\n")},
+                               {QStringLiteral("notes.txt.views"),
+                                QByteArray("text/plain En_US: <1k>\ntext/plain Fr_FR: <2k>\n")}}),
+             qPrintable(TestServer::lastError()));
+    auto server = TestServer::pygopherd(tree.path());
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(options << QStringLiteral("--dump")
+                                           << url(*server, QStringLiteral("/0/notes.txt%09+")));
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("Tarn\n"));
+    QVERIFY2(result.err.contains(QByteArray("\nview: " + view + "\n")), result.err.constData());
 }

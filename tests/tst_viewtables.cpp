@@ -383,11 +383,13 @@ void tst_ViewTables::dialogDefinesUnknownView()
     };
     m_ui.viewAnswers = {1};
     CBookmark item('I', "t", "pic", "h", 70);
-    item.viewLines = {"text/plain De_DE: <1k>", "Image/GIF Xx_YY: <4k>"};
+    // pygopherd sends a +VIEWS block of its own twice: each view is offered once.
+    item.viewLines = {"text/plain De_DE: <1k>", "Image/GIF Xx_YY: <4k>", "text/plain De_DE: <1k>"};
     QVERIFY(table.ChooseView(item, true));
     QCOMPARE(m_ui.viewDefinitions, QList<QByteArray>{"image/gif"});
     QCOMPARE(m_ui.viewChoices.size(), 1);
     const QList<ViewChoice> &shown = m_ui.viewChoices[0];
+    QCOMPARE(shown.size(), 2);
     QCOMPARE(shown[0].languageName, QByteArray("German"));
     QCOMPARE(shown[1].languageName, QByteArray("Xx_YY")); // unknown tag: the tag itself
     QCOMPARE(shown[0].rank, 0);
