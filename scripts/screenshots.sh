@@ -48,7 +48,7 @@ if [ "${1:-}" = "--inside" ]; then
   pid=""
 
   # The view chooser: with "Auto Select View" off, opening the notes on the
-  # tarn (row 8, offered in three languages) asks which view to fetch.
+  # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.
   mkdir "$work/views"
   printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto Select View=0\n' \
     >"$work/views/tarnwick.ini"
@@ -57,7 +57,7 @@ if [ "${1:-}" = "--inside" ]; then
   frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
   sleep 2
   xdotool windowfocus --sync "$frame"
-  xdotool key --delay 80 Down Down Down Down Down Down Down Return
+  xdotool key --delay 80 Down Down Down Down Down Down Down Down Return
   chooser=$(xdotool search --sync --onlyvisible --name '^Select Extended View$' | head -1)
   sleep 1
   import -window "$chooser" "$out/view-chooser.png"
