@@ -1,10 +1,19 @@
 #include "app/programfiles.h"
+#include "app/tarnwickapp.h"
+#include "docs/gophertextdoc.h"
+#include "docs/windowregistry.h"
+#include "net/transactionengine.h"
+#include "tests/support/testservers.h"
 #include "docs/userinterface.h"
 #include "gplus/extendedviewtable.h"
 #include "gplus/languagetable.h"
 #include "items/bookmark.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,6 +72,8 @@ private Q_SLOTS:
     void chooseView_data();
     void chooseView();
     void dialogDefinesUnknownView();
+    void openItemChoosesView_data();
+    void openItemChoosesView();
 
 private:
     ProgramFiles files() const;
@@ -398,6 +409,73 @@ void tst_ViewTables::dialogDefinesUnknownView()
     QCOMPARE(item.type, 'g');
     QCOMPARE(item.itemSize, 4096u);
     QVERIFY(readFile(m_dir->filePath(QStringLiteral("user/extviews.cnf"))).contains("name=image/gif\n"));
+}
+
+void tst_ViewTables::openItemChoosesView_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("dialogs");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("Auto Select View on by default: the ranked view")
+        << QByteArray() << QList<int>{} << 0 << QByteArray("/n\t+text/plain En_US\r\n")
+        << QByteArray("Hello");
+    QTest::newRow("Auto Select View off: the user's choice")
+        << QByteArray("[Options]\r\nAuto Select View=0\r\n") << QList<int>{1} << 1
+        << QByteArray("/n\t+text/plain De_DE\r\n") << QByteArray("Hallo");
+    QTest::newRow("cancelled: nothing is fetched")
+        << QByteArray("[Options]\r\nAuto Select View=0\r\n") << QList<int>{-1} << 1 << QByteArray()
+        << QByteArray();
+}
+
+void tst_ViewTables::openItemChoosesView()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QList<int>, answers);
+    QFETCH(QByteArray, request);
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("extviews.cnf")),
+                      record("text/plain", "txt", "0", "", 2)));
+    QVERIFY(writeFile(m_dir->filePath(QStringLiteral("tarnwick.ini")), settings));
+    auto route = [](const char *match, const QByteArray &reply) {
+        return QJsonObject{{QStringLiteral("match"), QString::fromLatin1(match)},
+                           {QStringLiteral("steps"),
+                            QJsonArray{QJsonObject{{QStringLiteral("send"), QString::fromLatin1(reply)}}}}};
+    };
+    auto server = TestServer::scripted(QJsonDocument(QJsonArray{
+        route("/n\t+text/plain En_US", "+-1\r\nHello\r\n.\r\n"),
+        route("/n\t+text/plain De_DE", "+-1\r\nHallo\r\n.\r\n")}).toJson());
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+
+    TransactionEngine engine;
+    WindowRegistry windows(&m_ui);
+    CTarnwickApp app;
+    app.setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
+    app.setProgramFiles(files());
+    app.setContext(&engine, &windows, &m_ui);
+    app.registerDefaultTemplates();
+    m_ui.viewAnswers = answers;
+
+    // An item of a Gopher+ menu: its attributes came with the menu. Its type
+    // is a binary's; the view's record makes it a text.
+    CBookmark item('9', "Notes", "/n", "127.0.0.1", server->port());
+    item.SetGopherPlus(true);
+    item.ParseAttributes("+VIEWS:\r\n text/plain En_US: <1k>\r\n text/plain De_DE: <1k>\r\n");
+    QPointer<CTarnwickDoc> doc = app.OpenItem(item, 0, 0);
+    QTEST(int(m_ui.viewChoices.size()), "dialogs");
+    if (request.isEmpty()) {
+        QVERIFY(!doc);
+        return;
+    }
+    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
+    QVERIFY(text);
+    QTRY_COMPARE(engine.registry().documentCount(), 0);
+    QCOMPARE(server->requests(), QList<QByteArray>{request});
+    QTEST(text->store().GetLine(0), "text");
+    QCOMPARE(text->item().itemSize, 1024u);
+    app.setContext(nullptr, nullptr, nullptr);
+    delete text;
 }
 
 QTEST_GUILESS_MAIN(tst_ViewTables)
