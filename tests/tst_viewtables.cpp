@@ -448,12 +448,9 @@ void tst_ViewTables::openItemChoosesView()
         route("/n\t+text/plain De_DE", "+-1\r\nHallo\r\n.\r\n")}).toJson());
     QVERIFY2(server, qPrintable(TestServer::lastError()));
 
-    TransactionEngine engine;
-    WindowRegistry windows(&m_ui);
-    CTarnwickApp app;
+    CTarnwickApp app(m_ui);
     app.setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
     app.setProgramFiles(files());
-    app.setContext(&engine, &windows, &m_ui);
     app.registerDefaultTemplates();
     m_ui.viewAnswers = answers;
 
@@ -470,12 +467,10 @@ void tst_ViewTables::openItemChoosesView()
     }
     auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
     QVERIFY(text);
-    QTRY_COMPARE(engine.registry().documentCount(), 0);
+    QTRY_COMPARE(app.engine().registry().documentCount(), 0);
     QCOMPARE(server->requests(), QList<QByteArray>{request});
     QTEST(text->store().GetLine(0), "text");
     QCOMPARE(text->item().itemSize, 1024u);
-    app.setContext(nullptr, nullptr, nullptr);
-    delete text;
 }
 
 QTEST_GUILESS_MAIN(tst_ViewTables)
