@@ -75,6 +75,8 @@ CExtViewsDialog::CExtViewsDialog(ExtendedViewTable &table, const QByteArray &pre
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::Help,
                                          this);
+    // The help file is not written yet.
+    buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     auto *side = new QVBoxLayout;
     side->addWidget(addButton);
     side->addWidget(ranking);

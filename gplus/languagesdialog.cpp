@@ -52,6 +52,8 @@ CLanguagesDialog::CLanguagesDialog(LanguageTable &table, QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::Help,
                                          this);
+    // The help file is not written yet.
+    buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_list, 1);

@@ -90,6 +90,8 @@ CRankViewsDialog::CRankViewsDialog(ExtendedViewTable &table, QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::Help,
                                          this);
+    // The help file is not written yet.
+    buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
     layout->addWidget(buttons);
