@@ -6,6 +6,7 @@
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/extinfodoc.h"
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,33 @@ public:
         return RecordingUserInterface::messageBox(text, icon, buttons, helpContext);
     }
     void setMainStatus(const QByteArray &text) override { writeErr("status: ", text); }
+
+    // With --view the view asked for is taken, as if chosen in the dialog;
+    // without it (nothing ranked) the views are listed and nothing opens.
+    int selectExtendedView(const QList<ViewChoice> &entries, int, const std::function<bool(int)> &) override
+    {
+        const qsizetype blank = wantedView.indexOf(' ');
+        const QByteArray type = blank < 0 ? wantedView : wantedView.left(blank);
+        const QByteArray tag = blank < 0 ? QByteArray() : wantedView.mid(blank + 1);
+        for (int i = 0; i < entries.size() && !wantedView.isEmpty(); ++i) {
+            const ViewChoice &c = entries.at(i);
+            if (c.type.toLower() == type.toLower() && (tag.isEmpty() || tag == c.languageTag))
+                return i;
+        }
+        writeErr("message: ", wantedView.isEmpty()
+                                  ? QByteArray("No view is ranked; choose one with --view")
+                                  : QByteArray("The item has no view ") + wantedView);
+        for (const ViewChoice &c : entries)
+            writeErr("views: ", c.viewText + '\t' + c.languageName + '\t' + c.sizeText);
+        return -1;
+    }
+    // Views are not defined from a script.
+    void editExtendedViews(ExtendedViewTable &table, const QByteArray &, char) override
+    {
+        table.afterDialog(false, false);
+    }
+
+    QByteArray wantedView;
 };
 
 // Server bytes as they go to standard output.
@@ -276,6 +304,8 @@ int DumpRunner::run(const QStringList &arguments)
 {
     QString url;
     int timeoutSeconds = DefaultTimeout;
+    QByteArray wantedView;
+    bool infoOnly = false;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -292,6 +322,13 @@ int DumpRunner::run(const QStringList &arguments)
             timeoutSeconds = value.toInt(&ok);
             if (!digits || !ok || timeoutSeconds > MaxTimeout)
                 usageError = true;
+        } else if (arg == QLatin1String("--view")) {
+            if (i + 1 < arguments.size())
+                wantedView = arguments.at(++i).toUtf8();
+            else
+                usageError = true;
+        } else if (arg == QLatin1String("--info")) {
+            infoOnly = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -321,13 +358,28 @@ int DumpRunner::run(const QStringList &arguments)
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
+    app.setProgramFiles(files);
     app.registerDefaultTemplates();
+    ui.wantedView = wantedView;
+    // A script never waits for a question: the best ranked view is taken,
+    // unless --view names one.
+    app.setAutoSelectViewOverride(wantedView.isEmpty());
+    QObject::connect(&app, &CTarnwickApp::viewChosen, &app,
+                     [](const ViewChoice &c) { writeErr("view: ", c.viewText); });
 
     CBookmark item;
     item.ParseURL(url.toUtf8());
     if (item.host.isEmpty() || item.port == 0) {
         writeErr("", QByteArray("tarnwick: not a gopher URL: ") + url.toUtf8());
         return 2;
+    }
+    // A URL ending in "%09+" names a Gopher+ item; which of its views is
+    // fetched is chosen once its attributes are known.
+    if (item.IsGopherPlus() && item.selector.endsWith("\t+\r\n"))
+        item.selector = item.selector.left(item.selector.size() - 4) + "\r\n";
+    if (infoOnly) {
+        item.SetGopherPlus(true);
+        item.attributeText.clear();
     }
 
     QEventLoop loop;
@@ -387,6 +439,7 @@ int DumpRunner::run(const QStringList &arguments)
     });
 
     QPointer<CTarnwickDoc> last;
+    QByteArray infoText;
     int endStatus = 0;
     bool serverError = false;
     bool closedEarly = false;
@@ -408,6 +461,11 @@ int DumpRunner::run(const QStringList &arguments)
             if (doc == last)
                 closedEarly = true;
         });
+        if (auto *info = qobject_cast<CExtInfoDoc *>(doc); info && infoOnly) {
+            info->setOpensItem(false);
+            QObject::connect(doc, &CTarnwickDoc::closing, &loop,
+                             [&, info] { infoText = info->receivedText(); });
+        }
     });
     auto checkDone = [&] {
         if (app.engine().registry().documentCount() == 0)
@@ -425,7 +483,11 @@ int DumpRunner::run(const QStringList &arguments)
     silence.stop();
 
     int status = 0;
-    if (!last || closedEarly) {
+    if (infoOnly) {
+        // The attribute blocks as the server sent them.
+        writeOut(fromServer(infoText));
+        status = infoText.isEmpty() ? 1 : 0;
+    } else if (!last || closedEarly) {
         status = 1;
     } else {
         // Written in pieces of a bounded size: a large menu is not printed

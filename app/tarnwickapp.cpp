@@ -40,7 +40,7 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
 
 CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
     : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile), m_ui(ui),
-      m_windows(&ui)
+      m_windows(&ui), m_languages(&ui), m_views(&ui, &m_languages)
 {
     m_engine.autoStripDots = [this] { return m_settings.autoStripDots(); };
 }
@@ -58,6 +58,21 @@ CTarnwickApp::~CTarnwickApp()
 AppContext CTarnwickApp::context()
 {
     return AppContext{m_engine, m_windows, m_ui, *this};
+}
+
+void CTarnwickApp::setProgramFiles(const ProgramFiles &files)
+{
+    const QString languages = QStringLiteral("language.cnf");
+    m_languages.setPaths(files.FindProgramFile(languages), files.userFilePath(languages));
+    m_views.setProgramFiles(files, files.userFilePath(QStringLiteral("extviews.cnf")));
+}
+
+void CTarnwickApp::saveDirtyTables()
+{
+    if (m_views.isDirty())
+        static_cast<void>(m_views.Save());
+    if (m_languages.isDirty())
+        static_cast<void>(m_languages.Save());
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)
@@ -126,9 +141,16 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
         if (item.attributeText.isEmpty()) {
             rememberedType = item.type;
             item.type = '$';
-        } else if (extendedViewsFound() && !item.viewLines.isEmpty()
-                   && !item.selector.contains("\t+")) {
-            // The choice among alternate views comes with the extended views.
+        } else if (extendedViewsFound() && !item.viewLines.isEmpty()) {
+            // A request that already names its form ("\t+view", or the
+            // Gopher+ directory "\t$" a URL asked for) is not chosen again.
+            if (!hasPlusMarker(item.selector)) {
+                const bool autoSelect = m_autoSelectOverride.value_or(m_settings.autoSelectView());
+                ViewChoice chosen;
+                if (!m_views.ChooseView(item, autoSelect, &chosen))
+                    return nullptr;
+                Q_EMIT viewChosen(chosen);
+            }
         } else {
             addPlusMarker(item);
         }

@@ -3,6 +3,7 @@
 # against the sample gopherspace (scripts/with-sample-server.sh):
 #   share/screenshots/main-window.png         the toolbar and two cascaded windows
 #   share/screenshots/home-gopher-dialog.png  the first-start dialog
+#   share/screenshots/view-chooser.png        the Select Extended View dialog
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -42,6 +43,24 @@ if [ "${1:-}" = "--inside" ]; then
   xdotool key --delay 80 Down Down Down Down Down Down Return
   sleep 2
   import -window root -crop 1000x640+0+0 +repage "$out/main-window.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The view chooser: with "Auto Select View" off, opening the notes on the
+  # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.
+  mkdir "$work/views"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto Select View=0\n' \
+    >"$work/views/tarnwick.ini"
+  TWK_CONFIG="$work/views" "$program" "$url" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 80 Down Down Down Down Down Down Down Down Return
+  chooser=$(xdotool search --sync --onlyvisible --name '^Select Extended View$' | head -1)
+  sleep 1
+  import -window "$chooser" "$out/view-chooser.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

@@ -85,6 +85,11 @@ private Q_SLOTS:
     void usageErrors();
     void typesThatOpenNothing_data();
     void typesThatOpenNothing();
+    void gopherPlusViews_data();
+    void gopherPlusViews();
+    void attributeInfo();
+    void pygopherdLanguageViews_data();
+    void pygopherdLanguageViews();
     void silentServerTimesOut_data();
     void silentServerTimesOut();
     void stopSignals_data();
@@ -630,3 +635,118 @@ void tst_Dump::controlsOnATerminal()
 QTEST_GUILESS_MAIN(tst_Dump)
 
 #include "tst_dump.moc"
+
+namespace {
+
+// An item offered in three views, two of them text in different languages.
+const QByteArray ThreeViews("+INFO: 0Tarn\t/tarn\t127.0.0.1\t70\t+\r\n"
+                            "+VIEWS:\r\n"
+                            " application/pdf: <12k>\r\n"
+                            " text/plain En_US: <1k>\r\n"
+                            " text/plain De_DE: <1k>\r\n"
+                            ".\r\n");
+
+} // namespace
+
+void tst_Dump::gopherPlusViews_data()
+{
+    QTest::addColumn<QByteArray>("attributes");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("request");   // the request after the attributes
+    QTest::addColumn<QByteArray>("viewLine");  // on standard error
+    QTest::addColumn<int>("exitCode");
+
+    // The shipped table ranks text above PDF; the first text view wins.
+    QTest::newRow("best ranked view") << ThreeViews << QStringList() << QByteArray("/tarn\t+text/plain En_US\r\n")
+                                      << QByteArray("view: text/plain En_US\n") << 0;
+    QTest::newRow("--view with a language")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("text/plain De_DE")}
+        << QByteArray("/tarn\t+text/plain De_DE\r\n") << QByteArray("view: text/plain De_DE\n") << 0;
+    QTest::newRow("--view by type, any case")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("Text/Plain")}
+        << QByteArray("/tarn\t+text/plain En_US\r\n") << QByteArray("view: text/plain En_US\n") << 0;
+    QTest::newRow("--view not offered: nothing fetched")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("image/gif")}
+        << QByteArray() << QByteArray("message: The item has no view image/gif\n") << 1;
+    // Thousands of views: the attribute reply is kept up to its limit, and
+    // the one ranked view inside it is found.
+    QByteArray many("+INFO: 0Tarn\t/tarn\t127.0.0.1\t70\t+\r\n+VIEWS:\r\n");
+    for (int i = 0; i < 1000; ++i)
+        many += " x-unknown/v" + QByteArray::number(i) + " Xx_YY: <1k>\r\n";
+    many += " text/plain: <3k>\r\n";
+    for (int i = 0; i < 5000; ++i)
+        many += " x-unknown/w" + QByteArray::number(i) + ": <1k>\r\n";
+    many += ".\r\n";
+    QTest::newRow("thousands of views") << many << QStringList() << QByteArray("/tarn\t+text/plain\r\n")
+                                        << QByteArray("view: text/plain\n") << 0;
+}
+
+void tst_Dump::gopherPlusViews()
+{
+    QFETCH(QByteArray, attributes);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, viewLine);
+    auto server = TestServer::scripted(script({route("/tarn\t!", "+-1\r\n" + attributes),
+                                              route("/tarn\t+text/plain En_US", "+-1\r\nHello\r\n.\r\n"),
+                                              route("/tarn\t+text/plain De_DE", "+-1\r\nHallo\r\n.\r\n"),
+                                              route("/tarn\t+text/plain", "+-1\r\nPlain\r\n.\r\n"),
+                                              route("/tarn\t+application/pdf", "+3\r\nPDF")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(options << QStringLiteral("--dump")
+                                           << url(*server, QStringLiteral("/0/tarn%09+")));
+    QVERIFY(result.finished);
+    QTEST(result.exitCode, "exitCode");
+    QVERIFY2(result.err.contains(viewLine), result.err.constData());
+    QList<QByteArray> expected{"/tarn\t!\r\n"};
+    if (!request.isEmpty())
+        expected.append(request);
+    QCOMPARE(server->requests(), expected);
+}
+
+void tst_Dump::attributeInfo()
+{
+    auto server = TestServer::scripted(script({route("/tarn\t!", "+-2\r\n" + ThreeViews)}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--info"), QStringLiteral("--dump"),
+                                    url(*server, QStringLiteral("/0/tarn"))});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, ThreeViews);
+    // Only the attributes: the item itself is not fetched.
+    QCOMPARE(server->requests(), QList<QByteArray>{"/tarn\t!\r\n"});
+}
+
+void tst_Dump::pygopherdLanguageViews_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("view");
+
+    QTest::newRow("by rank") << QStringList() << QByteArray("text/plain En_US");
+    QTest::newRow("--view with a language")
+        << QStringList{QStringLiteral("--view"), QStringLiteral("text/plain Fr_FR")}
+        << QByteArray("text/plain Fr_FR");
+}
+
+void tst_Dump::pygopherdLanguageViews()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, view);
+    // pygopherd sends a "NAME.views" file as the item's +VIEWS block (and
+    // the same text whichever view is asked for).
+    QTemporaryDir tree;
+    QVERIFY(tree.isValid());
+    QVERIFY2(TestServer::writeServedTree(
+                 tree.path(), {{QStringLiteral("notes.txt"), QByteArray("Tarn\n")},
+                               {QStringLiteral("notes.txt.views"),
+                                QByteArray("text/plain En_US: <1k>\ntext/plain Fr_FR: <2k>\n")}}),
+             qPrintable(TestServer::lastError()));
+    auto server = TestServer::pygopherd(tree.path());
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(options << QStringLiteral("--dump")
+                                           << url(*server, QStringLiteral("/0/notes.txt%09+")));
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("Tarn\n"));
+    QVERIFY2(result.err.contains(QByteArray("\nview: " + view + "\n")), result.err.constData());
+}

@@ -129,6 +129,7 @@ CMainFrame::~CMainFrame()
     // The window is gone: a write that fails here leaves the old settings
     // whole, and there is no one left to tell.
     static_cast<void>(m_app.settings().setToolbarSettings(currentToolbarSettings()));
+    m_app.saveDirtyTables();
     m_app.setFrameFactory(nullptr);
     m_ui.statusSink = nullptr;
     m_ui.homeServerSetupHandler = nullptr;

@@ -176,6 +176,10 @@ private:
     void onDirectories();
     void onWinSockInfo();
     void onAbout();
+    // Gopher+ tables (gpluscommands.cpp).
+    void onEditViews();
+    void onRankViews();
+    void onEditLanguages();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;

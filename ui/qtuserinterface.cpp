@@ -1,5 +1,9 @@
 #include "ui/qtuserinterface.h"
 
+#include "gplus/extendedviewtable.h"
+#include "gplus/extviewsdialog.h"
+#include "gplus/selectviewdialog.h"
+
 #include "items/displaytext.h"
 
 #include <QApplication>
@@ -142,4 +146,18 @@ void QtUserInterface::homeServerSetup()
 {
     if (homeServerSetupHandler)
         homeServerSetupHandler();
+}
+
+int QtUserInterface::selectExtendedView(const QList<ViewChoice> &entries, int best,
+                                        const std::function<bool(int)> &accept)
+{
+    CSelectViewDialog dialog(entries, best, accept, m_parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -1;
+}
+
+void QtUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType)
+{
+    CExtViewsDialog dialog(table, name, itemType, m_parent);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    table.afterDialog(accepted, dialog.changed());
 }
