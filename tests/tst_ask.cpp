@@ -77,7 +77,7 @@ struct Program
     }
 
     RecordingUserInterface ui;
-    TransactionEngine engine{&ui};
+    TransactionEngine engine;
     WindowRegistry windows{&ui};
     CTarnwickApp app;
     QList<QPointer<CTarnwickDoc>> opened;
