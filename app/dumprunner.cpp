@@ -6,6 +6,7 @@
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/asktext.h"
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,45 @@ void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
     out += '\n';
 }
 
+// One line per ask line: "ask", the keyword, the prompt, then what the field
+// starts with (or the choices), fields separated by tabs and escaped.
+QByteArray formLines(const AskForm &form)
+{
+    QByteArray out;
+    auto line = [&out](const QByteArray &keyword, const QByteArray &prompt,
+                       const QList<QByteArray> &values) {
+        out += "ask\t" + keyword + '\t' + DumpRunner::escaped(prompt) + '\t';
+        for (qsizetype i = 0; i < values.size(); ++i)
+            out += (i ? "\t" : "") + DumpRunner::escaped(values.at(i));
+        out += '\n';
+    };
+    for (int i = 0; i < form.count(); ++i) {
+        const CAskItem *item = form.item(i);
+        switch (item->kind()) {
+        case CAskItem::Note:
+            for (const QByteArray &text : static_cast<const CAINote *>(item)->lines())
+                line(item->keyword(), text, {});
+            break;
+        case CAskItem::Ask:
+        case CAskItem::AskP:
+        case CAskItem::AskL:
+        case CAskItem::AskF:
+            line(item->keyword(), item->prompt(), {static_cast<const CAIAsk *>(item)->text()});
+            break;
+        case CAskItem::Select:
+            line(item->keyword(), item->prompt(), {item->GetReply()});
+            break;
+        case CAskItem::Choose:
+            line(item->keyword(), item->prompt(), static_cast<const CAIChoose *>(item)->choices());
+            break;
+        case CAskItem::ChooseF:
+            line(item->keyword(), item->prompt(), {});
+            break;
+        }
+    }
+    return out;
+}
+
 void writeOut(const QByteArray &out)
 {
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
@@ -83,12 +123,18 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
 int DumpRunner::run(const QStringList &arguments)
 {
     QString url;
+    QList<QByteArray> answers;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--answer")) {
+            if (i + 1 < arguments.size())
+                answers.append(arguments.at(++i).toLocal8Bit());
+            else
+                usageError = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -161,6 +207,36 @@ int DumpRunner::run(const QStringList &arguments)
 
     if (!last || closedEarly)
         return 1;
+    // A form is printed; with answers it is sent, and its reply dumped.
+    if (auto *ask = qobject_cast<CAskText *>(last.data()); ask && ask->form()) {
+        writeOut(formLines(*ask->form()));
+        if (answers.isEmpty()) {
+            std::fflush(stderr);
+            return 0;
+        }
+        const QList<CAskItem *> items = ask->form()->answeringItems();
+        if (answers.size() != items.size()) {
+            writeErr("", "tarnwick: the form asks " + QByteArray::number(items.size())
+                             + " questions; " + QByteArray::number(answers.size())
+                             + " answers given");
+            return 2;
+        }
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            QByteArray error;
+            if (!AskForm::setAnswer(items.at(i), answers.at(i), &ui, &error)) {
+                writeErr("tarnwick: ", error);
+                return 2;
+            }
+        }
+        if (!ask->SubmitForm())
+            return 1;
+        if (last == ask)
+            return 2;
+        QTimer::singleShot(0, &loop, checkDone);
+        loop.exec();
+        if (!last || closedEarly)
+            return 1;
+    }
     QByteArray out;
     if (auto *dir = qobject_cast<CGopherDir *>(last.data())) {
         out.reserve(qsizetype(dir->listCount() + dir->navigatorCount()) * 96);

@@ -9,6 +9,12 @@
 // error as they happen. Exit status 0 when the document finished normally, 1
 // when the transfer failed or the server reported an error, 2 for a usage
 // error or when nothing was opened.
+//
+// An item with an ask form prints its form, one line per ask line: "ask",
+// the keyword, the prompt, then the field's first text or the choices, all
+// separated by tabs (and escaped). `--answer TEXT`, given once per question
+// in form order (a file's path for a file chooser), sends the answers and
+// dumps the reply after the form.
 class DumpRunner
 {
 public:
