@@ -450,7 +450,9 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setView(new CAskView(ask, &m_fonts));
         child->setWindowIcon(QIcon(m_icons.icon('0')));
         m_mdi->addSubWindow(child);
-        child->resize(m_mdi->viewport()->size() * 2 / 3);
+        // Forms run downwards: as tall as the frame allows.
+        const QSize client = m_mdi->viewport()->size();
+        child->resize(client.width() * 2 / 3, client.height() * 9 / 10);
         placeChild(child, true);
         watchDocument(document);
         return child;
