@@ -122,6 +122,7 @@ private Q_SLOTS:
     void chooseFileSetsEveryChooser();
     void sendOverNetwork_data();
     void sendOverNetwork();
+    void pygopherdForm();
     void sendRefused_data();
     void sendRefused();
     void hostileAskReplies_data();
@@ -502,6 +503,44 @@ void tst_Ask::sendOverNetwork()
         QVERIFY(text);
         QCOMPARE(text->store().GetLine(0), shown);
     }
+    QVERIFY(program.messages().isEmpty());
+}
+
+void tst_Ask::pygopherdForm()
+{
+    // pygopherd serves a file's ".ask" companion as its "+ASK" block, and
+    // marks the item only "+" in menus: the attributes make it a form.
+    const QString root = m_dir->filePath(QStringLiteral("tree"));
+    QVERIFY(QDir().mkpath(root));
+    QVERIFY2(TestServer::writeServedTree(
+                 root, {{QStringLiteral("form.txt"), QByteArray("Thank you for writing.\n")},
+                        {QStringLiteral("form.txt.ask"),
+                         QByteArray("Note: Sign here\nAsk: Name\tJo\tSmith\nSelect: News:\t1\n"
+                                    "Choose: Way\ton foot\tby boat\n")}}),
+             qPrintable(TestServer::lastError()));
+    auto server = TestServer::pygopherd(root);
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+
+    Program program(m_dir->filePath(QStringLiteral("tarnwick.ini")));
+    CBookmark item('0', "Form", "/form.txt", "127.0.0.1", server->port());
+    item.SetGopherPlus(true);
+    QVERIFY(program.app.OpenItem(item, 0, 0));
+    QTRY_COMPARE(program.opened.size(), 2);
+    QPointer<CAskText> doc = qobject_cast<CAskText *>(program.opened.at(1).data());
+    QVERIFY(doc);
+    QVERIFY(doc->form());
+    QCOMPARE(kinds(*doc->form()), QByteArray("note,ask,select,choose"));
+    QCOMPARE(doc->form()->replyLines(), QByteArray("Jo\tSmith\r\n1\r\non foot\r\n"));
+    QCOMPARE(doc->lastStatus(), QByteArray("Found 4 ask items"));
+
+    // pygopherd does not read answers: it sends the item back as text.
+    QVERIFY(doc->SubmitForm());
+    QCOMPARE(program.opened.size(), 3);
+    QPointer<CTarnwickDoc> reply = program.opened.at(2);
+    QTRY_VERIFY(reply && reply->isDone());
+    auto *text = qobject_cast<CGopherTextDoc *>(reply.data());
+    QVERIFY(text);
+    QCOMPARE(text->store().GetLine(0), QByteArray("Thank you for writing."));
     QVERIFY(program.messages().isEmpty());
 }
 
