@@ -1,3 +1,4 @@
+#include "app/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
@@ -5,6 +6,8 @@
 #include "gplus/askview.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
+#include "ui/fontmanager.h"
+#include "ui/qtuserinterface.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,6 +63,8 @@ private Q_SLOTS:
     void tabWalksInLineOrder();
     void choicesWrapIntoRowsByWidth();
     void chosenFileShowsItsMode();
+    void newFontKeepsTheAnswers();
+    void uploadDialogFilter();
 
 private:
     // Opens an ask form whose lines are known (no request) in a view.
@@ -254,6 +259,34 @@ void tst_AskView::chosenFileShowsItsMode()
     // The user may send it as text all the same.
     text->click();
     QVERIFY(static_cast<CAIChooseF *>(m_doc->form()->item(0))->isText());
+}
+
+void tst_AskView::newFontKeepsTheAnswers()
+{
+    ProfileFile profile;
+    profile.setPath(m_dir->filePath(QStringLiteral("fonts.ini")));
+    FontManager fonts(profile);
+    open({"Ask: Name", "Choose: Way\ton foot\tby boat"});
+    m_view = std::make_unique<CAskView>(m_doc, &fonts);
+    QTest::keyClicks(m_view->focusOrder().at(0), QStringLiteral("Ann"));
+    static_cast<QRadioButton *>(m_view->focusOrder().at(2))->click();
+
+    QFont big = m_view->font();
+    big.setPixelSize(40);
+    fonts.applyChosenFont(FontManager::AskFont, big);
+    QCOMPARE(m_view->font().pixelSize(), 40);
+    const QList<QWidget *> &order = m_view->focusOrder();
+    QCOMPARE(static_cast<QLineEdit *>(order.at(0))->text(), QStringLiteral("Ann"));
+    QVERIFY(static_cast<QRadioButton *>(order.at(2))->isChecked());
+    // Read whole at that size: the field is at least a line and a half high.
+    m_view->show();
+    QVERIFY(order.at(0)->height() >= QFontMetrics(big).lineSpacing() * 3 / 2);
+}
+
+void tst_AskView::uploadDialogFilter()
+{
+    QCOMPARE(QtUserInterface::qtFilter(QStringLiteral("All files (*.*) | *.* ||")),
+             QStringLiteral("All files (*)"));
 }
 
 QTEST_MAIN(tst_AskView)
