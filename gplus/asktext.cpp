@@ -129,7 +129,9 @@ QByteArray CAskText::answerRequest() const
 
 bool CAskText::SubmitForm()
 {
-    if (!m_form)
+    // A form is sent once; a second press before its window went away
+    // sends nothing.
+    if (!m_form || isClosing())
         return false;
     const QByteArray lines = m_form->replyLines();
     const CAIChooseF *upload = m_form->uploadItem();

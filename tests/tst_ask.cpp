@@ -483,6 +483,8 @@ void tst_Ask::sendOverNetwork()
     QVERIFY(answerForm(*doc->form(), answers, m_dir->path(), &program.ui));
 
     QVERIFY(doc->SubmitForm());
+    // Pressed again before the window went away: nothing more is sent.
+    QVERIFY(!doc->SubmitForm());
     QCOMPARE(program.opened.size(), 2);
     QPointer<CTarnwickDoc> shownDoc = program.opened.at(1);
     QVERIFY(shownDoc);
