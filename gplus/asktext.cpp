@@ -62,12 +62,11 @@ void CAskText::OnReceiveDone(int)
     if (!m_received.isEmpty())
         m_item.ParseAttributes(m_received);
     if (m_item.askLines.isEmpty()) {
-        if (m_context.ui)
-            m_context.ui->messageBox("Failed to retrieve ask data");
+        m_context.ui->messageBox("Failed to retrieve ask data");
         OnCloseDocument();
         return;
     }
-    if (m_truncated && m_context.ui)
+    if (m_truncated)
         m_context.ui->messageBox("The ask form was longer than "
                                  + QByteArray::number(ReceivedLimit - 1)
                                  + " bytes; only its first part is shown.");
@@ -78,7 +77,7 @@ void CAskText::OnReceiveDone(int)
 void CAskText::buildForm()
 {
     m_form = std::make_unique<AskForm>(m_item.askLines);
-    if (m_form->unknownCount() > 0 && m_context.ui)
+    if (m_form->unknownCount() > 0)
         m_context.ui->messageBox(m_form->unknownMessage());
     SetStatus(m_form->statusText());
     Q_EMIT updateAllViews(FormBuilt);
@@ -86,8 +85,6 @@ void CAskText::buildForm()
 
 void CAskText::chooseUploadFile()
 {
-    if (!m_context.ui)
-        return;
     UserInterface::FileDialog dialog;
     dialog.save = false;
     dialog.title = QStringLiteral("Select a file for upload");
@@ -112,7 +109,7 @@ bool CAskText::setUploadFile(const QString &path)
     bool taken = true;
     for (int i = 0; i < m_form->count(); ++i) {
         if (m_form->item(i)->kind() == CAskItem::ChooseF)
-            taken = static_cast<CAIChooseF *>(m_form->item(i))->SetFile(path, m_context.ui)
+            taken = static_cast<CAIChooseF *>(m_form->item(i))->SetFile(path, m_context.ui.get())
                     && taken;
     }
     Q_EMIT updateAllViews(UploadFileChosen);
@@ -152,8 +149,7 @@ bool CAskText::SubmitForm()
         if (file >= 0)
             ::fcntl(file, F_SETFL, ::fcntl(file, F_GETFL) & ~O_NONBLOCK);
         if (file < 0) {
-            if (m_context.ui)
-                m_context.ui->messageBox(name + "\nTarnwick could not open this file!");
+            m_context.ui->messageBox(name + "\nTarnwick could not open this file!");
             return false;
         }
         size = info.st_size;
@@ -182,12 +178,10 @@ bool CAskText::SubmitForm()
     }
     if (file >= 0)
         ::close(file);
-    if (m_context.app) {
-        if (record.file >= 0)
-            m_context.app->OpenItem(reply, UploadOpen, reinterpret_cast<qintptr>(&record));
-        else
-            m_context.app->OpenItem(reply, 0, 0);
-    }
+    if (record.file >= 0)
+        m_context.app->OpenItem(reply, UploadOpen, reinterpret_cast<qintptr>(&record));
+    else
+        m_context.app->OpenItem(reply, 0, 0);
     // The record's file is the reply document's once it took it.
     if (record.file >= 0)
         ::close(record.file);

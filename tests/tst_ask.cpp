@@ -62,7 +62,6 @@ struct Program
     explicit Program(const QString &settingsPath)
     {
         app.setSettingsPath(settingsPath);
-        app.setContext(&engine, &windows, &ui);
         app.registerDefaultTemplates();
         QObject::connect(&app, &CTarnwickApp::documentOpened, &app,
                          [this](CTarnwickDoc *doc) { opened.append(doc); });
@@ -77,9 +76,8 @@ struct Program
     }
 
     RecordingUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows{&ui};
-    CTarnwickApp app;
+    CTarnwickApp app{ui};
+    TransactionEngine &engine = app.engine();
     QList<QPointer<CTarnwickDoc>> opened;
 };
 

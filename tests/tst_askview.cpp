@@ -72,8 +72,6 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<RecordingUserInterface> m_ui;
-    std::unique_ptr<TransactionEngine> m_engine;
-    std::unique_ptr<WindowRegistry> m_windows;
     std::unique_ptr<CTarnwickApp> m_app;
     QPointer<CAskText> m_doc;
     std::unique_ptr<CAskView> m_view;
@@ -88,11 +86,8 @@ void tst_AskView::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_ui = std::make_unique<RecordingUserInterface>();
-    m_engine = std::make_unique<TransactionEngine>();
-    m_windows = std::make_unique<WindowRegistry>(m_ui.get());
-    m_app = std::make_unique<CTarnwickApp>();
+    m_app = std::make_unique<CTarnwickApp>(*m_ui);
     m_app->setSettingsPath(m_dir->filePath(QStringLiteral("tarnwick.ini")));
-    m_app->setContext(m_engine.get(), m_windows.get(), m_ui.get());
     // Only the form: the reply of a Send opens nothing, so nothing goes out.
     m_app->addTemplate({TypeTable::AskTemplate,
                         [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
