@@ -126,6 +126,9 @@ QByteArray formLines(const AskForm &form)
     return out;
 }
 
+// How much output is gathered before it is written.
+constexpr qsizetype OutputPiece = 256 * 1024;
+
 void writeOut(const QByteArray &out)
 {
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
@@ -503,20 +506,32 @@ int DumpRunner::run(const QStringList &arguments)
     if (!last || closedEarly) {
         status = 1;
     } else {
+        // Written in pieces of a bounded size: a large menu is not printed
+        // into a second copy of itself first.
         QByteArray out;
+        out.reserve(OutputPiece + 64 * 1024);
+        const auto writeFull = [&out] {
+            if (out.size() >= OutputPiece) {
+                writeOut(out);
+                out.resize(0);
+            }
+        };
         if (auto *dir = qobject_cast<CGopherDir *>(last.data())) {
-            out.reserve(qsizetype(dir->listCount() + dir->navigatorCount()) * 96);
-            for (int i = 0; i < dir->listCount(); ++i)
+            for (int i = 0; i < dir->listCount(); ++i) {
                 appendItemLine(out, "dir", dir->listItem(i));
-            for (int i = 0; i < dir->navigatorCount(); ++i)
+                writeFull();
+            }
+            for (int i = 0; i < dir->navigatorCount(); ++i) {
                 appendItemLine(out, "nav", dir->navigatorItem(i));
+                writeFull();
+            }
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();
             const int count = store.GetLineCount();
-            out.reserve(qsizetype(count) * 80);
             for (int i = 0; i < count; ++i) {
                 out += fromServer(store.GetLine(i));
                 out += '\n';
+                writeFull();
             }
         }
         writeOut(out);

@@ -5,7 +5,19 @@
 #include "docs/windowregistry.h"
 #include "net/winsockerrors.h"
 
+#include <cstring>
+
 namespace {
+
+// Where the line from `from` ends: its first CR or LF, or size. memchr finds
+// them far faster than a loop over the bytes of a large menu.
+qsizetype lineEnd(const char *bytes, qsizetype from, qsizetype size)
+{
+    const void *lf = std::memchr(bytes + from, '\n', size_t(size - from));
+    const qsizetype limit = lf ? static_cast<const char *>(lf) - bytes : size;
+    const void *cr = std::memchr(bytes + from, '\r', size_t(limit - from));
+    return cr ? static_cast<const char *>(cr) - bytes : limit;
+}
 
 bool isBlankLine(QByteArrayView line)
 {
@@ -134,9 +146,7 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
     while (!m_cut) {
         // The partial line kept from the last chunk holds no line end: do
         // not scan it again.
-        qsizetype end = pos == 0 ? qMin(m_scanned, size) : pos;
-        while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
+        const qsizetype end = lineEnd(bytes, pos == 0 ? qMin(m_scanned, size) : pos, size);
         if (end == size)
             break;
         const QByteArrayView line(bytes + pos, end - pos);
@@ -145,9 +155,10 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
             break;
         }
         const qsizetype lineStart = pos;
-        while (end < size && (bytes[end] == '\r' || bytes[end] == '\n'))
-            ++end;
-        pos = end;
+        qsizetype next = end;
+        while (next < size && (bytes[next] == '\r' || bytes[next] == '\n'))
+            ++next;
+        pos = next;
 
         if (m_skippingLine) {
             // The end of a line too long to be a menu line.
