@@ -6,6 +6,7 @@
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/asktext.h"
 #include "gplus/extinfodoc.h"
 #include "net/transactionengine.h"
 
@@ -112,6 +113,45 @@ void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
     out += '\t';
     out += fromServer(item.GetURL());
     out += '\n';
+}
+
+// One line per ask line: "ask", the keyword, the prompt, then what the field
+// starts with (or the choices), fields separated by tabs and escaped.
+QByteArray formLines(const AskForm &form)
+{
+    QByteArray out;
+    auto line = [&out](const QByteArray &keyword, const QByteArray &prompt,
+                       const QList<QByteArray> &values) {
+        out += "ask\t" + keyword + '\t' + fromServer(DumpRunner::escaped(prompt)) + '\t';
+        for (qsizetype i = 0; i < values.size(); ++i)
+            out += (i ? "\t" : "") + fromServer(DumpRunner::escaped(values.at(i)));
+        out += '\n';
+    };
+    for (int i = 0; i < form.count(); ++i) {
+        const CAskItem *item = form.item(i);
+        switch (item->kind()) {
+        case CAskItem::Note:
+            for (const QByteArray &text : static_cast<const CAINote *>(item)->lines())
+                line(item->keyword(), text, {});
+            break;
+        case CAskItem::Ask:
+        case CAskItem::AskP:
+        case CAskItem::AskL:
+        case CAskItem::AskF:
+            line(item->keyword(), item->prompt(), {static_cast<const CAIAsk *>(item)->text()});
+            break;
+        case CAskItem::Select:
+            line(item->keyword(), item->prompt(), {item->GetReply()});
+            break;
+        case CAskItem::Choose:
+            line(item->keyword(), item->prompt(), static_cast<const CAIChoose *>(item)->choices());
+            break;
+        case CAskItem::ChooseF:
+            line(item->keyword(), item->prompt(), {});
+            break;
+        }
+    }
+    return out;
 }
 
 // How much output is gathered before it is written.
@@ -306,6 +346,7 @@ int DumpRunner::run(const QStringList &arguments)
     int timeoutSeconds = DefaultTimeout;
     QByteArray wantedView;
     bool infoOnly = false;
+    QList<QByteArray> answers;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -329,6 +370,11 @@ int DumpRunner::run(const QStringList &arguments)
                 usageError = true;
         } else if (arg == QLatin1String("--info")) {
             infoOnly = true;
+        } else if (arg == QLatin1String("--answer")) {
+            if (i + 1 < arguments.size())
+                answers.append(arguments.at(++i).toLocal8Bit());
+            else
+                usageError = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -479,6 +525,38 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
+
+    // A form is printed; with answers it is sent, and the reply's document is
+    // dumped below.
+    auto *ask = qobject_cast<CAskText *>(last.data());
+    if (!stopped && !closedEarly && ask && ask->form()) {
+        writeOut(formLines(*ask->form()));
+        if (answers.isEmpty()) {
+            std::fflush(stderr);
+            return 0;
+        }
+        const QList<CAskItem *> items = ask->form()->answeringItems();
+        if (answers.size() != items.size()) {
+            writeErr("", "tarnwick: the form asks " + QByteArray::number(items.size())
+                             + " questions; " + QByteArray::number(answers.size())
+                             + " answers given");
+            return 2;
+        }
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            QByteArray error;
+            if (!AskForm::setAnswer(items.at(i), answers.at(i), &ui, &error)) {
+                writeErr("tarnwick: ", error);
+                return 2;
+            }
+        }
+        if (!ask->SubmitForm())
+            return 1;
+        if (last == ask)
+            return 2;
+        activity();
+        QTimer::singleShot(0, &loop, checkDone);
+        loop.exec();
+    }
     flushErr.stop();
     silence.stop();
 

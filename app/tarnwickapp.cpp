@@ -6,6 +6,7 @@
 #include "docs/tarnwickdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/asktext.h"
 #include "gplus/extinfodoc.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
@@ -29,6 +30,13 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
     }
     document->setFrame(frame);
     document->setOpenValues(firstValue, secondValue, homeFailures);
+    if (firstValue == CTarnwickDoc::UploadOpen && secondValue) {
+        // The upload file becomes the document's; the caller closes it only
+        // when no document took it.
+        auto *record = reinterpret_cast<UploadRecord *>(secondValue);
+        document->setUploadRecord(*record);
+        record->file = -1;
+    }
     if (!document->Fetch(item)) {
         document->OnCloseDocument();
         return nullptr;
@@ -95,6 +103,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
+    addTemplate({TypeTable::AskTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
 }
 
 namespace {
@@ -135,6 +145,10 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
     item.navigatorIndex = source.navigatorIndex;
     item.viewLines = source.viewLines;
     item.askLines = source.askLines;
+    // Attributes that carry a "+ASK" block make the item a form, whether or
+    // not its menu line said so with "?" (many servers mark only "+").
+    if (item.IsGopherPlus() && !item.askLines.isEmpty() && !item.selector.contains("\t1"))
+        item.SetAskForm(true);
 
     char rememberedType = 0;
     if (item.IsGopherPlus() && !item.selector.contains("\t1")) {

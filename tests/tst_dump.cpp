@@ -98,6 +98,8 @@ private Q_SLOTS:
     void terminalSafe();
     void controlsOnATerminal_data();
     void controlsOnATerminal();
+    void askForm_data();
+    void askForm();
 
 private:
     QProcessEnvironment environment() const;
@@ -749,4 +751,84 @@ void tst_Dump::pygopherdLanguageViews()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("Tarn\n"));
     QVERIFY2(result.err.contains(QByteArray("\nview: " + view + "\n")), result.err.constData());
+}
+
+void tst_Dump::askForm_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("sent"); // the data block after the request line
+    QTest::addColumn<QByteArray>("out");  // after the form's lines
+    QTest::addColumn<QByteArray>("errEnd");
+
+    const QByteArray upload("\0\x01\xff binary\r\n", 12);
+    const QByteArray answers = "Ann\r\n2\r\nx\r\ny\r\n1\r\n\r\n";
+    QTest::newRow("the form alone") << QStringList() << 0 << QByteArray() << QByteArray()
+                                    << QByteArray("status: Found 6 ask items\n");
+    QTest::newRow("every question answered, a binary file uploaded")
+        << QStringList{QStringLiteral("Ann"), QStringLiteral("x\ny"), QStringLiteral("1"),
+                       QString(), QStringLiteral("@upload")}
+        << 0 << '+' + QByteArray::number(answers.size() + upload.size()) + "\r\n" + answers + upload
+        << QByteArray("Thank you\n\n") << QByteArray("status: Received 2 lines ... done\n");
+    QTest::newRow("too few answers") << QStringList{QStringLiteral("Ann")} << 2 << QByteArray()
+                                     << QByteArray()
+                                     << QByteArray("tarnwick: the form asks 5 questions; 1 answers given\n");
+    QTest::newRow("an answer that is no choice")
+        << QStringList{QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("1"),
+                       QStringLiteral("green"), QStringLiteral("@upload")}
+        << 2 << QByteArray() << QByteArray()
+        << QByteArray("tarnwick: 'green' is not one of the choices of 'Colour'\n");
+}
+
+void tst_Dump::askForm()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errEnd);
+
+    const QString uploadPath = m_home->filePath(QStringLiteral("upload.bin"));
+    QFile file(uploadPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\0\x01\xff binary\r\n", 12));
+    file.close();
+
+    const QByteArray ask("+-1\r\n+INFO: 0Form\t/form\t127.0.0.1\t70\t?\r\n+ASK:\r\n"
+                         " Note: Tell us\r\n Note: about you\r\n Ask: Name\tJo\tSmith\r\n"
+                         " AskL: Lines\r\n Select: Tea:\t1\r\n Choose: Colour\tred\t\tblue\r\n"
+                         " ChooseF: Upload\r\n.\r\n");
+    QJsonArray routes{route("/form\t!", ask)};
+    routes.append(QJsonObject{
+        {QStringLiteral("match"), QStringLiteral("/form\t+\t1")},
+        {QStringLiteral("steps"),
+         QJsonArray{QJsonObject{{QStringLiteral("read_data_block"), true}},
+                    QJsonObject{{QStringLiteral("send"),
+                                 QStringLiteral("+-1\r\nThank you\r\n.\r\n")}}}}});
+    auto server = TestServer::scripted(script(routes));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+
+    QStringList arguments{QStringLiteral("--dump"), url(*server, QStringLiteral("/0/form%09%2B"))};
+    for (const QString &answer : answers) {
+        arguments << QStringLiteral("--answer")
+                  << (answer == QLatin1String("@upload") ? uploadPath : answer);
+    }
+    const DumpResult result = dump(arguments);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    const QByteArray form("ask\tnote\tTell us\t\n"
+                          "ask\tnote\tabout you\t\n"
+                          "ask\task\tName\tJo\\tSmith\n"
+                          "ask\taskl\tLines\t\n"
+                          "ask\tselect\tTea\t1\n"
+                          "ask\tchoose\tColour\tred\t\tblue\n"
+                          "ask\tchoosef\tUpload\t\n");
+    QCOMPARE(result.out, form + out);
+    QVERIFY2(result.err.endsWith(errEnd), result.err.constData());
+    if (sent.isEmpty()) {
+        QCOMPARE(server->requests().size(), 1);
+    } else {
+        QCOMPARE(server->requests().size(), 2);
+        QTRY_COMPARE(server->received().value(1), "/form\t+\t1\r\n" + sent);
+    }
 }

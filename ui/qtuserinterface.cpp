@@ -75,10 +75,11 @@ QString QtUserInterface::qtFilter(const QString &classicFilter)
     const QStringList parts = classicFilter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts.at(i).isEmpty())
+        // Some filters put blanks around their bars ("All files (*.*) | *.* ||").
+        QString name = parts.at(i).trimmed();
+        if (name.isEmpty())
             break;
-        QString name = parts.at(i);
-        QString patterns = parts.at(i + 1);
+        QString patterns = parts.at(i + 1).trimmed();
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // "All Files (*.*)" means every file here, with or without a dot.
         if (patterns == QLatin1String("*.*"))
