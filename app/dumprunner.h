@@ -13,6 +13,12 @@ class QProcessEnvironment;
 // finished normally, 1 when the transfer failed, the server reported an error,
 // the server stayed silent for the timeout, or SIGINT or SIGTERM stopped it;
 // 2 for a usage error or when nothing was opened.
+//
+// An item with an ask form prints its form, one line per ask line: "ask",
+// the keyword, the prompt, then the field's first text or the choices, all
+// separated by tabs (and escaped). `--answer TEXT`, given once per question
+// in form order (a file's path for a file chooser), sends the answers and
+// dumps the reply after the form.
 class DumpRunner
 {
 public:

@@ -6,6 +6,8 @@
 #include "docs/searchtext.h"
 #include "docs/tarnwickdoc.h"
 #include "docs/telnettext.h"
+#include "gplus/asktext.h"
+#include "gplus/askview.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
 #include "ui/commanddialogs.h"
@@ -133,6 +135,7 @@ CMainFrame::~CMainFrame()
     // The window is gone: a write that fails here leaves the old settings
     // whole, and there is no one left to tell.
     static_cast<void>(m_app.settings().setToolbarSettings(currentToolbarSettings()));
+    m_app.saveDirtyTables();
     m_app.setFrameFactory(nullptr);
     m_ui.statusSink = nullptr;
     m_ui.homeServerSetupHandler = nullptr;
@@ -463,6 +466,21 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         m_mdi->addSubWindow(child);
         child->adjustSize();
         child->resize(qMax(child->width(), 420), child->height());
+        placeChild(child, true);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::AskTemplate: {
+        auto *ask = qobject_cast<CAskText *>(document);
+        if (!ask)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(new CAskView(ask, &m_fonts));
+        child->setWindowIcon(QIcon(m_icons.icon('0')));
+        m_mdi->addSubWindow(child);
+        // Forms run downwards: as tall as the frame allows.
+        const QSize client = m_mdi->viewport()->size();
+        child->resize(client.width() * 2 / 3, client.height() * 9 / 10);
         placeChild(child, true);
         watchDocument(document);
         return child;

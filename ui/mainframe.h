@@ -178,6 +178,10 @@ private:
     void onTelnetPrograms();
     void onWinSockInfo();
     void onAbout();
+    // Gopher+ tables (gpluscommands.cpp).
+    void onEditViews();
+    void onRankViews();
+    void onEditLanguages();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;
