@@ -4,11 +4,14 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -83,6 +86,7 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
 int DumpRunner::run(const QStringList &arguments)
 {
     QString url;
+    QString downloadDir;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -91,6 +95,11 @@ int DumpRunner::run(const QStringList &arguments)
                 url = arguments.at(++i);
         } else if (arg == QLatin1String("-I")) {
             ++i;
+        } else if (arg == QLatin1String("--download-dir")) {
+            if (i + 1 < arguments.size())
+                downloadDir = arguments.at(++i);
+            else
+                usageError = true;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
             usageError = true;
         }
@@ -118,6 +127,12 @@ int DumpRunner::run(const QStringList &arguments)
     app.setSettingsPath(settings);
     app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
+    // Downloads take generated names, without a dialog, and stay at exit.
+    if (downloadDir.isEmpty())
+        downloadDir = app.settings().downloadDirectory();
+    if (downloadDir.isEmpty())
+        downloadDir = QDir::tempPath();
+    app.downloadedFiles().setDirectoryOverride(downloadDir);
 
     CBookmark item;
     item.ParseURL(url.toUtf8());
@@ -168,6 +183,16 @@ int DumpRunner::run(const QStringList &arguments)
             appendItemLine(out, "dir", dir->listItem(i));
         for (int i = 0; i < dir->navigatorCount(); ++i)
             appendItemLine(out, "nav", dir->navigatorItem(i));
+    } else if (auto *xfer = qobject_cast<CGopherXferDoc *>(last.data())) {
+        writeErr("status: ", xfer->bytesText());
+        if (!xfer->rateText().isEmpty())
+            writeErr("status: ", xfer->rateText());
+        out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
+        if (!xfer->isComplete()) {
+            writeOut(out);
+            std::fflush(stderr);
+            return 1;
+        }
     } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
         const CQTextDoc &store = text->store();
         const int count = store.GetLineCount();

@@ -1,6 +1,8 @@
 #include "app/tarnwickapp.h"
 
+#include "app/programlauncher.h"
 #include "docs/documentframe.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/tarnwickdoc.h"
@@ -60,6 +62,11 @@ AppContext CTarnwickApp::context() const
     return AppContext{m_engine, m_windows, m_ui, const_cast<CTarnwickApp *>(this)};
 }
 
+bool CTarnwickApp::RunProgram(const QStringList &arguments, const QByteArray &commandLine)
+{
+    return ProgramLauncher::RunProgram(m_ui, arguments, commandLine);
+}
+
 void CTarnwickApp::setSettingsPath(const QString &path)
 {
     m_profile.setPath(path);
@@ -78,6 +85,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherDir(c); }});
     addTemplate({TypeTable::TextTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
+    addTemplate({TypeTable::XferTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CGopherXferDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
 }

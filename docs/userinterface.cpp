@@ -1,5 +1,7 @@
 #include "docs/userinterface.h"
 
+#include "app/viewertable.h"
+
 UserInterface::~UserInterface() = default;
 
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
@@ -50,4 +52,19 @@ void RecordingUserInterface::setWaitCursor(bool) {}
 void RecordingUserInterface::homeServerSetup()
 {
     ++homeServerSetupCount;
+}
+
+bool UserInterface::editViewers(ViewerTable &, const QByteArray &)
+{
+    return false;
+}
+
+bool RecordingUserInterface::editViewers(ViewerTable &table, const QByteArray &extension)
+{
+    viewerDialogs.append(extension);
+    if (viewerDialogAnswers.isEmpty())
+        return false;
+    const auto [ext, program] = viewerDialogAnswers.takeFirst();
+    table.SetViewer(ext, program);
+    return true;
 }

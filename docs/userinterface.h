@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
+class ViewerTable;
+
 // How documents and other core objects talk to the user: message boxes, file
 // dialogs, the clipboard, the main status line and the wait cursor. The widget
 // library implements it with Qt; tests and the headless dump mode implement it
@@ -45,6 +49,9 @@ public:
     virtual void setWaitCursor(bool on) = 0;
     // The modal "Home Gopher Server(s)" dialog.
     virtual void homeServerSetup() = 0;
+    // The modal "Viewers" dialog on the table, with the extension filled in;
+    // true when the user confirmed it.
+    virtual bool editViewers(ViewerTable &table, const QByteArray &extension);
 };
 
 // A user interface that answers every question with its default button and
@@ -67,12 +74,17 @@ public:
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;
     void homeServerSetup() override;
+    bool editViewers(ViewerTable &table, const QByteArray &extension) override;
 
     QList<Message> messages;
     QList<QByteArray> mainStatus;
     QList<FileDialog> fileDialogs;
     QByteArray clipboard;
     int homeServerSetupCount = 0;
+    // The extensions the Viewers dialog was opened with; a scripted answer
+    // (extension, program) is entered and confirmed, otherwise it is cancelled.
+    QList<QByteArray> viewerDialogs;
+    QList<std::pair<QByteArray, QByteArray>> viewerDialogAnswers;
 
     // Scripted answers: taken in order; when empty the default button answers.
     QList<int> answers;
