@@ -32,21 +32,17 @@ void DownloadedFiles::DeleteMarkedFiles()
     for (const DownloadedFile &file : std::as_const(marked)) {
         if (file.document)
             file.document->OnCloseDocument();
-        QFile::remove(file.path);
+        // Only a file the download made: a path the user pointed at a
+        // device or a directory is never removed.
+        const QFileInfo info(file.path);
+        if (info.isSymLink() || info.isFile())
+            QFile::remove(file.path);
     }
 }
 
 void DownloadedFiles::FreeDownloadedFiles()
 {
     m_files.clear();
-}
-
-void DownloadedFiles::forgetDocument(const CGopherXferDoc *document)
-{
-    for (DownloadedFile &file : m_files) {
-        if (file.document == document)
-            file.document = nullptr;
-    }
 }
 
 const DownloadedFile *DownloadedFiles::find(const QString &path) const

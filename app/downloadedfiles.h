@@ -28,8 +28,6 @@ public:
     void DeleteMarkedFiles();
     // Forgets every record, touching no file.
     void FreeDownloadedFiles();
-    // The record of the path loses its document.
-    void forgetDocument(const CGopherXferDoc *document);
 
     const QList<DownloadedFile> &files() const { return m_files; }
     const DownloadedFile *find(const QString &path) const;

@@ -141,6 +141,13 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     }
 
+    // The headless mode keeps what it downloaded.
+    struct KeepDownloads
+    {
+        CTarnwickApp &app;
+        ~KeepDownloads() { app.downloadedFiles().FreeDownloadedFiles(); }
+    } keepDownloads{app};
+
     QPointer<CTarnwickDoc> last;
     int endStatus = 0;
     bool serverError = false;

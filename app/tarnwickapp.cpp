@@ -45,7 +45,12 @@ CTarnwickApp::CTarnwickApp(QObject *parent)
 {
 }
 
-CTarnwickApp::~CTarnwickApp() = default;
+CTarnwickApp::~CTarnwickApp()
+{
+    // Downloads are temporary unless the user kept them.
+    m_downloadedFiles.DeleteMarkedFiles();
+    m_downloadedFiles.FreeDownloadedFiles();
+}
 
 void CTarnwickApp::setContext(TransactionEngine *engine, WindowRegistry *windows,
                               UserInterface *ui)

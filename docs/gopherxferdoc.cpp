@@ -97,9 +97,9 @@ CGopherXferDoc::CGopherXferDoc(const AppContext &context, QObject *parent)
 
 CGopherXferDoc::~CGopherXferDoc()
 {
+    // The downloaded-files record holds the document by a guarded pointer,
+    // which lets go of it by itself.
     closeFile();
-    if (m_context.app)
-        m_context.app->downloadedFiles().forgetDocument(this);
 }
 
 CGopherXferDoc::FileKind CGopherXferDoc::chooseExtension(const CBookmark &item)
@@ -290,7 +290,9 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
     UserInterface::FileDialog dialog;
     dialog.save = true;
     dialog.title = QStringLiteral("Select File for Gopher Download");
-    dialog.filter = QString::fromLatin1(kind.filter).replace(QStringLiteral(" | "), QStringLiteral("|"));
+    dialog.filter = QString::fromLatin1(kind.filter)
+                        .replace(QStringLiteral(" | "), QStringLiteral("|"))
+                        .replace(QStringLiteral(" ||"), QStringLiteral("||"));
     dialog.defaultExtension = extension;
     dialog.initialName = QString::fromLatin1(base) + u'.' + extension;
     dialog.initialDirectory = m_context.app ? m_context.app->settings().downloadDirectory() : QString();
