@@ -175,6 +175,8 @@ private:
     void onDirectories();
     void onWinSockInfo();
     void onAbout();
+    void onViewers();
+    void onDeleteFiles();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;

@@ -1,5 +1,7 @@
 #include "ui/qtuserinterface.h"
 
+#include "app/viewersdialog.h"
+
 #include "items/displaytext.h"
 
 #include <QApplication>
@@ -117,4 +119,11 @@ void QtUserInterface::homeServerSetup()
 {
     if (homeServerSetupHandler)
         homeServerSetupHandler();
+}
+
+bool QtUserInterface::editViewers(ViewerTable &table, const QByteArray &extension)
+{
+    ViewersDialog dialog(table, m_parent);
+    dialog.setExtension(QString::fromUtf8(extension));
+    return dialog.exec() == QDialog::Accepted;
 }

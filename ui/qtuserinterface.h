@@ -24,6 +24,7 @@ public:
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;
     void homeServerSetup() override;
+    bool editViewers(ViewerTable &table, const QByteArray &extension) override;
 
     // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||" as a Qt name filter list.
     static QString qtFilter(const QString &classicFilter);
