@@ -43,7 +43,7 @@ struct Program
     bool idle() const { return engine.registry().documentCount() == 0; }
 
     RecordingUserInterface ui;
-    TransactionEngine engine{&ui};
+    TransactionEngine engine;
     WindowRegistry windows{&ui};
     std::unique_ptr<CTarnwickApp> appOwner = std::make_unique<CTarnwickApp>();
     CTarnwickApp &app = *appOwner;
