@@ -96,6 +96,7 @@ private Q_SLOTS:
     void generatedNames_data();
     void generatedNames();
     void saveDialogAndCreateFailure();
+    void failingWrite_data();
     void failingWrite();
     void brokenOffIsNotDone_data();
     void brokenOffIsNotDone();
@@ -353,28 +354,64 @@ void tst_Downloads::saveDialogAndCreateFailure()
     QVERIFY(program.idle());
 }
 
+void tst_Downloads::failingWrite_data()
+{
+    QTest::addColumn<bool>("smallFileSystem");
+    // /dev/full takes the open and refuses every write with ENOSPC.
+    QTest::newRow("/dev/full") << false;
+    // A 64 KiB tmpfs fills up part way through the file.
+    QTest::newRow("full tmpfs") << true;
+}
+
 void tst_Downloads::failingWrite()
 {
-    // /dev/full takes the open and refuses every write with ENOSPC, as a full
-    // disk does.
+    QFETCH(bool, smallFileSystem);
     Program program(m_settings);
-    QVERIFY(program.app.settings().setAutoFileName(false));
-    program.ui.fileDialogAnswers = {QStringLiteral("/dev/full")};
+    QString expectedPath = QStringLiteral("/dev/full");
+    const QString mountPoint = m_dir->filePath(QStringLiteral("small"));
+    struct Unmount
+    {
+        QString path;
+        ~Unmount()
+        {
+            if (!path.isEmpty())
+                QProcess::execute(QStringLiteral("umount"), {path});
+        }
+    } unmount;
+    if (smallFileSystem) {
+        QDir().mkpath(mountPoint);
+        if (QProcess::execute(QStringLiteral("mount"), {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs,
+                                                        u"size=64k"_qs, u"tmpfs"_qs, mountPoint})
+            != 0)
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        unmount.path = mountPoint;
+        QVERIFY(program.app.settings().setDownloadDirectory(mountPoint));
+        expectedPath = mountPoint + u"/blob.bin"_qs;
+    } else {
+        QVERIFY(program.app.settings().setAutoFileName(false));
+        program.ui.fileDialogAnswers = {expectedPath};
+    }
     QPointer<CGopherXferDoc> doc = download(
         program, CBookmark('9', "Blob", "/blob.bin", "127.0.0.1", m_gophernicus->port()));
     QVERIFY(doc);
+    QCOMPARE(doc->path(), expectedPath);
     QTRY_VERIFY(program.idle());
     QVERIFY(doc->writeFailed());
     QVERIFY(!doc->isComplete());
     QVERIFY(!doc->isFileOpen());
     QVERIFY(doc->endStatus() != 0);
-    QCOMPARE(texts(program.ui), QList<QByteArray>{"Failed to write download file\n/dev/full\n"
+    QCOMPARE(texts(program.ui), QList<QByteArray>{"Failed to write download file\n"
+                                                  + QFile::encodeName(expectedPath) + "\n"
                                                   "The disk is full, you will have to do some cleanup first."});
     QVERIFY(!doc->bytesText().contains("done"));
+    QVERIFY(doc->bytesWritten() < quint64(m_binary.size()));
     QCOMPARE(program.app.downloadedFiles().files().size(), 1);
     QCOMPARE(program.app.downloadedFiles().files().first().keep, false);
+    if (smallFileSystem)
+        QVERIFY(QFileInfo(expectedPath).size() < m_binary.size());
     program.appOwner.reset();
-    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full"))); // marked, but never a device
+    // Marked files go at exit, but never a device.
+    QCOMPARE(QFileInfo::exists(expectedPath), !smallFileSystem);
 }
 
 void tst_Downloads::brokenOffIsNotDone_data()
