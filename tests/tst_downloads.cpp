@@ -107,6 +107,7 @@ private Q_SLOTS:
     void findViewerOffersDialog();
     void launchFailures_data();
     void launchFailures();
+    void dumpDownloads_data();
     void dumpDownloads();
 
 private:
@@ -565,8 +566,22 @@ void tst_Downloads::launchFailures()
     QCOMPARE(texts(ui), QList<QByteArray>{"Couldn't run " + line + '\n' + reason});
 }
 
+void tst_Downloads::dumpDownloads_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("downloaded") << false;
+    QTest::newRow("connection refused") << true;
+}
+
 void tst_Downloads::dumpDownloads()
 {
+    QFETCH(bool, refused);
+    auto stopped = TestServer::scripted(R"({"routes": []})");
+    QVERIFY2(stopped, qPrintable(TestServer::lastError()));
+    stopped->stop();
+    const QString url = refused ? QStringLiteral("gopher://127.0.0.1:") + QString::number(stopped->port())
+                                      + QStringLiteral("/9/blob.bin")
+                                : m_gophernicus->url(QStringLiteral("9/blob.bin"));
     const QString out = m_dir->filePath(QStringLiteral("out"));
     QDir().mkpath(out);
     QProcess process;
@@ -575,20 +590,25 @@ void tst_Downloads::dumpDownloads()
     env.insert(QStringLiteral("HOME"), m_dir->path());
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TWK_BINARY),
-                  {QStringLiteral("--download-dir"), out, QStringLiteral("--dump"),
-                   m_gophernicus->url(QStringLiteral("9/blob.bin"))});
+                  {QStringLiteral("--download-dir"), out, QStringLiteral("--dump"), url});
     QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 0);
-    // The name comes from the title a URL gives the item.
+    QCOMPARE(process.exitCode(), refused ? 1 : 0);
+    // The name comes from the title a URL gives the item; the file stays.
     const QByteArray stdOut = process.readAllStandardOutput();
     QVERIFY2(stdOut.startsWith(QByteArray("file\t" + QFile::encodeName(out) + '/')) && stdOut.endsWith(".bin\n"),
              stdOut.constData());
     const QString path = QFile::decodeName(stdOut.mid(5).chopped(1));
-    QVERIFY(process.readAllStandardError().contains(
-        QByteArray("status: " + QByteArray::number(m_binary.size()) + " bytes ... done\n")));
+    const QByteArray err = process.readAllStandardError();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll() == m_binary);
+    if (refused) {
+        QVERIFY2(err.contains("status: 0 bytes\n"), err.constData());
+        QCOMPARE(file.size(), 0);
+    } else {
+        QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(m_binary.size()) + " bytes ... done\n")),
+                 err.constData());
+        QVERIFY(file.readAll() == m_binary);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Downloads)
