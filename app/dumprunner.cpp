@@ -320,16 +320,13 @@ int DumpRunner::run(const QStringList &arguments)
     std::setvbuf(stderr, errBuffer, terminal.err ? _IOLBF : _IOFBF, sizeof errBuffer);
 
     DumpUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows(&ui);
-    CTarnwickApp app;
+    CTarnwickApp app(ui);
     app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
     const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
     QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
-    app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
     // Downloads take generated names, without a dialog, and stay at exit.
     if (downloadDir.isEmpty())
@@ -359,7 +356,7 @@ int DumpRunner::run(const QStringList &arguments)
             return;
         stopped = true;
         writeErr("tarnwick: ", why);
-        engine.CancelAllTransactions();
+        app.engine().CancelAllTransactions();
         loop.quit();
     };
 
@@ -430,10 +427,10 @@ int DumpRunner::run(const QStringList &arguments)
         });
     });
     auto checkDone = [&] {
-        if (engine.registry().documentCount() == 0)
+        if (app.engine().registry().documentCount() == 0)
             loop.quit();
     };
-    QObject::connect(&engine, &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
+    QObject::connect(&app.engine(), &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
 
     activity();
     app.OpenItem(item, 0, 0);

@@ -7,6 +7,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherxferdoc.h"
 #include "items/bookmark.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 
 #include <QApplication>
@@ -38,10 +39,11 @@ int main(int argc, char *argv[])
         file.write("[Options]\nAuto File Name=1\n[Directories]\nDownload directory="
                    + QFile::encodeName(dir.path()) + "\n");
     }
-    CTarnwickApp app;
+    GuiProgram program;
+    CTarnwickApp &app = program.app();
     app.setSettingsPath(settings);
     app.registerDefaultTemplates();
-    CMainFrame frame(app);
+    CMainFrame frame(program);
     frame.show();
 
     std::vector<qint64> gaps;

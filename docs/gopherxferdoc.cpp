@@ -221,22 +221,17 @@ bool CGopherXferDoc::Fetch(const CBookmark &item)
     m_viewType = kind.viewType;
     if (!chooseAndCreate(item, kind))
         return false;
-    if (m_context.app)
-        m_context.app->downloadedFiles().AddDownloadedFile(this, m_path);
+    m_context.app->downloadedFiles().AddDownloadedFile(this, m_path);
     return CTarnwickDoc::Fetch(item);
 }
 
 QString CGopherXferDoc::autoDirectory() const
 {
-    QString directory;
-    QString temporary;
-    if (m_context.app) {
-        const DownloadedFiles &files = m_context.app->downloadedFiles();
-        directory = files.directoryOverride().isEmpty()
-                        ? m_context.app->settings().downloadDirectory()
-                        : files.directoryOverride();
-        temporary = m_context.app->settings().temporaryDirectory();
-    }
+    const DownloadedFiles &files = m_context.app->downloadedFiles();
+    QString directory = files.directoryOverride().isEmpty()
+                            ? m_context.app->settings().downloadDirectory()
+                            : files.directoryOverride();
+    const QString temporary = m_context.app->settings().temporaryDirectory();
     if (directory.endsWith(u'/') && directory.size() > 1)
         directory.chop(1);
     if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
@@ -255,9 +250,8 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
     if (base.isEmpty())
         base = "gopher";
     const QString extension = QString::fromLatin1(kind.extension);
-    const bool autoName = m_context.app
-                          && (m_context.app->settings().autoFileName()
-                              || !m_context.app->downloadedFiles().directoryOverride().isEmpty());
+    const bool autoName = m_context.app->settings().autoFileName()
+                          || !m_context.app->downloadedFiles().directoryOverride().isEmpty();
     if (autoName) {
         const QString directory = autoDirectory();
         const QString candidate = directory + u'/' + QString::fromLatin1(base) + u'.' + extension;
@@ -282,8 +276,7 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
             m_path = QFile::decodeName(name);
             return true;
         }
-        if (m_context.ui)
-            m_context.ui->messageBox("Unable to make a temp filename\n"
+        m_context.ui->messageBox("Unable to make a temp filename\n"
                                      "Make sure the download and TMP directories exist");
     }
 
@@ -295,10 +288,10 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
                         .replace(QStringLiteral(" ||"), QStringLiteral("||"));
     dialog.defaultExtension = extension;
     dialog.initialName = QString::fromLatin1(base) + u'.' + extension;
-    dialog.initialDirectory = m_context.app ? m_context.app->settings().downloadDirectory() : QString();
+    dialog.initialDirectory = m_context.app->settings().downloadDirectory();
     dialog.promptOverwrite = true;
     dialog.hideReadOnly = true;
-    const QString chosen = m_context.ui ? m_context.ui->fileDialog(dialog) : QString();
+    const QString chosen = m_context.ui->fileDialog(dialog);
     if (chosen.isEmpty())
         return false;
     m_fd = ::open(QFile::encodeName(chosen).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
@@ -313,8 +306,7 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
 
 void CGopherXferDoc::reportCreateFailure(const QString &path, int error)
 {
-    if (m_context.ui)
-        m_context.ui->messageBox(QByteArray("Failed to create download file ") + '\n'
+    m_context.ui->messageBox(QByteArray("Failed to create download file ") + '\n'
                                  + QFile::encodeName(path) + '\n'
                                  + fileErrorText(fileErrorCause(error)));
 }
@@ -355,8 +347,7 @@ void CGopherXferDoc::OnReceiveDone(int status)
 {
     closeFile();
     if (m_writeError) {
-        if (m_context.ui)
-            m_context.ui->messageBox(QByteArray("Failed to write download file") + '\n'
+        m_context.ui->messageBox(QByteArray("Failed to write download file") + '\n'
                                      + QFile::encodeName(m_path) + '\n'
                                      + fileErrorText(fileErrorCause(m_writeError)));
         Q_EMIT updateAllViews(BytesHint);
@@ -374,7 +365,7 @@ void CGopherXferDoc::OnReceiveDone(int status)
 
 void CGopherXferDoc::ViewFile()
 {
-    if (!m_complete || !m_context.app)
+    if (!m_complete)
         return;
     const QString name = QFileInfo(m_path).fileName();
     const qsizetype dot = name.indexOf(u'.');
@@ -384,7 +375,7 @@ void CGopherXferDoc::ViewFile()
     QByteArray program;
     {
         ViewerTable table(m_context.app->profile());
-        program = table.FindViewer(extension, m_path, m_context.ui);
+        program = table.FindViewer(extension, m_path, m_context.ui.get());
     }
     if (program.isEmpty())
         return;

@@ -30,22 +30,19 @@ struct Program
     explicit Program(const QString &settingsPath)
     {
         app.setSettingsPath(settingsPath);
-        app.setContext(&engine, &windows, &ui);
         app.registerDefaultTemplates();
     }
     ~Program()
     {
         // A document whose fetch failed is deleted later; it goes while the
         // engine it was made with still exists.
-        appOwner.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    bool idle() const { return engine.registry().documentCount() == 0; }
+    bool idle() const { return app.engine().registry().documentCount() == 0; }
 
     RecordingUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows{&ui};
-    std::unique_ptr<CTarnwickApp> appOwner = std::make_unique<CTarnwickApp>();
+    // Reset by a test to run the program's exit.
+    std::unique_ptr<CTarnwickApp> appOwner = std::make_unique<CTarnwickApp>(ui);
     CTarnwickApp &app = *appOwner;
 };
 

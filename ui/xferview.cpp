@@ -82,6 +82,6 @@ void CXferView::onViewToggled(bool on)
 
 void CXferView::onKeepToggled(bool on)
 {
-    if (m_document && m_document->context().app)
+    if (m_document)
         m_document->context().app->downloadedFiles().SetKeepFile(m_document->path(), on);
 }

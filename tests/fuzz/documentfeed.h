@@ -2,7 +2,7 @@
 
 #include "tests/fuzz/fuzzcheck.h"
 
-#include "docs/appcontext.h"
+#include "app/tarnwickapp.h"
 #include "docs/tarnwickdoc.h"
 #include "docs/userinterface.h"
 
@@ -20,9 +20,10 @@ QByteArray feedDocument(const CBookmark &item, const QList<QByteArray> &reads,
                         const std::function<QByteArray(const Document &)> &describeDocument)
 {
     RecordingUserInterface ui;
-    AppContext context;
-    context.ui = &ui;
-    auto doc = std::make_unique<Document>(context);
+    CTarnwickApp app(ui);
+    // The reads are handed over here: no request goes to a network.
+    app.engine().setOffline(true);
+    auto doc = std::make_unique<Document>(app.context());
     doc->Fetch(item);
     bool done = false;
     for (const QByteArray &read : reads) {
