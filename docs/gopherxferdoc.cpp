@@ -277,7 +277,7 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
             return true;
         }
         m_context.ui->messageBox("Unable to make a temp filename\n"
-                                     "Make sure the download and TMP directories exist");
+                                 "Make sure the download and TMP directories exist");
     }
 
     UserInterface::FileDialog dialog;
@@ -307,8 +307,8 @@ bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind
 void CGopherXferDoc::reportCreateFailure(const QString &path, int error)
 {
     m_context.ui->messageBox(QByteArray("Failed to create download file ") + '\n'
-                                 + QFile::encodeName(path) + '\n'
-                                 + fileErrorText(fileErrorCause(error)));
+                             + QFile::encodeName(path) + '\n'
+                             + fileErrorText(fileErrorCause(error)));
 }
 
 void CGopherXferDoc::OnReceive()
@@ -348,8 +348,8 @@ void CGopherXferDoc::OnReceiveDone(int status)
     closeFile();
     if (m_writeError) {
         m_context.ui->messageBox(QByteArray("Failed to write download file") + '\n'
-                                     + QFile::encodeName(m_path) + '\n'
-                                     + fileErrorText(fileErrorCause(m_writeError)));
+                                 + QFile::encodeName(m_path) + '\n'
+                                 + fileErrorText(fileErrorCause(m_writeError)));
         Q_EMIT updateAllViews(BytesHint);
         return;
     }
