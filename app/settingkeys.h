@@ -108,6 +108,11 @@ inline constexpr SettingKey PlusServer{Type::Number, "Home Gopher", "Plus Server
 inline constexpr SettingKey InitialMenu{Type::Text, "Home Gopher", "Initial Menu", 0, ""};
 inline constexpr SettingKey HomeType{Type::Number, "Home Gopher", "Home Type", 1, ""};
 
+// "Viewers": file extension and viewer program pairs, numbered from 0.
+inline constexpr SettingKey ViewerCount{Type::Number, "Viewers", "Viewer Count", 0, ""};
+inline constexpr SettingKey ViewerExtension{Type::Text, "Viewers", "Ext%d", 0, ""};
+inline constexpr SettingKey ViewerProgram{Type::Text, "Viewers", "Viewer%d", 0, ""};
+
 // Every key above.
 inline constexpr std::array all{
     &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &BookmarkEditorFetchAction,
@@ -117,6 +122,7 @@ inline constexpr std::array all{
     &FontHeight, &FontWeight, &FontItalic, &FontUnderline, &FontOutPrecision, &FontClipPrecision,
     &FontQuality, &FontPitchAndFamily, &FontFaceName,
     &CountOfHomeGophers, &HomeServer, &HomePort, &HomeSelector, &PlusServer, &InitialMenu, &HomeType,
+    &ViewerCount, &ViewerExtension, &ViewerProgram,
 };
 
 } // namespace SettingKeys

@@ -3,6 +3,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/tarnwickdoc.h"
 #include "gplus/asktext.h"
 #include "gplus/askview.h"
@@ -17,6 +18,7 @@
 #include "ui/guiprogram.h"
 #include "ui/gtreeview.h"
 #include "ui/lockindicators.h"
+#include "ui/xferview.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -430,6 +432,19 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setWindowIcon(QIcon(m_icons.icon('0')));
         m_mdi->addSubWindow(child);
         child->resize(m_mdi->viewport()->size() * 2 / 3);
+        placeChild(child, true);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::XferTemplate: {
+        auto *xfer = qobject_cast<CGopherXferDoc *>(document);
+        if (!xfer)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(new CXferView(xfer, m_app.settings().autoViewFile()));
+        child->setWindowIcon(QIcon(m_icons.icon('9')));
+        m_mdi->addSubWindow(child);
+        child->resize(420, 200);
         placeChild(child, true);
         watchDocument(document);
         return child;

@@ -180,6 +180,8 @@ private:
     void onEditViews();
     void onRankViews();
     void onEditLanguages();
+    void onViewers();
+    void onDeleteFiles();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;
