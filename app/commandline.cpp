@@ -4,82 +4,82 @@ namespace CommandLine {
 
 std::optional<QStringList> split(QStringView line)
 {
-    QStringList arguments;
-    QString current;
-    bool inArgument = false;
+    QStringList out;
+    QString word;
+    bool inWord = false;
     enum { Plain, Single, Double } state = Plain;
-
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
         switch (state) {
         case Plain:
-            if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') {
-                if (inArgument)
-                    arguments.append(current);
-                current.clear();
-                inArgument = false;
+            if (c == u' ' || c == u'\t') {
+                if (inWord)
+                    out.append(word);
+                word.clear();
+                inWord = false;
             } else if (c == u'\'') {
                 state = Single;
-                inArgument = true;
+                inWord = true;
             } else if (c == u'"') {
                 state = Double;
-                inArgument = true;
+                inWord = true;
             } else if (c == u'\\') {
-                if (++i >= line.size())
+                if (i + 1 >= line.size())
                     return std::nullopt;
-                current += line.at(i);
-                inArgument = true;
+                word += line.at(++i);
+                inWord = true;
             } else {
-                current += c;
-                inArgument = true;
+                word += c;
+                inWord = true;
             }
             break;
         case Single:
             if (c == u'\'')
                 state = Plain;
             else
-                current += c;
+                word += c;
             break;
         case Double:
             if (c == u'"') {
                 state = Plain;
             } else if (c == u'\\' && i + 1 < line.size()
                        && QStringView(u"\"\\$`").contains(line.at(i + 1))) {
-                current += line.at(++i);
+                word += line.at(++i);
             } else {
-                current += c;
+                word += c;
             }
             break;
         }
     }
     if (state != Plain)
         return std::nullopt;
-    if (inArgument)
-        arguments.append(current);
-    return arguments;
+    if (inWord)
+        out.append(word);
+    return out;
 }
 
 QString join(const QStringList &arguments)
 {
-    QStringList quoted;
-    quoted.reserve(arguments.size());
+    QString out;
     for (const QString &argument : arguments) {
+        if (!out.isEmpty())
+            out += u' ';
         bool plain = !argument.isEmpty();
         for (const QChar c : argument) {
-            if (!(c.isLetterOrNumber() || QStringView(u"%+,-./:=@_").contains(c))) {
+            if (!(c.isLetterOrNumber() || QStringView(u"-_./=:,+@%").contains(c))) {
                 plain = false;
                 break;
             }
         }
         if (plain) {
-            quoted.append(argument);
+            out += argument;
         } else {
-            QString text = argument;
-            text.replace(u'\'', QStringLiteral("'\\''"));
-            quoted.append(u'\'' + text + u'\'');
+            QString quoted = argument;
+            quoted.replace(u'\'', QStringLiteral("'\\''"));
+            out += u'\'' + quoted + u'\'';
         }
     }
-    return quoted.join(u' ');
+    return out;
 }
 
 } // namespace CommandLine

@@ -6,19 +6,23 @@
 
 #include <optional>
 
-// A command line of the settings file (a viewer, the telnet program) turned
-// into an argument vector the way a POSIX shell splits words, without a
-// shell: blanks separate arguments; '...' keeps everything literally; "..."
-// keeps everything but lets a backslash escape ", \, $ and `; a backslash
-// outside quotes escapes the next character. Nothing is expanded or run.
+// Command lines of viewer and terminal programs as the user writes them in
+// the settings file, split into an argument vector the way a POSIX shell
+// splits words, but with nothing else a shell does: no variables, no globs,
+// no redirection, no command separators. Programs are then started from the
+// vector, so nothing a server sends can ever reach a shell.
 namespace CommandLine {
 
-// The arguments, or nothing when a quote is left open or the line ends in
-// a lone backslash.
+// Splits at unquoted blanks and tabs. Inside single quotes every character is
+// literal; inside double quotes a backslash escapes only '"', '\\', '$' and
+// '`'; outside quotes a backslash makes the next character literal. Quotes
+// join with what touches them ('a'"b"c is one argument abc); an empty pair of
+// quotes is an empty argument. Returns none for an unterminated quote or a
+// trailing backslash.
 std::optional<QStringList> split(QStringView line);
 
-// One line that split() turns back into exactly these arguments; an argument
-// that needs it is put in single quotes.
+// The reverse for display: each argument quoted only when it has to be, so
+// that split(join(x)) == x.
 QString join(const QStringList &arguments);
 
 } // namespace CommandLine

@@ -6,6 +6,7 @@
 #include "docs/gophertextdoc.h"
 #include "docs/searchtext.h"
 #include "docs/telnettext.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "gplus/asktext.h"
@@ -13,6 +14,8 @@
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QEventLoop>
 #include <QList>
 #include <QPointer>
@@ -351,6 +354,7 @@ int DumpRunner::run(const QStringList &arguments)
     QByteArray wantedView;
     bool infoOnly = false;
     QList<QByteArray> answers;
+    QString downloadDir;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -383,6 +387,11 @@ int DumpRunner::run(const QStringList &arguments)
                 usageError = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
+        } else if (arg == QLatin1String("--download-dir")) {
+            if (i + 1 < arguments.size())
+                downloadDir = arguments.at(++i);
+            else
+                usageError = true;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
             usageError = true;
         }
@@ -418,6 +427,18 @@ int DumpRunner::run(const QStringList &arguments)
     app.setAutoSelectViewOverride(wantedView.isEmpty());
     QObject::connect(&app, &CTarnwickApp::viewChosen, &app,
                      [](const ViewChoice &c) { writeErr("view: ", c.viewText); });
+
+    // Downloads take generated names, without a dialog, and stay at exit.
+    if (downloadDir.isEmpty())
+        downloadDir = app.settings().downloadDirectory();
+    if (downloadDir.isEmpty())
+        downloadDir = QDir::tempPath();
+    app.downloadedFiles().setDirectoryOverride(downloadDir);
+    struct KeepDownloads
+    {
+        CTarnwickApp &app;
+        ~KeepDownloads() { app.downloadedFiles().FreeDownloadedFiles(); }
+    } keepDownloads{app};
 
     CBookmark item;
     item.ParseURL(url.toUtf8());
@@ -622,6 +643,13 @@ int DumpRunner::run(const QStringList &arguments)
             } else {
                 refused = true;
             }
+        } else if (auto *xfer = qobject_cast<CGopherXferDoc *>(last.data())) {
+            writeErr("status: ", xfer->bytesText());
+            if (!xfer->rateText().isEmpty())
+                writeErr("status: ", xfer->rateText());
+            out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
+            if (!xfer->isComplete())
+                endStatus = endStatus ? endStatus : 1;
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();
             const int count = store.GetLineCount();

@@ -2,12 +2,26 @@
 
 #include "docs/userinterface.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
 namespace ProgramLauncher {
+
+namespace {
+
+// Why a program given with a directory cannot be started, before trying.
+int checkPath(const QString &program)
+{
+    const QFileInfo info(program);
+    if (!info.exists())
+        return QFileInfo(info.absolutePath()).isDir() ? 2 : 3;
+    if (info.isDir() || !info.isExecutable())
+        return 5;
+    return Started;
+}
+
+} // namespace
 
 int launch(const QStringList &arguments)
 {
@@ -15,17 +29,15 @@ int launch(const QStringList &arguments)
         return 2;
     QString program = arguments.first();
     if (program.contains(u'/')) {
-        const QFileInfo info(program);
-        if (!info.exists())
-            return info.absoluteDir().exists() ? 2 : 3;
-        if (info.isDir() || !info.isExecutable())
-            return 5;
+        const int code = checkPath(program);
+        if (code != Started)
+            return code;
     } else {
-        program = QStandardPaths::findExecutable(program);
-        if (program.isEmpty())
+        const QString found = QStandardPaths::findExecutable(program);
+        if (found.isEmpty())
             return 2;
+        program = found;
     }
-    // Detached: the session outlives its window and this program.
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments.mid(1));
@@ -40,7 +52,18 @@ QByteArray failureText(int code)
     case 2: return "The file was not found";
     case 3: return "The path was not found";
     case 5: return "There was a sharing or network protection error";
+    case 6: return "The library required separate data segments for each task";
     case 8: return "There wasn't enough memory to start the application";
+    case 10: return "Wrong version of Windows!";
+    case 11: return "Either it's not a Windows program, or there is an error in the .EXE file";
+    case 12: return "This application is designed for a different operating system";
+    case 13: return "This is an MS-DOS 4.0 application!";
+    case 14: return "We don't know what kind of executable file that is";
+    case 15: return "This application is real-mode (earlier version of Windows)";
+    case 16: return "You can only run ONE instance of that particular program";
+    case 19: return "This application must be decompressed before it is executed";
+    case 20: return "One of this application's DLLs was corrupt";
+    case 21: return "This application requires 32-bit Microsoft Windows";
     default: return QByteArray();
     }
 }

@@ -117,6 +117,10 @@ inline constexpr SettingKey CurrentTelnet{Type::Text, "Telnet", "Current telnet"
                                           "x-terminal-emulator -e telnet %host% %port%"};
 inline constexpr SettingKey Current3270{Type::Text, "Telnet", "Current 3270", 0,
                                         "x3270 %host%:%port%"};
+// "Viewers": file extension and viewer program pairs, numbered from 0.
+inline constexpr SettingKey ViewerCount{Type::Number, "Viewers", "Viewer Count", 0, ""};
+inline constexpr SettingKey ViewerExtension{Type::Text, "Viewers", "Ext%d", 0, ""};
+inline constexpr SettingKey ViewerProgram{Type::Text, "Viewers", "Viewer%d", 0, ""};
 
 // Every key above.
 inline constexpr std::array all{
@@ -128,6 +132,7 @@ inline constexpr std::array all{
     &FontQuality, &FontPitchAndFamily, &FontFaceName,
     &CountOfHomeGophers, &HomeServer, &HomePort, &HomeSelector, &PlusServer, &InitialMenu, &HomeType,
     &SearchText, &CurrentTelnet, &Current3270,
+    &ViewerCount, &ViewerExtension, &ViewerProgram,
 };
 
 } // namespace SettingKeys

@@ -1,6 +1,8 @@
 #include "app/tarnwickapp.h"
 
+#include "app/programlauncher.h"
 #include "docs/documentframe.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/searchtext.h"
@@ -63,6 +65,9 @@ CTarnwickApp::~CTarnwickApp()
         findChildren<CTarnwickDoc *>(Qt::FindDirectChildrenOnly);
     for (CTarnwickDoc *document : documents)
         delete document;
+    // Downloads are temporary unless the user kept them.
+    m_downloadedFiles.DeleteMarkedFiles();
+    m_downloadedFiles.FreeDownloadedFiles();
 }
 
 AppContext CTarnwickApp::context()
@@ -85,6 +90,11 @@ void CTarnwickApp::saveDirtyTables()
         static_cast<void>(m_languages.Save());
 }
 
+bool CTarnwickApp::RunProgram(const QStringList &arguments, const QByteArray &commandLine)
+{
+    return ProgramLauncher::RunProgram(&m_ui, arguments, commandLine);
+}
+
 void CTarnwickApp::setSettingsPath(const QString &path)
 {
     m_profile.setPath(path);
@@ -103,6 +113,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherDir(c); }});
     addTemplate({TypeTable::TextTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
+    addTemplate({TypeTable::XferTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CGopherXferDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
     addTemplate({TypeTable::SearchTemplate,

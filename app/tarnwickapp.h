@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appsettings.h"
+#include "app/downloadedfiles.h"
 #include "app/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "docs/appcontext.h"
@@ -68,6 +69,11 @@ public:
     ProfileFile &profile() { return m_profile; }
     AppSettings &settings() { return m_settings; }
     HomeGophers &homeGophers() { return m_homeGophers; }
+    // The files this program downloaded; marked ones go at exit.
+    DownloadedFiles &downloadedFiles() { return m_downloadedFiles; }
+    // Starts a program from its argument vector; a failure is shown with
+    // "Couldn't run " and the command line.
+    bool RunProgram(const QStringList &arguments, const QByteArray &commandLine);
 
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }
@@ -113,6 +119,7 @@ private:
     ProfileFile m_profile;
     AppSettings m_settings;
     HomeGophers m_homeGophers;
+    DownloadedFiles m_downloadedFiles;
     QString m_configDirectory;
     QList<CGopherDocTemplate> m_templates;
     UserInterface &m_ui;

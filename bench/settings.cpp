@@ -7,6 +7,7 @@
 
 #include "app/profilefile.h"
 #include "app/tarnwickapp.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/startup.h"
 
@@ -70,11 +71,12 @@ int main(int argc, char **argv)
         std::printf("%s\n", round);
         QElapsedTimer timer;
         timer.start();
-        auto app = std::make_unique<CTarnwickApp>();
+        auto program = std::make_unique<GuiProgram>();
+        CTarnwickApp *app = &program->app();
         app->setSettingsPath(path);
         app->registerDefaultTemplates();
         const ProfileFile::Counters zero;
-        auto frame = std::make_unique<CMainFrame>(*app);
+        auto frame = std::make_unique<CMainFrame>(*program);
         frame->RestoreWindowPlacement(1);
         openFirstDocuments(*app, *frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
         const ProfileFile::Counters started = app->profile().counters();

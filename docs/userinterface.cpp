@@ -1,5 +1,6 @@
 #include "docs/userinterface.h"
 
+#include "app/viewertable.h"
 #include "gplus/extendedviewtable.h"
 
 UserInterface::~UserInterface() = default;
@@ -86,4 +87,19 @@ void RecordingUserInterface::editExtendedViews(ExtendedViewTable &table, const Q
         onEditViews(table, name, itemType);
     else
         table.afterDialog(false, false);
+}
+
+bool UserInterface::editViewers(ViewerTable &, const QByteArray &)
+{
+    return false;
+}
+
+bool RecordingUserInterface::editViewers(ViewerTable &table, const QByteArray &extension)
+{
+    viewerDialogs.append(extension);
+    if (viewerDialogAnswers.isEmpty())
+        return false;
+    const auto [ext, program] = viewerDialogAnswers.takeFirst();
+    table.SetViewer(ext, program);
+    return true;
 }

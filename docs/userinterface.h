@@ -10,8 +10,10 @@
 #include "gplus/viewinfo.h"
 
 #include <functional>
+#include <utility>
 
 class ExtendedViewTable;
+class ViewerTable;
 
 // How documents and other core objects talk to the user: message boxes, file
 // dialogs, the clipboard, the main status line and the wait cursor. The widget
@@ -63,6 +65,9 @@ public:
     // item type (empty name: nothing preset). What it ended with goes to
     // the table's afterDialog.
     virtual void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType);
+    // The modal "Viewers" dialog on the table, with the extension filled in;
+    // true when the user confirmed it.
+    virtual bool editViewers(ViewerTable &table, const QByteArray &extension);
 };
 
 // A user interface that answers every question with its default button and
@@ -88,6 +93,7 @@ public:
     int selectExtendedView(const QList<ViewChoice> &entries, int best,
                            const std::function<bool(int)> &accept) override;
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
+    bool editViewers(ViewerTable &table, const QByteArray &extension) override;
 
     QList<Message> messages;
     QList<QByteArray> mainStatus;
@@ -103,6 +109,10 @@ public:
     // handler stands for the user (none: the dialog is cancelled).
     QList<QByteArray> viewDefinitions;
     std::function<void(ExtendedViewTable &, const QByteArray &, char)> onEditViews;
+    // The extensions the Viewers dialog was opened with; a scripted answer
+    // (extension, program) is entered and confirmed, otherwise it is cancelled.
+    QList<QByteArray> viewerDialogs;
+    QList<std::pair<QByteArray, QByteArray>> viewerDialogAnswers;
 
     // Scripted answers: taken in order; when empty the default button answers.
     QList<int> answers;

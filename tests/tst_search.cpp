@@ -1,4 +1,3 @@
-#include "app/commandline.h"
 #include "app/tarnwickapp.h"
 #include "app/telnetprogramsdialog.h"
 #include "docs/gopherdir.h"
@@ -48,8 +47,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void splitCommandLine_data();
-    void splitCommandLine();
     void sessionCommand_data();
     void sessionCommand();
     void defaultPrograms();
@@ -120,47 +117,6 @@ CTelnetText *tst_Search::telnetDocument(const CBookmark &item)
 
 // ---------------------------------------------------------------------------
 // Command lines
-
-void tst_Search::splitCommandLine_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<OptionalList>("expected");
-
-    QTest::newRow("blanks and tabs separate")
-        << QStringLiteral("  telnet\t%host%   %port% ")
-        << OptionalList(QStringList{QStringLiteral("telnet"), QStringLiteral("%host%"),
-                                    QStringLiteral("%port%")});
-    QTest::newRow("single quotes keep everything")
-        << QStringLiteral("'/opt/my term' -e '$HOME \"x\" \\n'")
-        << OptionalList(QStringList{QStringLiteral("/opt/my term"), QStringLiteral("-e"),
-                                    QStringLiteral("$HOME \"x\" \\n")});
-    QTest::newRow("double quotes escape only \" \\ $ `")
-        << QStringLiteral("\"a \\\"b\\\" \\$c \\n\"")
-        << OptionalList(QStringList{QStringLiteral("a \"b\" $c \\n")});
-    QTest::newRow("backslash outside quotes, empty quotes")
-        << QStringLiteral("my\\ term '' x\"y\"z")
-        << OptionalList(QStringList{QStringLiteral("my term"), QString(), QStringLiteral("xyz")});
-    QTest::newRow("shell characters are plain text")
-        << QStringLiteral("prog ;rm -rf $(x) |y &")
-        << OptionalList(QStringList{QStringLiteral("prog"), QStringLiteral(";rm"),
-                                    QStringLiteral("-rf"), QStringLiteral("$(x)"),
-                                    QStringLiteral("|y"), QStringLiteral("&")});
-    QTest::newRow("unclosed single quote") << QStringLiteral("prog 'x") << OptionalList();
-    QTest::newRow("unclosed double quote") << QStringLiteral("prog \"x") << OptionalList();
-    QTest::newRow("lone backslash at the end") << QStringLiteral("prog \\") << OptionalList();
-}
-
-void tst_Search::splitCommandLine()
-{
-    QFETCH(QString, line);
-    QFETCH(OptionalList, expected);
-
-    const OptionalList split = CommandLine::split(line);
-    QCOMPARE(split, expected);
-    // What join writes splits back into the same arguments.
-    if (split)
-        QCOMPARE(CommandLine::split(CommandLine::join(*split)), split);
-}
 
 void tst_Search::sessionCommand_data()
 {

@@ -33,7 +33,7 @@ std::span<const Command> CMainFrame::commands()
         {ID_FILE_SAVE, M::File, true, "Save Ite&m", "Save the active document to a disk file",
          Qt::CTRL | Qt::Key_S, "document-save", 24, "Save", &F::onSave, &F::canSave},
         {ID_DELETE_FILES, M::File, false, "&Delete Files...", "Delete downloaded files", NoKey,
-         nullptr, 0, nullptr, nullptr, &F::notBuilt},
+         nullptr, 0, nullptr, &F::onDeleteFiles, nullptr},
         {ID_PRINT, M::File, true, "&Print...", "Print the active document", Qt::CTRL | Qt::Key_P,
          "document-print", 25, "Print", nullptr, &F::notBuilt},
         {ID_PRINT_PREVIEW, M::File, false, "Print Pre&view", "Display full pages", NoKey,
@@ -157,8 +157,9 @@ std::span<const Command> CMainFrame::commands()
          Qt::Key_F6, nullptr, 0, nullptr, &F::onNextPane, &F::hasDocument},
         {ID_PREV_PANE, M::None, false, "Previous Pane", "Switch back to the previous window pane",
          Qt::SHIFT | Qt::Key_F6, nullptr, 0, nullptr, &F::onPreviousPane, &F::hasDocument},
-        {ID_VIEWERS, M::None, false, nullptr, nullptr, NoKey, nullptr, 0, nullptr, nullptr,
-         &F::notBuilt},
+        {ID_VIEWERS, M::None, false, "Viewers",
+         "Edit paths for viewers (you can also use the Windows File Manager)", NoKey, nullptr, 0,
+         nullptr, &F::onViewers, nullptr},
     };
     return rows;
 }

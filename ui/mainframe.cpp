@@ -4,6 +4,7 @@
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/searchtext.h"
+#include "docs/gopherxferdoc.h"
 #include "docs/tarnwickdoc.h"
 #include "docs/telnettext.h"
 #include "gplus/asktext.h"
@@ -21,6 +22,7 @@
 #include "ui/searchview.h"
 #include "ui/telnetview.h"
 #include "ui/lockindicators.h"
+#include "ui/xferview.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -434,6 +436,19 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setWindowIcon(QIcon(m_icons.icon('0')));
         m_mdi->addSubWindow(child);
         child->resize(m_mdi->viewport()->size() * 2 / 3);
+        placeChild(child, true);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::XferTemplate: {
+        auto *xfer = qobject_cast<CGopherXferDoc *>(document);
+        if (!xfer)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(new CXferView(xfer, m_app.settings().autoViewFile()));
+        child->setWindowIcon(QIcon(m_icons.icon('9')));
+        m_mdi->addSubWindow(child);
+        child->resize(420, 200);
         placeChild(child, true);
         watchDocument(document);
         return child;

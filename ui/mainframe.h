@@ -182,6 +182,8 @@ private:
     void onEditViews();
     void onRankViews();
     void onEditLanguages();
+    void onViewers();
+    void onDeleteFiles();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;

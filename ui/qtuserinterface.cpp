@@ -1,5 +1,6 @@
 #include "ui/qtuserinterface.h"
 
+#include "app/viewersdialog.h"
 #include "gplus/extendedviewtable.h"
 #include "gplus/extviewsdialog.h"
 #include "gplus/selectviewdialog.h"
@@ -161,4 +162,11 @@ void QtUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArr
     CExtViewsDialog dialog(table, name, itemType, m_parent);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     table.afterDialog(accepted, dialog.changed());
+}
+
+bool QtUserInterface::editViewers(ViewerTable &table, const QByteArray &extension)
+{
+    ViewersDialog dialog(table, m_parent);
+    dialog.setExtension(QString::fromUtf8(extension));
+    return dialog.exec() == QDialog::Accepted;
 }

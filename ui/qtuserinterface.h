@@ -36,6 +36,7 @@ public:
     int selectExtendedView(const QList<ViewChoice> &entries, int best,
                            const std::function<bool(int)> &accept) override;
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
+    bool editViewers(ViewerTable &table, const QByteArray &extension) override;
 
     // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||" as a Qt name filter list.
     static QString qtFilter(const QString &classicFilter);

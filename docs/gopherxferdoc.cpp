@@ -1,0 +1,391 @@
+#include "docs/gopherxferdoc.h"
+
+#include "app/commandline.h"
+#include "app/downloadedfiles.h"
+#include "app/tarnwickapp.h"
+#include "app/viewertable.h"
+#include "docs/shortfilename.h"
+#include "docs/userinterface.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct TypeRow
+{
+    const char *types;
+    const char *extension;
+    const char *filter;
+};
+
+// The extension and the dialog's filter entries of each download type.
+constexpr TypeRow TypeRows[] = {
+    {"4", "hqx", "Mac Binhex (*.hqx) | *.hqx | "},
+    {"5", "zip", "Zip (*.zip) | *.zip | Executables (*.exe) | *.exe | "},
+    {"6", "uue", "Unix uuencoded (*.uue) | *.uue | "},
+    {"9", "bin", ""},
+    {":Ig", "gif",
+     "Gif (*.gif) | *.gif | JPEG (*.jpg) | *.jpg | "
+     "Targa (*.tga) | *.tga | Bitmap (*.bmp) | *.bmp | "
+     "PostScript (*.ps) | *.ps | Encapsulated PostScript (*.eps) | *.eps | "},
+    {";", "mpg", "MPEG (*.mpg) | *.mpg | "},
+    {"<s", "wav", "Wav (*.wav) | *.wav | Snd (*.snd) | *.snd | Mod (*.mod) | *.mod | Sun (*.au) | *.au | "},
+    {"P", "pdf", "Acrobat (*.pdf) | *.pdf | "},
+    {"h", "htm", "HTML (*.htm) | *.htm | "},
+};
+
+constexpr const char AllFiles[] = "All Files (*.*) | *.* ||";
+
+QByteArray cutAtBlankOrLineEnd(QByteArray text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (c == ' ' || c == '\r' || c == '\n') {
+            text.truncate(i);
+            break;
+        }
+    }
+    return text;
+}
+
+bool isAsciiLetterOrDigit(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// The permissions a file created by open(0666) would get under the umask.
+mode_t createMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes all of data, retrying after interruptions; 0 or the errno.
+int writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+
+} // namespace
+
+CGopherXferDoc::CGopherXferDoc(const AppContext &context, QObject *parent)
+    : CTarnwickDoc(context, parent)
+{
+    m_clock.start();
+}
+
+CGopherXferDoc::~CGopherXferDoc()
+{
+    // The downloaded-files record holds the document by a guarded pointer,
+    // which lets go of it by itself.
+    closeFile();
+}
+
+CGopherXferDoc::FileKind CGopherXferDoc::chooseExtension(const CBookmark &item)
+{
+    FileKind kind;
+    const QByteArray &selector = item.selector;
+    const qsizetype plus = selector.indexOf("\t+");
+    if (plus >= 0) {
+        kind.viewType = cutAtBlankOrLineEnd(selector.mid(plus + 2));
+        // A view of more than one character would name its extension in the
+        // extended-view table; without a record the title and type decide.
+    } else {
+        const qsizetype dot = selector.lastIndexOf('.');
+        if (dot >= 0)
+            kind.extension = cutAtBlankOrLineEnd(selector.mid(dot + 1)).left(3);
+    }
+    if (kind.extension.isEmpty()) {
+        const qsizetype dot = item.title.lastIndexOf('.');
+        if (dot >= 1) {
+            const QByteArray after = item.title.mid(dot + 1).toLower();
+            if (after == "jpeg") {
+                kind.extension = "jpg";
+            } else if (after == "mpeg") {
+                kind.extension = "mpg";
+            } else {
+                qsizetype n = 0;
+                while (n < after.size() && n < 3 && isAsciiLetterOrDigit(after.at(n)))
+                    ++n;
+                kind.extension = after.left(n);
+            }
+        }
+    }
+    if (!kind.extension.isEmpty()) {
+        const QByteArray &e = kind.extension;
+        kind.filter = e + " (*." + e + ") | *." + e + " | " + AllFiles;
+        return kind;
+    }
+    kind.extension = "???";
+    kind.filter = AllFiles;
+    for (const TypeRow &row : TypeRows) {
+        if (item.type != 0 && QByteArrayView(row.types).contains(item.type)) {
+            kind.extension = row.extension;
+            kind.filter = QByteArray(row.filter) + AllFiles;
+            break;
+        }
+    }
+    return kind;
+}
+
+int CGopherXferDoc::fileErrorCause(int error)
+{
+    switch (error) {
+    case 0:
+        return 0;
+    case ENOENT:
+        return 2;
+    case ENOTDIR:
+        return 3;
+    case EMFILE:
+    case ENFILE:
+        return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 5;
+    case EIO:
+        return 10;
+    case ENOSPC:
+    case EDQUOT:
+        return 13;
+    default:
+        return 1;
+    }
+}
+
+QByteArray CGopherXferDoc::fileErrorText(int cause)
+{
+    static const char *const texts[] = {
+        "No error occurred.",
+        "An unspecified error occurred.",
+        "The file could not be located.",
+        "All or part of the path is invalid.",
+        "You cannot open any more files before closing some first.",
+        "You don't have the right permission to open that file.",
+        "There was an attempt to use an invalid file handle.",
+        "The current working directory cannot be removed.",
+        "You cannot create any more files in this directory without deleting some first.",
+        "There was an error while trying to set the file pointer.",
+        "There was a hardware error, probably disk.",
+        "SHARE.EXE was not loaded, or part of the file is locked.",
+        "There was an attempt to lock part of the file that was already locked.",
+        "The disk is full, you will have to do some cleanup first.",
+        "The end of the file was reached.",
+    };
+    if (cause < 0 || cause >= int(std::size(texts)))
+        cause = 1;
+    return texts[cause];
+}
+
+QByteArray CGopherXferDoc::formatRate(quint64 bytes, quint64 milliseconds)
+{
+    const quint64 rate = milliseconds ? bytes * 10 / milliseconds : 0;
+    return QByteArray::number(rate / 10) + '.' + QByteArray::number(rate % 10) + " KBytes/sec";
+}
+
+QByteArray CGopherXferDoc::bytesText() const
+{
+    QByteArray text = QByteArray::number(m_written) + " bytes";
+    if (m_complete)
+        return text + " ... done";
+    if (!progressText().isEmpty())
+        text += ", " + progressText();
+    return text;
+}
+
+bool CGopherXferDoc::Fetch(const CBookmark &item)
+{
+    const FileKind kind = chooseExtension(item);
+    m_viewType = kind.viewType;
+    if (!chooseAndCreate(item, kind))
+        return false;
+    m_context.app->downloadedFiles().AddDownloadedFile(this, m_path);
+    return CTarnwickDoc::Fetch(item);
+}
+
+QString CGopherXferDoc::autoDirectory() const
+{
+    const DownloadedFiles &files = m_context.app->downloadedFiles();
+    QString directory = files.directoryOverride().isEmpty()
+                            ? m_context.app->settings().downloadDirectory()
+                            : files.directoryOverride();
+    const QString temporary = m_context.app->settings().temporaryDirectory();
+    if (directory.endsWith(u'/') && directory.size() > 1)
+        directory.chop(1);
+    if (directory.isEmpty() || !QFileInfo(directory).isDir()) {
+        // Without a download directory a name in the root directory would be
+        // the candidate: the temporary directory is the sound choice here.
+        directory = temporary;
+        if (directory.isEmpty() || !QFileInfo(directory).isDir())
+            directory = QDir::tempPath();
+    }
+    return directory;
+}
+
+bool CGopherXferDoc::chooseAndCreate(const CBookmark &item, const FileKind &kind)
+{
+    QByteArray base = MakeShortFileName(item.title);
+    if (base.isEmpty())
+        base = "gopher";
+    const QString extension = QString::fromLatin1(kind.extension);
+    const bool autoName = m_context.app->settings().autoFileName()
+                          || !m_context.app->downloadedFiles().directoryOverride().isEmpty();
+    if (autoName) {
+        const QString directory = autoDirectory();
+        const QString candidate = directory + u'/' + QString::fromLatin1(base) + u'.' + extension;
+        // Created exclusively: the name is ours, or another file had it and a
+        // unique name is made instead; no window between test and creation.
+        m_fd = ::open(QFile::encodeName(candidate).constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            m_path = candidate;
+            return true;
+        }
+        if (errno != EEXIST) {
+            reportCreateFailure(candidate, errno);
+            return false;
+        }
+        const QByteArray prefix = base.size() < 5 ? base : base.left(4);
+        const QByteArray suffix = '.' + kind.extension;
+        QByteArray name = QFile::encodeName(directory) + '/' + prefix + "XXXXXX" + suffix;
+        m_fd = ::mkostemps(name.data(), int(suffix.size()), O_CLOEXEC);
+        if (m_fd >= 0) {
+            ::fchmod(m_fd, createMode());
+            m_path = QFile::decodeName(name);
+            return true;
+        }
+        m_context.ui->messageBox("Unable to make a temp filename\n"
+                                 "Make sure the download and TMP directories exist");
+    }
+
+    UserInterface::FileDialog dialog;
+    dialog.save = true;
+    dialog.title = QStringLiteral("Select File for Gopher Download");
+    dialog.filter = QString::fromLatin1(kind.filter)
+                        .replace(QStringLiteral(" | "), QStringLiteral("|"))
+                        .replace(QStringLiteral(" ||"), QStringLiteral("||"));
+    dialog.defaultExtension = extension;
+    dialog.initialName = QString::fromLatin1(base) + u'.' + extension;
+    dialog.initialDirectory = m_context.app->settings().downloadDirectory();
+    dialog.promptOverwrite = true;
+    dialog.hideReadOnly = true;
+    const QString chosen = m_context.ui->fileDialog(dialog);
+    if (chosen.isEmpty())
+        return false;
+    m_fd = ::open(QFile::encodeName(chosen).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                  0666);
+    if (m_fd < 0) {
+        reportCreateFailure(chosen, errno);
+        return false;
+    }
+    m_path = chosen;
+    return true;
+}
+
+void CGopherXferDoc::reportCreateFailure(const QString &path, int error)
+{
+    m_context.ui->messageBox(QByteArray("Failed to create download file ") + '\n'
+                             + QFile::encodeName(path) + '\n'
+                             + fileErrorText(fileErrorCause(error)));
+}
+
+void CGopherXferDoc::OnReceive()
+{
+    const qint64 elapsed = m_clock.elapsed();
+    const QByteArray &block = receiveBuffer();
+    if (m_fd >= 0 && !m_writeError) {
+        const int error = writeAll(m_fd, block.constData(), block.size());
+        if (error) {
+            m_writeError = error;
+        } else {
+            m_written += quint64(block.size());
+        }
+    }
+    if (elapsed > 0)
+        m_rateText = formatRate(m_written, quint64(elapsed));
+    clearReceived();
+    Q_EMIT updateAllViews(BytesHint);
+    // A transfer whose bytes cannot all reach the disk is over: nothing more
+    // is read, and it ends as failed.
+    if (m_writeError && hasLiveTransaction())
+        cancelTransfer();
+}
+
+void CGopherXferDoc::closeFile()
+{
+    if (m_fd < 0)
+        return;
+    // A full disk can show itself only when the file is closed.
+    if (::close(m_fd) != 0 && !m_writeError && errno != EINTR)
+        m_writeError = errno;
+    m_fd = -1;
+}
+
+void CGopherXferDoc::OnReceiveDone(int status)
+{
+    closeFile();
+    if (m_writeError) {
+        m_context.ui->messageBox(QByteArray("Failed to write download file") + '\n'
+                                 + QFile::encodeName(m_path) + '\n'
+                                 + fileErrorText(fileErrorCause(m_writeError)));
+        Q_EMIT updateAllViews(BytesHint);
+        return;
+    }
+    if (status != 0) {
+        // Stopped or broken off: what arrived stays, but it is not the file.
+        Q_EMIT updateAllViews(BytesHint);
+        return;
+    }
+    m_complete = true;
+    Q_EMIT updateAllViews(CompleteHint);
+    Q_EMIT fileComplete();
+}
+
+void CGopherXferDoc::ViewFile()
+{
+    if (!m_complete)
+        return;
+    const QString name = QFileInfo(m_path).fileName();
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot < 0)
+        return;
+    const QByteArray extension = name.mid(dot + 1).toUpper().toUtf8();
+    QByteArray program;
+    {
+        ViewerTable table(m_context.app->profile());
+        program = table.FindViewer(extension, m_path, m_context.ui.get());
+    }
+    if (program.isEmpty())
+        return;
+    const QByteArray commandLine = program + ' ' + QFile::encodeName(m_path);
+    SetStatus("Running '" + commandLine + "'");
+    std::optional<QStringList> arguments = CommandLine::split(QString::fromUtf8(program));
+    if (!arguments || arguments->isEmpty()) {
+        m_context.app->RunProgram({}, commandLine);
+        return;
+    }
+    arguments->append(m_path);
+    m_context.app->RunProgram(*arguments, commandLine);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "docs/tarnwickdoc.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+// The document of every item that is saved to a file rather than shown
+// (binaries, archives, images, sounds, ...). Before the request it picks an
+// extension and a name and creates the file; every received block is appended
+// to the file as it arrives, so memory stays flat whatever the size; at the
+// end the file is closed and, when asked, handed to a viewer program.
+class CGopherXferDoc : public CTarnwickDoc
+{
+    Q_OBJECT
+
+public:
+    // Hints to the view.
+    enum Hint { BytesHint = 0, CompleteHint = 1, MarkedHint = 2, KeptHint = 3 };
+
+    // What the item says about the file to make.
+    struct FileKind
+    {
+        QByteArray extension;
+        QByteArray filter;   // "Description (*.x) | *.x | ... All Files (*.*) | *.* ||"
+        QByteArray viewType; // the Gopher+ view asked for after "\t+", or empty
+    };
+
+    explicit CGopherXferDoc(const AppContext &context, QObject *parent = nullptr);
+    ~CGopherXferDoc() override;
+
+    bool Fetch(const CBookmark &item) override;
+    void OnReceive() override;
+    void OnReceiveDone(int status) override;
+
+    // The extension and the file dialog's filter for an item: a Gopher+ view,
+    // the selector's last dot, the title's last dot, then the item's type.
+    static FileKind chooseExtension(const CBookmark &item);
+    // The classic file-error cause for an errno value, and its text.
+    static int fileErrorCause(int error);
+    static QByteArray fileErrorText(int cause);
+    // "%lu.%lu KBytes/sec": tenths of bytes per millisecond, in 64 bits so
+    // that large files do not overflow it.
+    static QByteArray formatRate(quint64 bytes, quint64 milliseconds);
+    // The text of the byte count: "N bytes", with the progress when known,
+    // or "N bytes ... done" once the file is complete.
+    QByteArray bytesText() const;
+
+    QString path() const { return m_path; }
+    QByteArray rateText() const { return m_rateText; }
+    QByteArray viewType() const { return m_viewType; }
+    quint64 bytesWritten() const { return m_written; }
+    bool isFileOpen() const { return m_fd >= 0; }
+    // Every byte of a normally ended reply is on disk and the file is closed.
+    bool isComplete() const { return m_complete; }
+    // A write to the file failed; the transfer was ended as failed.
+    bool writeFailed() const { return m_writeError != 0; }
+
+    // Opens the file with its viewer: the Gopher+ view's viewer, the viewer
+    // table's entry for the extension, or the desktop's application for it.
+    void ViewFile();
+
+Q_SIGNALS:
+    // The transfer is over and the file is complete.
+    void fileComplete();
+
+private:
+    // The path to write to, chosen by name generation or the file dialog;
+    // opened (and created) on success, with the file descriptor in m_fd.
+    bool chooseAndCreate(const CBookmark &item, const FileKind &kind);
+    // Where generated names go: the download directory, else the temporary one.
+    QString autoDirectory() const;
+    void closeFile();
+    void reportCreateFailure(const QString &path, int error);
+
+    QString m_path;
+    int m_fd = -1;
+    QElapsedTimer m_clock;
+    QByteArray m_rateText;
+    QByteArray m_viewType;
+    quint64 m_written = 0;
+    int m_writeError = 0;
+    bool m_complete = false;
+};

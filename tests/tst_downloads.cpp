@@ -1,0 +1,612 @@
+#include "app/downloadedfiles.h"
+#include "app/programlauncher.h"
+#include "app/tarnwickapp.h"
+#include "app/viewertable.h"
+#include "docs/gopherxferdoc.h"
+#include "docs/shortfilename.h"
+#include "docs/userinterface.h"
+#include "docs/windowregistry.h"
+#include "net/transactionengine.h"
+#include "tests/support/testservers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+// The program without windows. The application goes first, as at exit.
+struct Program
+{
+    explicit Program(const QString &settingsPath)
+    {
+        app.setSettingsPath(settingsPath);
+        app.registerDefaultTemplates();
+    }
+    ~Program()
+    {
+        // A document whose fetch failed is deleted later; it goes while the
+        // engine it was made with still exists.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    bool idle() const { return app.engine().registry().documentCount() == 0; }
+
+    RecordingUserInterface ui;
+    // Reset by a test to run the program's exit.
+    std::unique_ptr<CTarnwickApp> appOwner = std::make_unique<CTarnwickApp>(ui);
+    CTarnwickApp &app = *appOwner;
+};
+
+QList<QByteArray> texts(const RecordingUserInterface &ui)
+{
+    QList<QByteArray> out;
+    for (const auto &m : ui.messages)
+        out.append(m.text);
+    return out;
+}
+
+// Bytes no text rule would keep intact: every byte value, CR LF pairs, lone
+// LFs and a "." line in the middle, which must not end the download.
+QByteArray hostileBinary(int size)
+{
+    QByteArray data;
+    data.reserve(size + 64);
+    for (int i = 0; i < 256; ++i)
+        data.append(char(i));
+    data += "line\r\n.\r\nafter the dot line\n.\n\r\n..\r\n";
+    QRandomGenerator random(7);
+    while (data.size() < size)
+        data.append(char(random.bounded(256)));
+    data += "\r\n.\r\n tail";
+    return data;
+}
+
+} // namespace
+
+class tst_Downloads : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void extension_data();
+    void extension();
+    void fileErrorText_data();
+    void fileErrorText();
+    void rateInSixtyFourBits_data();
+    void rateInSixtyFourBits();
+
+    void realDownload_data();
+    void realDownload();
+    void generatedNames_data();
+    void generatedNames();
+    void saveDialogAndCreateFailure();
+    void failingWrite_data();
+    void failingWrite();
+    void brokenOffIsNotDone_data();
+    void brokenOffIsNotDone();
+    void deleteMarkedAtExit();
+
+    void viewerGetsHostilePathAsOneArgument();
+    void findViewerOffersDialog_data();
+    void findViewerOffersDialog();
+    void launchFailures_data();
+    void launchFailures();
+    void dumpDownloads_data();
+    void dumpDownloads();
+
+private:
+    CGopherXferDoc *download(Program &program, const CBookmark &item);
+
+    QTemporaryDir m_tree;
+    std::unique_ptr<TestServer> m_gophernicus;
+    std::unique_ptr<TestServer> m_pygopherd;
+    QByteArray m_binary;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_settings;
+};
+
+void tst_Downloads::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    m_binary = hostileBinary(300 * 1024);
+    QVERIFY2(TestServer::writeServedTree(m_tree.path(), {{QStringLiteral("blob.bin"), m_binary},
+                                                         {QStringLiteral("copy.bin"), "copy"},
+                                                         {QStringLiteral("gophermap"), QByteArray()}}),
+             qPrintable(TestServer::lastError()));
+    m_gophernicus = TestServer::gophernicus(m_tree.path());
+    QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
+    m_pygopherd = TestServer::pygopherd(m_tree.path());
+    QVERIFY2(m_pygopherd, qPrintable(TestServer::lastError()));
+}
+
+void tst_Downloads::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_settings = m_dir->filePath(QStringLiteral("tarnwick.ini"));
+    QDir(m_dir->path()).mkpath(QStringLiteral("down"));
+    QFile ini(m_settings);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Options]\nAuto File Name=1\n[Directories]\nDownload directory="
+              + QFile::encodeName(m_dir->filePath(QStringLiteral("down"))) + "\nTemporary directory="
+              + QFile::encodeName(m_dir->path()) + "\n");
+    ViewerTable::associatedProgram = [](const QString &) { return QByteArray(); };
+}
+
+void tst_Downloads::cleanup()
+{
+    ViewerTable::associatedProgram = &ViewerTable::desktopAssociatedProgram;
+    m_dir.reset();
+}
+
+CGopherXferDoc *tst_Downloads::download(Program &program, const CBookmark &item)
+{
+    return qobject_cast<CGopherXferDoc *>(program.app.OpenItem(item, 0, 0));
+}
+
+void tst_Downloads::extension_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<QByteArray>("extension");
+    QTest::addColumn<QByteArray>("filter");
+
+    const QByteArray all("All Files (*.*) | *.* ||");
+    QTest::newRow("selector jpeg keeps three letters")
+        << 'I' << QByteArray("Photo") << QByteArray("/pics/cat.jpeg\r\n") << QByteArray("jpe")
+        << QByteArray("jpe (*.jpe) | *.jpe | ") + all;
+    QTest::newRow("title JPEG becomes jpg") << 'I' << QByteArray("My cat.JPEG")
+                                            << QByteArray("/pics/cat\r\n") << QByteArray("jpg")
+                                            << QByteArray("jpg (*.jpg) | *.jpg | ") + all;
+    QTest::newRow("title tar.Z") << '9' << QByteArray("src.tar.Z") << QByteArray("/src\r\n")
+                                 << QByteArray("z") << QByteArray("z (*.z) | *.z | ") + all;
+    QTest::newRow("title dot at start does not count")
+        << '9' << QByteArray(".profile") << QByteArray("/p\r\n") << QByteArray("bin") << all;
+    QTest::newRow("Gopher+ view: selector dots not examined")
+        << '5' << QByteArray("Archive") << QByteArray("/a.tar\t+application/zip\r\n")
+        << QByteArray("zip") << QByteArray("Zip (*.zip) | *.zip | Executables (*.exe) | *.exe | ") + all;
+    QTest::newRow("sound by type") << 's' << QByteArray("Bell") << QByteArray("/bell\r\n")
+        << QByteArray("wav")
+        << QByteArray("Wav (*.wav) | *.wav | Snd (*.snd) | *.snd | Mod (*.mod) | *.mod | Sun (*.au) | *.au | ") + all;
+    QTest::newRow("unknown type") << 'M' << QByteArray("Mail") << QByteArray("/m\r\n")
+                                  << QByteArray("???") << all;
+}
+
+void tst_Downloads::extension()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, title);
+    QFETCH(QByteArray, selector);
+    QFETCH(QByteArray, extension);
+    QFETCH(QByteArray, filter);
+    const auto kind = CGopherXferDoc::chooseExtension(CBookmark(type, title, selector, "h", 70));
+    QCOMPARE(kind.extension, extension);
+    QCOMPARE(kind.filter, filter);
+}
+
+void tst_Downloads::fileErrorText_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("ENOENT") << ENOENT << QByteArray("The file could not be located.");
+    QTest::newRow("ENOTDIR") << ENOTDIR << QByteArray("All or part of the path is invalid.");
+    QTest::newRow("ENFILE") << ENFILE
+                            << QByteArray("You cannot open any more files before closing some first.");
+    QTest::newRow("EROFS") << EROFS << QByteArray("You don't have the right permission to open that file.");
+    QTest::newRow("EIO") << EIO << QByteArray("There was a hardware error, probably disk.");
+    QTest::newRow("EDQUOT") << EDQUOT
+                            << QByteArray("The disk is full, you will have to do some cleanup first.");
+    QTest::newRow("other") << EINVAL << QByteArray("An unspecified error occurred.");
+}
+
+void tst_Downloads::fileErrorText()
+{
+    QFETCH(int, error);
+    QFETCH(QByteArray, text);
+    QCOMPARE(CGopherXferDoc::fileErrorText(CGopherXferDoc::fileErrorCause(error)), text);
+}
+
+void tst_Downloads::rateInSixtyFourBits_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<quint64>("ms");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("small") << quint64(1234) << quint64(1000) << QByteArray("1.2 KBytes/sec");
+    // bytes x 10 passes 2^32 after about 430 MB.
+    QTest::newRow("past 430 MB") << quint64(1000000000) << quint64(625)
+                                 << QByteArray("1600000.0 KBytes/sec");
+    QTest::newRow("past 4 GiB") << quint64(6000000000) << quint64(3000)
+                                << QByteArray("2000000.0 KBytes/sec");
+}
+
+void tst_Downloads::rateInSixtyFourBits()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(quint64, ms);
+    QFETCH(QByteArray, text);
+    QCOMPARE(CGopherXferDoc::formatRate(bytes, ms), text);
+}
+
+void tst_Downloads::realDownload_data()
+{
+    QTest::addColumn<bool>("plus");
+    QTest::newRow("gophernicus") << false;
+    QTest::newRow("pygopherd, +<size> reply") << true;
+}
+
+void tst_Downloads::realDownload()
+{
+    QFETCH(bool, plus);
+    Program program(m_settings);
+    const TestServer &server = plus ? *m_pygopherd : *m_gophernicus;
+    CBookmark item('9', "Blob.bin", "/blob.bin", "127.0.0.1", server.port());
+    if (plus) {
+        item.SetGopherPlus(true);
+        item.attributeText = "+INFO: 9Blob\t/blob.bin\t127.0.0.1\t70\t+\r\n";
+    }
+    QPointer<CGopherXferDoc> doc = download(program, item);
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    QVERIFY2(program.ui.messages.isEmpty(), texts(program.ui).join('|').constData());
+    QCOMPARE(doc->replyMode(), plus ? 2 : 0);
+    QVERIFY(doc->isComplete());
+    const QString expected = m_dir->filePath(QStringLiteral("down/blob.bin"));
+    QCOMPARE(doc->path(), expected);
+    QFile file(expected);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == m_binary);
+    QCOMPARE(doc->bytesText(), QByteArray::number(m_binary.size()) + " bytes ... done");
+    QVERIFY(doc->rateText().isEmpty() || doc->rateText().endsWith(" KBytes/sec"));
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QCOMPARE(program.app.downloadedFiles().files().first().keep, false);
+}
+
+void tst_Downloads::generatedNames_data()
+{
+    QTest::addColumn<QString>("downloadDir"); // relative to the test directory
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<bool>("occupied");
+    QTest::addColumn<QString>("expectDir");
+    QTest::addColumn<QString>("expectPrefix");
+
+    QTest::newRow("free name") << u"down"_qs << QByteArray("Report") << false << u"down"_qs << u"report.bin"_qs;
+    QTest::newRow("trailing slash") << u"down/"_qs << QByteArray("Report") << false << u"down"_qs << u"report.bin"_qs;
+    QTest::newRow("taken: four-letter prefix") << u"down"_qs << QByteArray("Report") << true << u"down"_qs << u"repo"_qs;
+    QTest::newRow("taken: short base is the prefix") << u"down"_qs << QByteArray("Abc") << true << u"down"_qs << u"abc"_qs;
+    QTest::newRow("missing directory: temporary") << u"gone"_qs << QByteArray("Report") << false << QString() << u"report.bin"_qs;
+    QTest::newRow("empty directory: temporary") << QString() << QByteArray("Report") << false << QString() << u"report.bin"_qs;
+}
+
+void tst_Downloads::generatedNames()
+{
+    QFETCH(QString, downloadDir);
+    QFETCH(QByteArray, title);
+    QFETCH(bool, occupied);
+    QFETCH(QString, expectDir);
+    QFETCH(QString, expectPrefix);
+
+    Program program(m_settings);
+    QVERIFY(program.app.settings().setDownloadDirectory(
+        downloadDir.isEmpty() ? QString() : m_dir->filePath(downloadDir)));
+    const QString dir = expectDir.isEmpty() ? m_dir->path() : m_dir->filePath(expectDir);
+    const QString plain = dir + u'/' + QString::fromLatin1(MakeShortFileName(title)) + u".bin";
+    if (occupied) {
+        QFile taken(plain);
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.write("mine");
+    }
+    QPointer<CGopherXferDoc> doc = download(program, CBookmark('9', title, "/blob", "127.0.0.1",
+                                                               m_gophernicus->port()));
+    QVERIFY(doc);
+    QVERIFY(program.ui.fileDialogs.isEmpty());
+    const QFileInfo info(doc->path());
+    QCOMPARE(info.absolutePath(), dir);
+    QVERIFY2(info.fileName().startsWith(expectPrefix), qPrintable(info.fileName()));
+    QVERIFY(info.fileName().endsWith(u".bin"_qs));
+    if (occupied) {
+        QVERIFY(doc->path() != plain);
+        QFile taken(plain);
+        QVERIFY(taken.open(QIODevice::ReadOnly));
+        QCOMPARE(taken.readAll(), QByteArray("mine"));
+    }
+    QTRY_VERIFY(program.idle());
+}
+
+void tst_Downloads::saveDialogAndCreateFailure()
+{
+    Program program(m_settings);
+    QVERIFY(program.app.settings().setAutoFileName(false));
+    const QString missing = m_dir->filePath(QStringLiteral("no/such/x.gif"));
+    program.ui.fileDialogAnswers = {missing, QString()};
+    CBookmark item('I', "Cat picture", "/cat", "127.0.0.1", m_gophernicus->port());
+    QVERIFY(!program.app.OpenItem(item, 0, 0));
+    QCOMPARE(program.ui.fileDialogs.size(), 1);
+    const auto &d = program.ui.fileDialogs.first();
+    QCOMPARE(d.title, u"Select File for Gopher Download"_qs);
+    QCOMPARE(d.initialName, u"catpictu.gif"_qs);
+    QCOMPARE(d.defaultExtension, u"gif"_qs);
+    QCOMPARE(d.filter, u"Gif (*.gif)|*.gif|JPEG (*.jpg)|*.jpg|Targa (*.tga)|*.tga|Bitmap (*.bmp)|*.bmp|"
+                       "PostScript (*.ps)|*.ps|Encapsulated PostScript (*.eps)|*.eps|All Files (*.*)|*.*||"_qs);
+    QVERIFY(d.promptOverwrite);
+    QCOMPARE(texts(program.ui), QList<QByteArray>{"Failed to create download file \n"
+                                                  + QFile::encodeName(missing)
+                                                  + "\nThe file could not be located."});
+    // Cancel: nothing is created, fetched or listed.
+    QVERIFY(!program.app.OpenItem(item, 0, 0));
+    QCOMPARE(program.ui.messages.size(), 1);
+    QVERIFY(program.app.downloadedFiles().files().isEmpty());
+    QVERIFY(program.idle());
+}
+
+void tst_Downloads::failingWrite_data()
+{
+    QTest::addColumn<bool>("smallFileSystem");
+    // /dev/full takes the open and refuses every write with ENOSPC.
+    QTest::newRow("/dev/full") << false;
+    // A 64 KiB tmpfs fills up part way through the file.
+    QTest::newRow("full tmpfs") << true;
+}
+
+void tst_Downloads::failingWrite()
+{
+    QFETCH(bool, smallFileSystem);
+    Program program(m_settings);
+    QString expectedPath = QStringLiteral("/dev/full");
+    const QString mountPoint = m_dir->filePath(QStringLiteral("small"));
+    struct Unmount
+    {
+        QString path;
+        ~Unmount()
+        {
+            if (!path.isEmpty())
+                QProcess::execute(QStringLiteral("umount"), {path});
+        }
+    } unmount;
+    if (smallFileSystem) {
+        QDir().mkpath(mountPoint);
+        if (QProcess::execute(QStringLiteral("mount"), {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs,
+                                                        u"size=64k"_qs, u"tmpfs"_qs, mountPoint})
+            != 0)
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        unmount.path = mountPoint;
+        QVERIFY(program.app.settings().setDownloadDirectory(mountPoint));
+        expectedPath = mountPoint + u"/blob.bin"_qs;
+    } else {
+        QVERIFY(program.app.settings().setAutoFileName(false));
+        program.ui.fileDialogAnswers = {expectedPath};
+    }
+    QPointer<CGopherXferDoc> doc = download(
+        program, CBookmark('9', "Blob", "/blob.bin", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(doc);
+    QCOMPARE(doc->path(), expectedPath);
+    QTRY_VERIFY(program.idle());
+    QVERIFY(doc->writeFailed());
+    QVERIFY(!doc->isComplete());
+    QVERIFY(!doc->isFileOpen());
+    QVERIFY(doc->endStatus() != 0);
+    QCOMPARE(texts(program.ui), QList<QByteArray>{"Failed to write download file\n"
+                                                  + QFile::encodeName(expectedPath) + "\n"
+                                                  "The disk is full, you will have to do some cleanup first."});
+    QVERIFY(!doc->bytesText().contains("done"));
+    QVERIFY(doc->bytesWritten() < quint64(m_binary.size()));
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QCOMPARE(program.app.downloadedFiles().files().first().keep, false);
+    if (smallFileSystem)
+        QVERIFY(QFileInfo(expectedPath).size() < m_binary.size());
+    program.appOwner.reset();
+    // Marked files go at exit, but never a device.
+    QCOMPARE(QFileInfo::exists(expectedPath), !smallFileSystem);
+}
+
+void tst_Downloads::brokenOffIsNotDone_data()
+{
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("announced size not reached")
+        << QByteArray(R"([{"send": "+100\r\n0123456789"}, {"close": true}])") << false;
+    QTest::newRow("refused") << QByteArray() << false;
+    QTest::newRow("stopped") << QByteArray(R"([{"send": "abc"}, {"hold": true}])") << true;
+}
+
+void tst_Downloads::brokenOffIsNotDone()
+{
+    QFETCH(QByteArray, steps);
+    QFETCH(bool, stop);
+    auto server = TestServer::scripted(R"({"routes": [{"match": "*", "steps": )"
+                                       + (steps.isEmpty() ? QByteArray("[]") : steps) + "}]}");
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    if (steps.isEmpty())
+        server->stop(); // nothing listens on its port any more
+    Program program(m_settings);
+    QPointer<CGopherXferDoc> doc = download(program, CBookmark('9', "Part", "/p", "127.0.0.1",
+                                                               server->port()));
+    QVERIFY(doc);
+    QSignalSpy complete(doc.data(), &CGopherXferDoc::fileComplete);
+    if (stop) {
+        QTRY_VERIFY(doc->bytesWritten() > 0);
+        doc->cancelTransfer();
+    }
+    QTRY_VERIFY(program.idle());
+    QVERIFY(!doc->isComplete());
+    QCOMPARE(complete.size(), 0);
+    QVERIFY(!doc->bytesText().contains("done"));
+}
+
+void tst_Downloads::deleteMarkedAtExit()
+{
+    Program program(m_settings);
+    QPointer<CGopherXferDoc> first = download(
+        program, CBookmark('9', "First", "/blob.bin", "127.0.0.1", m_gophernicus->port()));
+    QPointer<CGopherXferDoc> second = download(
+        program, CBookmark('9', "Second", "/copy.bin", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(first && second);
+    QTRY_VERIFY(program.idle());
+    const QString marked = first->path();
+    const QString kept = second->path();
+    program.app.downloadedFiles().SetKeepFile(kept, true);
+    // Closing a window does not delete its file; exit does.
+    first->OnCloseDocument();
+    QTRY_VERIFY(!first);
+    QVERIFY(QFileInfo::exists(marked));
+    program.appOwner.reset();
+    QVERIFY(!QFileInfo::exists(marked));
+    QVERIFY(QFileInfo::exists(kept));
+}
+
+void tst_Downloads::viewerGetsHostilePathAsOneArgument()
+{
+    // The viewer is a script that writes each argument it got on a line.
+    const QString record = m_dir->filePath(QStringLiteral("argv.txt"));
+    const QString script = m_dir->filePath(QStringLiteral("my viewer.sh"));
+    QFile s(script);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\"\nmv \"$0.tmp\" '"
+            + QFile::encodeName(record) + "'\n");
+    s.close();
+    QVERIFY(s.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    Program program(m_settings);
+    {
+        ViewerTable table(program.app.profile());
+        table.SetViewer("BIN", "'" + QFile::encodeName(script) + "' --flag 'two words'");
+    }
+    QVERIFY(program.app.settings().setAutoFileName(false));
+    const QString hostile = m_dir->filePath(QStringLiteral("-x $(touch pwned);'q\" `id` a.bin"));
+    program.ui.fileDialogAnswers = {hostile};
+    QPointer<CGopherXferDoc> doc = download(
+        program, CBookmark('9', "Blob", "/blob.bin", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    QVERIFY(doc->isComplete());
+    doc->ViewFile();
+    QVERIFY(program.ui.messages.isEmpty());
+    QCOMPARE(doc->lastStatus(), "Running ''" + QFile::encodeName(script) + "' --flag 'two words' "
+                                    + QFile::encodeName(hostile) + "'");
+    QTRY_VERIFY(QFileInfo::exists(record));
+    QFile r(record);
+    QVERIFY(r.open(QIODevice::ReadOnly));
+    QCOMPARE(r.readAll(), "--flag\ntwo words\n" + QFile::encodeName(hostile) + '\n');
+    QVERIFY(!QFileInfo::exists(QStringLiteral("pwned")));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("pwned"))));
+}
+
+void tst_Downloads::findViewerOffersDialog_data()
+{
+    QTest::addColumn<QByteArray>("associated");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QByteArray>("program");
+    QTest::addColumn<int>("dialogs");
+    QTest::addColumn<int>("storedCount");
+    QTest::newRow("desktop application") << QByteArray("xdg-open") << false << QByteArray("xdg-open") << 0 << 0;
+    QTest::newRow("dialog cancelled") << QByteArray() << false << QByteArray() << 1 << 0;
+    QTest::newRow("dialog confirmed") << QByteArray() << true << QByteArray("feh") << 1 << 1;
+}
+
+void tst_Downloads::findViewerOffersDialog()
+{
+    QFETCH(QByteArray, associated);
+    QFETCH(bool, answer);
+    QFETCH(QByteArray, program);
+    QFETCH(int, dialogs);
+    QFETCH(int, storedCount);
+    ViewerTable::associatedProgram = [associated](const QString &) { return associated; };
+    Program p(m_settings);
+    if (answer)
+        p.ui.viewerDialogAnswers = {{"GIF", "feh"}};
+    {
+        ViewerTable table(p.app.profile());
+        QCOMPARE(table.FindViewer("GIF", m_dir->filePath(QStringLiteral("x.gif")), &p.ui), program);
+    }
+    QCOMPARE(p.ui.viewerDialogs.size(), dialogs);
+    if (dialogs)
+        QCOMPARE(p.ui.viewerDialogs.first(), QByteArray("GIF"));
+    QCOMPARE(p.app.profile().getInt("Viewers", "Viewer Count", 0), storedCount);
+}
+
+void tst_Downloads::launchFailures_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QByteArray>("reason");
+    QTest::newRow("not on the path") << u"no-such-viewer-xyz"_qs << QByteArray("The file was not found");
+    QTest::newRow("missing file") << u"@/nothere"_qs << QByteArray("The file was not found");
+    QTest::newRow("missing folder") << u"@/nodir/viewer"_qs << QByteArray("The path was not found");
+    QTest::newRow("not executable") << u"@/plain"_qs
+                                    << QByteArray("There was a sharing or network protection error");
+    QTest::newRow("a folder") << u"@"_qs << QByteArray("There was a sharing or network protection error");
+}
+
+void tst_Downloads::launchFailures()
+{
+    QFETCH(QString, program);
+    QFETCH(QByteArray, reason);
+    program.replace(u"@"_qs, m_dir->path());
+    QFile plain(m_dir->filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    RecordingUserInterface ui;
+    const QByteArray line = QFile::encodeName(program) + " /tmp/a file.gif";
+    QVERIFY(!ProgramLauncher::RunProgram(&ui, {program, u"/tmp/a file.gif"_qs}, line));
+    QCOMPARE(texts(ui), QList<QByteArray>{"Couldn't run " + line + '\n' + reason});
+}
+
+void tst_Downloads::dumpDownloads_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("downloaded") << false;
+    QTest::newRow("connection refused") << true;
+}
+
+void tst_Downloads::dumpDownloads()
+{
+    QFETCH(bool, refused);
+    auto stopped = TestServer::scripted(R"({"routes": []})");
+    QVERIFY2(stopped, qPrintable(TestServer::lastError()));
+    stopped->stop();
+    const QString url = refused ? QStringLiteral("gopher://127.0.0.1:") + QString::number(stopped->port())
+                                      + QStringLiteral("/9/blob.bin")
+                                : m_gophernicus->url(QStringLiteral("9/blob.bin"));
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TWK_CONFIG"), m_dir->path());
+    env.insert(QStringLiteral("HOME"), m_dir->path());
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TWK_BINARY),
+                  {QStringLiteral("--download-dir"), out, QStringLiteral("--dump"), url});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), refused ? 1 : 0);
+    // The name comes from the title a URL gives the item; the file stays.
+    const QByteArray stdOut = process.readAllStandardOutput();
+    QVERIFY2(stdOut.startsWith(QByteArray("file\t" + QFile::encodeName(out) + '/')) && stdOut.endsWith(".bin\n"),
+             stdOut.constData());
+    const QString path = QFile::decodeName(stdOut.mid(5).chopped(1));
+    const QByteArray err = process.readAllStandardError();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (refused) {
+        QVERIFY2(err.contains("status: 0 bytes\n"), err.constData());
+        QCOMPARE(file.size(), 0);
+    } else {
+        QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(m_binary.size()) + " bytes ... done\n")),
+                 err.constData());
+        QVERIFY(file.readAll() == m_binary);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_Downloads)
+#include "tst_downloads.moc"

@@ -1,0 +1,20 @@
+#include "ui/mainframe.h"
+
+#include "app/tarnwickapp.h"
+#include "app/viewersdialog.h"
+#include "app/viewertable.h"
+#include "ui/downloadedfilesdialog.h"
+
+void CMainFrame::onViewers()
+{
+    ViewerTable table(m_app.profile());
+    ViewersDialog dialog(table, this);
+    if (dialog.exec() != QDialog::Accepted)
+        table.setModified(false);
+}
+
+void CMainFrame::onDeleteFiles()
+{
+    DownloadedFilesDialog dialog(m_app.downloadedFiles(), this);
+    dialog.exec();
+}
