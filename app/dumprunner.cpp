@@ -1,5 +1,6 @@
 #include "app/dumprunner.h"
 
+#include "app/bookmarkrunner.h"
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
@@ -61,7 +62,7 @@ void writeOut(const QByteArray &out)
 
 bool DumpRunner::wantsDump(const QStringList &arguments)
 {
-    return arguments.contains(QLatin1String("--dump"));
+    return arguments.contains(QLatin1String("--dump")) || BookmarkRunner::wantsBookmarks(arguments);
 }
 
 QByteArray DumpRunner::escaped(const QByteArray &text)
@@ -82,6 +83,8 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
 
 int DumpRunner::run(const QStringList &arguments)
 {
+    if (BookmarkRunner::wantsBookmarks(arguments))
+        return BookmarkRunner().run(arguments);
     QString url;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -8,7 +8,8 @@
 // document on standard output; status texts and message boxes go to standard
 // error as they happen. Exit status 0 when the document finished normally, 1
 // when the transfer failed or the server reported an error, 2 for a usage
-// error or when nothing was opened.
+// error or when nothing was opened. The bookmark modes (BookmarkRunner) are
+// headless too and are dispatched from here.
 class DumpRunner
 {
 public:
