@@ -27,7 +27,7 @@ void writeErr(const QByteArray &prefix, const QByteArray &text)
 class DumpUserInterface : public RecordingUserInterface
 {
 public:
-    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override
     {
         writeErr("message: ", text);
         std::fflush(stderr);
@@ -109,7 +109,7 @@ int DumpRunner::run(const QStringList &arguments)
     std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
 
     DumpUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     WindowRegistry windows(&ui);
     CTarnwickApp app;
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -202,7 +202,7 @@ QByteArray HomeGopherDialog::fieldBytes(const QLineEdit *edit) const
 void HomeGopherDialog::showMessage(const QString &text)
 {
     if (m_ui)
-        m_ui->messageBox(textBytes(text), UserInterface::Exclamation, UserInterface::Ok, 0);
+        m_ui->messageBox(textBytes(text), UserInterface::Exclamation, UserInterface::Ok, Help::None);
     else
         QMessageBox::warning(this, windowTitle(), text);
 }

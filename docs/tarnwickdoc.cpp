@@ -6,6 +6,7 @@
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "net/transactionengine.h"
+#include "net/transactionfailure.h"
 
 #include <unistd.h>
 
@@ -322,7 +323,23 @@ void CTarnwickDoc::showServerError()
     }
     text += serverText;
     if (m_context.ui)
-        m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok, 370);
+        m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok,
+                                 Help::GopherPlusError);
+}
+
+void CTarnwickDoc::OnTransactionFailed(const TransactionFailure &failure)
+{
+    if (!failure.status.isEmpty())
+        SetStatus(failure.status);
+    if (m_context.ui) {
+        if (!failure.notice.isEmpty())
+            m_context.ui->messageBox(failure.notice, UserInterface::NoIcon);
+        m_context.ui->messageBox(failure.text, UserInterface::Exclamation, UserInterface::Ok,
+                                 failure.help);
+    }
+    // Without a socket nothing was started, so nothing ends.
+    if (failure.stage != TransactionFailure::Stage::Socket)
+        OnTransactionFailed(failure.code);
 }
 
 void CTarnwickDoc::OnTransactionFailed(int errorCode)
@@ -507,7 +524,7 @@ bool CTarnwickDoc::EndCopy()
     lines->CopyTo(text);
     if (!m_context.ui->setClipboardText(text)) {
         m_context.ui->messageBox(QByteArray("Couldn't store text in the clipboard ..."),
-                                 UserInterface::Exclamation, UserInterface::Ok, 371);
+                                 UserInterface::Exclamation, UserInterface::Ok, Help::Clipboard);
         return false;
     }
     const int count = lines->lastIndex();

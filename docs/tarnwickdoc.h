@@ -90,7 +90,10 @@ public:
     void SendRequest();
     void OnData(const QByteArray &bytes, bool &done) override;
     void FinishTransfer() override;
-    void OnTransactionFailed(int errorCode) override;
+    // Shows the failure (status line, then its boxes) and goes on as below.
+    void OnTransactionFailed(const TransactionFailure &failure) override;
+    // What follows a failed transfer: the next home gopher, or the end.
+    void OnTransactionFailed(int errorCode);
     void OnTransactionCancelled() override;
     void SetStatus(const QByteArray &text) override;
     void setTransactionKey(int key) override { m_transactionKey = key; }

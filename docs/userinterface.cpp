@@ -3,7 +3,7 @@
 UserInterface::~UserInterface() = default;
 
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
-                                       int helpContext)
+                                       Help helpContext)
 {
     messages.append({text, icon, buttons, helpContext});
     if (!answers.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "docs/helpcontext.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -35,7 +37,7 @@ public:
 
     // Shows a message box and returns the answer (AnswerOk for an Ok box).
     virtual int messageBox(const QByteArray &text, Icon icon = Exclamation, Buttons buttons = Ok,
-                           int helpContext = 0) = 0;
+                           Help helpContext = Help::None) = 0;
     // Returns the chosen path, or an empty string when cancelled.
     virtual QString fileDialog(const FileDialog &dialog) = 0;
     // Puts text on the clipboard; false when that failed.
@@ -57,10 +59,10 @@ public:
         QByteArray text;
         Icon icon;
         Buttons buttons;
-        int helpContext;
+        Help helpContext;
     };
 
-    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override;
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override;
     QString fileDialog(const FileDialog &dialog) override;
     bool setClipboardText(const QByteArray &text) override;
     QByteArray clipboardText() override;

@@ -1,7 +1,5 @@
 #include "net/transaction.h"
 
-#include "docs/userinterface.h"
-#include "net/transactionregistry.h"
 #include "net/winsockerrors.h"
 
 #include <QSocketNotifier>
@@ -11,11 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-CTransaction::CTransaction(TransactionClient *document, TransactionRegistry *registry,
-                           UserInterface *ui)
-    : m_document(document), m_registry(registry), m_ui(ui)
+CTransaction::CTransaction(const CBookmark &documentItem)
 {
-    item.Assign(document->GetItem());
+    item.Assign(documentItem);
     socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket < 0) {
         lastError = winSockErrorFromErrno(errno);
@@ -40,8 +36,6 @@ CTransaction::CTransaction(TransactionClient *document, TransactionRegistry *reg
 CTransaction::~CTransaction()
 {
     Close();
-    if (m_registry)
-        m_registry->Unregister(registryKey);
 }
 
 void CTransaction::setNotifiers(QSocketNotifier *read, QSocketNotifier *write)
@@ -147,8 +141,7 @@ qint64 CTransaction::SendPending()
                 const ssize_t got = ::read(uploadFile, buffer.data(), size_t(want));
                 if (got <= 0) {
                     // A file that ends before its announced length would
-                    // otherwise leave the loop sending nothing forever.
-                    // errno is taken before the message box can change it. The
+                    // otherwise leave the loop sending nothing forever. The
                     // send is ended by us, never with code 0, which the
                     // document would take for a normal end.
                     const int readErrno = errno;
@@ -158,8 +151,7 @@ qint64 CTransaction::SendPending()
                               + " of " + QByteArray::number(uploadLength) + " bytes.";
                     lastError = got < 0 ? winSockErrorFromErrno(readErrno)
                                         : int(WinSock::ConnectionAborted);
-                    m_ui->messageBox(QByteArray("Error reading file for upload:\n") + reason,
-                                     UserInterface::NoIcon);
+                    uploadFailure = QByteArray("Error reading file for upload:\n") + reason;
                     state = Failed;
                     break;
                 }
@@ -194,15 +186,6 @@ qint64 CTransaction::SendPending()
         uploadFile = -1;
     }
 
-    if (m_registry && m_registry->FindDocument(registryKey)) {
-        if (state == SendBlocked || state == Sending) {
-            m_document->SetStatus(QByteArray("Sent ") + QByteArray::number(bytesSent) + " of "
-                                  + QByteArray::number(bytesToSend) + " bytes of request to "
-                                  + item.host);
-        } else if (state == Sent) {
-            m_document->SetStatus(QByteArray("Sent request to ") + item.host);
-        }
-    }
     return result;
 }
 
@@ -220,7 +203,9 @@ QByteArray CTransaction::ReceiveChunk()
     } else {
         const int error = winSockErrorFromErrno(errno);
         lastError = error;
-        if (error == WinSock::ConnectionReset || error == WinSock::Shutdown)
+        // A reset cuts the reply short: it fails, so that what arrived is
+        // never taken for the whole item. Only a shut-down is an end.
+        if (error == WinSock::Shutdown)
             state = Closed;
         else if (error != WinSock::WouldBlock && error != WinSock::Interrupted)
             state = Failed;

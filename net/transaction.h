@@ -8,9 +8,6 @@
 #include <netinet/in.h>
 
 class QSocketNotifier;
-class TransactionRegistry;
-class TransactionClient;
-class UserInterface;
 
 // One network exchange: connect to the item's host and port, send the
 // request (optionally followed by a local file), receive the reply.
@@ -30,12 +27,16 @@ public:
     // Which socket events the transaction asks for, in the classic event bits.
     enum EventMask { NoEvents = 0, ReadEvents = 1 | 32, WriteEvents = 2, ConnectEvents = 16 };
 
-    CTransaction(TransactionClient *document, TransactionRegistry *registry, UserInterface *ui);
+    // Takes a copy of the document's item and makes the socket; state Failed
+    // (with lastError) when no socket could be made.
+    explicit CTransaction(const CBookmark &documentItem);
     ~CTransaction();
     CTransaction(const CTransaction &) = delete;
     CTransaction &operator=(const CTransaction &) = delete;
 
-    // Sends what is pending; returns the result of the last send call.
+    // Sends what is pending; returns the result of the last send call. An
+    // upload file that cannot be read ends it in state Failed with
+    // uploadFailure saying why.
     qint64 SendPending();
     // Receives at most one buffer of bytes.
     QByteArray ReceiveChunk();
@@ -45,9 +46,9 @@ public:
     void setEvents(int mask);
     int events() const { return m_events; }
     void setNotifiers(QSocketNotifier *read, QSocketNotifier *write);
-    // An event that arrives while a handler runs for this transaction (a
-    // nested event loop: a message box) holds its notifications back until
-    // the handler returns, so it cannot re-enter the handler or spin.
+    // Holds the notifications back while the document works on a chunk, so
+    // that an event loop the document runs (a message box) cannot hand it
+    // the next chunk before it has finished with this one.
     void suspendEvents();
     void resumeEvents();
     bool eventsSuspended() const { return m_suspended; }
@@ -73,19 +74,14 @@ public:
     QByteArray lastData;
     int state = Created;
     bool closed = false;
-
-    // Engine bookkeeping: handlers running on this transaction, and whether it
-    // is to be deleted once the outermost one returns.
-    int busy = 0;
-    bool doomed = false;
+    // Why the upload file could not be read ("Error reading file for
+    // upload:" and the reason); empty when it could.
+    QByteArray uploadFailure;
 
 private:
     qint64 sendBytes(const char *data, qint64 length, qint64 &counter);
     void applyEvents();
 
-    TransactionClient *m_document;
-    TransactionRegistry *m_registry;
-    UserInterface *m_ui;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     int m_events = NoEvents;

@@ -1,6 +1,5 @@
 #include "net/transactionengine.h"
 
-#include "docs/userinterface.h"
 #include "net/winsockerrors.h"
 
 #include <QHostInfo>
@@ -14,30 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Holds a transaction while a handler works on it: a deletion asked for
-// meanwhile happens when the outermost hold ends, and events held back while
-// it was busy are let through again.
-class Hold
-{
-public:
-    explicit Hold(CTransaction *t) : m_t(t) { ++m_t->busy; }
-    ~Hold()
-    {
-        --m_t->busy;
-        if (m_t->doomed) {
-            if (m_t->busy == 0)
-                delete m_t;
-        } else if (m_t->busy == 0) {
-            m_t->resumeEvents();
-        }
-    }
-    Hold(const Hold &) = delete;
-    Hold &operator=(const Hold &) = delete;
-
-private:
-    CTransaction *m_t;
-};
 
 int lookupError(const QHostInfo &info)
 {
@@ -54,20 +29,21 @@ int lookupError(const QHostInfo &info)
                                                                    : WinSock::NoRecovery;
 }
 
-// Replaces the character at the first ':' (or the one after it) by a line
-// feed, as the message boxes of the socket layer show their texts.
-QByteArray breakAtColon(QByteArray text, int offset)
+// A host name from a menu or a URL may carry any byte. inet_addr() and the
+// resolver stop at a NUL, so "127.0.0.1\0.evil.example" would reach 127.0.0.1
+// while another host is shown; no host name holds a control character.
+bool hasControlCharacter(const QByteArray &host)
 {
-    const qsizetype colon = text.indexOf(':');
-    if (colon >= 0 && colon + offset < text.size())
-        text[colon + offset] = '\n';
-    return text;
+    for (const char c : host) {
+        if (uchar(c) < 0x20 || uchar(c) == 0x7f)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
 
-TransactionEngine::TransactionEngine(UserInterface *ui, QObject *parent)
-    : QObject(parent), m_ui(ui)
+TransactionEngine::TransactionEngine(QObject *parent) : QObject(parent)
 {
     m_registry.onChanged = [this] {
         scheduleSweep();
@@ -112,18 +88,24 @@ WinSockInfo TransactionEngine::winSockInfo() const
 int TransactionEngine::StartTransaction(TransactionClient *document, int uploadFile,
                                         qint64 uploadLength, bool appendTerminator)
 {
-    auto *t = new CTransaction(document, &m_registry, m_ui);
+    // A document that asks again (Reload, a retry started while its reply was
+    // being read) is done with its earlier request: drop it, so that nothing
+    // of it reaches the document after its new request started.
+    for (const int old : m_registry.keysOf(document)) {
+        if (CTransaction *t = m_registry.FindTransaction(old)) {
+            t->state = CTransaction::Cancelled;
+            t->Close();
+        }
+        m_registry.Unregister(old);
+    }
+
+    auto *t = new CTransaction(document->GetItem());
     if (t->state == CTransaction::Failed) {
         const int error = t->lastError;
-        QByteArray text = (error == WinSock::NoBuffers || error == WinSock::TooManyFiles)
-                              ? QByteArray("You are temporarily out of network resources\n"
-                                           "Try again later!")
-                              : QByteArray("Failed to create a socket:\n");
-        text += GetWinSockErrorText(error);
         delete t;
         if (uploadFile >= 0)
             ::close(uploadFile);
-        m_ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok, 364);
+        document->OnTransactionFailed(TransactionFailure::socketCreation(error));
         return 0;
     }
 
@@ -135,8 +117,8 @@ int TransactionEngine::StartTransaction(TransactionClient *document, int uploadF
     t->appendTerminator = appendTerminator;
     t->bytesToSend = uploadLength + t->item.selector.size();
 
-    auto *readNotifier = new QSocketNotifier(qintptr(t->socket), QSocketNotifier::Read);
-    auto *writeNotifier = new QSocketNotifier(qintptr(t->socket), QSocketNotifier::Write);
+    auto *readNotifier = new QSocketNotifier(qintptr(t->socket), QSocketNotifier::Read, this);
+    auto *writeNotifier = new QSocketNotifier(qintptr(t->socket), QSocketNotifier::Write, this);
     const int socket = t->socket;
     connect(readNotifier, &QSocketNotifier::activated, this, [this, socket] { onReadReady(socket); });
     connect(writeNotifier, &QSocketNotifier::activated, this, [this, socket] { onWriteReady(socket); });
@@ -145,56 +127,44 @@ int TransactionEngine::StartTransaction(TransactionClient *document, int uploadF
     if (autoStripDots && autoStripDots() && t->item.host.endsWith('.'))
         t->item.host.chop(1);
 
+    if (hasControlCharacter(t->item.host)) {
+        fail(t, TransactionFailure::lookup(t->item.host, WinSock::HostNotFound));
+        return key;
+    }
     const auto cached = m_hostCache.constFind(t->item.host);
     if (cached != m_hostCache.constEnd()) {
         t->socketAddress.sin_addr.s_addr = cached.value();
-        connectTransaction(t);
+        connectTransaction(document, t);
         return key;
     }
     const in_addr_t address = inet_addr(t->item.host.constData());
     if (address == INADDR_NONE) {
-        startLookup(t);
+        startLookup(document, t);
     } else {
         t->socketAddress.sin_addr.s_addr = address;
-        connectTransaction(t);
+        connectTransaction(document, t);
     }
     return key;
 }
 
-void TransactionEngine::startLookup(CTransaction *t)
+void TransactionEngine::startLookup(TransactionClient *document, CTransaction *t)
 {
-    TransactionClient *document = m_registry.FindDocument(t->registryKey);
-    if (!document) {
-        destroyTransaction(t);
-        return;
-    }
     const int handle = QHostInfo::lookupHost(QString::fromUtf8(t->item.host), this,
                                              [this](const QHostInfo &info) {
                                                  OnHostResolved(info.lookupId(), info);
                                              });
     t->lookupHandle = handle;
-    document->SetStatus(QByteArray("Resolving hostname ") + t->item.host);
     if (CTransaction *stale = m_pendingLookups.find(handle); stale && stale != t)
         destroyTransaction(stale);
     m_pendingLookups.insert(handle, t);
+    document->SetStatus(QByteArray("Resolving hostname ") + t->item.host);
 }
 
-bool TransactionEngine::isDead(const CTransaction *t) const
+TransactionClient *TransactionEngine::liveDocument(const CTransaction *t) const
 {
-    return t->closed || t->state == CTransaction::Closed || t->state == CTransaction::Cancelled
-           || !m_registry.FindDocument(t->registryKey);
-}
-
-void TransactionEngine::reportFailure(CTransaction *t, const QByteArray &status,
-                                      const QByteArray &box, int helpContext, int error)
-{
-    if (TransactionClient *document = m_registry.FindDocument(t->registryKey); document
-        && !status.isEmpty())
-        document->SetStatus(status);
-    m_ui->messageBox(box, UserInterface::Exclamation, UserInterface::Ok, helpContext);
-    // The box may have run a nested event loop: ask the registry again.
-    if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-        document->OnTransactionFailed(error);
+    if (t->closed || t->state == CTransaction::Closed || t->state == CTransaction::Cancelled)
+        return nullptr;
+    return m_registry.FindDocument(t->registryKey);
 }
 
 void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
@@ -203,11 +173,11 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
     if (!t || t->lookupHandle != handle)
         return;
     m_pendingLookups.remove(handle);
-    if (isDead(t)) {
+    TransactionClient *document = liveDocument(t);
+    if (!document) {
         destroyTransaction(t);
         return;
     }
-    Hold hold(t);
     int error = lookupError(info);
     quint32 address = 0;
     bool haveAddress = false;
@@ -225,69 +195,40 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
     }
     if (error != 0) {
         t->lastError = error;
-        const QByteArray text = QByteArray("Hostname lookup failure for ") + t->item.host + " : "
-                                + GetWinSockErrorText(error);
-        reportFailure(t, text, breakAtColon(text, 1), 365, error);
-        destroyTransaction(t);
+        fail(t, TransactionFailure::lookup(t->item.host, error));
         return;
     }
     if (!haveAddress) {
         // Nothing has set an error here; code 0 would read as a normal end.
-        reportFailure(t, QByteArray("Possible WinSock failure resolving ") + t->item.host,
-                      QByteArray("Problem looking up\n") + t->item.host
-                          + "\nPossible WinSock failure!",
-                      366, t->lastError != 0 ? t->lastError : int(WinSock::NoData));
-        destroyTransaction(t);
+        fail(t, TransactionFailure::lookupWithoutAddress(
+                    t->item.host, t->lastError != 0 ? t->lastError : int(WinSock::NoData)));
         return;
     }
     t->socketAddress.sin_addr.s_addr = address;
     m_hostCache.insert(t->item.host, address);
-    connectTransaction(t);
+    connectTransaction(document, t);
 }
 
-void TransactionEngine::connectTransaction(CTransaction *t)
+void TransactionEngine::connectTransaction(TransactionClient *document, CTransaction *t)
 {
-    if (!m_registry.FindDocument(t->registryKey)) {
-        destroyTransaction(t);
-        return;
-    }
     t->setEvents(CTransaction::ConnectEvents);
-    int error = WinSock::NotSocket;
-    if (!t->closed && t->state != CTransaction::Closed && t->state != CTransaction::Cancelled) {
-        const int rc = ::connect(t->socket, reinterpret_cast<const sockaddr *>(&t->socketAddress),
-                                 sizeof t->socketAddress);
-        error = rc == 0 ? 0 : winSockErrorFromErrno(errno);
-    }
+    const int rc = ::connect(t->socket, reinterpret_cast<const sockaddr *>(&t->socketAddress),
+                             sizeof t->socketAddress);
+    const int error = rc == 0 ? 0 : winSockErrorFromErrno(errno);
     if (error == 0 || error == WinSock::WouldBlock || error == WinSock::InProgress) {
         if (CTransaction *stale = m_socketTransactions.find(t->socket); stale && stale != t)
             destroyTransaction(stale);
         m_socketTransactions.insert(t->socket, t);
-        if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-            document->SetStatus(QByteArray("Connecting to ") + t->item.host);
+        document->SetStatus(QByteArray("Connecting to ") + t->item.host);
         return;
     }
     t->lastError = error;
-    Hold hold(t);
-    const QByteArray text = QByteArray("Can't connect to ") + t->item.host + " : "
-                            + GetWinSockErrorText(error);
-    reportFailure(t, text, breakAtColon(text, 0), 367, error);
-    destroyTransaction(t);
-}
-
-CTransaction *TransactionEngine::readyTransaction(int socket)
-{
-    CTransaction *t = m_socketTransactions.find(socket);
-    if (t && t->busy) {
-        // A handler is running on it (a nested event loop): wait for it.
-        t->suspendEvents();
-        return nullptr;
-    }
-    return t;
+    fail(t, TransactionFailure::connectRefused(t->item.host, error));
 }
 
 void TransactionEngine::onWriteReady(int socket)
 {
-    CTransaction *t = readyTransaction(socket);
+    CTransaction *t = m_socketTransactions.find(socket);
     if (!t)
         return;
     if (t->events() & CTransaction::ConnectEvents) {
@@ -303,8 +244,7 @@ void TransactionEngine::onWriteReady(int socket)
 
 void TransactionEngine::onReadReady(int socket)
 {
-    if (readyTransaction(socket))
-        OnSocketRead(socket, 1, 0);
+    OnSocketRead(socket, 1, 0);
 }
 
 void TransactionEngine::OnSocketConnect(int socket, int error)
@@ -312,26 +252,20 @@ void TransactionEngine::OnSocketConnect(int socket, int error)
     CTransaction *t = m_socketTransactions.find(socket);
     if (!t)
         return;
-    if (isDead(t)) {
+    TransactionClient *document = liveDocument(t);
+    if (!document) {
         destroyTransaction(t);
         return;
     }
-    Hold hold(t);
     if (error != 0) {
         t->lastError = error;
-        reportFailure(t, {},
-                      QByteArray("Connect error to host\n") + t->item.host + "\n"
-                          + GetWinSockErrorText(error),
-                      368, error);
-        destroyTransaction(t);
+        fail(t, TransactionFailure::connectError(t->item.host, error));
         return;
     }
-    if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-        document->SetStatus(QByteArray("Connected to ") + t->item.host);
+    document->SetStatus(QByteArray("Connected to ") + t->item.host);
     t->setEvents(CTransaction::WriteEvents);
     t->SendPending();
-    if (t->state == CTransaction::Sent)
-        t->setEvents(CTransaction::ReadEvents);
+    afterSend(document, t);
 }
 
 void TransactionEngine::OnSocketWrite(int socket, int /*error*/)
@@ -339,21 +273,62 @@ void TransactionEngine::OnSocketWrite(int socket, int /*error*/)
     CTransaction *t = m_socketTransactions.find(socket);
     if (!t)
         return;
-    if (isDead(t)) {
+    TransactionClient *document = liveDocument(t);
+    if (!document) {
         destroyTransaction(t);
         return;
     }
-    Hold hold(t);
     t->SendPending();
-    if (t->state == CTransaction::Sent) {
+    afterSend(document, t);
+}
+
+void TransactionEngine::afterSend(TransactionClient *document, CTransaction *t)
+{
+    switch (t->state) {
+    case CTransaction::Failed:
+        fail(t, TransactionFailure::sendError(t->item.host, t->lastError, t->uploadFailure));
+        return;
+    case CTransaction::Sent:
+        document->SetStatus(QByteArray("Sent request to ") + t->item.host);
         t->setEvents(CTransaction::ReadEvents);
-    } else if (t->state == CTransaction::Failed) {
-        reportFailure(t, QByteArray("Couldn't send request to ") + t->item.host,
-                      QByteArray("Error sending request to host\n") + t->item.host + "\n"
-                          + GetWinSockErrorText(t->lastError),
-                      369, t->lastError);
-        destroyTransaction(t);
+        return;
+    default:
+        // Blocked: the next write event goes on.
+        document->SetStatus(QByteArray("Sent ") + QByteArray::number(t->bytesSent) + " of "
+                            + QByteArray::number(t->bytesToSend) + " bytes of request to "
+                            + t->item.host);
+        return;
     }
+}
+
+CTransaction *TransactionEngine::socketTransaction(int socket, int key) const
+{
+    CTransaction *t = m_socketTransactions.find(socket);
+    return t && t->registryKey == key ? t : nullptr;
+}
+
+CTransaction *TransactionEngine::deliver(CTransaction *t, const QByteArray &data, bool &done)
+{
+    const int key = t->registryKey;
+    const int socket = t->socket;
+    TransactionClient *document = m_registry.FindDocument(key);
+    if (!document) {
+        destroyTransaction(t);
+        return nullptr;
+    }
+    t->suspendEvents();
+    document->OnData(data, done);
+    // The document may have stopped the transfer, closed, or run an event
+    // loop in which the transaction was swept: find it again.
+    t = socketTransaction(socket, key);
+    if (!t)
+        return nullptr;
+    t->resumeEvents();
+    if (t->closed || !m_registry.FindDocument(key)) {
+        destroyTransaction(t);
+        return nullptr;
+    }
+    return t;
 }
 
 void TransactionEngine::OnSocketRead(int socket, int event, int /*error*/)
@@ -361,43 +336,71 @@ void TransactionEngine::OnSocketRead(int socket, int event, int /*error*/)
     CTransaction *t = m_socketTransactions.find(socket);
     if (!t)
         return;
-    if (isDead(t)) {
+    if (!liveDocument(t)) {
         destroyTransaction(t);
         return;
     }
-    Hold hold(t);
     bool done = false;
     if (event == 1) {
         const QByteArray data = t->ReceiveChunk();
         if (!data.isEmpty()) {
-            if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-                document->OnData(data, done);
+            t = deliver(t, data, done);
+            if (!t)
+                return;
         }
-        if (!done && t->state == CTransaction::Receiving
-            && m_registry.FindDocument(t->registryKey))
+        if (!done && t->state == CTransaction::Receiving)
             return;
     } else if (event == 32) {
-        for (;;) {
-            TransactionClient *document = m_registry.FindDocument(t->registryKey);
-            if (!document || done)
-                break;
+        while (!done) {
             const QByteArray data = t->ReceiveChunk();
             if (data.isEmpty())
                 break;
-            document->OnData(data, done);
+            t = deliver(t, data, done);
+            if (!t)
+                return;
         }
     }
-    if (t->state != CTransaction::Failed) {
-        if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-            document->FinishTransfer();
-    } else {
-        m_ui->messageBox(QByteArray("Read error from host ") + t->item.host
-                             + GetWinSockErrorText(t->lastError),
-                         UserInterface::Exclamation, UserInterface::Ok, 0);
-        if (TransactionClient *document = m_registry.FindDocument(t->registryKey))
-            document->OnTransactionFailed(t->lastError);
+    if (t->state == CTransaction::Failed) {
+        fail(t, TransactionFailure::readError(t->item.host, t->lastError));
+        return;
+    }
+    // The transaction is gone before the document hears of the end, so
+    // whatever the document does then (a box, a retry) cannot meet it.
+    TransactionClient *document = m_registry.FindDocument(t->registryKey);
+    destroyTransaction(t);
+    if (document)
+        document->FinishTransfer();
+}
+
+void TransactionEngine::fail(CTransaction *t, const TransactionFailure &failure)
+{
+    const int key = t->registryKey;
+    if (!t->closed && m_registry.FindDocument(key)) {
+        // The document stays registered until it has been told.
+        m_registry.detachTransaction(key);
+        m_failures.append({key, failure});
+        if (!m_deliveryScheduled) {
+            m_deliveryScheduled = true;
+            QMetaObject::invokeMethod(this, &TransactionEngine::deliverFailures,
+                                      Qt::QueuedConnection);
+        }
     }
     destroyTransaction(t);
+}
+
+void TransactionEngine::deliverFailures()
+{
+    m_deliveryScheduled = false;
+    // One at a time: a document's box may run an event loop that delivers
+    // the next ones.
+    while (!m_failures.isEmpty()) {
+        const PendingFailure pending = m_failures.takeFirst();
+        TransactionClient *document = m_registry.FindDocument(pending.key);
+        if (!document)
+            continue; // stopped or gone meanwhile: it has heard its end
+        m_registry.Unregister(pending.key);
+        document->OnTransactionFailed(pending.failure);
+    }
 }
 
 void TransactionEngine::destroyTransaction(CTransaction *t)
@@ -406,14 +409,9 @@ void TransactionEngine::destroyTransaction(CTransaction *t)
         m_pendingLookups.remove(t->lookupHandle);
     if (t->socket >= 0 && m_socketTransactions.find(t->socket) == t)
         m_socketTransactions.remove(t->socket);
-    if (t->busy > 0) {
-        if (!t->doomed) {
-            t->doomed = true;
-            t->Close();
-            m_registry.Unregister(t->registryKey);
-        }
-        return;
-    }
+    const int key = t->registryKey;
+    if (m_registry.FindTransaction(key) == t)
+        m_registry.Unregister(key);
     delete t;
 }
 
@@ -431,13 +429,13 @@ void TransactionEngine::sweep()
 {
     m_sweepScheduled = false;
     for (CTransaction *t : m_pendingLookups.values()) {
-        if ((t->closed || !m_registry.FindDocument(t->registryKey)) && t->busy == 0) {
+        if (t->closed || !m_registry.FindDocument(t->registryKey)) {
             QHostInfo::abortHostLookup(t->lookupHandle);
             destroyTransaction(t);
         }
     }
     for (CTransaction *t : m_socketTransactions.values()) {
-        if ((t->closed || !m_registry.FindDocument(t->registryKey)) && t->busy == 0)
+        if (t->closed || !m_registry.FindDocument(t->registryKey))
             destroyTransaction(t);
     }
     if (m_registry.documentCount() == 0)

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "net/transaction.h"
+#include "net/transactionfailure.h"
 #include "net/transactionregistry.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 
 #include <functional>
 
 class QHostInfo;
-class UserInterface;
 
 // What the socket layer reports about itself in the "WinSock Information" form.
 struct WinSockInfo
@@ -27,19 +28,28 @@ struct WinSockInfo
 // names, and turns socket readiness into the steps of the transaction that
 // owns the socket. Everything runs on the thread that owns the engine; nothing
 // waits on the network.
+//
+// The engine talks to the user only through documents. A failure becomes a
+// TransactionFailure that the document receives from the event loop after the
+// handler that saw it has returned; until then the document stays registered
+// under the key, so Stop still reaches it and a document that goes away in
+// the meantime hears nothing. A handler never keeps a transaction pointer
+// across a call into a document: it finds the transaction again by its key.
 class TransactionEngine : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TransactionEngine(UserInterface *ui, QObject *parent = nullptr);
+    explicit TransactionEngine(QObject *parent = nullptr);
     ~TransactionEngine() override;
 
     // Read when each transaction starts ("Auto Strip Dots").
     std::function<bool()> autoStripDots;
 
     // Starts the document's request; returns the registry key, 0 when no
-    // socket could be made (the user has been told).
+    // socket could be made (the document has been handed the failure). A
+    // request the document still had running is dropped without a word: a
+    // document has one transfer at a time.
     int StartTransaction(TransactionClient *document, int uploadFile = -1,
                          qint64 uploadLength = 0, bool appendTerminator = true);
 
@@ -53,6 +63,8 @@ public:
     const CTransList &socketTransactions() const { return m_socketTransactions; }
     // Transactions still owned by the engine (live, or cancelled and not yet swept).
     int transactionCount() const;
+    // Failures waiting for the event loop to hand them to their documents.
+    int pendingFailureCount() const { return int(m_failures.size()); }
     WinSockInfo winSockInfo() const;
 
     // The handlers of the four socket events.
@@ -68,24 +80,39 @@ Q_SIGNALS:
     void idle();
 
 private:
-    void startLookup(CTransaction *t);
-    void connectTransaction(CTransaction *t);
+    struct PendingFailure
+    {
+        int key;
+        TransactionFailure failure;
+    };
+
+    void startLookup(TransactionClient *document, CTransaction *t);
+    void connectTransaction(TransactionClient *document, CTransaction *t);
     void onReadReady(int socket);
-    CTransaction *readyTransaction(int socket);
     void onWriteReady(int socket);
-    // Deletes the transaction now, or when the outermost handler running on it
-    // returns.
+    // After a send step: progress on the status line, then reading or failing.
+    void afterSend(TransactionClient *document, CTransaction *t);
+    // Hands the chunk to the document. Returns the transaction when it goes
+    // on, nullptr when it is over (stopped, orphaned or swept meanwhile).
+    CTransaction *deliver(CTransaction *t, const QByteArray &data, bool &done);
+    // The transaction under the socket, if it is still the one with this key.
+    CTransaction *socketTransaction(int socket, int key) const;
+    // Ends the transaction and queues the failure for its document.
+    void fail(CTransaction *t, const TransactionFailure &failure);
+    void deliverFailures();
+    // Closes, unregisters and deletes the transaction.
     void destroyTransaction(CTransaction *t);
     void scheduleSweep();
     void sweep();
-    bool isDead(const CTransaction *t) const;
-    void reportFailure(CTransaction *t, const QByteArray &status, const QByteArray &box,
-                       int helpContext, int error);
+    // The document of a transaction that goes on; nullptr when the transaction
+    // was closed, stopped or orphaned, and is only waiting to be deleted.
+    TransactionClient *liveDocument(const CTransaction *t) const;
 
-    UserInterface *m_ui;
     TransactionRegistry m_registry;
     QHash<QByteArray, quint32> m_hostCache;
     CTransList m_pendingLookups;
     CTransList m_socketTransactions;
+    QList<PendingFailure> m_failures;
     bool m_sweepScheduled = false;
+    bool m_deliveryScheduled = false;
 };

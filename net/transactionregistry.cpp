@@ -21,6 +21,21 @@ void TransactionRegistry::Unregister(int key)
         onChanged();
 }
 
+void TransactionRegistry::detachTransaction(int key)
+{
+    m_transactions.remove(key);
+}
+
+QList<int> TransactionRegistry::keysOf(const TransactionClient *document) const
+{
+    QList<int> keys;
+    for (auto it = m_documents.cbegin(); it != m_documents.cend(); ++it) {
+        if (it.value() == document)
+            keys.append(it.key());
+    }
+    return keys;
+}
+
 TransactionClient *TransactionRegistry::FindDocument(int key) const
 {
     return m_documents.value(key, nullptr);

@@ -1,15 +1,21 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 
 #include <functional>
 
 class CBookmark;
 class CTransaction;
 class QByteArray;
+struct TransactionFailure;
 
 // What the transaction engine needs of a document. The engine and a document
 // know each other only through the registry key, so either may go away first.
+// Each transfer ends with exactly one of FinishTransfer, OnTransactionFailed
+// and OnTransactionCancelled; nothing of that transfer follows it. OnData and
+// the three endings may run an event loop (a message box); setTransactionKey
+// and SetStatus must not.
 class TransactionClient
 {
 public:
@@ -19,8 +25,13 @@ public:
     // One chunk of the reply; sets done when the document has all of it.
     virtual void OnData(const QByteArray &bytes, bool &done) = 0;
     virtual void SetStatus(const QByteArray &text) = 0;
+    // The reply ended normally. The transaction is gone already.
     virtual void FinishTransfer() = 0;
-    virtual void OnTransactionFailed(int errorCode) = 0;
+    // The transfer failed; called from the event loop, never from inside a
+    // socket handler, so the document may show boxes and start a new request.
+    // A failure of stage Socket comes from StartTransaction itself and ends
+    // nothing, as nothing was started.
+    virtual void OnTransactionFailed(const TransactionFailure &failure) = 0;
     // The transaction was stopped (Stop, Stop All, closing the window).
     virtual void OnTransactionCancelled() = 0;
 };
@@ -32,6 +43,11 @@ class TransactionRegistry
 public:
     int Register(TransactionClient *document, CTransaction *transaction);
     void Unregister(int key);
+    // Forgets the transaction under the key but keeps the document: its
+    // failure is still to be reported.
+    void detachTransaction(int key);
+    // The keys the document is registered under.
+    QList<int> keysOf(const TransactionClient *document) const;
     TransactionClient *FindDocument(int key) const;
     CTransaction *FindTransaction(int key) const;
     // Stops the transaction under the key; its document hears OnReceiveDone(-1).

@@ -120,6 +120,10 @@ int winSockErrorFromErrno(int e)
     case EDQUOT: return 10069;
     case ESTALE: return 10070;
     case EREMOTE: return 10071;
-    default: return 10000 + e;
+    default:
+        // No classic code means the same: the number stays the system's, which
+        // no text belongs to ("Unspecified WinSock error 71" for EPROTO), and
+        // never lands on another code's text as 10000 + errno would.
+        return e;
     }
 }

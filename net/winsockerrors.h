@@ -45,5 +45,6 @@ enum Code {
 // "Unspecified WinSock error %d" for a code without a text.
 QByteArray GetWinSockErrorText(int code);
 
-// Maps an errno value of the socket calls to its classic code.
+// Maps an errno value of the socket calls to its classic code; an errno
+// without a classic counterpart is returned as it is (it has no text).
 int winSockErrorFromErrno(int errnoValue);

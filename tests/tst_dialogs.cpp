@@ -600,7 +600,7 @@ void tst_Dialogs::winSockForm()
 
     // The form of the real socket layer.
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     WinSockInfoDialog real(engine.winSockInfo());
     QCOMPARE(real.versionEdit()->text(), QStringLiteral("1.1"));
     QVERIFY(real.maxSocketsEdit()->text().toInt() > 0);
@@ -895,7 +895,7 @@ void tst_Dialogs::winSockHelpIsGreyed()
 {
     // The program has no help file: the form's Help is greyed like the Help menu.
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());
     QPushButton *help = nullptr;
     for (QPushButton *button : dialog->findChildren<QPushButton *>()) {

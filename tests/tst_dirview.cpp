@@ -834,7 +834,7 @@ void tst_DirView::clickDuringTransactionDoesNothing()
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     AppContext context{&engine, nullptr, &ui, nullptr};
     CGopherDir doc(context);
     CGTreeView tree(&doc, nullptr, nullptr);

@@ -7,6 +7,7 @@
 #include "gplus/extinfodoc.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
+#include "tests/support/loopbackpeer.h"
 #include "tests/support/ports.h"
 #include "tests/support/testservers.h"
 
@@ -16,7 +17,6 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,77 +33,7 @@ const QByteArray HomeGiveUp("You could not reach your Home Gopher server.\r\n"
                             "Please check your configuration and try again.");
 const QByteArray TooManyLines("This implementation handles files with less than 32,767 lines");
 
-// A Gopher server inside the test process. Requests are answered from routes
-// (keyed by the request line without its line end); a connection without a
-// route stays open and the test writes to it by hand, which is how replies are
-// split, paused and held exactly where a test wants them.
-class Peer : public QObject
-{
-public:
-    enum End { Close, Hold };
-
-    Peer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &Peer::accept);
-        m_listening = m_server.listen(QHostAddress::LocalHost, 0);
-    }
-
-    bool isListening() const { return m_listening; }
-    quint16 port() const { return m_server.serverPort(); }
-
-    void route(const QByteArray &request, const QByteArray &reply, End end = Close)
-    {
-        m_routes.insert(request, {reply, end});
-    }
-
-    // The connection that sent request number i (from 0).
-    QTcpSocket *connection(int i) const { return m_connections.value(i); }
-
-    QList<QByteArray> requests;
-
-private:
-    struct Route
-    {
-        QByteArray reply;
-        End end;
-    };
-
-    void accept()
-    {
-        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            socket->setParent(this);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-        }
-    }
-
-    void read(QTcpSocket *socket)
-    {
-        QByteArray &pending = m_pending[socket];
-        if (pending.contains('\n'))
-            return; // the request is in; whatever follows is not ours to read
-        pending += socket->readAll();
-        const qsizetype lineEnd = pending.indexOf('\n');
-        if (lineEnd < 0)
-            return;
-        const QByteArray request = pending.left(lineEnd + 1);
-        requests.append(request);
-        m_connections.append(socket);
-        QByteArray key = request;
-        key.chop(key.endsWith("\r\n") ? 2 : 1);
-        const auto it = m_routes.constFind(key);
-        if (it == m_routes.constEnd())
-            return;
-        socket->write(it->reply);
-        if (it->end == Close)
-            socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    bool m_listening = false;
-    QHash<QByteArray, Route> m_routes;
-    QHash<QTcpSocket *, QByteArray> m_pending;
-    QList<QPointer<QTcpSocket>> m_connections;
-};
+using Peer = LoopbackPeer;
 
 // Stands for a document window: records what its document tells the views.
 class TestFrame : public DocumentFrame
@@ -215,7 +145,7 @@ struct Program
     }
 
     RecordingUserInterface ui;
-    TransactionEngine engine{&ui};
+    TransactionEngine engine;
     WindowRegistry windows{&ui};
     TestFrames frames;
     CTarnwickApp app;
@@ -308,6 +238,8 @@ private Q_SLOTS:
     void findUpwardWraps();
     void failureMarks_data();
     void failureMarks();
+    void failureShownByDocument_data();
+    void failureShownByDocument();
     void realPlainMenu();
     void realGopherPlusMenu();
 
@@ -578,7 +510,7 @@ void tst_Documents::gopherPlusError()
     QCOMPARE(program->ui.messages.size(), 1);
     QCOMPARE(program->ui.messages.at(0).text, box);
     QCOMPARE(program->ui.messages.at(0).icon, UserInterface::Exclamation);
-    QCOMPARE(program->ui.messages.at(0).helpContext, 370);
+    QCOMPARE(program->ui.messages.at(0).helpContext, Help::GopherPlusError);
     QVERIFY(frame->destroyed);
     QCOMPARE(program->windows.size(), 0);
 }
@@ -1020,6 +952,87 @@ void tst_Documents::failureMarks()
     // A failed directory keeps its window.
     QVERIFY(doc);
     QVERIFY(!program->frame(doc)->destroyed);
+}
+
+void tst_Documents::failureShownByDocument_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("openMode");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QList<QByteArray>>("boxes");
+    QTest::addColumn<Help>("help");
+    QTest::addColumn<int>("endStatus");
+
+    const QByteArray cantConnect("Can't connect to 127.0.0.1 : [10061] Connection refused");
+    QTest::newRow("refused, text") << '0' << Loopback << true << 0 << cantConnect
+                                   << QList<QByteArray>{RefusedBox} << Help::ConnectError
+                                   << 10061;
+    QTest::newRow("refused, menu") << '1' << Loopback << true << 0 << cantConnect
+                                   << QList<QByteArray>{RefusedBox} << Help::ConnectError
+                                   << 10061;
+    // The home window closes; the status line must not go on saying
+    // "Connecting to".
+    QTest::newRow("only home gopher refused")
+        << '1' << Loopback << true << int(CTarnwickDoc::HomeOpen) << cantConnect
+        << QList<QByteArray>{RefusedBox, HomeGiveUp} << Help::ConnectError << -2;
+    const QByteArray nulHost("127.0.0.1\0.evil.example", 23);
+    QTest::newRow("NUL in the host")
+        << '1' << nulHost << false << 0
+        << "Hostname lookup failure for " + nulHost + " : [11001] Host not found"
+        << QList<QByteArray>{"Hostname lookup failure for " + nulHost
+                             + " :\n[11001] Host not found"}
+        << Help::HostLookup << 11001;
+}
+
+// The engine hands a failure over; the document shows it after the socket
+// handler has returned: the status line first, then the box with its help
+// topic, and only then does the transfer end.
+void tst_Documents::failureShownByDocument()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, host);
+    QFETCH(bool, refused);
+    QFETCH(int, openMode);
+    QFETCH(QByteArray, status);
+    QFETCH(QList<QByteArray>, boxes);
+    QFETCH(Help, help);
+    QFETCH(int, endStatus);
+
+    TestPorts::RefusingPort refusing;
+    const quint16 port = refused ? refusing.port() : m_peer->port();
+    if (openMode == CTarnwickDoc::HomeOpen)
+        writeSettings("[Home Gopher]\r\nCount of Home Gophers=1\r\nHome Server 1=127.0.0.1\r\n"
+                      "Home Port 1=" + QByteArray::number(port) + "\r\n");
+    auto program = makeProgram();
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(
+        CBookmark(type, "Item", "/item", host, port), openMode, openMode ? 1 : 0);
+    QVERIFY(doc);
+    // How many boxes were up when the status changed and when the transfer ended.
+    QList<std::pair<QByteArray, qsizetype>> statuses;
+    qsizetype boxesAtEnd = -1;
+    int ended = 0;
+    connect(doc, &CTarnwickDoc::statusChanged, this, [&](const QByteArray &text) {
+        statuses.append({text, program->ui.messages.size()});
+    });
+    connect(doc, &CTarnwickDoc::transferEnded, this, [&](int s) {
+        ended = s;
+        boxesAtEnd = program->ui.messages.size();
+    });
+    QVERIFY(program->ui.messages.isEmpty());
+
+    QTRY_VERIFY(boxesAtEnd >= 0);
+    QCOMPARE(ended, endStatus);
+    QCOMPARE(program->messageTexts(), boxes);
+    QCOMPARE(program->ui.messages.at(0).helpContext, help);
+    QCOMPARE(program->ui.messages.at(0).icon, UserInterface::Exclamation);
+    QVERIFY(!statuses.isEmpty());
+    QCOMPARE(statuses.at(0), std::make_pair(status, qsizetype(0)));
+    QCOMPARE(boxesAtEnd, qsizetype(1));
+    QVERIFY(!program->ui.mainStatus.last().startsWith("Connecting to"));
+    QVERIFY(m_peer->requests.isEmpty());
+    QTRY_VERIFY(program->idle());
 }
 
 void tst_Documents::realPlainMenu()

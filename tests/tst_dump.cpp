@@ -300,6 +300,7 @@ void tst_Dump::refusedConnection()
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.err, QByteArray("status: Connecting to 127.0.0.1\n"
+                                    "status: Can't connect to 127.0.0.1 : [10061] Connection refused\n"
                                     "message: Connect error to host\\n127.0.0.1\\n"
                                     "[10061] Connection refused\n"
                                     "status: Directory appears empty (received 0 bytes)\n"));

@@ -235,7 +235,7 @@ void tst_Hostile::replies()
     QTemporaryDir settings;
     QVERIFY(settings.isValid());
     RecordingUserInterface ui;
-    TransactionEngine engine(&ui);
+    TransactionEngine engine;
     WindowRegistry windows(&ui);
     CTarnwickApp app;
     app.setSettingsPath(settings.filePath(QStringLiteral("tarnwick.ini")));

@@ -2,7 +2,12 @@
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "support/testservers.h"
+#include "bookmarks/homegopherdialog.h"
+#include "items/typetable.h"
+#include "support/ports.h"
 #include "ui/finddialog.h"
+#include "ui/gophertextview.h"
+#include "ui/lockindicators.h"
 #include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
@@ -13,6 +18,12 @@
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -53,10 +64,30 @@ private Q_SLOTS:
     void infoWindowFollowsTheItem();
     void firstStartAndExitWriteOnceEach();
 
+    void acceleratorsAndTexts_data();
+    void acceleratorsAndTexts();
+    void toolbarIconsComeFromTheTheme();
+    void floatingToolbarIsAManagedToolWindow();
+    void newWindowsTakeTheKeyboard();
+    void frameTitleFollowsTheActiveDocument();
+    void childWindowsCascade();
+    void childWindowsWrapToTheCorner();
+    void infoWindowKeepsThePlaceForItsItem();
+    void windowMenuListsAndActivatesWindows();
+    void menuPromptGoesWithTheMenu();
+    void closingALoadingWindowClearsItsStatus();
+    void enablingFollowsSignals();
+    void homeFailureFlow_data();
+    void homeFailureFlow();
+    void emptyFrameShowsHowToStart();
+    void lockLightsFollowKeys_data();
+    void lockLightsFollowKeys();
+
 private:
     void writeSettings(const QByteArray &text);
     QByteArray settingsText() const;
     CTarnwickDoc *openAndWait(CMainFrame &frame, const QString &url);
+    static QWidget *mainView(QMdiSubWindow *child);
 
     QTemporaryDir m_dir;
     QTemporaryDir m_root;
@@ -118,6 +149,15 @@ CTarnwickDoc *tst_MainFrame::openAndWait(CMainFrame &frame, const QString &url)
         return nullptr;
     Q_UNUSED(frame);
     return doc;
+}
+
+QWidget *tst_MainFrame::mainView(QMdiSubWindow *child)
+{
+    if (auto *c = qobject_cast<CGopherMDIChild *>(child))
+        return c->view();
+    if (auto *c = qobject_cast<CGopherSplitterChild *>(child))
+        return c->directoryList();
+    return nullptr;
 }
 
 void tst_MainFrame::toolbarPositionFromSettings_data()
@@ -421,6 +461,510 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
     }
     QCOMPARE(profile.counters().replacements, 2);
     QVERIFY(settingsText().contains("\n[Toolbar]\nPosition=0\n"));
+}
+
+// ---- Commands ----
+
+void tst_MainFrame::acceleratorsAndTexts_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("copy") << int(CMainFrame::ID_EDIT_COPY) << QStringLiteral("&Copy") << QStringLiteral("Ctrl+C");
+    QTest::newRow("edit bookmarks") << int(CMainFrame::ID_EDIT_BOOKMARKS) << QStringLiteral("&Edit Bookmarks...") << QStringLiteral("Ctrl+E");
+    QTest::newRow("find") << int(CMainFrame::ID_FIND) << QStringLiteral("&Find...") << QStringLiteral("Ctrl+F");
+    QTest::newRow("home") << int(CMainFrame::ID_HOME) << QStringLiteral("&Home Gopher") << QStringLiteral("Ctrl+H");
+    QTest::newRow("info") << int(CMainFrame::ID_INFO) << QStringLiteral("&Info on Item...") << QStringLiteral("Ctrl+I");
+    QTest::newRow("new item") << int(CMainFrame::ID_NEW_ITEM) << QStringLiteral("&New Gopher Item...") << QStringLiteral("Ctrl+N");
+    QTest::newRow("print") << int(CMainFrame::ID_PRINT) << QStringLiteral("&Print...") << QStringLiteral("Ctrl+P");
+    QTest::newRow("save") << int(CMainFrame::ID_FILE_SAVE) << QStringLiteral("Save Ite&m") << QStringLiteral("Ctrl+S");
+    QTest::newRow("add bookmark") << int(CMainFrame::ID_ADD_BOOKMARK) << QStringLiteral("&Add Bookmark...") << QStringLiteral("Alt+S");
+    QTest::newRow("close") << int(CMainFrame::ID_FILE_CLOSE) << QStringLiteral("Close") << QStringLiteral("Esc");
+    QTest::newRow("help") << int(CMainFrame::ID_HELP_INDEX) << QStringLiteral("&Index") << QStringLiteral("F1");
+    QTest::newRow("context help") << int(CMainFrame::ID_CONTEXT_HELP) << QStringLiteral("&Context help") << QStringLiteral("Shift+F1");
+    QTest::newRow("find again") << int(CMainFrame::ID_FIND_AGAIN) << QStringLiteral("Find &again") << QStringLiteral("F3");
+    QTest::newRow("reload") << int(CMainFrame::ID_RELOAD) << QStringLiteral("&Reload") << QStringLiteral("F5");
+    QTest::newRow("next pane") << int(CMainFrame::ID_NEXT_PANE) << QStringLiteral("Next Pane") << QStringLiteral("F6");
+    QTest::newRow("previous pane") << int(CMainFrame::ID_PREV_PANE) << QStringLiteral("Previous Pane") << QStringLiteral("Shift+F6");
+    QTest::newRow("stop") << int(CMainFrame::ID_STOP) << QStringLiteral("St&op") << QString();
+    QTest::newRow("exit") << int(CMainFrame::ID_EXIT) << QStringLiteral("E&xit") << QString();
+}
+
+void tst_MainFrame::acceleratorsAndTexts()
+{
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    CMainFrame frame(*m_app);
+    QAction *action = frame.action(id);
+    QVERIFY(action);
+    QCOMPARE(action->text(), text);
+    QCOMPARE(action->shortcut().toString(QKeySequence::PortableText), key);
+    // One action per command, wherever it is shown.
+    int withThisId = 0;
+    for (QAction *a : frame.findChildren<QAction *>()) {
+        if (a->data().toInt() == id)
+            ++withThisId;
+    }
+    QCOMPARE(withThisId, 1);
+}
+
+void tst_MainFrame::toolbarIconsComeFromTheTheme()
+{
+    CMainFrame frame(*m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QList<QPair<int, QString>> named = {
+        {CMainFrame::ID_HOME, QStringLiteral("go-home")},
+        {CMainFrame::ID_BACK, QStringLiteral("go-previous")},
+        {CMainFrame::ID_GO_TOP, QStringLiteral("go-top")},
+        {CMainFrame::ID_RELOAD, QStringLiteral("view-refresh")},
+        {CMainFrame::ID_STOP, QStringLiteral("process-stop")},
+        {CMainFrame::ID_FETCH, QStringLiteral("go-jump")},
+        {CMainFrame::ID_INFO, QStringLiteral("dialog-information")},
+        {CMainFrame::ID_FIND, QStringLiteral("edit-find")},
+        {CMainFrame::ID_EDIT_COPY, QStringLiteral("edit-copy")},
+        {CMainFrame::ID_FILE_SAVE, QStringLiteral("document-save")},
+        {CMainFrame::ID_PRINT, QStringLiteral("document-print")},
+        {CMainFrame::ID_ADD_BOOKMARK, QStringLiteral("bookmark-new")},
+        {CMainFrame::ID_EDIT_BOOKMARKS, QStringLiteral("bookmarks-organize")},
+    };
+    for (const auto &[id, name] : named) {
+        QVERIFY2(QIcon::hasThemeIcon(name), qPrintable(name + QStringLiteral(" is not in the icon theme")));
+        QCOMPARE(frame.action(id)->icon().name(), name);
+        QVERIFY(frame.toolBar()->actions().contains(frame.action(id)));
+    }
+
+    const QSize size = frame.toolBar()->iconSize();
+    const auto image = [size](QAction *a, QIcon::Mode mode) {
+        return a->icon().pixmap(size, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    // Stop and Stop All do not look alike.
+    QAction *stop = frame.action(CMainFrame::ID_STOP);
+    QAction *stopAll = frame.action(CMainFrame::ID_STOP_ALL);
+    QVERIFY(!stopAll->icon().isNull());
+    QVERIFY(image(stop, QIcon::Normal) != image(stopAll, QIcon::Normal));
+
+    // A disabled button is drawn with at most half the ink of an enabled
+    // one (greying a one-colour line icon leaves about two thirds).
+    const auto ink = [](const QImage &picture) {
+        qint64 sum = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb p = picture.pixel(x, y);
+                sum += qAlpha(p) * (255 - qGray(p));
+            }
+        }
+        return sum;
+    };
+    for (QAction *a : frame.toolBar()->actions()) {
+        if (a->isSeparator())
+            continue;
+        QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
+        QVERIFY2(2 * ink(image(a, QIcon::Disabled)) < ink(image(a, QIcon::Normal)), qPrintable(a->text()));
+    }
+}
+
+void tst_MainFrame::floatingToolbarIsAManagedToolWindow()
+{
+    writeSettings("[Toolbar]\nPosition=4\nFloat X=30\nFloat Y=40\n");
+    CMainFrame frame(*m_app);
+    frame.show();
+    const Qt::WindowFlags flags = frame.toolBar()->windowFlags();
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(!(flags & Qt::X11BypassWindowManagerHint));
+    QCOMPARE(frame.currentToolbarSettings().position, 4);
+}
+
+// ---- Windows ----
+
+void tst_MainFrame::newWindowsTakeTheKeyboard()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+
+    auto *dir = qobject_cast<CGopherDir *>(openAndWait(frame, m_gophernicus->url()));
+    QVERIFY(dir);
+    auto *list = qobject_cast<CGopherDirView *>(mainView(frame.mdiArea()->activeSubWindow()));
+    QVERIFY(list);
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+    // Keys work at once, without a click.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(list->selectedRow(), 0);
+
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
+    QWidget *text = mainView(frame.mdiArea()->activeSubWindow());
+    QVERIFY(qobject_cast<CGopherTextView *>(text));
+    QTRY_COMPARE(QApplication::focusWidget(), text);
+
+    // Coming back to a window brings the keyboard back to its view.
+    frame.mdiArea()->activatePreviousSubWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), list);
+}
+
+void tst_MainFrame::frameTitleFollowsTheActiveDocument()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(900, 700);
+    frame.show();
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Tarnwick"));
+    CTarnwickDoc *notes = openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt")));
+    QVERIFY(notes);
+    QMdiSubWindow *notesWindow = frame.mdiArea()->activeSubWindow();
+    QVERIFY(!notesWindow->windowTitle().isEmpty());
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Tarnwick - ") + notesWindow->windowTitle());
+
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/sub/inner.txt"))));
+    QMdiSubWindow *inner = frame.mdiArea()->activeSubWindow();
+    QVERIFY(inner != notesWindow);
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Tarnwick - ") + inner->windowTitle());
+
+    // A maximised window's title stands in brackets, as its controls stand
+    // in the menu bar.
+    inner->showMaximized();
+    QTRY_COMPARE(frame.windowTitle(), QStringLiteral("Tarnwick - [") + inner->windowTitle() + QLatin1Char(']'));
+    inner->showNormal();
+    QTRY_COMPARE(frame.windowTitle(), QStringLiteral("Tarnwick - ") + inner->windowTitle());
+    frame.mdiArea()->setActiveSubWindow(notesWindow);
+    QTRY_COMPARE(frame.windowTitle(), QStringLiteral("Tarnwick - ") + notesWindow->windowTitle());
+
+    frame.mdiArea()->closeAllSubWindows();
+    QTRY_COMPARE(frame.windowTitle(), QStringLiteral("Tarnwick"));
+}
+
+void tst_MainFrame::childWindowsCascade()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(1000, 800);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QStringList urls = {m_gophernicus->url(), m_gophernicus->url(QStringLiteral("0/notes.txt")),
+                              m_gophernicus->url(QStringLiteral("0/sub/inner.txt"))};
+    QList<QMdiSubWindow *> windows;
+    for (const QString &url : urls) {
+        QVERIFY(openAndWait(frame, url));
+        windows.append(frame.mdiArea()->activeSubWindow());
+    }
+    const int step = windows[0]->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows[0]);
+    QVERIFY(step > 0);
+    for (int i = 0; i < windows.size(); ++i)
+        QCOMPARE(windows[i]->pos(), QPoint(i * step, i * step));
+
+    // In an empty frame the cascade starts again at the corner.
+    frame.mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(frame.mdiArea()->subWindowList().isEmpty());
+    QVERIFY(openAndWait(frame, urls[1]));
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->pos(), QPoint(0, 0));
+}
+
+void tst_MainFrame::childWindowsWrapToTheCorner()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(600, 260);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QRect area = frame.mdiArea()->viewport()->rect();
+    const int statusHeight = frame.statusBar()->height();
+    const QStringList urls = {m_gophernicus->url(QStringLiteral("0/notes.txt")),
+                              m_gophernicus->url(QStringLiteral("0/sub/inner.txt")),
+                              m_gophernicus->url(), m_gophernicus->url(QStringLiteral("1/sub/"))};
+    QList<QPoint> positions;
+    for (const QString &url : urls) {
+        QVERIFY(openAndWait(frame, url));
+        QMdiSubWindow *w = frame.mdiArea()->activeSubWindow();
+        positions.append(w->pos());
+        // No window is placed where it reaches past the client area, unless
+        // it is at the corner.
+        const QRect g = w->geometry();
+        QVERIFY(w->pos() == QPoint(0, 0)
+                || (g.right() + area.left() < area.right()
+                    && g.bottom() + area.top() + statusHeight < area.bottom()));
+    }
+    QCOMPARE(positions.first(), QPoint(0, 0));
+    QVERIFY2(positions.mid(1).contains(QPoint(0, 0)), "the cascade never went back to the corner");
+    QVERIFY2(positions.mid(1).count(QPoint(0, 0)) < positions.size() - 1, "the cascade never moved");
+}
+
+void tst_MainFrame::infoWindowKeepsThePlaceForItsItem()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(1000, 800);
+    frame.show();
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
+    QMdiSubWindow *first = frame.mdiArea()->activeSubWindow();
+    QCOMPARE(first->pos(), QPoint(0, 0));
+
+    // "Getting extended information ..." stands where the item's window
+    // will come, and the item's window takes that place.
+    auto *attributes = new CGopherTextDoc(m_app->context(), m_app.get());
+    DocumentFrame *infoFrame = frame.createFrame(attributes, TypeTable::InfoTemplate, 0);
+    QVERIFY(infoFrame);
+    frame.initialUpdate(infoFrame);
+    auto *info = dynamic_cast<QMdiSubWindow *>(infoFrame);
+    const QPoint infoPlace = info->pos();
+    QVERIFY(infoPlace != QPoint(0, 0));
+
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/sub/inner.txt"))));
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->pos(), infoPlace);
+    info->close();
+}
+
+void tst_MainFrame::windowMenuListsAndActivatesWindows()
+{
+    CMainFrame frame(*m_app);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
+    QMdiSubWindow *notes = frame.mdiArea()->activeSubWindow();
+    QVERIFY(openAndWait(frame, m_gophernicus->url()));
+    QMdiSubWindow *dir = frame.mdiArea()->activeSubWindow();
+
+    QMenu *menu = frame.windowMenu();
+    const auto windowEntries = [menu] {
+        QList<QAction *> entries;
+        bool afterSeparator = false;
+        for (QAction *a : menu->actions()) {
+            if (a->isSeparator())
+                afterSeparator = true;
+            else if (afterSeparator)
+                entries.append(a);
+        }
+        return entries;
+    };
+    Q_EMIT menu->aboutToShow();
+    QList<QAction *> entries = windowEntries();
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries[0]->text(), QStringLiteral("&1 ") + notes->windowTitle());
+    QCOMPARE(entries[1]->text(), QStringLiteral("&2 ") + dir->windowTitle());
+    QVERIFY(!entries[0]->isChecked());
+    QVERIFY(entries[1]->isChecked());
+    // The arranging commands stay at the top.
+    QCOMPARE(menu->actions().first(), frame.action(CMainFrame::ID_CASCADE));
+
+    entries[0]->trigger();
+    QCOMPARE(frame.mdiArea()->activeSubWindow(), notes);
+    QTRY_COMPARE(QApplication::focusWidget(), mainView(notes));
+    Q_EMIT menu->aboutToHide();
+
+    // Shown again, the list is made afresh.
+    Q_EMIT menu->aboutToShow();
+    entries = windowEntries();
+    QCOMPARE(entries.size(), 2);
+    QVERIFY(entries[0]->isChecked());
+    QVERIFY(!entries[1]->isChecked());
+
+    frame.mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(frame.mdiArea()->subWindowList().isEmpty());
+    Q_EMIT menu->aboutToShow();
+    QVERIFY(windowEntries().isEmpty());
+}
+
+// ---- Status line ----
+
+void tst_MainFrame::menuPromptGoesWithTheMenu()
+{
+    CMainFrame frame(*m_app);
+    QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QMenu *file = nullptr;
+    for (QObject *o : frame.action(CMainFrame::ID_HOME)->associatedObjects()) {
+        if (auto *m = qobject_cast<QMenu *>(o))
+            file = m;
+    }
+    QVERIFY(file);
+    file->popup(frame.mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(frame.action(CMainFrame::ID_HOME));
+    QTRY_COMPARE(frame.statusBar()->currentMessage(), QStringLiteral("Fetch the home Gopher directory"));
+    file->hide();
+    QTRY_COMPARE(frame.statusBar()->currentMessage(), QString());
+    QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
+}
+
+void tst_MainFrame::closingALoadingWindowClearsItsStatus()
+{
+    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "1dir\t/d\t127.0.0.1\t70\r\n"}, {"hold": true}]}])");
+    QVERIFY2(holding, qPrintable(TestServer::lastError()));
+    CMainFrame frame(*m_app);
+    frame.show();
+    CBookmark item;
+    item.ParseURL(holding->url().toUtf8());
+    QPointer<CTarnwickDoc> doc = m_app->OpenItem(item, 0, 0);
+    QVERIFY(doc);
+    QTRY_VERIFY(frame.statusMessage().startsWith(QStringLiteral("Received")));
+    frame.mdiArea()->activeSubWindow()->close();
+    QTRY_VERIFY(!doc);
+    QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
+}
+
+void tst_MainFrame::enablingFollowsSignals()
+{
+    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "partial line"}, {"hold": true}]}])");
+    QVERIFY2(holding, qPrintable(TestServer::lastError()));
+    CMainFrame frame(*m_app);
+    frame.show();
+    // The states follow what happens; nothing polls them on a timer.
+    for (QTimer *timer : frame.findChildren<QTimer *>())
+        QVERIFY2(!timer->isActive() || timer->isSingleShot(), qPrintable(timer->objectName()));
+
+    CBookmark item;
+    item.ParseURL(holding->url(QStringLiteral("0/slow")).toUtf8());
+    QPointer<CTarnwickDoc> doc = m_app->OpenItem(item, 0, 0);
+    QVERIFY(doc);
+    QTRY_VERIFY(frame.action(CMainFrame::ID_STOP)->isEnabled());
+    QTRY_VERIFY(frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
+    QVERIFY(!frame.action(CMainFrame::ID_RELOAD)->isEnabled());
+    QVERIFY(frame.action(CMainFrame::ID_FIND)->isEnabled());
+
+    // Stopped from elsewhere than the frame's command.
+    doc->cancelTransfer();
+    QTRY_VERIFY(!frame.action(CMainFrame::ID_STOP)->isEnabled());
+    QTRY_VERIFY(!frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
+    QTRY_VERIFY(frame.action(CMainFrame::ID_RELOAD)->isEnabled());
+
+    // A disabled command does not run, whatever the action shows.
+    frame.mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(!doc);
+    QTRY_VERIFY(!frame.action(CMainFrame::ID_RELOAD)->isEnabled());
+    frame.runCommand(CMainFrame::ID_RELOAD);
+    frame.runCommand(CMainFrame::ID_EDIT_COPY);
+    QCOMPARE(frame.engine().registry().documentCount(), 0);
+}
+
+// ---- Home gopher ----
+
+void tst_MainFrame::homeFailureFlow_data()
+{
+    QTest::addColumn<bool>("change");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("fetched");
+    QTest::newRow("OK with a changed server fetches it") << true << true << true;
+    QTest::newRow("OK without a change fetches nothing") << false << true << false;
+    QTest::newRow("Cancel leaves the empty frame") << true << false << false;
+}
+
+void tst_MainFrame::homeFailureFlow()
+{
+    QFETCH(bool, change);
+    QFETCH(bool, ok);
+    QFETCH(bool, fetched);
+    TestPorts::RefusingPort refusing;
+    QVERIFY(refusing.port() != 0);
+    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+                  + QByteArray::number(refusing.port()) + "\n");
+    CMainFrame frame(*m_app);
+    frame.show();
+
+    // Answers the two modal windows as a user would: the message, then the
+    // dialog (its fields are written as OK would write them; the test
+    // servers' ports lie above the range the dialog accepts).
+    QStringList seen;
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, &frame, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            seen.append(box->text());
+            box->accept();
+        } else if (auto *dialog = qobject_cast<HomeGopherDialog *>(modal)) {
+            seen.append(dialog->windowTitle());
+            if (change) {
+                ProfileFile file(m_dir.filePath(QStringLiteral("tarnwick.ini")));
+                if (!file.writeString("Home Gopher", "Home Port 1",
+                                      QByteArray::number(m_gophernicus->port())))
+                    seen.append(QStringLiteral("write failed"));
+            }
+            dialog->done(ok ? QDialog::Accepted : QDialog::Rejected);
+        }
+    });
+    answerer.start();
+    QPointer<CTarnwickDoc> failing = m_app->OpenHomeGopher();
+    QVERIFY(failing);
+    QTRY_VERIFY(!failing);
+    // The connect error comes first; then the home gopher gives up.
+    QTRY_VERIFY(seen.contains(QStringLiteral("Home Gopher Server(s)")));
+    const qsizetype shown = seen.size();
+    QVERIFY(shown >= 2);
+    QCOMPARE(seen.mid(shown - 2),
+             QStringList({QStringLiteral("You could not reach your Home Gopher server.\n"
+                                         "Please check your configuration and try again."),
+                          QStringLiteral("Home Gopher Server(s)")}));
+    if (fetched) {
+        QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 1);
+        CTarnwickDoc *home = frame.activeDocument();
+        QVERIFY(home);
+        QCOMPARE(home->item().port, m_gophernicus->port());
+        QSignalSpy ended(home, &CTarnwickDoc::transferEnded);
+        QVERIFY(ended.wait(10000));
+        QCOMPARE(ended.at(0).at(0).toInt(), 0);
+    } else {
+        // Nothing more happens once control is back in the event loop.
+        QCoreApplication::processEvents();
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 0);
+        QCOMPARE(seen.size(), shown);
+    }
+    answerer.stop();
+}
+
+void tst_MainFrame::emptyFrameShowsHowToStart()
+{
+    {
+        CMainFrame frame(*m_app);
+        frame.resize(800, 600);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QLabel *hint = frame.emptyFrameHint();
+        QVERIFY(hint->isVisible());
+        QVERIFY(hint->text().contains(QStringLiteral("Options > Home Gopher Server(s)...")));
+        QVERIFY(hint->text().contains(QStringLiteral("gopher://")));
+        // A window hides it; closing the last one brings it back.
+        QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
+        QVERIFY(!hint->isVisible());
+        frame.mdiArea()->closeAllSubWindows();
+        QTRY_VERIFY(hint->isVisible());
+    }
+    // With a home gopher set there is nothing to explain.
+    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\n");
+    CMainFrame frame(*m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(!frame.emptyFrameHint()->isVisible());
+}
+
+void tst_MainFrame::lockLightsFollowKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("light");
+    QTest::newRow("Caps Lock") << int(Qt::Key_CapsLock) << int(LockIndicators::CapsLock);
+    QTest::newRow("Num Lock") << int(Qt::Key_NumLock) << int(LockIndicators::NumLock);
+    QTest::newRow("Scroll Lock") << int(Qt::Key_ScrollLock) << int(LockIndicators::ScrollLock);
+}
+
+void tst_MainFrame::lockLightsFollowKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, light);
+    CMainFrame frame(*m_app);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QLabel *label = frame.lockLabel(light);
+    QVERIFY(label);
+    QVERIFY(!label->isEnabled());
+    QTest::keyClick(frame.windowHandle(), Qt::Key(key));
+    QVERIFY(label->isEnabled());
+    // Other keys leave it alone; the lock key again puts it out.
+    QTest::keyClick(frame.windowHandle(), Qt::Key_A);
+    QVERIFY(label->isEnabled());
+    QTest::keyClick(frame.windowHandle(), Qt::Key(key));
+    QVERIFY(!label->isEnabled());
+    for (int other = 0; other < 3; ++other)
+        QVERIFY(other == light || !frame.lockLabel(other)->isEnabled());
 }
 
 QTEST_MAIN(tst_MainFrame)

@@ -60,7 +60,7 @@ QString homeSettingsSnapshot(const HomeGophers &home)
 } // namespace
 
 CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
-    : QMainWindow(parent), m_app(app), m_ui(this), m_engine(&m_ui), m_windows(&m_ui),
+    : QMainWindow(parent), m_app(app), m_ui(this), m_windows(&m_ui),
       m_fonts(app.profile())
 {
     CommandIcons::useFallbackTheme();
@@ -524,14 +524,23 @@ void CMainFrame::fillWindowMenu()
 
 void CMainFrame::updateFrameTitle()
 {
-    QString title = QString::fromLatin1(FrameTitle);
+    const QString frameTitle = QString::fromLatin1(FrameTitle);
     QMdiSubWindow *w = m_mdi->activeSubWindow() ? m_mdi->activeSubWindow() : m_mdi->currentSubWindow();
-    if (w && !w->windowTitle().isEmpty())
-        title += QStringLiteral(" - ") + w->windowTitle();
-    if (windowTitle() == title)
+    const QString document = w ? w->windowTitle() : QString();
+    const QString plain = document.isEmpty() ? frameTitle : frameTitle + QStringLiteral(" - ") + document;
+    // A maximised window puts its controls in the menu bar and its title in
+    // brackets after the frame's: "Tarnwick - [<title>]".
+    const bool maximised = w && w->isMaximized() && !document.isEmpty();
+    const QString wanted = maximised ? frameTitle + QStringLiteral(" - [") + document + QLatin1Char(']')
+                                     : plain;
+    if (windowTitle() == wanted)
         return;
     m_settingTitle = true;
-    setWindowTitle(title);
+    setWindowTitle(maximised ? frameTitle : plain);
+    // Styles that keep the title bar of a maximised window leave the
+    // frame's title alone.
+    if (maximised && windowTitle() == frameTitle)
+        setWindowTitle(plain);
     m_settingTitle = false;
 }
 
@@ -631,8 +640,8 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 
 void CMainFrame::changeEvent(QEvent *event)
 {
-    // A maximised document window writes "<frame> - [<document>]" into the
-    // frame's title; the frame keeps its own form.
+    // A maximised document window rewrites the frame's title when either
+    // title changes, and restores it when it stops being maximised.
     if (event->type() == QEvent::WindowTitleChange && !m_settingTitle)
         QMetaObject::invokeMethod(this, &CMainFrame::updateFrameTitle, Qt::QueuedConnection);
     QMainWindow::changeEvent(event);
@@ -682,7 +691,7 @@ void CMainFrame::WriteWindowPlacement()
         m_ui.messageBox(QByteArray("Could not write the settings file\n")
                             + m_app.settingsPath().toUtf8() + "\n"
                             + m_app.profile().lastError().toUtf8(),
-                        UserInterface::Exclamation, UserInterface::Ok, 0);
+                        UserInterface::Exclamation, UserInterface::Ok, Help::None);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)

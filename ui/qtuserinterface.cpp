@@ -8,31 +8,56 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, int)
+std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &text, Icon icon,
+                                                             Buttons buttons) const
 {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(QApplication::applicationName());
+    auto box = std::make_unique<QMessageBox>(m_parent);
+    box->setWindowTitle(QApplication::applicationName());
     // Texts may use CR LF between lines; the box wants plain line feeds.
     QString shown = displayText(text);
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    box.setText(shown);
+    // A server's error text can run to thousands of lines: the box shows its
+    // head, and the whole of it goes into the details, which scroll.
+    qsizetype cut = -1;
+    qsizetype lineEnd = -1;
+    for (int line = 0; line < MaxBoxLines; ++line) {
+        lineEnd = shown.indexOf(QLatin1Char('\n'), lineEnd + 1);
+        if (lineEnd < 0)
+            break;
+    }
+    if (lineEnd >= 0 && lineEnd + 1 < shown.size())
+        cut = lineEnd;
+    if (shown.size() > MaxBoxCharacters && (cut < 0 || cut > MaxBoxCharacters))
+        cut = MaxBoxCharacters;
+    if (cut >= 0) {
+        box->setText(shown.left(cut) + QStringLiteral("\n..."));
+        box->setDetailedText(shown);
+    } else {
+        box->setText(shown);
+    }
     switch (icon) {
-    case Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Information: box.setIcon(QMessageBox::Information); break;
-    case Question: box.setIcon(QMessageBox::Question); break;
-    case Stop: box.setIcon(QMessageBox::Critical); break;
-    case NoIcon: box.setIcon(QMessageBox::NoIcon); break;
+    case Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case Information: box->setIcon(QMessageBox::Information); break;
+    case Question: box->setIcon(QMessageBox::Question); break;
+    case Stop: box->setIcon(QMessageBox::Critical); break;
+    case NoIcon: box->setIcon(QMessageBox::NoIcon); break;
     }
     switch (buttons) {
-    case Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Ok: box->setStandardButtons(QMessageBox::Ok); break;
+    case OkCancel: box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case YesNo: box->setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
-    case RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
-    switch (box.exec()) {
+    return box;
+}
+
+int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help)
+{
+    const std::unique_ptr<QMessageBox> box = makeMessageBox(text, icon, buttons);
+    switch (box->exec()) {
     case QMessageBox::Cancel: return AnswerCancel;
     case QMessageBox::Yes: return AnswerYes;
     case QMessageBox::No: return AnswerNo;

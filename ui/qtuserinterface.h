@@ -3,7 +3,9 @@
 #include "docs/userinterface.h"
 
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 // The user interface of the program: Qt message boxes titled with the
@@ -17,7 +19,14 @@ public:
     std::function<void(const QByteArray &)> statusSink;
     std::function<void()> homeServerSetupHandler;
 
-    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override;
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override;
+    // The box messageBox() runs. A text longer than a screen (a server's
+    // error text can be thousands of lines) shows its head in the box and
+    // the whole of it in the scrollable details.
+    std::unique_ptr<QMessageBox> makeMessageBox(const QByteArray &text, Icon icon,
+                                                Buttons buttons) const;
+    static constexpr int MaxBoxLines = 40;
+    static constexpr int MaxBoxCharacters = 2000;
     QString fileDialog(const FileDialog &dialog) override;
     bool setClipboardText(const QByteArray &text) override;
     QByteArray clipboardText() override;

@@ -45,7 +45,7 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
         frame.userInterface().messageBox(
             QByteArray("Could not write the settings file\n") + app.settingsPath().toUtf8() + "\n"
                 + app.profile().lastError().toUtf8(),
-            UserInterface::Exclamation, UserInterface::Ok, 0);
+            UserInterface::Exclamation, UserInterface::Ok, Help::None);
 }
 
 int runTarnwick(const QStringList &arguments)
