@@ -23,7 +23,7 @@ void writeTo(FILE *stream, const QByteArray &text)
 class StderrUserInterface : public RecordingUserInterface
 {
 public:
-    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, int helpContext) override
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override
     {
         QByteArray line = text;
         line.replace('\n', "\\n");

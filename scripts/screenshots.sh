@@ -3,6 +3,7 @@
 # against the sample gopherspace (scripts/with-sample-server.sh):
 #   share/screenshots/main-window.png         the toolbar and two cascaded windows
 #   share/screenshots/home-gopher-dialog.png  the first-start dialog
+#   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -42,6 +43,26 @@ if [ "${1:-}" = "--inside" ]; then
   xdotool key --delay 80 Down Down Down Down Down Down Return
   sleep 2
   import -window root -crop 1000x640+0+0 +repage "$out/main-window.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The Bookmark Editor (Ctrl+E) on the "Default" category written at the
+  # first start with the sample server, one bookmark selected.
+  mkdir "$work/bookmarks"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n' >"$work/bookmarks/tarnwick.ini"
+  TWK_CONFIG="$work/bookmarks" TWK_SAMPLE_SERVER="$url" "$program" "$url" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 80 ctrl+e
+  editor=$(xdotool search --sync --onlyvisible --name '^Category: ' | head -1)
+  sleep 1
+  xdotool windowfocus --sync "$editor"
+  xdotool key --delay 80 Down
+  sleep 1
+  import -window "$editor" "$out/bookmark-editor.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

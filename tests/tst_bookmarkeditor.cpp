@@ -465,6 +465,8 @@ void tst_BookmarkEditor::treeFollowsTheStore()
     QCOMPARE(root->text(0), QStringLiteral("Bookmarks"));
     QVERIFY(root->isExpanded());
     QCOMPARE(root->childCount(), 2);
+    QCOMPARE(root->child(0)->childCount(), 0);
+    tree.expandAllNodes(true);
     QCOMPARE(root->child(0)->childCount(), 3);
     QCOMPARE(root->child(0)->child(2)->data(0, CBMView::ImageRole).toInt(), 4);
 
@@ -479,6 +481,7 @@ void tst_BookmarkEditor::treeFollowsTheStore()
     CBookmark image('g', "Picture", "/p.gif", "p.example", 70);
     (void)m_store->SetDefaultCategory("Play");
     QVERIFY(m_store->AddBookmark(image));
+    tree.expandAllNodes(true);
     QTreeWidgetItem *leaf = tree.rootNode()->child(1)->child(0);
     QCOMPARE(leaf->text(0), QStringLiteral("Picture"));
     QCOMPARE(leaf->data(0, CBMView::ImageRole).toInt(), 14);

@@ -4,11 +4,13 @@
 #include "docs/userinterface.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,6 +46,7 @@ private Q_SLOTS:
     void conversion();
     void conversionAppendsToExistingDefault();
     void unwritableFileKeepsBookmarks();
+    void killedSaveLeavesOldOrNew();
 
     void exportFormats_data();
     void exportFormats();
@@ -513,6 +516,37 @@ void tst_Bookmarks::unwritableFileKeepsBookmarks()
              text.constData());
     QVERIFY2(text.size() > 40 + path.size(), text.constData());
     QCOMPARE(readFile(), QByteArray("[Bookmark Categories]\nCategory0=A\n"));
+}
+
+void tst_Bookmarks::killedSaveLeavesOldOrNew()
+{
+    // A saver process writes a 2,000-bookmark category again and again,
+    // alternating two versions, and is killed at random moments: the file
+    // must then hold one whole version, never a mix, never nothing.
+    writeFile("[Bookmark Categories]\nCategory0=Big\n[Other]\nkeep=1\n");
+    constexpr int Count = 2000;
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 12; ++round) {
+        QProcess saver;
+        saver.start(QStringLiteral(TWK_SAVER), {m_path, QString::number(Count)});
+        QVERIFY(saver.waitForStarted());
+        QSignalSpy output(&saver, &QProcess::readyReadStandardOutput);
+        QVERIFY(output.wait(60000));
+        QSignalSpy finished(&saver, &QProcess::finished);
+        QTimer::singleShot(random.bounded(1, 400), &saver, [&saver] { saver.kill(); });
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+
+        ProfileFile file(m_path);
+        CBookmarkStore store(file, nullptr);
+        QCOMPARE(file.getString("Other", "keep"), QByteArray("1"));
+        QCOMPARE(store.GetBookmarkCount("Big"), Count);
+        const CBookmarkArray array = store.LoadCategory("Big");
+        QCOMPARE(array.size(), Count);
+        const QByteArray version = array.at(0).title.left(2);
+        for (qsizetype i = 0; i < array.size(); ++i)
+            QVERIFY(array.at(i).title.startsWith(version) && array.at(i).selector.startsWith(QByteArray('/' + version)));
+    }
 }
 
 void tst_Bookmarks::exportFormats_data()

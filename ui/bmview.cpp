@@ -30,6 +30,12 @@ CBMView::CBMView(CBookmarkStore *store, FontManager *fonts, ItemIcons *icons, QW
     }
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *node) { fetchNode(node); });
+    // A category's bookmarks are read when it is first opened: a large store
+    // costs nothing until then.
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *node) {
+        if (node->parent() && node->childCount() == 0)
+            fillCategory(node, node->data(0, IndexRole).toByteArray());
+    });
     rebuild();
 }
 
@@ -84,7 +90,8 @@ void CBMView::rebuild()
             node->setData(0, IndexRole, name);
             node->setIcon(0, QIcon::fromTheme(QStringLiteral("folder-bookmark"),
                                               QIcon::fromTheme(QStringLiteral("folder"))));
-            fillCategory(node, name);
+            if (m_store->GetBookmarkCount(name) > 0)
+                node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
             if (open.contains(node->text(0)))
                 node->setExpanded(true);
         }
@@ -95,6 +102,8 @@ void CBMView::rebuild()
 void CBMView::fillCategory(QTreeWidgetItem *node, const QByteArray &name)
 {
     const CBookmarkArray array = m_store->LoadCategory(name);
+    if (array.isEmpty())
+        node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
     for (qsizetype i = 0; i < array.size(); ++i) {
         CBookmark item = array.at(i);
         auto *leaf = new QTreeWidgetItem(node, QStringList{displayText(item.title)});

@@ -11,7 +11,7 @@ class ItemIcons;
 
 // The bookmark tree of a directory window: the root "Bookmarks", a node per
 // category and a node per bookmark (its number is the bookmark's index in
-// its category). It follows the store: a category added, renamed, deleted or
+// its category; a category's nodes are made when it is first opened). It follows the store: a category added, renamed, deleted or
 // saved shows at once in every open tree.
 class CBMView : public QTreeWidget
 {

@@ -12,14 +12,61 @@
 #include "bookmarks/itemform.h"
 #include "docs/gopherdir.h"
 #include "docs/tarnwickdoc.h"
+#include "ui/commanddialogs.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace {
+
+// The sample gopherspace's main items, for the first start under ./run.
+struct SampleItem
+{
+    char type;
+    const char *title;
+    const char *selector;
+};
+constexpr SampleItem SampleItems[] = {
+    {'1', "Tarnwick sample gopherspace", ""},
+    {'0', "About Tarnwick", "/about.txt"},
+    {'0', "A short history of Gopher", "/gopher-history.txt"},
+    {'1', "The library", "/library"},
+    {'0', "The harbour ledger (about 2000 lines)", "/ledger.txt"},
+    {'7', "Search the library", "/search"},
+    {'g', "A tiny picture of a tarn (GIF)", "/images/tarn.gif"},
+};
+
+// When ./run serves the sample gopherspace and the settings file holds no
+// bookmarks at all, a "Default" category with its items is written, and home
+// windows get the layout with the bookmark tree unless one was chosen. Both
+// in one replacement of the file; never again once a category exists.
+void seedSampleBookmarks(CBookmarkStore &store, HomeGophers &home, ProfileFile &file)
+{
+    const QByteArray url = qgetenv(SampleServerVariable);
+    if (url.isEmpty() || !store.GetCategories().isEmpty())
+        return;
+    CBookmark server;
+    server.ParseURL(url);
+    if (server.host.isEmpty() || server.port == 0)
+        return;
+    QList<CBookmark> items;
+    for (const SampleItem &sample : SampleItems)
+        items.append(CBookmark(sample.type, sample.title, sample.selector, server.host, server.port));
+    ProfileFile::Edit edit(file);
+    if (!store.appendToCategory(CBookmarkStore::ConvertedCategory, items))
+        return;
+    if (!file.hasKey("Home Gopher", "Home Type") && !home.SetHomeType(2))
+        return;
+    (void)edit.commit();
+}
+
+} // namespace
+
 void CMainFrame::setUpBookmarks()
 {
     m_bookmarks = new CBookmarkStore(m_app.profile(), &m_ui, this);
+    seedSampleBookmarks(*m_bookmarks, m_app.homeGophers(), m_app.profile());
     m_bookmarks->setChooser([this](int mode) { return chooseCategory(mode); });
     m_bookmarks->setEditorFactory(
         [this](const QByteArray &category) { return makeBookmarkEditor(category); });
@@ -97,6 +144,16 @@ void CMainFrame::onNewItem()
         m_app.OpenItem(*form.result(), 0, 0);
 }
 
+void CMainFrame::onFetchSpecial()
+{
+    CTarnwickDoc *doc = activeDocument();
+    if (!doc)
+        return;
+    CItemForm form(m_ui, doc->GetItem(), this);
+    if (form.exec() == QDialog::Accepted && form.result())
+        m_app.OpenItem(*form.result(), 0, 0);
+}
+
 void CMainFrame::onImportBookmarks()
 {
     UserInterface::FileDialog ask;
@@ -110,7 +167,7 @@ void CMainFrame::onImportBookmarks()
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_ui.messageBox(QByteArray("Couldn't read " + path.toLocal8Bit() + ":\n" + file.errorString().toLocal8Bit()),
-                        UserInterface::Exclamation, UserInterface::Ok, 0);
+                        UserInterface::Exclamation, UserInterface::Ok, Help::None);
         return;
     }
     const BookmarkExchange::ImportResult result = BookmarkExchange::importText(file.readAll());
@@ -121,7 +178,7 @@ void CMainFrame::onImportBookmarks()
         return;
     m_ui.messageBox(QByteArray("Added " + QByteArray::number(result.items.size()) + " bookmarks to '"
                                + category + "', skipped " + QByteArray::number(result.skipped) + " lines"),
-                    UserInterface::Information, UserInterface::Ok, 0);
+                    UserInterface::Information, UserInterface::Ok, Help::None);
 }
 
 void CMainFrame::onExportBookmarks()
@@ -146,5 +203,5 @@ void CMainFrame::onExportBookmarks()
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit())
         m_ui.messageBox(QByteArray("Couldn't write " + path.toLocal8Bit() + ":\n" + out.errorString().toLocal8Bit()),
-                        UserInterface::Exclamation, UserInterface::Ok, 0);
+                        UserInterface::Exclamation, UserInterface::Ok, Help::None);
 }

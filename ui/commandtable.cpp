@@ -142,7 +142,7 @@ std::span<const Command> CMainFrame::commands()
          "go-previous", 12, "Back", &F::onBack, &F::canGoBack},
         {ID_FETCH_SPECIAL, M::None, false, "Fetch Special",
          "Fetch an item with control over the item type, etc.", NoKey, nullptr, 0, nullptr,
-         nullptr, &F::notBuilt},
+         &F::onFetchSpecial, &F::hasDocument},
         {ID_FILE_CLOSE, M::None, false, "Close", "Close the active document",
          Qt::Key_Escape, "window-close", 0, nullptr, &F::OnCloseActiveDocument,
          &F::hasDocument},

@@ -189,6 +189,7 @@ private:
     void onAddDirBookmark();
     void onFetchBookmark();
     void onNewItem();
+    void onFetchSpecial();
     void onImportBookmarks();
     void onExportBookmarks();
     bool canAddBookmark() const;
