@@ -4,6 +4,7 @@
 #   share/screenshots/main-window.png         the toolbar and two cascaded windows
 #   share/screenshots/home-gopher-dialog.png  the first-start dialog
 #   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
+#   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -63,6 +64,21 @@ if [ "${1:-}" = "--inside" ]; then
   xdotool key --delay 80 Down
   sleep 1
   import -window "$editor" "$out/bookmark-editor.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The same settings with the sample server as home gopher: the home
+  # window takes the layout with the bookmark tree written at first start.
+  hostport=${url#gopher://}
+  hostport=${hostport%/}
+  printf '[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=%s\nHome Port 1=%s\n' \
+    "${hostport%:*}" "${hostport##*:}" >>"$work/bookmarks/tarnwick.ini"
+  TWK_CONFIG="$work/bookmarks" "$program" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  import -window root -crop 1000x640+0+0 +repage "$out/bookmark-tree.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

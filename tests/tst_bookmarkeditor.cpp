@@ -1,4 +1,5 @@
 #include "app/profilefile.h"
+#include "app/tarnwickapp.h"
 #include "bookmarks/bookmarkeditor.h"
 #include "bookmarks/bookmarkstore.h"
 #include "bookmarks/categoriesdialog.h"
@@ -6,6 +7,7 @@
 #include "docs/userinterface.h"
 #include "items/itemrecords.h"
 #include "ui/bmview.h"
+#include "ui/mainframe.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void itemFormUrlOrFields();
 
     void treeFollowsTheStore();
+    void sampleBookmarksAtFirstStartOnly();
 
 private:
     void writeFile(const QByteArray &text);
@@ -491,6 +494,33 @@ void tst_BookmarkEditor::treeFollowsTheStore()
     QVERIFY(tree.fetchNode(leaf));
     QCOMPARE(opened.size(), 1);
     QCOMPARE(opened.first().selector, QByteArray("/p.gif\r\n"));
+}
+
+void tst_BookmarkEditor::sampleBookmarksAtFirstStartOnly()
+{
+    const QString path = m_dir->filePath(QStringLiteral("tarnwick.ini"));
+    qputenv("TWK_SAMPLE_SERVER", "gopher://127.0.0.1:7071/");
+    {
+        CTarnwickApp app;
+        app.setSettingsPath(path);
+        CMainFrame frame(app);
+        QCOMPARE(frame.bookmarkStore().GetCategories(), QByteArrayList{"Default"});
+        const CBookmarkArray items = frame.bookmarkStore().LoadCategory("Default");
+        QCOMPARE(items.size(), 7);
+        QCOMPARE(items.at(1).GetURL(), QByteArray("<URL=gopher://127.0.0.1:7071/0%2Fabout.txt>"));
+        QCOMPARE(app.homeGophers().GetHomeType(), 2);
+        QVERIFY(frame.bookmarkStore().DeleteCategory("Default"));
+        QVERIFY(frame.bookmarkStore().AddCategory("Mine"));
+        QVERIFY(app.homeGophers().SetHomeType(0));
+    }
+    {
+        CTarnwickApp app;
+        app.setSettingsPath(path);
+        CMainFrame frame(app);
+        QCOMPARE(frame.bookmarkStore().GetCategories(), QByteArrayList{"Mine"});
+        QCOMPARE(app.homeGophers().GetHomeType(), 0);
+    }
+    qunsetenv("TWK_SAMPLE_SERVER");
 }
 
 QTEST_MAIN(tst_BookmarkEditor)
