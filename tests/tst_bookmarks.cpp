@@ -145,10 +145,6 @@ void tst_Bookmarks::categoryList_data()
     QTest::newRow("empty value ends the list")
         << QByteArray("[Bookmark Categories]\nCategory0=A\nCategory1=\nCategory2=C\n")
         << QByteArrayList{"A"};
-    QTest::newRow("file order, case kept")
-        << QByteArray("[Bookmark Categories]\nCategory0=zeta\nCategory1=Alpha\n")
-        << QByteArrayList{"zeta", "Alpha"};
-    QTest::newRow("no section") << QByteArray() << QByteArrayList{};
 }
 
 void tst_Bookmarks::categoryList()
@@ -215,8 +211,6 @@ void tst_Bookmarks::roundTrip_data()
     QTest::newRow("percent, backslash and quotes") << percent << percent;
     const CBookmark bytes = item('0', "caf\xc3\xa9 \xff", "/\xe2\x82\xac/\x80\r\n");
     QTest::newRow("non-ASCII bytes") << bytes << bytes;
-    const CBookmark blanks = item('1', "  padded  ", "  /lead\r\n");
-    QTest::newRow("blanks at both ends") << blanks << blanks;
     CBookmark tabbed = item('7', "search", "/find\tquery\r\n");
     QTest::newRow("search keeps the part before its TAB")
         << tabbed << item('7', "search", "/find\r\n");
@@ -692,10 +686,6 @@ void tst_Bookmarks::commandLineErrors_data()
                              "       tarnwick [-I DIR] --import-bookmarks FILE [--category NAME]\n";
     QTest::newRow("unknown format")
         << QStringList{QStringLiteral("--export-bookmarks"), QStringLiteral("--format"), QStringLiteral("html")}
-        << 2 << usage;
-    QTest::newRow("both modes")
-        << QStringList{QStringLiteral("--export-bookmarks"), QStringLiteral("--import-bookmarks"),
-                       QStringLiteral("x")}
         << 2 << usage;
     QTest::newRow("missing category")
         << QStringList{QStringLiteral("--export-bookmarks"), QStringLiteral("--category"), QStringLiteral("Nope")}
