@@ -11,16 +11,45 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QList>
 #include <QPointer>
+#include <QProcessEnvironment>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
+const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL");
+// Timers count milliseconds in an int.
+constexpr int MaxTimeout = 2147483;
+// Status lines wait in a buffer (one comes per received chunk); this often
+// they reach a reader that is not a terminal.
+constexpr int StderrFlushMs = 200;
+
+// Whether each standard stream is a terminal, and what the terminal expects.
+struct Terminal
+{
+    bool out = false;
+    bool err = false;
+    bool utf8 = true;
+};
+Terminal terminal;
+
 void writeErr(const QByteArray &prefix, const QByteArray &text)
 {
-    const QByteArray line = prefix + DumpRunner::escaped(text) + '\n';
+    QByteArray line = DumpRunner::escaped(text);
+    if (terminal.err)
+        line = DumpRunner::terminalSafe(line, terminal.utf8);
+    line = prefix + line + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 
@@ -36,6 +65,12 @@ public:
     void setMainStatus(const QByteArray &text) override { writeErr("status: ", text); }
 };
 
+// Server bytes as they go to standard output.
+QByteArray fromServer(const QByteArray &text)
+{
+    return terminal.out ? DumpRunner::terminalSafe(text, terminal.utf8) : text;
+}
+
 void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
 {
     out += list;
@@ -46,9 +81,9 @@ void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
     else if (item.IsGopherPlus())
         out += '+';
     out += '\t';
-    out += item.title;
+    out += fromServer(item.title);
     out += '\t';
-    out += item.GetURL();
+    out += fromServer(item.GetURL());
     out += '\n';
 }
 
@@ -56,6 +91,117 @@ void writeOut(const QByteArray &out)
 {
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     std::fflush(stdout);
+}
+
+// SIGINT and SIGTERM reach the event loop through a pipe: the handler only
+// writes the signal's number, which is async-signal-safe, and a notifier
+// reads it on the loop's thread.
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int signal)
+{
+    const int savedErrno = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    // A full pipe already holds a stop; nothing is lost by dropping this one.
+    [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &number, 1);
+    errno = savedErrno;
+}
+
+class StopSignals
+{
+public:
+    StopSignals()
+    {
+        if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            stopPipe[0] = stopPipe[1] = -1;
+            return;
+        }
+        struct sigaction action = {};
+        action.sa_handler = onStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &m_oldInt);
+        ::sigaction(SIGTERM, &action, &m_oldTerm);
+        m_installed = true;
+        m_notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+    }
+    ~StopSignals()
+    {
+        m_notifier.reset();
+        if (m_installed) {
+            ::sigaction(SIGINT, &m_oldInt, nullptr);
+            ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+        }
+        for (int &fd : stopPipe) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    QSocketNotifier *notifier() const { return m_notifier.get(); }
+    // The signal that arrived, or 0.
+    int take() const
+    {
+        unsigned char number = 0;
+        if (stopPipe[0] < 0 || ::read(stopPipe[0], &number, 1) != 1)
+            return 0;
+        return number;
+    }
+
+private:
+    struct sigaction m_oldInt = {};
+    struct sigaction m_oldTerm = {};
+    bool m_installed = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+QByteArray signalName(int signal)
+{
+    switch (signal) {
+    case SIGINT: return QByteArray("SIGINT");
+    case SIGTERM: return QByteArray("SIGTERM");
+    default: return QByteArray("signal ") + QByteArray::number(signal);
+    }
+}
+
+// A strict UTF-8 sequence at the start of text: its length and code point,
+// or length 0 when the first byte does not begin a valid sequence.
+int utf8Sequence(QByteArrayView text, char32_t *codePoint)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(text.at(i)); };
+    const unsigned char lead = byte(0);
+    int length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (byte(i) & 0x3F);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *codePoint = value;
+    return length;
 }
 
 } // namespace
@@ -81,17 +227,71 @@ QByteArray DumpRunner::escaped(const QByteArray &text)
     return out;
 }
 
+QByteArray DumpRunner::terminalSafe(QByteArrayView text, bool utf8Terminal)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text.at(i));
+        if (c < 0x80) {
+            out += (c < 0x20 && c != '\t') || c == 0x7F ? '?' : char(c);
+            ++i;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const int length = utf8Terminal ? utf8Sequence(text.sliced(i), &codePoint) : 0;
+        if (length > 0) {
+            if (codePoint <= 0x9F)
+                out += '?';
+            else
+                out += text.sliced(i, length);
+            i += length;
+            continue;
+        }
+        out += c <= 0x9F ? '?' : char(c);
+        ++i;
+    }
+    return out;
+}
+
+bool DumpRunner::localeIsUtf8(const QProcessEnvironment &env)
+{
+    // The first of these that is set decides, as for the C library.
+    for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const QString value = env.value(QLatin1String(name));
+        if (value.isEmpty())
+            continue;
+        // "C" and "POSIX" name no character set; Qt runs them as UTF-8.
+        if (value == QLatin1String("C") || value == QLatin1String("POSIX"))
+            return true;
+        const QString lower = value.toLower();
+        return lower.contains(QLatin1String("utf-8")) || lower.contains(QLatin1String("utf8"));
+    }
+    return true;
+}
+
 int DumpRunner::run(const QStringList &arguments)
 {
     if (BookmarkRunner::wantsBookmarks(arguments))
         return BookmarkRunner().run(arguments);
     QString url;
+    int timeoutSeconds = DefaultTimeout;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--timeout")) {
+            bool ok = false;
+            const QString value = i + 1 < arguments.size() ? arguments.at(++i) : QString();
+            // Digits only: no sign, no blanks, no fraction.
+            const bool digits = !value.isEmpty()
+                                && std::all_of(value.begin(), value.end(),
+                                               [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+            timeoutSeconds = value.toInt(&ok);
+            if (!digits || !ok || timeoutSeconds > MaxTimeout)
+                usageError = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (!arg.startsWith(QLatin1String("-I"))) {
@@ -99,27 +299,28 @@ int DumpRunner::run(const QStringList &arguments)
         }
     }
     if (usageError || url.isEmpty()) {
-        writeErr("", QByteArray("usage: tarnwick [-I DIR] --dump URL"));
+        writeErr("", Usage);
         return 2;
     }
 
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    terminal.out = ::isatty(STDOUT_FILENO) == 1;
+    terminal.err = ::isatty(STDERR_FILENO) == 1;
+    terminal.utf8 = localeIsUtf8(env);
+
     // Status lines come one per received chunk: buffer them (in order) rather
-    // than pay a write for each.
+    // than pay a write for each, unless a person is watching them.
     static char errBuffer[1 << 16];
-    std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
+    std::setvbuf(stderr, errBuffer, terminal.err ? _IOLBF : _IOFBF, sizeof errBuffer);
 
     DumpUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows(&ui);
-    CTarnwickApp app;
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    CTarnwickApp app(ui);
     app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
     const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
     QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
-    app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
 
     CBookmark item;
@@ -129,16 +330,74 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     }
 
+    QEventLoop loop;
+    bool stopped = false;
+    // Ends the transfer early: what arrived is still printed, and the exit
+    // status says it failed.
+    auto stop = [&](const QByteArray &why) {
+        if (stopped)
+            return;
+        stopped = true;
+        writeErr("tarnwick: ", why);
+        app.engine().CancelAllTransactions();
+        loop.quit();
+    };
+
+    const StopSignals stopSignals;
+    if (QSocketNotifier *notifier = stopSignals.notifier()) {
+        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&] {
+            if (const int signal = stopSignals.take())
+                stop(QByteArray("stopped by ") + signalName(signal));
+        });
+    }
+
+    QTimer flushErr;
+    flushErr.setInterval(StderrFlushMs);
+    QObject::connect(&flushErr, &QTimer::timeout, &loop, [] { std::fflush(stderr); });
+    flushErr.start();
+
+    // The server counts as silent when no document has received a byte, or
+    // told of progress, for the whole timeout.
+    QList<QPointer<CTarnwickDoc>> documents;
+    auto bytesSoFar = [&] {
+        quint64 sum = 0;
+        for (const QPointer<CTarnwickDoc> &doc : std::as_const(documents)) {
+            if (doc)
+                sum += doc->bytesReceived();
+        }
+        return sum;
+    };
+    quint64 bytesAtStart = 0;
+    QTimer silence;
+    silence.setSingleShot(true);
+    silence.setInterval(timeoutSeconds * 1000);
+    auto activity = [&] {
+        bytesAtStart = bytesSoFar();
+        if (timeoutSeconds > 0)
+            silence.start();
+    };
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
+        // A chunk that did not complete a line tells nobody; its bytes count.
+        if (bytesSoFar() != bytesAtStart) {
+            activity();
+            return;
+        }
+        stop(QByteArray("no data from the server for ") + QByteArray::number(timeoutSeconds)
+             + " s");
+    });
+
     QPointer<CTarnwickDoc> last;
     int endStatus = 0;
     bool serverError = false;
     bool closedEarly = false;
-    QEventLoop loop;
     QObject::connect(&app, &CTarnwickApp::documentOpened, &loop, [&](CTarnwickDoc *doc) {
         last = doc;
+        documents.append(doc);
         endStatus = 0;
         serverError = false;
         closedEarly = false;
+        QObject::connect(doc, &CTarnwickDoc::statusChanged, &loop, activity);
+        QObject::connect(doc, &CTarnwickDoc::updateAllViews, &loop, activity);
         QObject::connect(doc, &CTarnwickDoc::transferEnded, &loop, [&, doc](int status) {
             if (doc != last)
                 return;
@@ -151,36 +410,46 @@ int DumpRunner::run(const QStringList &arguments)
         });
     });
     auto checkDone = [&] {
-        if (engine.registry().documentCount() == 0)
+        if (app.engine().registry().documentCount() == 0)
             loop.quit();
     };
-    QObject::connect(&engine, &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
+    QObject::connect(&app.engine(), &TransactionEngine::idle, &loop, checkDone, Qt::QueuedConnection);
 
+    activity();
     app.OpenItem(item, 0, 0);
     if (!last)
         return 2;
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
+    flushErr.stop();
+    silence.stop();
 
-    if (!last || closedEarly)
-        return 1;
-    QByteArray out;
-    if (auto *dir = qobject_cast<CGopherDir *>(last.data())) {
-        out.reserve(qsizetype(dir->listCount() + dir->navigatorCount()) * 96);
-        for (int i = 0; i < dir->listCount(); ++i)
-            appendItemLine(out, "dir", dir->listItem(i));
-        for (int i = 0; i < dir->navigatorCount(); ++i)
-            appendItemLine(out, "nav", dir->navigatorItem(i));
-    } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
-        const CQTextDoc &store = text->store();
-        const int count = store.GetLineCount();
-        out.reserve(qsizetype(count) * 80);
-        for (int i = 0; i < count; ++i) {
-            out += store.GetLine(i);
-            out += '\n';
+    int status = 0;
+    if (!last || closedEarly) {
+        status = 1;
+    } else {
+        QByteArray out;
+        if (auto *dir = qobject_cast<CGopherDir *>(last.data())) {
+            out.reserve(qsizetype(dir->listCount() + dir->navigatorCount()) * 96);
+            for (int i = 0; i < dir->listCount(); ++i)
+                appendItemLine(out, "dir", dir->listItem(i));
+            for (int i = 0; i < dir->navigatorCount(); ++i)
+                appendItemLine(out, "nav", dir->navigatorItem(i));
+        } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
+            const CQTextDoc &store = text->store();
+            const int count = store.GetLineCount();
+            out.reserve(qsizetype(count) * 80);
+            for (int i = 0; i < count; ++i) {
+                out += fromServer(store.GetLine(i));
+                out += '\n';
+            }
         }
+        writeOut(out);
+        status = (endStatus == 0 && !serverError) ? 0 : 1;
     }
-    writeOut(out);
+    // A stop that arrived while the output was written still counts.
+    if (const int signal = stopSignals.take())
+        stop(QByteArray("stopped by ") + signalName(signal));
     std::fflush(stderr);
-    return (endStatus == 0 && !serverError) ? 0 : 1;
+    return stopped ? 1 : status;
 }

@@ -1,21 +1,37 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QStringList>
 
-// The headless mode: `tarnwick [-I DIR] --dump URL` opens the URL exactly as
-// a window would be opened, runs until the transfer has ended, and prints the
-// document on standard output; status texts and message boxes go to standard
-// error as they happen. Exit status 0 when the document finished normally, 1
-// when the transfer failed or the server reported an error, 2 for a usage
-// error or when nothing was opened. The bookmark modes (BookmarkRunner) are
-// headless too and are dispatched from here.
+class QProcessEnvironment;
+
+// The headless mode: `tarnwick [-I DIR] [--timeout SECONDS] --dump URL` opens
+// the URL exactly as a window would be opened, runs until the transfer has
+// ended, and prints the document on standard output; status texts and message
+// boxes go to standard error as they happen. Exit status 0 when the document
+// finished normally, 1 when the transfer failed, the server reported an error,
+// the server stayed silent for the timeout, or SIGINT or SIGTERM stopped it;
+// 2 for a usage error or when nothing was opened. The bookmark modes
+// (BookmarkRunner) are headless too and are dispatched from here.
 class DumpRunner
 {
 public:
+    // Seconds without data from the server before the transfer is given up.
+    static constexpr int DefaultTimeout = 60;
+
     static bool wantsDump(const QStringList &arguments);
     int run(const QStringList &arguments);
 
     // Backslash, CR, LF and TAB written as \\, \r, \n and \t.
     static QByteArray escaped(const QByteArray &text);
+
+    // The text with every control character except TAB written as "?", so
+    // that a server cannot drive the terminal: C0 controls, DEL and the C1
+    // controls. On a UTF-8 terminal C1 controls are the code points U+0080 to
+    // U+009F, and bytes that are not part of a valid sequence are taken one by
+    // one; on an 8-bit terminal every byte from 0x80 to 0x9F is a C1 control.
+    static QByteArray terminalSafe(QByteArrayView text, bool utf8Terminal);
+    // Whether the locale in the environment expects UTF-8 on the terminal.
+    static bool localeIsUtf8(const QProcessEnvironment &env);
 };

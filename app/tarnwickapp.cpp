@@ -38,26 +38,26 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
     return document;
 }
 
-CTarnwickApp::CTarnwickApp(QObject *parent)
-    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile)
+CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
+    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile), m_ui(ui),
+      m_windows(&ui)
 {
+    m_engine.autoStripDots = [this] { return m_settings.autoStripDots(); };
 }
 
-CTarnwickApp::~CTarnwickApp() = default;
-
-void CTarnwickApp::setContext(TransactionEngine *engine, WindowRegistry *windows,
-                              UserInterface *ui)
+CTarnwickApp::~CTarnwickApp()
 {
-    m_engine = engine;
-    m_windows = windows;
-    m_ui = ui;
-    if (m_engine)
-        m_engine->autoStripDots = [this] { return m_settings.autoStripDots(); };
+    // Documents are children of the application object; their destructors
+    // leave the engine's and the window register, which must still exist.
+    const QList<CTarnwickDoc *> documents =
+        findChildren<CTarnwickDoc *>(Qt::FindDirectChildrenOnly);
+    for (CTarnwickDoc *document : documents)
+        delete document;
 }
 
-AppContext CTarnwickApp::context() const
+AppContext CTarnwickApp::context()
 {
-    return AppContext{m_engine, m_windows, m_ui, const_cast<CTarnwickApp *>(this)};
+    return AppContext{m_engine, m_windows, m_ui, *this};
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)
@@ -135,10 +135,9 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
     }
 
     const QByteArray key = item.GetURL();
-    if (m_windows && m_windows->Find(key)) {
-        if (m_ui)
-            m_ui->setMainStatus(QByteArray("Restoring window"));
-        m_windows->Activate(key);
+    if (m_windows.Find(key)) {
+        m_ui.setMainStatus(QByteArray("Restoring window"));
+        m_windows.Activate(key);
         return nullptr;
     }
 

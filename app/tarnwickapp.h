@@ -4,6 +4,8 @@
 #include "app/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "docs/appcontext.h"
+#include "docs/windowregistry.h"
+#include "net/transactionengine.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,20 +38,26 @@ private:
     Factory m_factory;
 };
 
-// The program-wide state that is not a window's: the settings file and its
-// typed accessors, the document templates, and OpenItem, through which every
-// item is opened in a window of its own.
+// The program's assembly and the state that is not a window's: it owns the
+// network engine and the register of open windows and wires them to the user
+// interface it is given, and it holds the settings file and its typed
+// accessors, the document templates, and OpenItem, through which every item
+// is opened in a window of its own. main (through the main frame), the
+// command-line runners and the tests each make one.
 class CTarnwickApp : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit CTarnwickApp(QObject *parent = nullptr);
+    explicit CTarnwickApp(UserInterface &ui, QObject *parent = nullptr);
+    // Deletes the documents still open first, while the engine and the
+    // registers they talk to exist.
     ~CTarnwickApp() override;
 
-    // The owner of the main frame's registers hands them over here.
-    void setContext(TransactionEngine *engine, WindowRegistry *windows, UserInterface *ui);
-    AppContext context() const;
+    AppContext context();
+    TransactionEngine &engine() { return m_engine; }
+    WindowRegistry &windows() { return m_windows; }
+    UserInterface &ui() { return m_ui; }
     void setFrameFactory(FrameFactory *frames) { m_frames = frames; }
 
     void setSettingsPath(const QString &path);
@@ -93,8 +101,8 @@ private:
     HomeGophers m_homeGophers;
     QString m_configDirectory;
     QList<CGopherDocTemplate> m_templates;
-    TransactionEngine *m_engine = nullptr;
-    WindowRegistry *m_windows = nullptr;
-    UserInterface *m_ui = nullptr;
+    UserInterface &m_ui;
+    TransactionEngine m_engine;
+    WindowRegistry m_windows;
     FrameFactory *m_frames = nullptr;
 };

@@ -255,11 +255,9 @@ void CGopherDir::OnReceiveDone(int status)
         SetStatus(QByteArray("Received ") + QByteArray::number(m_receivedCount)
                   + " menu items ... stopped at the limit of " + limit + " items");
         m_receivedCount = 0;
-        if (m_context.ui)
-            m_context.ui->messageBox(QByteArray("This implementation handles directories of up to ")
-                                         + limit
-                                         + " items.\nThe rest of this directory was not read.",
-                                     UserInterface::Exclamation);
+        m_context.ui->messageBox(QByteArray("This implementation handles directories of up to ")
+                                     + limit + " items.\nThe rest of this directory was not read.",
+                                 UserInterface::Exclamation);
     } else if (status == -1) {
         SetStatus(QByteArray("Transfer stopped"));
         m_receivedCount = 0;
@@ -336,7 +334,7 @@ void CGopherDir::fetchNavigatorItem(const CBookmark &source, bool expandedBefore
 
 void CGopherDir::FindText(const QByteArray &text, bool down, bool matchCase, bool)
 {
-    CBoolSearch search(m_context.ui);
+    CBoolSearch search(m_context.ui.get());
     search.SetMatchCase(matchCase);
     if (!search.SetPattern(text))
         return;

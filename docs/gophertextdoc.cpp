@@ -8,7 +8,7 @@
 #include <QFile>
 
 CGopherTextDoc::CGopherTextDoc(const AppContext &context, QObject *parent)
-    : CTarnwickDoc(context, parent), m_store(context.ui)
+    : CTarnwickDoc(context, parent), m_store(context.ui.get())
 {
 }
 
@@ -106,8 +106,7 @@ void CGopherTextDoc::OnFileSave()
     dialog.promptOverwrite = true;
     dialog.filter = QStringLiteral("Text files (*.txt)|*.txt|All Files (*.*)|*.*||");
     dialog.title = QStringLiteral("Save Gopher Text File As");
-    if (m_context.app)
-        dialog.initialDirectory = m_context.app->settings().downloadDirectory();
+    dialog.initialDirectory = m_context.app->settings().downloadDirectory();
     const QString path = m_context.ui->fileDialog(dialog);
     if (path.isEmpty())
         return;
@@ -168,7 +167,7 @@ void CGopherTextDoc::FindText(const QByteArray &text, bool down, bool matchCase,
         lowerBound = 0;
     int offset = m_markMode != NoMark ? m_markStartColumn : 0;
 
-    CBoolSearch search(m_context.ui);
+    CBoolSearch search(m_context.ui.get());
     search.SetMatchCase(matchCase);
     if (!search.SetPattern(text))
         return;

@@ -17,10 +17,8 @@ CTarnwickDoc::CTarnwickDoc(const AppContext &context, QObject *parent)
 
 CTarnwickDoc::~CTarnwickDoc()
 {
-    if (m_context.engine)
-        m_context.engine->registry().Unregister(m_transactionKey);
-    if (m_context.windows)
-        m_context.windows->Unregister(m_windowKey, this);
+    m_context.engine->registry().Unregister(m_transactionKey);
+    m_context.windows->Unregister(m_windowKey, this);
     if (m_uploadRecord && m_uploadRecord->file >= 0)
         ::close(m_uploadRecord->file);
 }
@@ -54,18 +52,16 @@ void CTarnwickDoc::registerWindowKey(const QByteArray &key)
 {
     // A document fetched again under another item (the navigator, a retry)
     // must not stay registered under its old key.
-    if (m_context.windows && !m_windowKey.isEmpty() && m_windowKey != key)
+    if (!m_windowKey.isEmpty() && m_windowKey != key)
         m_context.windows->Unregister(m_windowKey, this);
     m_windowKey = key;
-    if (m_context.windows)
-        m_context.windows->Register(m_windowKey, this);
+    m_context.windows->Register(m_windowKey, this);
 }
 
 bool CTarnwickDoc::Fetch(const CBookmark &item)
 {
     m_item.Assign(item);
-    if (m_context.ui)
-        m_context.ui->setWaitCursor(true);
+    m_context.ui->setWaitCursor(true);
     const quint64 request = m_requestNumber + 1;
     SendRequest();
     // A request that failed at once may have moved on to another home gopher,
@@ -74,8 +70,7 @@ bool CTarnwickDoc::Fetch(const CBookmark &item)
         setTitle(m_item.title);
         registerWindowKey(m_item.GetURL());
     }
-    if (m_context.ui)
-        m_context.ui->setWaitCursor(false);
+    m_context.ui->setWaitCursor(false);
     return true;
 }
 
@@ -84,8 +79,7 @@ void CTarnwickDoc::startRequest()
     // One request at a time: a transaction still running for the previous
     // request no longer speaks for this document, so nothing it delivers or
     // finishes can reach the new one.
-    if (m_context.engine)
-        m_context.engine->registry().Unregister(m_transactionKey);
+    m_context.engine->registry().Unregister(m_transactionKey);
     ++m_requestNumber;
     if (m_reply.sizeFromHeader)
         m_item.itemSize = 0;
@@ -103,8 +97,6 @@ void CTarnwickDoc::beginReply()
 void CTarnwickDoc::SendRequest()
 {
     startRequest();
-    if (!m_context.engine)
-        return;
     if (m_openMode == UploadOpen && m_uploadRecord) {
         const UploadRecord record = *m_uploadRecord;
         m_uploadRecord.reset();
@@ -243,8 +235,7 @@ void CTarnwickDoc::FinishTransfer()
 {
     // Only the transaction of the current request can reach here: the
     // transaction of an earlier request was let go when this one started.
-    if (m_context.engine)
-        m_context.engine->registry().Unregister(m_transactionKey);
+    m_context.engine->registry().Unregister(m_transactionKey);
     if (m_reply.phase == ReplyState::Ended)
         return;
     if (m_reply.phase == ReplyState::Idle)
@@ -274,8 +265,7 @@ void CTarnwickDoc::FinishTransfer()
                                 + QByteArray::number(m_reply.framer.bodyBytes()) + " of "
                                 + QByteArray::number(m_reply.framer.announcedSize()) + " bytes.";
         SetStatus(text);
-        if (m_context.ui)
-            m_context.ui->messageBox(text, UserInterface::Exclamation);
+        m_context.ui->messageBox(text, UserInterface::Exclamation);
         // The box may have run an event loop in which the window was closed.
         if (m_requestNumber == request && !m_closing)
             endRequest(ShortReply);
@@ -322,21 +312,18 @@ void CTarnwickDoc::showServerError()
         }
     }
     text += serverText;
-    if (m_context.ui)
-        m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok,
-                                 Help::GopherPlusError);
+    m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok,
+                             Help::GopherPlusError);
 }
 
 void CTarnwickDoc::OnTransactionFailed(const TransactionFailure &failure)
 {
     if (!failure.status.isEmpty())
         SetStatus(failure.status);
-    if (m_context.ui) {
-        if (!failure.notice.isEmpty())
-            m_context.ui->messageBox(failure.notice, UserInterface::NoIcon);
-        m_context.ui->messageBox(failure.text, UserInterface::Exclamation, UserInterface::Ok,
-                                 failure.help);
-    }
+    if (!failure.notice.isEmpty())
+        m_context.ui->messageBox(failure.notice, UserInterface::NoIcon);
+    m_context.ui->messageBox(failure.text, UserInterface::Exclamation, UserInterface::Ok,
+                             failure.help);
     // Without a socket nothing was started, so nothing ends.
     if (failure.stage != TransactionFailure::Stage::Socket)
         OnTransactionFailed(failure.code);
@@ -380,8 +367,7 @@ void CTarnwickDoc::RetryHomeGopher()
     // The other server, read by the same rule as the pick at start-up.
     const int other = m_secondValue == 1 ? 2 : 1;
     const CBookmark next = home.homeItem(other);
-    if (m_context.windows)
-        m_context.windows->Unregister(m_windowKey, this);
+    m_context.windows->Unregister(m_windowKey, this);
     const quint64 request = m_requestNumber + 1;
     sendHomeRequest(next);
     // A request that failed at once has gone on to the next server already.
@@ -419,7 +405,7 @@ void CTarnwickDoc::SetStatus(const QByteArray &text)
     m_lastStatus = text;
     if (m_frame && m_frame->hasOwnStatusBar())
         m_frame->setStatusText(text);
-    else if (m_context.ui)
+    else
         m_context.ui->setMainStatus(text);
     Q_EMIT statusChanged(text);
 }
@@ -443,16 +429,14 @@ void CTarnwickDoc::OnCloseDocument()
     }
     // Leave both registers now; the object itself goes when control returns
     // to the event loop, as handlers further up may still hold it.
-    if (m_context.engine)
-        m_context.engine->registry().Unregister(m_transactionKey);
-    if (m_context.windows)
-        m_context.windows->Unregister(m_windowKey, this);
+    m_context.engine->registry().Unregister(m_transactionKey);
+    m_context.windows->Unregister(m_windowKey, this);
     deleteLater();
 }
 
 bool CTarnwickDoc::hasLiveTransaction() const
 {
-    return m_context.engine && m_context.engine->registry().FindDocument(m_transactionKey) == this;
+    return m_context.engine->registry().FindDocument(m_transactionKey) == this;
 }
 
 void CTarnwickDoc::cancelTransfer()
@@ -463,7 +447,7 @@ void CTarnwickDoc::cancelTransfer()
 
 bool CTarnwickDoc::OnUpdateBack() const
 {
-    return !m_item.parentKey.isEmpty() && m_context.windows
+    return !m_item.parentKey.isEmpty()
            && m_context.windows->Find(m_item.parentKey);
 }
 
@@ -479,14 +463,12 @@ void CTarnwickDoc::OnGoTop()
     CBookmark top('1', m_item.host + " root", QByteArray(), m_item.host, m_item.port);
     top.SetGopherPlus(m_item.IsGopherPlus());
     top.itemTag &= 0x0000FFFFu;
-    if (m_context.app)
-        m_context.app->OpenItem(top, 0, 0);
+    m_context.app->OpenItem(top, 0, 0);
 }
 
 void CTarnwickDoc::OnBack()
 {
-    if (m_context.windows)
-        m_context.windows->Activate(m_item.parentKey);
+    m_context.windows->Activate(m_item.parentKey);
 }
 
 bool CTarnwickDoc::BeginCopy()

@@ -59,7 +59,7 @@ void CExtInfoDoc::OnReceiveDone(int)
     if (m_item.attributeText.isEmpty()) {
         m_context.ui->messageBox(QByteArray("Failed to retrieve extended information\n for '")
                                  + m_item.title + "'");
-    } else if (m_context.app) {
+    } else {
         // A home gopher stays one: the item opens with the values this
         // document was opened with (its window layout, the retry of the
         // other server).
@@ -74,8 +74,7 @@ void CExtInfoDoc::sendHomeRequest(const CBookmark &home)
     if (!home.IsGopherPlus()) {
         // A plain server has no attributes to ask for: its menu opens in a
         // window of its own, which goes on counting the failures.
-        if (m_context.app)
-            m_context.app->OpenItem(home, openMode(), secondValue(), homeFailures());
+        m_context.app->OpenItem(home, openMode(), secondValue(), homeFailures());
         OnCloseDocument();
         return;
     }

@@ -98,6 +98,8 @@ int TransactionEngine::StartTransaction(TransactionClient *document, int uploadF
         }
         m_registry.Unregister(old);
     }
+    if (m_offline)
+        return 0;
 
     auto *t = new CTransaction(document->GetItem());
     if (t->state == CTransaction::Failed) {

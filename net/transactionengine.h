@@ -53,6 +53,12 @@ public:
     int StartTransaction(TransactionClient *document, int uploadFile = -1,
                          qint64 uploadLength = 0, bool appendTerminator = true);
 
+    // An offline engine starts nothing: StartTransaction returns 0 and the
+    // document hears nothing. For documents that are handed their replies
+    // directly (view tests, fuzzers), so that no request reaches a network.
+    void setOffline(bool offline) { m_offline = offline; }
+    bool isOffline() const { return m_offline; }
+
     TransactionRegistry &registry() { return m_registry; }
     const TransactionRegistry &registry() const { return m_registry; }
     void CancelTransaction(int key) { m_registry.CancelTransaction(key); }
@@ -114,5 +120,6 @@ private:
     CTransList m_socketTransactions;
     QList<PendingFailure> m_failures;
     bool m_sweepScheduled = false;
+    bool m_offline = false;
     bool m_deliveryScheduled = false;
 };

@@ -7,6 +7,7 @@
 #include "docs/userinterface.h"
 #include "items/itemrecords.h"
 #include "ui/bmview.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 
 #include <QCheckBox>
@@ -470,9 +471,10 @@ void tst_BookmarkEditor::sampleBookmarksAtFirstStartOnly()
     const QString path = m_dir->filePath(QStringLiteral("tarnwick.ini"));
     qputenv("TWK_SAMPLE_SERVER", "gopher://127.0.0.1:7071/");
     {
-        CTarnwickApp app;
+        GuiProgram program;
+        CTarnwickApp &app = program.app();
         app.setSettingsPath(path);
-        CMainFrame frame(app);
+        CMainFrame frame(program);
         QCOMPARE(frame.bookmarkStore().GetCategories(), QByteArrayList{"Default"});
         const CBookmarkArray items = frame.bookmarkStore().LoadCategory("Default");
         QCOMPARE(items.size(), 7);
@@ -483,9 +485,10 @@ void tst_BookmarkEditor::sampleBookmarksAtFirstStartOnly()
         QVERIFY(app.homeGophers().SetHomeType(0));
     }
     {
-        CTarnwickApp app;
+        GuiProgram program;
+        CTarnwickApp &app = program.app();
         app.setSettingsPath(path);
-        CMainFrame frame(app);
+        CMainFrame frame(program);
         QCOMPARE(frame.bookmarkStore().GetCategories(), QByteArrayList{"Mine"});
         QCOMPARE(app.homeGophers().GetHomeType(), 0);
     }

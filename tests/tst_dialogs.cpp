@@ -844,7 +844,7 @@ void tst_Dialogs::homeDialogExplainsAndOffersSampleServer()
 {
     put("[Home Gopher]\nInitial Menu=Kept title\n");
     qputenv(SampleServerVariable, "gopher://127.0.0.1:7071/1/sample");
-    CTarnwickApp app;
+    CTarnwickApp app(*m_ui);
     app.setSettingsPath(filePath());
     const std::unique_ptr<HomeGopherDialog> dialog = makeHomeServerSetup(nullptr, app, *m_ui);
     qunsetenv(SampleServerVariable);
@@ -884,7 +884,7 @@ void tst_Dialogs::homeDialogOffersNothingForBadUrl()
         qunsetenv(SampleServerVariable);
     else
         qputenv(SampleServerVariable, url);
-    CTarnwickApp app;
+    CTarnwickApp app(*m_ui);
     app.setSettingsPath(filePath());
     const std::unique_ptr<HomeGopherDialog> dialog = makeHomeServerSetup(nullptr, app, *m_ui);
     qunsetenv(SampleServerVariable);

@@ -34,6 +34,8 @@ struct DirFixture
 {
     explicit DirFixture(const QByteArray &title = QByteArray("Home Gopher"))
     {
+        // The test feeds the replies itself: no request goes anywhere.
+        app.engine().setOffline(true);
         (void)doc.Fetch(CBookmark('1', title, QByteArray(), QByteArray("gopher.example.org"), 70));
     }
     void feed(const QByteArray &bytes)
@@ -43,8 +45,8 @@ struct DirFixture
     }
 
     RecordingUserInterface ui;
-    AppContext context{nullptr, nullptr, &ui, nullptr};
-    CGopherDir doc{context};
+    CTarnwickApp app{ui};
+    CGopherDir doc{app.context()};
 };
 
 QByteArray numberedMenu(int count)
@@ -334,7 +336,7 @@ void tst_DirView::doubleClickOpensThroughApplication()
     DirFixture f;
     f.feed(menuLine('i', "Welcome", "", "error.host", 1) + menuLine('0', "About this server", "/about")
            + menuLine('0', "News", "/news") + ".\r\n");
-    CTarnwickApp app;
+    CTarnwickApp &app = f.app;
     app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
     app.registerDefaultTemplates();
     CGopherDirView view(&f.doc, &app, nullptr, nullptr);
@@ -363,7 +365,7 @@ void tst_DirView::enterOpensSelectedRow()
 {
     DirFixture f;
     f.feed(menuLine('0', "About this server", "/about") + ".\r\n");
-    CTarnwickApp app;
+    CTarnwickApp &app = f.app;
     app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
     app.registerDefaultTemplates();
     CGopherDirView view(&f.doc, &app, nullptr, nullptr);
@@ -381,7 +383,7 @@ void tst_DirView::infoLineOpensNothing()
 {
     DirFixture f;
     f.feed(menuLine('i', "Just words", "", "error.host", 1) + ".\r\n");
-    CTarnwickApp app;
+    CTarnwickApp &app = f.app;
     app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
     app.registerDefaultTemplates();
     CGopherDirView view(&f.doc, &app, nullptr, nullptr);
@@ -834,9 +836,8 @@ void tst_DirView::clickDuringTransactionDoesNothing()
     QTcpServer silent;
     QVERIFY(silent.listen(QHostAddress::LocalHost));
     RecordingUserInterface ui;
-    TransactionEngine engine;
-    AppContext context{&engine, nullptr, &ui, nullptr};
-    CGopherDir doc(context);
+    CTarnwickApp app(ui);
+    CGopherDir doc(app.context());
     CGTreeView tree(&doc, nullptr, nullptr);
     tree.resize(300, 300);
     tree.show();
@@ -864,7 +865,7 @@ void tst_DirView::clickDuringTransactionDoesNothing()
     clickLabel(tree, docs);
     QCOMPARE(doc.item().title, QByteArray("Docs"));
     doc.cancelTransfer();
-    QTRY_COMPARE(engine.transactionCount(), 0);
+    QTRY_COMPARE(app.engine().transactionCount(), 0);
 }
 
 void tst_DirView::navigatorContextMenu()

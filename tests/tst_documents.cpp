@@ -121,7 +121,6 @@ struct Program
     explicit Program(const QString &settingsPath, bool defaultTemplates = true)
     {
         app.setSettingsPath(settingsPath);
-        app.setContext(&engine, &windows, &ui);
         app.setFrameFactory(&frames);
         if (defaultTemplates) {
             app.registerDefaultTemplates();
@@ -145,10 +144,10 @@ struct Program
     }
 
     RecordingUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows{&ui};
     TestFrames frames;
-    CTarnwickApp app;
+    CTarnwickApp app{ui};
+    TransactionEngine &engine = app.engine();
+    WindowRegistry &windows = app.windows();
     QList<QPointer<CTarnwickDoc>> opened;
 };
 
@@ -1507,7 +1506,8 @@ void tst_Documents::attributeFetchFails()
 void tst_Documents::endlessMenuLineIsDropped()
 {
     RecordingUserInterface ui;
-    CGopherDir dir(AppContext{nullptr, nullptr, &ui, nullptr});
+    CTarnwickApp app(ui);
+    CGopherDir dir(app.context());
     bool done = false;
     dir.OnData("0first\t/a\th\t70\r\n", done);
     const QByteArray chunk(64 * 1024, 'x');
@@ -1524,7 +1524,8 @@ void tst_Documents::endlessMenuLineIsDropped()
 void tst_Documents::endlessErrorTextKeepsItsHead()
 {
     RecordingUserInterface ui;
-    CGopherTextDoc doc(AppContext{nullptr, nullptr, &ui, nullptr});
+    CTarnwickApp app(ui);
+    CGopherTextDoc doc(app.context());
     bool done = false;
     doc.OnData("--2\r\n1 admin\r\n", done);
     const QByteArray chunk(64 * 1024, 'e');
@@ -1577,11 +1578,11 @@ void tst_Documents::homeRetryStartsAfresh()
     writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=one.example\r\n"
                   "Home Server 2=two.example\r\nHome Selector 2=/two\r\nInitial Menu=Home\r\n");
     auto program = makeProgram();
-    RecordingUserInterface ui;
-    WindowRegistry windows(&ui);
+    RecordingUserInterface &ui = program->ui;
+    WindowRegistry &windows = program->windows;
     for (const QByteArray &first : {QByteArray("--1\r\n2 admin\r\nBusy"),
                                     QByteArray("+-1\r\n0Old\t/old\th\t70\r\n0Cut")}) {
-        CGopherDir dir(AppContext{nullptr, &windows, &ui, &program->app});
+        CGopherDir dir(program->app.context());
         dir.setOpenValues(CTarnwickDoc::HomeOpen, 1);
         QVERIFY(dir.Fetch(program->app.homeGophers().homeItem(1)));
         bool done = false;
@@ -1727,7 +1728,8 @@ void tst_Documents::failureMarkOfStatus()
     QFETCH(int, mark);
 
     RecordingUserInterface ui;
-    QPointer<CGopherDir> dir = new CGopherDir(AppContext{nullptr, nullptr, &ui, nullptr});
+    CTarnwickApp app(ui);
+    QPointer<CGopherDir> dir = new CGopherDir(app.context());
     QList<int> marks;
     connect(dir, &CTarnwickDoc::updateAllViews, this, [&marks](int hint) {
         if (hint & 0x7C0)

@@ -1,3 +1,4 @@
+#include "app/dumprunner.h"
 #include "tests/support/ports.h"
 #include "tests/support/testservers.h"
 
@@ -13,6 +14,13 @@
 #include <QTest>
 
 #include <memory>
+
+#include <csignal>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +40,17 @@ QJsonObject route(const QByteArray &request, const QByteArray &reply)
                        {QStringLiteral("steps"),
                         QJsonArray{QJsonObject{{QStringLiteral("send"),
                                                 QString::fromLatin1(reply)}}}}};
+}
+
+// The same, with the connection held open after the reply until the client
+// goes away.
+QJsonObject holdingRoute(const QByteArray &request, const QByteArray &reply)
+{
+    QJsonArray steps{QJsonObject{{QStringLiteral("hold"), true}}};
+    if (!reply.isEmpty())
+        steps.prepend(QJsonObject{{QStringLiteral("send"), QString::fromLatin1(reply)}});
+    return QJsonObject{{QStringLiteral("match"), QString::fromLatin1(request)},
+                       {QStringLiteral("steps"), steps}};
 }
 
 QByteArray script(const QJsonArray &routes)
@@ -66,9 +85,21 @@ private Q_SLOTS:
     void usageErrors();
     void typesThatOpenNothing_data();
     void typesThatOpenNothing();
+    void silentServerTimesOut_data();
+    void silentServerTimesOut();
+    void stopSignals_data();
+    void stopSignals();
+    void terminalSafe_data();
+    void terminalSafe();
+    void controlsOnATerminal_data();
+    void controlsOnATerminal();
 
 private:
+    QProcessEnvironment environment() const;
     DumpResult dump(const QStringList &arguments);
+    // Runs the dump with one standard stream (1 or 2) on a pseudo-terminal;
+    // what the terminal got comes back in that stream's field.
+    DumpResult dumpOnTerminal(const QStringList &arguments, int stream);
     QString url(const TestServer &server, const QString &path) const;
 
     QTemporaryDir m_tree;
@@ -133,15 +164,21 @@ void tst_Dump::cleanup()
     m_home.reset();
 }
 
-DumpResult tst_Dump::dump(const QStringList &arguments)
+QProcessEnvironment tst_Dump::environment() const
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TWK_CONFIG"), m_config);
     env.insert(QStringLiteral("HOME"), m_home->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral("xdg")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return env;
+}
+
+DumpResult tst_Dump::dump(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
     process.setWorkingDirectory(m_home->path());
     QSignalSpy finished(&process, &QProcess::finished);
     process.start(QStringLiteral(TWK_BINARY), arguments);
@@ -311,7 +348,7 @@ void tst_Dump::usageErrors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("err");
 
-    const QByteArray usage("usage: tarnwick [-I DIR] --dump URL\n");
+    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL\n");
     QTest::newRow("no URL") << QStringList{QStringLiteral("--dump")} << usage;
     QTest::newRow("unknown option")
         << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1/"),
@@ -321,6 +358,13 @@ void tst_Dump::usageErrors_data()
         << QStringList{QStringLiteral("stray"), QStringLiteral("--dump"),
                        QStringLiteral("gopher://127.0.0.1/")}
         << usage;
+    for (const char *value : {"", "x", "1.5", "-1", " 5", "2147484"}) {
+        QStringList arguments{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1/"),
+                              QStringLiteral("--timeout")};
+        if (*value)
+            arguments << QString::fromLatin1(value);
+        QTest::addRow("timeout '%s'", value) << arguments << usage;
+    }
     QTest::newRow("not a gopher URL")
         << QStringList{QStringLiteral("--dump"), QStringLiteral("http://example.org/")}
         << QByteArray("tarnwick: not a gopher URL: http://example.org/\n");
@@ -362,6 +406,225 @@ void tst_Dump::typesThatOpenNothing()
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(server->requests(), QList<QByteArray>());
+}
+
+DumpResult tst_Dump::dumpOnTerminal(const QStringList &arguments, int stream)
+{
+    DumpResult result;
+    int master = -1;
+    int slave = -1;
+    termios raw{};
+    ::cfmakeraw(&raw); // bytes pass unchanged: no LF to CR LF
+    if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0)
+        return result;
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setWorkingDirectory(m_home->path());
+    process.setChildProcessModifier([slave, stream] { ::dup2(slave, stream); });
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(TWK_BINARY), arguments);
+    const bool started = process.waitForStarted(10000);
+    ::close(slave);
+    if (started) {
+        result.finished = finished.wait(30000);
+        if (!result.finished) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    // Once no process holds the terminal, reading its other side ends with EIO.
+    QByteArray terminalBytes;
+    char buffer[4096];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            break;
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        terminalBytes.append(buffer, n);
+    }
+    ::close(master);
+    if (!result.finished)
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = stream == 1 ? terminalBytes : process.readAllStandardOutput();
+    result.err = stream == 2 ? terminalBytes : process.readAllStandardError();
+    return result;
+}
+
+void tst_Dump::silentServerTimesOut_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("reply"); // then the server holds the connection
+    QTest::addColumn<QByteArray>("out");
+
+    QTest::newRow("text, then silence")
+        << QStringLiteral("/0/slow") << QByteArray("one\r\ntwo\r\n") << QByteArray("one\ntwo\n");
+    QTest::newRow("menu, then silence")
+        << QStringLiteral("/1/slow")
+        << QByteArray("0First\t/a\t127.0.0.1\t70\r\n0Second\t/b\t127.0.0.1\t70\r\n")
+        << QByteArray("dir\t0\tFirst\t<URL=gopher://127.0.0.1/0%2Fa>\n"
+                      "dir\t0\tSecond\t<URL=gopher://127.0.0.1/0%2Fb>\n");
+    QTest::newRow("silent from the start")
+        << QStringLiteral("/1/slow") << QByteArray() << QByteArray();
+}
+
+// A server that accepts and then sends nothing more must not keep the dump
+// waiting for ever: what arrived is printed and the run fails.
+void tst_Dump::silentServerTimesOut()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, out);
+
+    auto server = TestServer::scripted(script({holdingRoute("/slow", reply)}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--timeout"), QStringLiteral("1"),
+                                    QStringLiteral("--dump"), url(*server, path)});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.startsWith(Connected), result.err.constData());
+    QVERIFY2(result.err.contains("\ntarnwick: no data from the server for 1 s\n"),
+             result.err.constData());
+    QCOMPARE(server->requests(), QList<QByteArray>{"/slow\r\n"});
+}
+
+void tst_Dump::stopSignals_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("SIGINT") << int(SIGINT) << QByteArray("tarnwick: stopped by SIGINT\n");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QByteArray("tarnwick: stopped by SIGTERM\n");
+}
+
+// Ctrl+C or a kill while the server holds the connection ends the run as a
+// failure, and what arrived before still reaches standard output.
+void tst_Dump::stopSignals()
+{
+    QFETCH(int, signal);
+    QFETCH(QByteArray, message);
+
+    auto server = TestServer::scripted(script({holdingRoute("/held", "one\r\ntwo\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setWorkingDirectory(m_home->path());
+    QByteArray err;
+    connect(&process, &QProcess::readyReadStandardError, this,
+            [&] { err += process.readAllStandardError(); });
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(TWK_BINARY),
+                  {QStringLiteral("--dump"), url(*server, QStringLiteral("/0/held"))});
+    QVERIFY(process.waitForStarted(10000));
+    // Status lines reach a pipe within a fraction of a second, so this line
+    // says the two lines are in.
+    QTRY_VERIFY2_WITH_TIMEOUT(err.contains("status: Received 2 lines\n"), err.constData(), 20000);
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QVERIFY(finished.wait(20000));
+    err += process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("one\ntwo\n"));
+    QVERIFY2(err.contains(QByteArray("\n").append(message)), err.constData());
+    QVERIFY2(err.endsWith('\n'), err.constData());
+}
+
+void tst_Dump::terminalSafe_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("C0 controls and DEL") << QByteArray("a\x1b[2Jb\x07" "c\0d\x7f\r\n", 13) << true
+                                         << QByteArray("a?[2Jb?c?d???");
+    QTest::newRow("TAB stays") << QByteArray("a\tb") << true << QByteArray("a\tb");
+    QTest::newRow("UTF-8 letters stay") << QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\xb9")
+                                        << true
+                                        << QByteArray("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x90\xb9");
+    QTest::newRow("C1 code points") << QByteArray("\xc2\x9b" "1m\xc2\x85.") << true
+                                    << QByteArray("?1m?.");
+    QTest::newRow("raw C1 byte on a UTF-8 terminal") << QByteArray("\x9b" "31m") << true
+                                                    << QByteArray("?31m");
+    QTest::newRow("Latin-1 letter on a UTF-8 terminal") << QByteArray("caf\xe9") << true
+                                                       << QByteArray("caf\xe9");
+    QTest::newRow("overlong form is no sequence") << QByteArray("\xc1\x9b") << true
+                                                  << QByteArray("\xc1?");
+    QTest::newRow("surrogate is no sequence") << QByteArray("\xed\xa0\x80") << true
+                                              << QByteArray("\xed\xa0?");
+    QTest::newRow("cut sequence at the end") << QByteArray("x\xe2\x82") << true
+                                             << QByteArray("x\xe2?");
+    QTest::newRow("C1 bytes inside UTF-8 on an 8-bit terminal") << QByteArray("\xe2\x82\xac") << false
+                                                                << QByteArray("\xe2?\xac");
+    QTest::newRow("Latin-1 letters on an 8-bit terminal") << QByteArray("caf\xe9\xa0\xff") << false
+                                                          << QByteArray("caf\xe9\xa0\xff");
+}
+
+void tst_Dump::terminalSafe()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, utf8);
+    QFETCH(QByteArray, expected);
+
+    QCOMPARE(DumpRunner::terminalSafe(text, utf8), expected);
+}
+
+void tst_Dump::controlsOnATerminal_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("terminalStream"); // 0: both streams are pipes
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("errPart");
+
+    const QByteArray text("plain\x1b[31mred\x07\tbell\xc2\x9b" "2J\r\ncaf\xc3\xa9 \xe2\x82\xac\r\n");
+    QTest::newRow("text on a terminal")
+        << QStringLiteral("/0/t") << text << 1
+        << QByteArray("plain?[31mred?\tbell?2J\ncaf\xc3\xa9 \xe2\x82\xac\n") << QByteArray();
+    QTest::newRow("text to a pipe")
+        << QStringLiteral("/0/t") << text << 0
+        << QByteArray("plain\x1b[31mred\x07\tbell\xc2\x9b" "2J\ncaf\xc3\xa9 \xe2\x82\xac\n")
+        << QByteArray();
+    const QByteArray menu("0Red \x1b]0;owned\x07title\t/r\t127.0.0.1\t70\r\n");
+    QTest::newRow("menu title on a terminal")
+        << QStringLiteral("/1/m") << menu << 1
+        << QByteArray("dir\t0\tRed ?]0;owned?title\t<URL=gopher://127.0.0.1/0%2Fr>\n")
+        << QByteArray();
+    QTest::newRow("menu title to a pipe")
+        << QStringLiteral("/1/m") << menu << 0
+        << QByteArray("dir\t0\tRed \x1b]0;owned\x07title\t<URL=gopher://127.0.0.1/0%2Fr>\n")
+        << QByteArray();
+    const QByteArray error("--1\r\n1 admin\r\n\x1b[2Jgone\x07\r\n.\r\n");
+    QTest::newRow("server's error text on a terminal")
+        << QStringLiteral("/0/e") << error << 2 << QByteArray()
+        << QByteArray("returned the following text:\\r\\n\\r\\nadmin\\r\\n?[2Jgone?\\r\\n\n");
+    QTest::newRow("server's error text to a pipe")
+        << QStringLiteral("/0/e") << error << 0 << QByteArray()
+        << QByteArray("returned the following text:\\r\\n\\r\\nadmin\\r\\n\x1b[2Jgone\x07\\r\\n\n");
+}
+
+void tst_Dump::controlsOnATerminal()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, terminalStream);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errPart);
+
+    auto server = TestServer::scripted(script({route("*", reply)}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const QStringList arguments{QStringLiteral("--dump"), url(*server, path)};
+    const DumpResult result = terminalStream == 0 ? dump(arguments)
+                                                  : dumpOnTerminal(arguments, terminalStream);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, errPart.isEmpty() ? 0 : 1);
+    QCOMPARE(result.out, out);
+    QVERIFY2(result.err.contains(errPart), result.err.constData());
+    if (terminalStream == 2)
+        QVERIFY2(!result.err.contains('\x1b') && !result.err.contains('\x07'), result.err.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Dump)

@@ -235,11 +235,9 @@ void tst_Hostile::replies()
     QTemporaryDir settings;
     QVERIFY(settings.isValid());
     RecordingUserInterface ui;
-    TransactionEngine engine;
-    WindowRegistry windows(&ui);
-    CTarnwickApp app;
+    CTarnwickApp app(ui);
+    TransactionEngine &engine = app.engine();
     app.setSettingsPath(settings.filePath(QStringLiteral("tarnwick.ini")));
-    app.setContext(&engine, &windows, &ui);
     app.registerDefaultTemplates();
     QList<std::shared_ptr<Record>> records;
     connect(&app, &CTarnwickApp::documentOpened, this, [&records](CTarnwickDoc *doc) {

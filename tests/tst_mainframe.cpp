@@ -11,6 +11,7 @@
 #include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/startup.h"
 
@@ -92,7 +93,8 @@ private:
     QTemporaryDir m_dir;
     QTemporaryDir m_root;
     std::unique_ptr<TestServer> m_gophernicus;
-    std::unique_ptr<CTarnwickApp> m_app;
+    std::unique_ptr<GuiProgram> m_program;
+    CTarnwickApp *m_app = nullptr;
 };
 
 void tst_MainFrame::initTestCase()
@@ -114,14 +116,16 @@ void tst_MainFrame::init()
 {
     QVERIFY(m_dir.isValid());
     QFile::remove(m_dir.filePath(QStringLiteral("tarnwick.ini")));
-    m_app = std::make_unique<CTarnwickApp>();
+    m_program = std::make_unique<GuiProgram>();
+    m_app = &m_program->app();
     m_app->setSettingsPath(m_dir.filePath(QStringLiteral("tarnwick.ini")));
     m_app->registerDefaultTemplates();
 }
 
 void tst_MainFrame::cleanup()
 {
-    m_app.reset();
+    m_app = nullptr;
+    m_program.reset();
 }
 
 void tst_MainFrame::writeSettings(const QByteArray &text)
@@ -179,7 +183,7 @@ void tst_MainFrame::toolbarPositionFromSettings()
     QFETCH(int, area);
     QFETCH(int, code);
     writeSettings("[Toolbar]\nPosition=" + QByteArray::number(position) + "\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     QCOMPARE(int(frame.toolBarArea(frame.toolBar())), area);
     QCOMPARE(frame.currentToolbarSettings().position, code);
@@ -189,7 +193,7 @@ void tst_MainFrame::toolbarSettingsWrittenBack()
 {
     writeSettings("; kept\n[Toolbar]\nPosition=2\nSize=2\nShow Toolbar=0\nShow Tooltips=0\n");
     {
-        CMainFrame frame(*m_app);
+        CMainFrame frame(*m_program);
         frame.show();
         QVERIFY(frame.toolBar()->isHidden());
         QCOMPARE(frame.toolBar()->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
@@ -229,7 +233,7 @@ void tst_MainFrame::windowPlacement()
     QFETCH(bool, usesSaved);
     if (!windowPos.isEmpty())
         writeSettings("[Settings]\nWindowPos=" + windowPos + "\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.RestoreWindowPlacement(1);
     const QRect desktop = frame.screen()->availableGeometry();
     const QRect expected = usesSaved
@@ -243,7 +247,7 @@ void tst_MainFrame::windowPlacement()
 void tst_MainFrame::windowPlacementWritten()
 {
     {
-        CMainFrame frame(*m_app);
+        CMainFrame frame(*m_program);
         frame.setGeometry(40, 50, 300, 200);
         frame.show();
         frame.close();
@@ -254,7 +258,7 @@ void tst_MainFrame::windowPlacementWritten()
 
 void tst_MainFrame::findOpensOneDialog()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     frame.OnFind();
     frame.OnFind();
@@ -267,7 +271,7 @@ void tst_MainFrame::findOpensOneDialog()
 
 void tst_MainFrame::findInTextWindowMarksTheMatch()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     auto *doc = qobject_cast<CGopherTextDoc *>(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
     QVERIFY(doc);
@@ -285,7 +289,7 @@ void tst_MainFrame::findInTextWindowMarksTheMatch()
 
 void tst_MainFrame::reopeningAnOpenItemRestoresItsWindow()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     CTarnwickDoc *first = openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt")));
     QVERIFY(first);
@@ -306,7 +310,7 @@ void tst_MainFrame::stopStatesFollowTheTransfer()
 {
     auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "partial line"}, {"hold": true}]}])");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     CBookmark item;
     item.ParseURL(holding->url(QStringLiteral("0/slow")).toUtf8());
@@ -334,7 +338,7 @@ void tst_MainFrame::escapeClosesTheActiveDocumentAndStopsIt()
 {
     auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "1dir\t/d\t127.0.0.1\t70\r\n"}, {"hold": true}]}])");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     CBookmark item;
     item.ParseURL(holding->url().toUtf8());
@@ -353,7 +357,7 @@ void tst_MainFrame::homeWindowUsesHomeTypeLayout()
 {
     writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(m_gophernicus->port()) + "\nHome Type=3\nInitial Menu=Home\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     CTarnwickDoc *home = m_app->OpenHomeGopher();
     QVERIFY(home);
@@ -378,11 +382,11 @@ void tst_MainFrame::homeCommandReplacesTheOpenHomeWindow()
 {
     writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(m_gophernicus->port()) + "\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     QPointer<CTarnwickDoc> first = m_app->OpenHomeGopher();
     QVERIFY(first);
-    QSignalSpy opened(m_app.get(), &CTarnwickApp::documentOpened);
+    QSignalSpy opened(m_app, &CTarnwickApp::documentOpened);
     frame.OnHomeGopher();
     QCOMPARE(opened.size(), 1);
     QTRY_VERIFY(!first);
@@ -391,7 +395,7 @@ void tst_MainFrame::homeCommandReplacesTheOpenHomeWindow()
 
 void tst_MainFrame::laterCommandsAreGreyed()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.updateCommandStates();
     for (const int id : {CMainFrame::ID_PRINT, CMainFrame::ID_PREFERENCES, CMainFrame::ID_DELETE_FILES})
         QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(frame.action(id)->text()));
@@ -407,7 +411,7 @@ void tst_MainFrame::laterCommandsAreGreyed()
 
 void tst_MainFrame::infoWindowFollowsTheItem()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     auto *dir = qobject_cast<CGopherDir *>(openAndWait(frame, m_gophernicus->url()));
     QVERIFY(dir);
@@ -444,7 +448,7 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
                   + QByteArray::number(m_gophernicus->port()) + "\n");
     const ProfileFile &profile = m_app->profile();
     {
-        CMainFrame frame(*m_app);
+        CMainFrame frame(*m_program);
         frame.show();
         openFirstDocuments(*m_app, frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
         // The home window's default fonts and the directory keys: one replacement.
@@ -495,7 +499,7 @@ void tst_MainFrame::acceleratorsAndTexts()
     QFETCH(int, id);
     QFETCH(QString, text);
     QFETCH(QString, key);
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     QAction *action = frame.action(id);
     QVERIFY(action);
     QCOMPARE(action->text(), text);
@@ -511,7 +515,7 @@ void tst_MainFrame::acceleratorsAndTexts()
 
 void tst_MainFrame::toolbarIconsComeFromTheTheme()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     const QList<QPair<int, QString>> named = {
@@ -568,7 +572,7 @@ void tst_MainFrame::toolbarIconsComeFromTheTheme()
 void tst_MainFrame::floatingToolbarIsAManagedToolWindow()
 {
     writeSettings("[Toolbar]\nPosition=4\nFloat X=30\nFloat Y=40\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     const Qt::WindowFlags flags = frame.toolBar()->windowFlags();
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -580,7 +584,7 @@ void tst_MainFrame::floatingToolbarIsAManagedToolWindow()
 
 void tst_MainFrame::newWindowsTakeTheKeyboard()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(900, 700);
     frame.show();
     QApplication::setActiveWindow(&frame);
@@ -607,7 +611,7 @@ void tst_MainFrame::newWindowsTakeTheKeyboard()
 
 void tst_MainFrame::frameTitleFollowsTheActiveDocument()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(900, 700);
     frame.show();
     QCOMPARE(frame.windowTitle(), QStringLiteral("Tarnwick"));
@@ -637,7 +641,7 @@ void tst_MainFrame::frameTitleFollowsTheActiveDocument()
 
 void tst_MainFrame::childWindowsCascade()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(1000, 800);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -662,7 +666,7 @@ void tst_MainFrame::childWindowsCascade()
 
 void tst_MainFrame::childWindowsWrapToTheCorner()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(600, 260);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -690,7 +694,7 @@ void tst_MainFrame::childWindowsWrapToTheCorner()
 
 void tst_MainFrame::infoWindowKeepsThePlaceForItsItem()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(1000, 800);
     frame.show();
     QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
@@ -699,7 +703,7 @@ void tst_MainFrame::infoWindowKeepsThePlaceForItsItem()
 
     // "Getting extended information ..." stands where the item's window
     // will come, and the item's window takes that place.
-    auto *attributes = new CGopherTextDoc(m_app->context(), m_app.get());
+    auto *attributes = new CGopherTextDoc(m_app->context(), m_app);
     DocumentFrame *infoFrame = frame.createFrame(attributes, TypeTable::InfoTemplate, 0);
     QVERIFY(infoFrame);
     frame.initialUpdate(infoFrame);
@@ -714,7 +718,7 @@ void tst_MainFrame::infoWindowKeepsThePlaceForItsItem()
 
 void tst_MainFrame::windowMenuListsAndActivatesWindows()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.resize(900, 700);
     frame.show();
     QApplication::setActiveWindow(&frame);
@@ -768,7 +772,7 @@ void tst_MainFrame::windowMenuListsAndActivatesWindows()
 
 void tst_MainFrame::menuPromptGoesWithTheMenu()
 {
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -791,7 +795,7 @@ void tst_MainFrame::closingALoadingWindowClearsItsStatus()
 {
     auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "1dir\t/d\t127.0.0.1\t70\r\n"}, {"hold": true}]}])");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     CBookmark item;
     item.ParseURL(holding->url().toUtf8());
@@ -807,7 +811,7 @@ void tst_MainFrame::enablingFollowsSignals()
 {
     auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "partial line"}, {"hold": true}]}])");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     // The states follow what happens; nothing polls them on a timer.
     for (QTimer *timer : frame.findChildren<QTimer *>())
@@ -858,7 +862,7 @@ void tst_MainFrame::homeFailureFlow()
     QVERIFY(refusing.port() != 0);
     writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(refusing.port()) + "\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
 
     // Answers the two modal windows as a user would: the message, then the
@@ -915,7 +919,7 @@ void tst_MainFrame::homeFailureFlow()
 void tst_MainFrame::emptyFrameShowsHowToStart()
 {
     {
-        CMainFrame frame(*m_app);
+        CMainFrame frame(*m_program);
         frame.resize(800, 600);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -931,7 +935,7 @@ void tst_MainFrame::emptyFrameShowsHowToStart()
     }
     // With a home gopher set there is nothing to explain.
     writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\n");
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QVERIFY(!frame.emptyFrameHint()->isVisible());
@@ -950,7 +954,7 @@ void tst_MainFrame::lockLightsFollowKeys()
 {
     QFETCH(int, key);
     QFETCH(int, light);
-    CMainFrame frame(*m_app);
+    CMainFrame frame(*m_program);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     QLabel *label = frame.lockLabel(light);

@@ -1,6 +1,7 @@
 #include "ui/gophertextview.h"
 
 #include "app/profilefile.h"
+#include "app/tarnwickapp.h"
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "ui/fontmanager.h"
@@ -77,6 +78,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<RecordingUserInterface> m_ui;
+    std::unique_ptr<CTarnwickApp> m_app;
     std::unique_ptr<ProfileFile> m_profile;
     std::unique_ptr<FontManager> m_fonts;
     std::unique_ptr<CGopherTextDoc> m_doc;
@@ -95,7 +97,8 @@ void tst_TextView::init()
     m_ui = std::make_unique<RecordingUserInterface>();
     m_profile = std::make_unique<ProfileFile>(m_dir.filePath(QStringLiteral("tarnwick.ini")));
     m_fonts = std::make_unique<FontManager>(*m_profile);
-    m_doc = std::make_unique<CGopherTextDoc>(AppContext{nullptr, nullptr, m_ui.get(), nullptr});
+    m_app = std::make_unique<CTarnwickApp>(*m_ui);
+    m_doc = std::make_unique<CGopherTextDoc>(m_app->context());
 }
 
 void tst_TextView::cleanup()
@@ -104,6 +107,7 @@ void tst_TextView::cleanup()
     m_doc.reset();
     m_fonts.reset();
     m_profile.reset();
+    m_app.reset();
     m_ui.reset();
     QFile::remove(m_dir.filePath(QStringLiteral("tarnwick.ini")));
 }

@@ -13,6 +13,7 @@
 #include "ui/gophersplitterchild.h"
 #include "ui/bmview.h"
 #include "ui/gophertextview.h"
+#include "ui/guiprogram.h"
 #include "ui/gtreeview.h"
 #include "ui/lockindicators.h"
 
@@ -59,10 +60,11 @@ QString homeSettingsSnapshot(const HomeGophers &home)
 
 } // namespace
 
-CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
-    : QMainWindow(parent), m_app(app), m_ui(this), m_windows(&m_ui),
-      m_fonts(app.profile())
+CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
+    : QMainWindow(parent), m_app(program.app()), m_ui(program.ui()),
+      m_engine(m_app.engine()), m_windows(m_app.windows()), m_fonts(m_app.profile())
 {
+    m_ui.setParentWindow(this);
     CommandIcons::useFallbackTheme();
     setWindowTitle(QString::fromLatin1(FrameTitle));
     m_mdi = new QMdiArea(this);
@@ -82,7 +84,6 @@ CMainFrame::CMainFrame(CTarnwickApp &app, QWidget *parent)
         "Tarnwick with a gopher URL, for example: tarnwick gopher://host/"));
     m_mdi->installEventFilter(this);
 
-    m_app.setContext(&m_engine, &m_windows, &m_ui);
     m_app.setFrameFactory(this);
     m_fonts.setUserInterface(&m_ui);
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
@@ -130,8 +131,10 @@ CMainFrame::~CMainFrame()
     // The window is gone: a write that fails here leaves the old settings
     // whole, and there is no one left to tell.
     static_cast<void>(m_app.settings().setToolbarSettings(currentToolbarSettings()));
-    m_app.setContext(nullptr, nullptr, nullptr);
     m_app.setFrameFactory(nullptr);
+    m_ui.statusSink = nullptr;
+    m_ui.homeServerSetupHandler = nullptr;
+    m_ui.setParentWindow(nullptr);
 }
 
 // ---- Menus, toolbar and status bar from the command table ----

@@ -22,6 +22,7 @@ class CBookmarkStore;
 class BookmarkEditorLink;
 class CGopherDirView;
 class CTarnwickApp;
+class GuiProgram;
 class CTarnwickDoc;
 class LockIndicators;
 class QAction;
@@ -66,7 +67,7 @@ public:
     // The message pane's text when nothing else is to be said.
     static constexpr const char *IdleMessage = "Ready";
 
-    explicit CMainFrame(CTarnwickApp &app, QWidget *parent = nullptr);
+    explicit CMainFrame(GuiProgram &program, QWidget *parent = nullptr);
     ~CMainFrame() override;
 
     // Every command of the frame, in menu order (commandtable.cpp).
@@ -211,10 +212,10 @@ private:
     bool usesPrinterFont() const;
 
     CTarnwickApp &m_app;
-    QtUserInterface m_ui;
+    QtUserInterface &m_ui;
+    TransactionEngine &m_engine;
+    WindowRegistry &m_windows;
     CBookmarkStore *m_bookmarks = nullptr;
-    TransactionEngine m_engine;
-    WindowRegistry m_windows;
     FontManager m_fonts;
     ItemIcons m_icons;
     QMdiArea *m_mdi = nullptr;

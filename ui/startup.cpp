@@ -3,6 +3,7 @@
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
+#include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 
 #include <QApplication>
@@ -53,7 +54,8 @@ int runTarnwick(const QStringList &arguments)
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
-    CTarnwickApp app;
+    GuiProgram program;
+    CTarnwickApp &app = program.app();
     app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
     const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
     QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
@@ -62,7 +64,7 @@ int runTarnwick(const QStringList &arguments)
     app.setSettingsPath(settings);
     app.registerDefaultTemplates();
 
-    CMainFrame frame(app);
+    CMainFrame frame(program);
     frame.RestoreWindowPlacement(1);
 
     openFirstDocuments(app, frame, arguments, env);

@@ -26,7 +26,8 @@ Steps, run in order:
     {"close": true}            orderly close (FIN); the default after the last step
     {"reset": true}            abortive close (RST)
     {"hold": true}             send nothing, keep the connection open until
-                               the client goes away or the server is killed
+                               the client goes away or the server is killed;
+                               what the client sends meanwhile is logged
     {"no_read": true}          like hold, but stop reading, so a client's large
                                upload fills the (tiny) receive buffer and blocks
     {"endless": "line"}        send the line (CR LF added if it has no LF) again
@@ -41,7 +42,8 @@ Log (--log): one JSON object per line, appended as things happen:
                                           including the first LF, or what
                                           arrived before the client closed,
                                           at most 1 MB)
-    {"conn": i, "body": s, "hex": h}      bytes read by a read_until* step
+    {"conn": i, "body": s, "hex": h}      bytes read by a read_until* or hold
+                                          step
     {"conn": i, "tail": s, "hex": h}      bytes read while closing
 Strings in the log are the bytes as Latin-1 characters.
 """
@@ -274,8 +276,15 @@ class Connection:
         self.sock.close()
 
     def hold(self):
-        while not self.peer_closed:
-            self.recv_some()
+        # Logged as it arrives, so a test can see the connection is still
+        # being served.
+        data, self.pending = self.pending, b""
+        while True:
+            if data:
+                self.server.log(self.conn_id, "body", data)
+            if self.peer_closed:
+                return
+            data = self.recv_some()
 
     def wait_without_reading(self):
         poller = select.poll()
