@@ -7,6 +7,8 @@
 #include "docs/gophertextdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/asktext.h"
+#include "gplus/extinfodoc.h"
 #include "net/transactionengine.h"
 
 #include <QCoreApplication>
@@ -63,6 +65,33 @@ public:
         return RecordingUserInterface::messageBox(text, icon, buttons, helpContext);
     }
     void setMainStatus(const QByteArray &text) override { writeErr("status: ", text); }
+
+    // With --view the view asked for is taken, as if chosen in the dialog;
+    // without it (nothing ranked) the views are listed and nothing opens.
+    int selectExtendedView(const QList<ViewChoice> &entries, int, const std::function<bool(int)> &) override
+    {
+        const qsizetype blank = wantedView.indexOf(' ');
+        const QByteArray type = blank < 0 ? wantedView : wantedView.left(blank);
+        const QByteArray tag = blank < 0 ? QByteArray() : wantedView.mid(blank + 1);
+        for (int i = 0; i < entries.size() && !wantedView.isEmpty(); ++i) {
+            const ViewChoice &c = entries.at(i);
+            if (c.type.toLower() == type.toLower() && (tag.isEmpty() || tag == c.languageTag))
+                return i;
+        }
+        writeErr("message: ", wantedView.isEmpty()
+                                  ? QByteArray("No view is ranked; choose one with --view")
+                                  : QByteArray("The item has no view ") + wantedView);
+        for (const ViewChoice &c : entries)
+            writeErr("views: ", c.viewText + '\t' + c.languageName + '\t' + c.sizeText);
+        return -1;
+    }
+    // Views are not defined from a script.
+    void editExtendedViews(ExtendedViewTable &table, const QByteArray &, char) override
+    {
+        table.afterDialog(false, false);
+    }
+
+    QByteArray wantedView;
 };
 
 // Server bytes as they go to standard output.
@@ -86,6 +115,48 @@ void appendItemLine(QByteArray &out, const char *list, const CBookmark &item)
     out += fromServer(item.GetURL());
     out += '\n';
 }
+
+// One line per ask line: "ask", the keyword, the prompt, then what the field
+// starts with (or the choices), fields separated by tabs and escaped.
+QByteArray formLines(const AskForm &form)
+{
+    QByteArray out;
+    auto line = [&out](const QByteArray &keyword, const QByteArray &prompt,
+                       const QList<QByteArray> &values) {
+        out += "ask\t" + keyword + '\t' + fromServer(DumpRunner::escaped(prompt)) + '\t';
+        for (qsizetype i = 0; i < values.size(); ++i)
+            out += (i ? "\t" : "") + fromServer(DumpRunner::escaped(values.at(i)));
+        out += '\n';
+    };
+    for (int i = 0; i < form.count(); ++i) {
+        const CAskItem *item = form.item(i);
+        switch (item->kind()) {
+        case CAskItem::Note:
+            for (const QByteArray &text : static_cast<const CAINote *>(item)->lines())
+                line(item->keyword(), text, {});
+            break;
+        case CAskItem::Ask:
+        case CAskItem::AskP:
+        case CAskItem::AskL:
+        case CAskItem::AskF:
+            line(item->keyword(), item->prompt(), {static_cast<const CAIAsk *>(item)->text()});
+            break;
+        case CAskItem::Select:
+            line(item->keyword(), item->prompt(), {item->GetReply()});
+            break;
+        case CAskItem::Choose:
+            line(item->keyword(), item->prompt(), static_cast<const CAIChoose *>(item)->choices());
+            break;
+        case CAskItem::ChooseF:
+            line(item->keyword(), item->prompt(), {});
+            break;
+        }
+    }
+    return out;
+}
+
+// How much output is gathered before it is written.
+constexpr qsizetype OutputPiece = 256 * 1024;
 
 void writeOut(const QByteArray &out)
 {
@@ -276,6 +347,9 @@ int DumpRunner::run(const QStringList &arguments)
         return BookmarkRunner().run(arguments);
     QString url;
     int timeoutSeconds = DefaultTimeout;
+    QByteArray wantedView;
+    bool infoOnly = false;
+    QList<QByteArray> answers;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
@@ -291,6 +365,18 @@ int DumpRunner::run(const QStringList &arguments)
                                                [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
             timeoutSeconds = value.toInt(&ok);
             if (!digits || !ok || timeoutSeconds > MaxTimeout)
+                usageError = true;
+        } else if (arg == QLatin1String("--view")) {
+            if (i + 1 < arguments.size())
+                wantedView = arguments.at(++i).toUtf8();
+            else
+                usageError = true;
+        } else if (arg == QLatin1String("--info")) {
+            infoOnly = true;
+        } else if (arg == QLatin1String("--answer")) {
+            if (i + 1 < arguments.size())
+                answers.append(arguments.at(++i).toLocal8Bit());
+            else
                 usageError = true;
         } else if (arg == QLatin1String("-I")) {
             ++i;
@@ -321,13 +407,28 @@ int DumpRunner::run(const QStringList &arguments)
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
+    app.setProgramFiles(files);
     app.registerDefaultTemplates();
+    ui.wantedView = wantedView;
+    // A script never waits for a question: the best ranked view is taken,
+    // unless --view names one.
+    app.setAutoSelectViewOverride(wantedView.isEmpty());
+    QObject::connect(&app, &CTarnwickApp::viewChosen, &app,
+                     [](const ViewChoice &c) { writeErr("view: ", c.viewText); });
 
     CBookmark item;
     item.ParseURL(url.toUtf8());
     if (item.host.isEmpty() || item.port == 0) {
         writeErr("", QByteArray("tarnwick: not a gopher URL: ") + url.toUtf8());
         return 2;
+    }
+    // A URL ending in "%09+" names a Gopher+ item; which of its views is
+    // fetched is chosen once its attributes are known.
+    if (item.IsGopherPlus() && item.selector.endsWith("\t+\r\n"))
+        item.selector = item.selector.left(item.selector.size() - 4) + "\r\n";
+    if (infoOnly) {
+        item.SetGopherPlus(true);
+        item.attributeText.clear();
     }
 
     QEventLoop loop;
@@ -387,6 +488,7 @@ int DumpRunner::run(const QStringList &arguments)
     });
 
     QPointer<CTarnwickDoc> last;
+    QByteArray infoText;
     int endStatus = 0;
     bool serverError = false;
     bool closedEarly = false;
@@ -408,6 +510,11 @@ int DumpRunner::run(const QStringList &arguments)
             if (doc == last)
                 closedEarly = true;
         });
+        if (auto *info = qobject_cast<CExtInfoDoc *>(doc); info && infoOnly) {
+            info->setOpensItem(false);
+            QObject::connect(doc, &CTarnwickDoc::closing, &loop,
+                             [&, info] { infoText = info->receivedText(); });
+        }
     });
     auto checkDone = [&] {
         if (app.engine().registry().documentCount() == 0)
@@ -421,27 +528,75 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     QTimer::singleShot(0, &loop, checkDone);
     loop.exec();
+
+    // A form is printed; with answers it is sent, and the reply's document is
+    // dumped below.
+    auto *ask = qobject_cast<CAskText *>(last.data());
+    if (!stopped && !closedEarly && ask && ask->form()) {
+        writeOut(formLines(*ask->form()));
+        if (answers.isEmpty()) {
+            std::fflush(stderr);
+            return 0;
+        }
+        const QList<CAskItem *> items = ask->form()->answeringItems();
+        if (answers.size() != items.size()) {
+            writeErr("", "tarnwick: the form asks " + QByteArray::number(items.size())
+                             + " questions; " + QByteArray::number(answers.size())
+                             + " answers given");
+            return 2;
+        }
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            QByteArray error;
+            if (!AskForm::setAnswer(items.at(i), answers.at(i), &ui, &error)) {
+                writeErr("tarnwick: ", error);
+                return 2;
+            }
+        }
+        if (!ask->SubmitForm())
+            return 1;
+        if (last == ask)
+            return 2;
+        activity();
+        QTimer::singleShot(0, &loop, checkDone);
+        loop.exec();
+    }
     flushErr.stop();
     silence.stop();
 
     int status = 0;
-    if (!last || closedEarly) {
+    if (infoOnly) {
+        // The attribute blocks as the server sent them.
+        writeOut(fromServer(infoText));
+        status = infoText.isEmpty() ? 1 : 0;
+    } else if (!last || closedEarly) {
         status = 1;
     } else {
+        // Written in pieces of a bounded size: a large menu is not printed
+        // into a second copy of itself first.
         QByteArray out;
+        out.reserve(OutputPiece + 64 * 1024);
+        const auto writeFull = [&out] {
+            if (out.size() >= OutputPiece) {
+                writeOut(out);
+                out.resize(0);
+            }
+        };
         if (auto *dir = qobject_cast<CGopherDir *>(last.data())) {
-            out.reserve(qsizetype(dir->listCount() + dir->navigatorCount()) * 96);
-            for (int i = 0; i < dir->listCount(); ++i)
+            for (int i = 0; i < dir->listCount(); ++i) {
                 appendItemLine(out, "dir", dir->listItem(i));
-            for (int i = 0; i < dir->navigatorCount(); ++i)
+                writeFull();
+            }
+            for (int i = 0; i < dir->navigatorCount(); ++i) {
                 appendItemLine(out, "nav", dir->navigatorItem(i));
+                writeFull();
+            }
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();
             const int count = store.GetLineCount();
-            out.reserve(qsizetype(count) * 80);
             for (int i = 0; i < count; ++i) {
                 out += fromServer(store.GetLine(i));
                 out += '\n';
+                writeFull();
             }
         }
         writeOut(out);

@@ -12,8 +12,16 @@ class QProcessEnvironment;
 // boxes go to standard error as they happen. Exit status 0 when the document
 // finished normally, 1 when the transfer failed, the server reported an error,
 // the server stayed silent for the timeout, or SIGINT or SIGTERM stopped it;
-// 2 for a usage error or when nothing was opened. The bookmark modes
-// (BookmarkRunner) are headless too and are dispatched from here.
+// 2 for a usage error or when nothing was opened.
+//
+// An item with an ask form prints its form, one line per ask line: "ask",
+// the keyword, the prompt, then the field's first text or the choices, all
+// separated by tabs (and escaped). `--answer TEXT`, given once per question
+// in form order (a file's path for a file chooser), sends the answers and
+// dumps the reply after the form.
+//
+// The bookmark modes (BookmarkRunner) are headless too and are dispatched
+// from here.
 class DumpRunner
 {
 public:

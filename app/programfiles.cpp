@@ -24,8 +24,13 @@ ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
         configHome = env.value(QStringLiteral("HOME")) + QStringLiteral("/.config");
     if (!configHome.isEmpty())
         files.userConfigDirectory = configHome + QStringLiteral("/tarnwick");
-    if (QCoreApplication::instance())
+    if (QCoreApplication::instance()) {
         files.programDirectory = QCoreApplication::applicationDirPath();
+        const QString data = QDir::cleanPath(files.programDirectory
+                                             + QStringLiteral("/../share/tarnwick"));
+        if (QFileInfo(data).isDir())
+            files.dataDirectory = data;
+    }
     files.pathVariable = env.value(QStringLiteral("PATH"));
     return files;
 }
@@ -85,7 +90,7 @@ QString ProgramFiles::FindProgramFile(const QString &name) const
         }
     }
     for (const QString &dir : {configDirectory, currentDirectory, userConfigDirectory,
-                               programDirectory}) {
+                               programDirectory, dataDirectory}) {
         const QString candidate = makeFilePath(dir, name);
         if (fileExists(candidate))
             return candidate;
@@ -93,6 +98,15 @@ QString ProgramFiles::FindProgramFile(const QString &name) const
     if (!onPath.isEmpty())
         return onPath;
     // A directory the user named is where a new file belongs.
+    if (!configDirectory.isEmpty())
+        return makeFilePath(configDirectory, name);
+    if (!userConfigDirectory.isEmpty())
+        return makeFilePath(userConfigDirectory, name);
+    return makeFilePath(programDirectory, name);
+}
+
+QString ProgramFiles::userFilePath(const QString &name) const
+{
     if (!configDirectory.isEmpty())
         return makeFilePath(configDirectory, name);
     if (!userConfigDirectory.isEmpty())

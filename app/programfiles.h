@@ -16,6 +16,9 @@ public:
     QString currentDirectory;
     QString userConfigDirectory;
     QString programDirectory;
+    // The installed data directory (share/tarnwick beside the program's
+    // bin directory): where the shipped tables are found last.
+    QString dataDirectory;
     QString pathVariable;
 
     // The directories of this process: current directory, XDG_CONFIG_HOME (or
@@ -32,6 +35,10 @@ public:
     // The first existing file of that name; otherwise where a new one goes.
     // Empty only when no directory at all is known.
     QString FindProgramFile(const QString &name) const;
+
+    // Where the user's own copy of a file is written: the configuration
+    // directory when one was named, otherwise the per-user directory.
+    QString userFilePath(const QString &name) const;
 
     static QString makeFilePath(const QString &directory, const QString &name);
 };

@@ -6,6 +6,7 @@
 #include "docs/tarnwickdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
+#include "gplus/asktext.h"
 #include "gplus/extinfodoc.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
@@ -29,6 +30,13 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
     }
     document->setFrame(frame);
     document->setOpenValues(firstValue, secondValue, homeFailures);
+    if (firstValue == CTarnwickDoc::UploadOpen && secondValue) {
+        // The upload file becomes the document's; the caller closes it only
+        // when no document took it.
+        auto *record = reinterpret_cast<UploadRecord *>(secondValue);
+        document->setUploadRecord(*record);
+        record->file = -1;
+    }
     if (!document->Fetch(item)) {
         document->OnCloseDocument();
         return nullptr;
@@ -40,7 +48,7 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
 
 CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
     : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile), m_ui(ui),
-      m_windows(&ui)
+      m_windows(&ui), m_languages(&ui), m_views(&ui, &m_languages)
 {
     m_engine.autoStripDots = [this] { return m_settings.autoStripDots(); };
 }
@@ -58,6 +66,21 @@ CTarnwickApp::~CTarnwickApp()
 AppContext CTarnwickApp::context()
 {
     return AppContext{m_engine, m_windows, m_ui, *this};
+}
+
+void CTarnwickApp::setProgramFiles(const ProgramFiles &files)
+{
+    const QString languages = QStringLiteral("language.cnf");
+    m_languages.setPaths(files.FindProgramFile(languages), files.userFilePath(languages));
+    m_views.setProgramFiles(files, files.userFilePath(QStringLiteral("extviews.cnf")));
+}
+
+void CTarnwickApp::saveDirtyTables()
+{
+    if (m_views.isDirty())
+        static_cast<void>(m_views.Save());
+    if (m_languages.isDirty())
+        static_cast<void>(m_languages.Save());
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)
@@ -80,6 +103,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherTextDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
+    addTemplate({TypeTable::AskTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
 }
 
 namespace {
@@ -120,15 +145,26 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
     item.navigatorIndex = source.navigatorIndex;
     item.viewLines = source.viewLines;
     item.askLines = source.askLines;
+    // Attributes that carry a "+ASK" block make the item a form, whether or
+    // not its menu line said so with "?" (many servers mark only "+").
+    if (item.IsGopherPlus() && !item.askLines.isEmpty() && !item.selector.contains("\t1"))
+        item.SetAskForm(true);
 
     char rememberedType = 0;
     if (item.IsGopherPlus() && !item.selector.contains("\t1")) {
         if (item.attributeText.isEmpty()) {
             rememberedType = item.type;
             item.type = '$';
-        } else if (extendedViewsFound() && !item.viewLines.isEmpty()
-                   && !item.selector.contains("\t+")) {
-            // The choice among alternate views comes with the extended views.
+        } else if (extendedViewsFound() && !item.viewLines.isEmpty()) {
+            // A request that already names its form ("\t+view", or the
+            // Gopher+ directory "\t$" a URL asked for) is not chosen again.
+            if (!hasPlusMarker(item.selector)) {
+                const bool autoSelect = m_autoSelectOverride.value_or(m_settings.autoSelectView());
+                ViewChoice chosen;
+                if (!m_views.ChooseView(item, autoSelect, &chosen))
+                    return nullptr;
+                Q_EMIT viewChosen(chosen);
+            }
         } else {
             addPlusMarker(item);
         }

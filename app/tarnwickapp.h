@@ -5,6 +5,8 @@
 #include "bookmarks/homegophers.h"
 #include "docs/appcontext.h"
 #include "docs/windowregistry.h"
+#include "gplus/extendedviewtable.h"
+#include "gplus/languagetable.h"
 #include "net/transactionengine.h"
 
 #include <QByteArray>
@@ -13,6 +15,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class CBookmark;
 class CTarnwickDoc;
@@ -74,8 +77,17 @@ public:
     void addTemplate(CGopherDocTemplate docTemplate);
     const QList<CGopherDocTemplate> &templates() const { return m_templates; }
 
-    // Whether the extended-views file was found at start-up.
-    bool extendedViewsFound() const { return false; }
+    // The Gopher+ view and language tables, found through the program-file
+    // search; their edited copies go to the user's configuration directory.
+    void setProgramFiles(const ProgramFiles &files);
+    ExtendedViewTable &extendedViews() { return m_views; }
+    LanguageTable &languages() { return m_languages; }
+    // Whether the extended-views file was found.
+    bool extendedViewsFound() const { return m_views.fileFound(); }
+    // Replaces "Auto Select View" for this run (the headless mode).
+    void setAutoSelectViewOverride(std::optional<bool> on) { m_autoSelectOverride = on; }
+    // Saves the tables whose edits have not been written yet.
+    void saveDirtyTables();
 
     // Opens an item in a new document window: the Gopher+ request suffix, the
     // attribute fetch for Gopher+ items whose attributes are not known, an
@@ -94,6 +106,8 @@ public:
 
 Q_SIGNALS:
     void documentOpened(CTarnwickDoc *document);
+    // A view of an item was chosen (by rank or by the user).
+    void viewChosen(const ViewChoice &choice);
 
 private:
     ProfileFile m_profile;
@@ -104,5 +118,8 @@ private:
     UserInterface &m_ui;
     TransactionEngine m_engine;
     WindowRegistry m_windows;
+    LanguageTable m_languages;
+    ExtendedViewTable m_views;
+    std::optional<bool> m_autoSelectOverride;
     FrameFactory *m_frames = nullptr;
 };

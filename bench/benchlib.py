@@ -199,7 +199,7 @@ def report(title, tools, ratios, runs):
         print(line)
 
 
-def run_bench(title, description, generate, path, ratios, with_lynx=True):
+def run_bench(title, description, generate, path, ratios, with_lynx=True, extra=None):
     args = parse_args(description)
     workdir = tempfile.mkdtemp(prefix="tarnwick-bench.")
     try:
@@ -213,7 +213,9 @@ def run_bench(title, description, generate, path, ratios, with_lynx=True):
             if with_lynx:
                 tools.append(Tool("lynx -dump", ["lynx", "-dump", url]))
             measure(tools, args.runs)
-        report(f"{title}: {summary}\n  {url} (gophernicus)", tools, ratios, args.runs)
+            report(f"{title}: {summary}\n  {url} (gophernicus)", tools, ratios, args.runs)
+            if extra:
+                extra(server, tools[0])
     except KeyboardInterrupt:
         sys.exit(130)
     finally:

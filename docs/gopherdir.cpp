@@ -5,7 +5,19 @@
 #include "docs/windowregistry.h"
 #include "net/winsockerrors.h"
 
+#include <cstring>
+
 namespace {
+
+// Where the line from `from` ends: its first CR or LF, or size. memchr finds
+// them far faster than a loop over the bytes of a large menu.
+qsizetype lineEnd(const char *bytes, qsizetype from, qsizetype size)
+{
+    const void *lf = std::memchr(bytes + from, '\n', size_t(size - from));
+    const qsizetype limit = lf ? static_cast<const char *>(lf) - bytes : size;
+    const void *cr = std::memchr(bytes + from, '\r', size_t(limit - from));
+    return cr ? static_cast<const char *>(cr) - bytes : limit;
+}
 
 bool isBlankLine(QByteArrayView line)
 {
@@ -103,7 +115,9 @@ void CGopherDir::OnReceive()
 {
     const qsizetype used = receiveLines(receiveBuffer());
     consumeReceived(used);
-    m_scanned = m_endedByDot ? 0 : pendingBytes();
+    // A held "." line is scanned again from its start.
+    m_scanned = m_endedByDot || m_heldDotLine ? 0 : pendingBytes();
+    m_heldDotLine = false;
     // A server that sends an endless line must not fill the memory: a menu
     // line is never this long, so the rest of it up to its end is dropped.
     if (!m_endedByDot && !m_cut && pendingBytes() > MaxMenuLine) {
@@ -134,20 +148,26 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
     while (!m_cut) {
         // The partial line kept from the last chunk holds no line end: do
         // not scan it again.
-        qsizetype end = pos == 0 ? qMin(m_scanned, size) : pos;
-        while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
+        const qsizetype end = lineEnd(bytes, pos == 0 ? qMin(m_scanned, size) : pos, size);
         if (end == size)
             break;
         const QByteArrayView line(bytes + pos, end - pos);
         if (line == QByteArrayView(".") && !m_skippingLine && dotEnds) {
+            // A "." line whose CR is the last byte so far ends the menu once
+            // the next byte (its LF, if any) or the close arrives, as the
+            // framer counts it: the menu ends the same however it was cut.
+            if (bytes[end] == '\r' && end + 1 == size) {
+                m_heldDotLine = true;
+                break;
+            }
             ended = true;
             break;
         }
         const qsizetype lineStart = pos;
-        while (end < size && (bytes[end] == '\r' || bytes[end] == '\n'))
-            ++end;
-        pos = end;
+        qsizetype next = end;
+        while (next < size && (bytes[next] == '\r' || bytes[next] == '\n'))
+            ++next;
+        pos = next;
 
         if (m_skippingLine) {
             // The end of a line too long to be a menu line.

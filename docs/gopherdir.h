@@ -106,6 +106,7 @@ private:
     int m_currentRow = -1;
     qsizetype m_scanned = 0;
     bool m_skippingLine = false;
+    bool m_heldDotLine = false;
     // Per fetch: menu lines taken as items, whether the "." line ended the
     // menu, whether the item limit stopped it.
     int m_fetchItems = 0;

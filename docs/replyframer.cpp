@@ -1,6 +1,7 @@
 #include "docs/replyframer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -192,14 +193,21 @@ qsizetype ReplyFramer::findDotLineEnd(QByteArrayView data)
         case DotScan::DotCr:
             // The "." line has ended; its LF, if one follows, belongs to it.
             return p[i] == '\n' ? i + 1 : i;
-        case DotScan::InLine:
-            while (i < n && p[i] != '\r' && p[i] != '\n')
-                ++i;
-            if (i < n) {
-                ++i;
+        case DotScan::InLine: {
+            // Lines end at CR or LF; memchr finds both far faster than a
+            // loop over the bytes of a long reply.
+            const void *lf = std::memchr(p + i, '\n', size_t(n - i));
+            const qsizetype limit = lf ? static_cast<const char *>(lf) - p : n;
+            const void *cr = std::memchr(p + i, '\r', size_t(limit - i));
+            const qsizetype end = cr ? static_cast<const char *>(cr) - p : limit;
+            if (end < n) {
+                i = end + 1;
                 m_dot = DotScan::LineStart;
+            } else {
+                i = n;
             }
             break;
+        }
         }
     }
     return -1;

@@ -1,6 +1,18 @@
 #include "docs/userinterface.h"
 
+#include "gplus/extendedviewtable.h"
+
 UserInterface::~UserInterface() = default;
+
+int UserInterface::selectExtendedView(const QList<ViewChoice> &, int, const std::function<bool(int)> &)
+{
+    return -1;
+}
+
+void UserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &, char)
+{
+    table.afterDialog(false, false);
+}
 
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
                                        Help helpContext)
@@ -50,4 +62,28 @@ void RecordingUserInterface::setWaitCursor(bool) {}
 void RecordingUserInterface::homeServerSetup()
 {
     ++homeServerSetupCount;
+}
+
+int RecordingUserInterface::selectExtendedView(const QList<ViewChoice> &entries, int,
+                                               const std::function<bool(int)> &accept)
+{
+    viewChoices.append(entries);
+    while (!viewAnswers.isEmpty()) {
+        const int answer = viewAnswers.takeFirst();
+        if (answer < 0 || answer >= entries.size())
+            return -1;
+        if (accept(answer))
+            return answer;
+    }
+    return -1;
+}
+
+void RecordingUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &name,
+                                               char itemType)
+{
+    viewDefinitions.append(name);
+    if (onEditViews)
+        onEditViews(table, name, itemType);
+    else
+        table.afterDialog(false, false);
 }

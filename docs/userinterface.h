@@ -7,6 +7,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "gplus/viewinfo.h"
+
+#include <functional>
+
+class ExtendedViewTable;
+
 // How documents and other core objects talk to the user: message boxes, file
 // dialogs, the clipboard, the main status line and the wait cursor. The widget
 // library implements it with Qt; tests and the headless dump mode implement it
@@ -47,6 +53,16 @@ public:
     virtual void setWaitCursor(bool on) = 0;
     // The modal "Home Gopher Server(s)" dialog.
     virtual void homeServerSetup() = 0;
+
+    // The "Select Extended View" dialog: the index of the chosen entry, or
+    // -1 when cancelled. best (or -1) is selected at first; accept(i) is
+    // asked on OK and the dialog stays open while it answers false.
+    virtual int selectExtendedView(const QList<ViewChoice> &entries, int best,
+                                   const std::function<bool(int)> &accept);
+    // The "Extended Views" dialog on the table, preset with a view name and
+    // item type (empty name: nothing preset). What it ended with goes to
+    // the table's afterDialog.
+    virtual void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType);
 };
 
 // A user interface that answers every question with its default button and
@@ -69,12 +85,24 @@ public:
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;
     void homeServerSetup() override;
+    int selectExtendedView(const QList<ViewChoice> &entries, int best,
+                           const std::function<bool(int)> &accept) override;
+    void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
 
     QList<Message> messages;
     QList<QByteArray> mainStatus;
     QList<FileDialog> fileDialogs;
     QByteArray clipboard;
     int homeServerSetupCount = 0;
+    // The view choices shown, and the answers: an index (OK on that row,
+    // asked again while accept says no, then cancelled), -1 Cancel; when
+    // none is scripted the dialog is cancelled.
+    QList<QList<ViewChoice>> viewChoices;
+    QList<int> viewAnswers;
+    // The view names the "Extended Views" dialog was preset with; the
+    // handler stands for the user (none: the dialog is cancelled).
+    QList<QByteArray> viewDefinitions;
+    std::function<void(ExtendedViewTable &, const QByteArray &, char)> onEditViews;
 
     // Scripted answers: taken in order; when empty the default button answers.
     QList<int> answers;

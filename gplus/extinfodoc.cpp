@@ -59,7 +59,7 @@ void CExtInfoDoc::OnReceiveDone(int)
     if (m_item.attributeText.isEmpty()) {
         m_context.ui->messageBox(QByteArray("Failed to retrieve extended information\n for '")
                                  + m_item.title + "'");
-    } else {
+    } else if (m_opensItem) {
         // A home gopher stays one: the item opens with the values this
         // document was opened with (its window layout, the retry of the
         // other server).

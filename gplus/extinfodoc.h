@@ -21,6 +21,9 @@ public:
     void OnReceiveDone(int status) override;
 
     QByteArray receivedText() const { return m_received; }
+    // Off: the attributes are only shown (the headless --info), the item is
+    // not opened with them.
+    void setOpensItem(bool on) { m_opensItem = on; }
 
 protected:
     void sendHomeRequest(const CBookmark &home) override;
@@ -28,4 +31,5 @@ protected:
 private:
     QByteArray m_received;
     QByteArray m_savedSelector;
+    bool m_opensItem = true;
 };

@@ -3,6 +3,8 @@
 # against the sample gopherspace (scripts/with-sample-server.sh):
 #   share/screenshots/main-window.png         the toolbar and two cascaded windows
 #   share/screenshots/home-gopher-dialog.png  the first-start dialog
+#   share/screenshots/view-chooser.png        the Select Extended View dialog
+#   share/screenshots/ask-form.png            the visitors' book ask form
 #   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
@@ -44,6 +46,37 @@ if [ "${1:-}" = "--inside" ]; then
   xdotool key --delay 80 Down Down Down Down Down Down Return
   sleep 2
   import -window root -crop 1000x640+0+0 +repage "$out/main-window.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The view chooser: with "Auto Select View" off, opening the notes on the
+  # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.
+  mkdir "$work/views"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto Select View=0\n' \
+    >"$work/views/tarnwick.ini"
+  TWK_CONFIG="$work/views" "$program" "$url" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 80 Down Down Down Down Down Down Down Down Return
+  chooser=$(xdotool search --sync --onlyvisible --name '^Select Extended View$' | head -1)
+  sleep 1
+  import -window "$chooser" "$out/view-chooser.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The visitors' book: a Gopher+ item whose attributes carry an ask form
+  # with every kind of question. Its URL asks for it as a Gopher+ item.
+  mkdir "$work/form"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,1000\n' >"$work/form/tarnwick.ini"
+  TWK_CONFIG="$work/form" "$program" "${url}0/visitors.txt%09%2B" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 3  # the attributes, then the form
+  import -window root -crop 680x900+0+0 +repage "$out/ask-form.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""
@@ -101,7 +134,7 @@ display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
   display=$((display + 1))
 done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

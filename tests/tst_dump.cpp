@@ -85,6 +85,11 @@ private Q_SLOTS:
     void usageErrors();
     void typesThatOpenNothing_data();
     void typesThatOpenNothing();
+    void gopherPlusViews_data();
+    void gopherPlusViews();
+    void attributeInfo();
+    void pygopherdLanguageViews_data();
+    void pygopherdLanguageViews();
     void silentServerTimesOut_data();
     void silentServerTimesOut();
     void stopSignals_data();
@@ -93,6 +98,8 @@ private Q_SLOTS:
     void terminalSafe();
     void controlsOnATerminal_data();
     void controlsOnATerminal();
+    void askForm_data();
+    void askForm();
 
 private:
     QProcessEnvironment environment() const;
@@ -630,3 +637,198 @@ void tst_Dump::controlsOnATerminal()
 QTEST_GUILESS_MAIN(tst_Dump)
 
 #include "tst_dump.moc"
+
+namespace {
+
+// An item offered in three views, two of them text in different languages.
+const QByteArray ThreeViews("+INFO: 0Tarn\t/tarn\t127.0.0.1\t70\t+\r\n"
+                            "+VIEWS:\r\n"
+                            " application/pdf: <12k>\r\n"
+                            " text/plain En_US: <1k>\r\n"
+                            " text/plain De_DE: <1k>\r\n"
+                            ".\r\n");
+
+} // namespace
+
+void tst_Dump::gopherPlusViews_data()
+{
+    QTest::addColumn<QByteArray>("attributes");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("request");   // the request after the attributes
+    QTest::addColumn<QByteArray>("viewLine");  // on standard error
+    QTest::addColumn<int>("exitCode");
+
+    // The shipped table ranks text above PDF; the first text view wins.
+    QTest::newRow("best ranked view") << ThreeViews << QStringList() << QByteArray("/tarn\t+text/plain En_US\r\n")
+                                      << QByteArray("view: text/plain En_US\n") << 0;
+    QTest::newRow("--view with a language")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("text/plain De_DE")}
+        << QByteArray("/tarn\t+text/plain De_DE\r\n") << QByteArray("view: text/plain De_DE\n") << 0;
+    QTest::newRow("--view by type, any case")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("Text/Plain")}
+        << QByteArray("/tarn\t+text/plain En_US\r\n") << QByteArray("view: text/plain En_US\n") << 0;
+    QTest::newRow("--view not offered: nothing fetched")
+        << ThreeViews << QStringList{QStringLiteral("--view"), QStringLiteral("image/gif")}
+        << QByteArray() << QByteArray("message: The item has no view image/gif\n") << 1;
+    // Thousands of views: the attribute reply is kept up to its limit, and
+    // the one ranked view inside it is found.
+    QByteArray many("+INFO: 0Tarn\t/tarn\t127.0.0.1\t70\t+\r\n+VIEWS:\r\n");
+    for (int i = 0; i < 1000; ++i)
+        many += " x-unknown/v" + QByteArray::number(i) + " Xx_YY: <1k>\r\n";
+    many += " text/plain: <3k>\r\n";
+    for (int i = 0; i < 5000; ++i)
+        many += " x-unknown/w" + QByteArray::number(i) + ": <1k>\r\n";
+    many += ".\r\n";
+    QTest::newRow("thousands of views") << many << QStringList() << QByteArray("/tarn\t+text/plain\r\n")
+                                        << QByteArray("view: text/plain\n") << 0;
+}
+
+void tst_Dump::gopherPlusViews()
+{
+    QFETCH(QByteArray, attributes);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, viewLine);
+    auto server = TestServer::scripted(script({route("/tarn\t!", "+-1\r\n" + attributes),
+                                              route("/tarn\t+text/plain En_US", "+-1\r\nHello\r\n.\r\n"),
+                                              route("/tarn\t+text/plain De_DE", "+-1\r\nHallo\r\n.\r\n"),
+                                              route("/tarn\t+text/plain", "+-1\r\nPlain\r\n.\r\n"),
+                                              route("/tarn\t+application/pdf", "+3\r\nPDF")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(options << QStringLiteral("--dump")
+                                           << url(*server, QStringLiteral("/0/tarn%09+")));
+    QVERIFY(result.finished);
+    QTEST(result.exitCode, "exitCode");
+    QVERIFY2(result.err.contains(viewLine), result.err.constData());
+    QList<QByteArray> expected{"/tarn\t!\r\n"};
+    if (!request.isEmpty())
+        expected.append(request);
+    QCOMPARE(server->requests(), expected);
+}
+
+void tst_Dump::attributeInfo()
+{
+    auto server = TestServer::scripted(script({route("/tarn\t!", "+-2\r\n" + ThreeViews)}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--info"), QStringLiteral("--dump"),
+                                    url(*server, QStringLiteral("/0/tarn"))});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, ThreeViews);
+    // Only the attributes: the item itself is not fetched.
+    QCOMPARE(server->requests(), QList<QByteArray>{"/tarn\t!\r\n"});
+}
+
+void tst_Dump::pygopherdLanguageViews_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("view");
+
+    QTest::newRow("by rank") << QStringList() << QByteArray("text/plain En_US");
+    QTest::newRow("--view with a language")
+        << QStringList{QStringLiteral("--view"), QStringLiteral("text/plain Fr_FR")}
+        << QByteArray("text/plain Fr_FR");
+}
+
+void tst_Dump::pygopherdLanguageViews()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, view);
+    // pygopherd sends a "NAME.views" file as the item's +VIEWS block (and
+    // the same text whichever view is asked for).
+    QTemporaryDir tree;
+    QVERIFY(tree.isValid());
+    QVERIFY2(TestServer::writeServedTree(
+                 tree.path(), {{QStringLiteral("notes.txt"), QByteArray("Tarn\n")},
+                               {QStringLiteral("notes.txt.views"),
+                                QByteArray("text/plain En_US: <1k>\ntext/plain Fr_FR: <2k>\n")}}),
+             qPrintable(TestServer::lastError()));
+    auto server = TestServer::pygopherd(tree.path());
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(options << QStringLiteral("--dump")
+                                           << url(*server, QStringLiteral("/0/notes.txt%09+")));
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("Tarn\n"));
+    QVERIFY2(result.err.contains(QByteArray("\nview: " + view + "\n")), result.err.constData());
+}
+
+void tst_Dump::askForm_data()
+{
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("sent"); // the data block after the request line
+    QTest::addColumn<QByteArray>("out");  // after the form's lines
+    QTest::addColumn<QByteArray>("errEnd");
+
+    const QByteArray upload("\0\x01\xff binary\r\n", 12);
+    const QByteArray answers = "Ann\r\n2\r\nx\r\ny\r\n1\r\n\r\n";
+    QTest::newRow("the form alone") << QStringList() << 0 << QByteArray() << QByteArray()
+                                    << QByteArray("status: Found 6 ask items\n");
+    QTest::newRow("every question answered, a binary file uploaded")
+        << QStringList{QStringLiteral("Ann"), QStringLiteral("x\ny"), QStringLiteral("1"),
+                       QString(), QStringLiteral("@upload")}
+        << 0 << '+' + QByteArray::number(answers.size() + upload.size()) + "\r\n" + answers + upload
+        << QByteArray("Thank you\n\n") << QByteArray("status: Received 2 lines ... done\n");
+    QTest::newRow("too few answers") << QStringList{QStringLiteral("Ann")} << 2 << QByteArray()
+                                     << QByteArray()
+                                     << QByteArray("tarnwick: the form asks 5 questions; 1 answers given\n");
+    QTest::newRow("an answer that is no choice")
+        << QStringList{QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("1"),
+                       QStringLiteral("green"), QStringLiteral("@upload")}
+        << 2 << QByteArray() << QByteArray()
+        << QByteArray("tarnwick: 'green' is not one of the choices of 'Colour'\n");
+}
+
+void tst_Dump::askForm()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, errEnd);
+
+    const QString uploadPath = m_home->filePath(QStringLiteral("upload.bin"));
+    QFile file(uploadPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\0\x01\xff binary\r\n", 12));
+    file.close();
+
+    const QByteArray ask("+-1\r\n+INFO: 0Form\t/form\t127.0.0.1\t70\t?\r\n+ASK:\r\n"
+                         " Note: Tell us\r\n Note: about you\r\n Ask: Name\tJo\tSmith\r\n"
+                         " AskL: Lines\r\n Select: Tea:\t1\r\n Choose: Colour\tred\t\tblue\r\n"
+                         " ChooseF: Upload\r\n.\r\n");
+    QJsonArray routes{route("/form\t!", ask)};
+    routes.append(QJsonObject{
+        {QStringLiteral("match"), QStringLiteral("/form\t+\t1")},
+        {QStringLiteral("steps"),
+         QJsonArray{QJsonObject{{QStringLiteral("read_data_block"), true}},
+                    QJsonObject{{QStringLiteral("send"),
+                                 QStringLiteral("+-1\r\nThank you\r\n.\r\n")}}}}});
+    auto server = TestServer::scripted(script(routes));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+
+    QStringList arguments{QStringLiteral("--dump"), url(*server, QStringLiteral("/0/form%09%2B"))};
+    for (const QString &answer : answers) {
+        arguments << QStringLiteral("--answer")
+                  << (answer == QLatin1String("@upload") ? uploadPath : answer);
+    }
+    const DumpResult result = dump(arguments);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    const QByteArray form("ask\tnote\tTell us\t\n"
+                          "ask\tnote\tabout you\t\n"
+                          "ask\task\tName\tJo\\tSmith\n"
+                          "ask\taskl\tLines\t\n"
+                          "ask\tselect\tTea\t1\n"
+                          "ask\tchoose\tColour\tred\t\tblue\n"
+                          "ask\tchoosef\tUpload\t\n");
+    QCOMPARE(result.out, form + out);
+    QVERIFY2(result.err.endsWith(errEnd), result.err.constData());
+    if (sent.isEmpty()) {
+        QCOMPARE(server->requests().size(), 1);
+    } else {
+        QCOMPARE(server->requests().size(), 2);
+        QTRY_COMPARE(server->received().value(1), "/form\t+\t1\r\n" + sent);
+    }
+}

@@ -4,6 +4,8 @@
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
 #include "docs/tarnwickdoc.h"
+#include "gplus/asktext.h"
+#include "gplus/askview.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
 #include "ui/commanddialogs.h"
@@ -131,6 +133,7 @@ CMainFrame::~CMainFrame()
     // The window is gone: a write that fails here leaves the old settings
     // whole, and there is no one left to tell.
     static_cast<void>(m_app.settings().setToolbarSettings(currentToolbarSettings()));
+    m_app.saveDirtyTables();
     m_app.setFrameFactory(nullptr);
     m_ui.statusSink = nullptr;
     m_ui.homeServerSetupHandler = nullptr;
@@ -442,6 +445,21 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->resize(360, 120);
         // It makes way for the window it opens, which takes its place.
         placeChild(child, false);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::AskTemplate: {
+        auto *ask = qobject_cast<CAskText *>(document);
+        if (!ask)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(new CAskView(ask, &m_fonts));
+        child->setWindowIcon(QIcon(m_icons.icon('0')));
+        m_mdi->addSubWindow(child);
+        // Forms run downwards: as tall as the frame allows.
+        const QSize client = m_mdi->viewport()->size();
+        child->resize(client.width() * 2 / 3, client.height() * 9 / 10);
+        placeChild(child, true);
         watchDocument(document);
         return child;
     }

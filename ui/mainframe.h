@@ -195,6 +195,10 @@ private:
     void onExportBookmarks();
     bool canAddBookmark() const;
     bool canAddDirBookmark() const;
+    // Gopher+ tables (gpluscommands.cpp).
+    void onEditViews();
+    void onRankViews();
+    void onEditLanguages();
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;

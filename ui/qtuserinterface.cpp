@@ -1,5 +1,9 @@
 #include "ui/qtuserinterface.h"
 
+#include "gplus/extendedviewtable.h"
+#include "gplus/extviewsdialog.h"
+#include "gplus/selectviewdialog.h"
+
 #include "items/displaytext.h"
 
 #include <QApplication>
@@ -71,10 +75,11 @@ QString QtUserInterface::qtFilter(const QString &classicFilter)
     const QStringList parts = classicFilter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts.at(i).isEmpty())
+        // Some filters put blanks around their bars ("All files (*.*) | *.* ||").
+        QString name = parts.at(i).trimmed();
+        if (name.isEmpty())
             break;
-        QString name = parts.at(i);
-        QString patterns = parts.at(i + 1);
+        QString patterns = parts.at(i + 1).trimmed();
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         // "All Files (*.*)" means every file here, with or without a dot.
         if (patterns == QLatin1String("*.*"))
@@ -142,4 +147,18 @@ void QtUserInterface::homeServerSetup()
 {
     if (homeServerSetupHandler)
         homeServerSetupHandler();
+}
+
+int QtUserInterface::selectExtendedView(const QList<ViewChoice> &entries, int best,
+                                        const std::function<bool(int)> &accept)
+{
+    CSelectViewDialog dialog(entries, best, accept, m_parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -1;
+}
+
+void QtUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType)
+{
+    CExtViewsDialog dialog(table, name, itemType, m_parent);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    table.afterDialog(accepted, dialog.changed());
 }

@@ -33,6 +33,9 @@ public:
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;
     void homeServerSetup() override;
+    int selectExtendedView(const QList<ViewChoice> &entries, int best,
+                           const std::function<bool(int)> &accept) override;
+    void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
 
     // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||" as a Qt name filter list.
     static QString qtFilter(const QString &classicFilter);

@@ -62,6 +62,7 @@ int runTarnwick(const QStringList &arguments)
     if (settings.isEmpty())
         settings = QStringLiteral("tarnwick.ini");
     app.setSettingsPath(settings);
+    app.setProgramFiles(files);
     app.registerDefaultTemplates();
 
     CMainFrame frame(program);

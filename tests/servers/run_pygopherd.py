@@ -10,6 +10,7 @@ Usage: run_pygopherd.py --root TREE --port N --workdir DIR [--abstracts-in-menus
 """
 
 import argparse
+import ast
 import configparser
 import os
 import shutil
@@ -56,6 +57,13 @@ def main():
     }
     for key, value in settings.items():
         conf.set("pygopherd", key, value)
+    # A "NAME.views" file beside an item lists its alternate views (with
+    # language tags and sizes) as the item's +VIEWS block.
+    eaexts = ast.literal_eval(conf.get("GopherEntry", "eaexts"))
+    eaexts[".views"] = "VIEWS"
+    conf.set("GopherEntry", "eaexts", repr(eaexts))
+    ignore = conf.get("handlers.dir.DirHandler", "ignorepatt")
+    conf.set("handlers.dir.DirHandler", "ignorepatt", ignore + r"|\.views$")
     conf.set("handlers.dir.DirHandler", "cachetime", "0")
     if not conf.has_section("logger"):
         conf.add_section("logger")

@@ -36,6 +36,9 @@ Steps, run in order:
                                read until a line holding only "." has arrived
     {"read_until": "text"}     read until the bytes received after the request
                                contain this text
+    {"read_data_block": true}  read one Gopher+ data block: a "+-1" block up to
+                               its "." line, a "+N" block of N bytes after its
+                               header line
 
 Log (--log): one JSON object per line, appended as things happen:
     {"conn": i, "request": s, "hex": h}   the request line (up to and
@@ -117,7 +120,8 @@ class Route:
             return ("endless", line)
         if kind == "read_until":
             return ("read_until", to_bytes(value, "read_until"))
-        if kind in ("close", "reset", "hold", "no_read", "read_until_terminator"):
+        if kind in ("close", "reset", "hold", "no_read", "read_until_terminator",
+                    "read_data_block"):
             return (kind, None)
         raise ScriptError(f"unknown step {kind!r}")
 
@@ -237,6 +241,8 @@ class Connection:
                 self.read_until_terminator()
             elif kind == "read_until":
                 self.read_until(value)
+            elif kind == "read_data_block":
+                self.read_data_block()
             elif kind == "close":
                 break
             elif kind == "reset":
@@ -265,6 +271,21 @@ class Connection:
 
     def read_until(self, text):
         self.read_body(lambda body: text in body)
+
+    def read_data_block(self):
+        def done(body):
+            end = body.find(b"\n")
+            if end < 0:
+                return False
+            header = body[:end].rstrip(b"\r")
+            if header == b"+-1":
+                rest = body[end + 1:]
+                return rest.startswith(b".\r\n") or rest.startswith(b".\n") or \
+                    b"\n.\r\n" in rest or b"\n.\n" in rest
+            if header.startswith(b"+") and header[1:].isdigit():
+                return len(body) - (end + 1) >= int(header[1:])
+            return True  # not a data block: nothing more to wait for
+        self.read_body(done)
 
     def endless(self, line):
         block = line * max(1, CHUNK // len(line))
