@@ -1,5 +1,6 @@
 #include "app/dumprunner.h"
 
+#include "app/bookmarkrunner.h"
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
@@ -281,7 +282,7 @@ int utf8Sequence(QByteArrayView text, char32_t *codePoint)
 
 bool DumpRunner::wantsDump(const QStringList &arguments)
 {
-    return arguments.contains(QLatin1String("--dump"));
+    return arguments.contains(QLatin1String("--dump")) || BookmarkRunner::wantsBookmarks(arguments);
 }
 
 QByteArray DumpRunner::escaped(const QByteArray &text)
@@ -345,6 +346,8 @@ bool DumpRunner::localeIsUtf8(const QProcessEnvironment &env)
 
 int DumpRunner::run(const QStringList &arguments)
 {
+    if (BookmarkRunner::wantsBookmarks(arguments))
+        return BookmarkRunner().run(arguments);
     QString url;
     int timeoutSeconds = DefaultTimeout;
     QByteArray wantedView;
