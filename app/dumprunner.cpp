@@ -1,5 +1,6 @@
 #include "app/dumprunner.h"
 
+#include "app/bookmarkrunner.h"
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
@@ -284,7 +285,7 @@ int utf8Sequence(QByteArrayView text, char32_t *codePoint)
 
 bool DumpRunner::wantsDump(const QStringList &arguments)
 {
-    return arguments.contains(QLatin1String("--dump"));
+    return arguments.contains(QLatin1String("--dump")) || BookmarkRunner::wantsBookmarks(arguments);
 }
 
 QByteArray DumpRunner::escaped(const QByteArray &text)
@@ -348,6 +349,8 @@ bool DumpRunner::localeIsUtf8(const QProcessEnvironment &env)
 
 int DumpRunner::run(const QStringList &arguments)
 {
+    if (BookmarkRunner::wantsBookmarks(arguments))
+        return BookmarkRunner().run(arguments);
     QString url;
     std::optional<QString> searchWords;
     int timeoutSeconds = DefaultTimeout;

@@ -19,6 +19,9 @@ class QProcessEnvironment;
 // separated by tabs (and escaped). `--answer TEXT`, given once per question
 // in form order (a file's path for a file chooser), sends the answers and
 // dumps the reply after the form.
+//
+// The bookmark modes (BookmarkRunner) are headless too and are dispatched
+// from here.
 class DumpRunner
 {
 public:

@@ -5,6 +5,8 @@
 #   share/screenshots/home-gopher-dialog.png  the first-start dialog
 #   share/screenshots/view-chooser.png        the Select Extended View dialog
 #   share/screenshots/ask-form.png            the visitors' book ask form
+#   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
+#   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -75,6 +77,41 @@ if [ "${1:-}" = "--inside" ]; then
   frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
   sleep 3  # the attributes, then the form
   import -window root -crop 680x900+0+0 +repage "$out/ask-form.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The Bookmark Editor (Ctrl+E) on the "Default" category written at the
+  # first start with the sample server, one bookmark selected.
+  mkdir "$work/bookmarks"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n' >"$work/bookmarks/tarnwick.ini"
+  TWK_CONFIG="$work/bookmarks" TWK_SAMPLE_SERVER="$url" "$program" "$url" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 80 ctrl+e
+  editor=$(xdotool search --sync --onlyvisible --name '^Category: ' | head -1)
+  sleep 1
+  xdotool windowfocus --sync "$editor"
+  xdotool key --delay 80 Down
+  sleep 1
+  import -window "$editor" "$out/bookmark-editor.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The same settings with the sample server as home gopher: the home
+  # window takes the layout with the bookmark tree written at first start.
+  hostport=${url#gopher://}
+  hostport=${hostport%/}
+  printf '[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=%s\nHome Port 1=%s\n' \
+    "${hostport%:*}" "${hostport##*:}" >>"$work/bookmarks/tarnwick.ini"
+  TWK_CONFIG="$work/bookmarks" "$program" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  import -window root -crop 1000x640+0+0 +repage "$out/bookmark-tree.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

@@ -229,8 +229,9 @@ void tst_TestServers::gophernicusStopsWithItsChildren()
     QVERIFY2(server, qPrintable(TestServer::lastError()));
     RawClient client(server->port());
     QCOMPARE(client.connectError(), 0);
-    // socat and, for the connection, a gophernicus waiting for its selector.
-    QTRY_COMPARE(processesServing(m_root).size(), 2);
+    // socat and, for the connection, a gophernicus waiting for its selector
+    // (a connection of an earlier test may still be on its way out).
+    QTRY_VERIFY(processesServing(m_root).size() >= 2);
     server->stop();
     QTRY_COMPARE(processesServing(m_root), QList<qint64>());
     QByteArray data;

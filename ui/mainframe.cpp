@@ -16,6 +16,7 @@
 #include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/bmview.h"
 #include "ui/gophertextview.h"
 #include "ui/guiprogram.h"
 #include "ui/gtreeview.h"
@@ -103,6 +104,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
             QMetaObject::invokeMethod(this, &CMainFrame::OnHomeGopher, Qt::QueuedConnection);
     };
 
+    setUpBookmarks();
     createMenus();
     createStatusBar();
     createToolBar();
@@ -408,9 +410,9 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
                                                      {QStringLiteral("Home"), ID_HOME}});
         });
         auto *tree = new CGTreeView(dir, &m_fonts, &m_icons);
-        auto *bookmarks = new QTreeWidget;
-        bookmarks->setHeaderHidden(true);
-        bookmarks->setObjectName(QStringLiteral("bookmarkPane"));
+        auto *bookmarks = new CBMView(m_bookmarks, &m_fonts, &m_icons);
+        bookmarks->setOpener([this](const CBookmark &item) { m_app.OpenItem(item, 0, 0); });
+        bookmarks->setEditBookmarks([this] { onEditBookmarks(); });
         const QSize client = m_mdi->viewport()->size() * 3 / 4;
         auto *child = new CGopherSplitterChild(document, layout, list, tree, bookmarks, client);
         child->setWindowIcon(QIcon(m_icons.icon('1')));

@@ -18,6 +18,8 @@
 #include <span>
 
 class CBookmark;
+class CBookmarkStore;
+class BookmarkEditorLink;
 class CGopherDirView;
 class CTarnwickApp;
 class GuiProgram;
@@ -57,6 +59,7 @@ public:
         ID_EXIT = 57665, ID_HELP_INDEX = 57666, ID_HELP_USING = 57668, ID_CONTEXT_HELP = 57669,
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
+        ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
@@ -90,6 +93,7 @@ public:
     QLabel *emptyFrameHint() const { return m_emptyHint; }
 
     CTarnwickDoc *activeDocument() const;
+    CBookmarkStore &bookmarkStore() const { return *m_bookmarks; }
     FindDialog *findDialog() const { return m_findDialog; }
     CItemInfoWindow *infoWindow() const { return m_infoWindow; }
 
@@ -178,6 +182,21 @@ private:
     void onTelnetPrograms();
     void onWinSockInfo();
     void onAbout();
+    // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
+    void setUpBookmarks();
+    QByteArray chooseCategory(int mode);
+    BookmarkEditorLink *makeBookmarkEditor(const QByteArray &category);
+    void onEditBookmarks();
+    void onCategories();
+    void onAddBookmark();
+    void onAddDirBookmark();
+    void onFetchBookmark();
+    void onNewItem();
+    void onFetchSpecial();
+    void onImportBookmarks();
+    void onExportBookmarks();
+    bool canAddBookmark() const;
+    bool canAddDirBookmark() const;
     // Gopher+ tables (gpluscommands.cpp).
     void onEditViews();
     void onRankViews();
@@ -204,6 +223,7 @@ private:
     QtUserInterface &m_ui;
     TransactionEngine &m_engine;
     WindowRegistry &m_windows;
+    CBookmarkStore *m_bookmarks = nullptr;
     FontManager m_fonts;
     ItemIcons m_icons;
     QMdiArea *m_mdi = nullptr;

@@ -1,0 +1,132 @@
+#include "app/bookmarkrunner.h"
+
+#include "app/profilefile.h"
+#include "app/programfiles.h"
+#include "bookmarks/bookmarkexchange.h"
+#include "bookmarks/bookmarkstore.h"
+#include "docs/userinterface.h"
+
+#include <QFile>
+#include <QProcessEnvironment>
+
+#include <cstdio>
+
+namespace {
+
+void writeTo(FILE *stream, const QByteArray &text)
+{
+    std::fwrite(text.constData(), 1, size_t(text.size()), stream);
+    std::fflush(stream);
+}
+
+// Message boxes of the store, shown as lines on standard error.
+class StderrUserInterface : public RecordingUserInterface
+{
+public:
+    int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override
+    {
+        QByteArray line = text;
+        line.replace('\n', "\\n");
+        writeTo(stderr, "message: " + line + '\n');
+        return RecordingUserInterface::messageBox(text, icon, buttons, helpContext);
+    }
+};
+
+const char Usage[] =
+    "usage: tarnwick [-I DIR] --export-bookmarks [--category NAME] [--format urls|gophermap]\n"
+    "       tarnwick [-I DIR] --import-bookmarks FILE [--category NAME]\n";
+
+} // namespace
+
+bool BookmarkRunner::wantsBookmarks(const QStringList &arguments)
+{
+    return arguments.contains(QLatin1String("--export-bookmarks"))
+           || arguments.contains(QLatin1String("--import-bookmarks"));
+}
+
+int BookmarkRunner::run(const QStringList &arguments)
+{
+    bool exporting = false;
+    bool importing = false;
+    bool usageError = false;
+    QString importFile;
+    QByteArray category;
+    bool categoryGiven = false;
+    QString format = QStringLiteral("urls");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        const bool hasValue = i + 1 < arguments.size();
+        if (arg == QLatin1String("--export-bookmarks")) {
+            exporting = true;
+        } else if (arg == QLatin1String("--import-bookmarks") && hasValue) {
+            importing = true;
+            importFile = arguments.at(++i);
+        } else if (arg == QLatin1String("--category") && hasValue) {
+            category = arguments.at(++i).toUtf8();
+            categoryGiven = true;
+        } else if (arg == QLatin1String("--format") && hasValue) {
+            format = arguments.at(++i);
+        } else if (arg == QLatin1String("-I") && hasValue) {
+            ++i;
+        } else if (!arg.startsWith(QLatin1String("-I")) || arg == QLatin1String("-I")) {
+            usageError = true;
+        }
+    }
+    const bool gophermap = format == QLatin1String("gophermap");
+    if (usageError || exporting == importing || (categoryGiven && category.isEmpty())
+        || (!gophermap && format != QLatin1String("urls"))) {
+        writeTo(stderr, Usage);
+        return 2;
+    }
+
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const ProgramFiles files =
+        ProgramFiles::forThisProcess(ProgramFiles::configDirectoryFrom(arguments, env), env);
+    QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
+    if (settings.isEmpty())
+        settings = QStringLiteral("tarnwick.ini");
+    ProfileFile file(settings);
+    StderrUserInterface ui;
+    CBookmarkStore store(file, &ui);
+
+    if (exporting) {
+        const BookmarkExchange::Format fmt =
+            gophermap ? BookmarkExchange::Format::Gophermap : BookmarkExchange::Format::Urls;
+        if (category == "*") {
+            QByteArray out;
+            for (const QByteArray &name : store.GetCategories()) {
+                out += BookmarkExchange::categoryHeading(name, fmt);
+                out += BookmarkExchange::exportItems(store.LoadCategory(name).items(), fmt);
+            }
+            writeTo(stdout, out);
+            return 0;
+        }
+        if (!categoryGiven)
+            category = store.GetDefaultCategory();
+        if (category.isEmpty() || !store.hasCategory(category)) {
+            writeTo(stderr, category.isEmpty() ? QByteArray("tarnwick: there is no default category\n")
+                                               : "tarnwick: no such category: " + category + '\n');
+            return 1;
+        }
+        writeTo(stdout, BookmarkExchange::exportItems(store.LoadCategory(category).items(), fmt));
+        return 0;
+    }
+
+    QFile input(importFile);
+    if (!input.open(QIODevice::ReadOnly)) {
+        writeTo(stderr, "tarnwick: cannot read " + importFile.toLocal8Bit() + ": "
+                            + input.errorString().toLocal8Bit() + '\n');
+        return 1;
+    }
+    const BookmarkExchange::ImportResult result = BookmarkExchange::importText(input.readAll());
+    if (!categoryGiven) {
+        category = store.GetDefaultCategory();
+        if (category.isEmpty())
+            category = CBookmarkStore::ConvertedCategory;
+    }
+    if (!result.items.isEmpty() && !store.appendToCategory(category, result.items))
+        return 1;
+    writeTo(stdout, "Added " + QByteArray::number(result.items.size()) + " bookmarks to '" + category
+                        + "', skipped " + QByteArray::number(result.skipped) + " lines\n");
+    return 0;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+// The bookmark modes of the command line, run without a window over the same
+// store the windows use (so bookmarks of the old layout are converted here
+// too, its message boxes going to standard error):
+//   tarnwick [-I DIR] --export-bookmarks [--category NAME|'*'] [--format urls|gophermap]
+//   tarnwick [-I DIR] --import-bookmarks FILE [--category NAME]
+// Exit status 0 on success, 1 when the file or category could not be read or
+// written, 2 for a usage error.
+class BookmarkRunner
+{
+public:
+    static bool wantsBookmarks(const QStringList &arguments);
+    int run(const QStringList &arguments);
+};
