@@ -5,6 +5,7 @@
 #include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
 #include "docs/tarnwickdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
@@ -117,6 +118,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
     addTemplate({TypeTable::AskTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
+    addTemplate({TypeTable::PhoneTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CPhoneText(c); }});
 }
 
 namespace {

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void controlsOnATerminal();
     void askForm_data();
     void askForm();
+    void phoneBook_data();
+    void phoneBook();
 
 private:
     QProcessEnvironment environment() const;
@@ -413,6 +415,37 @@ void tst_Dump::typesThatOpenNothing()
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(server->requests(), QList<QByteArray>());
+}
+
+void tst_Dump::phoneBook_data()
+{
+    QTest::addColumn<QStringList>("query");
+    QTest::addColumn<QByteArray>("responses");
+
+    const QByteArray fields("field\tname\nfield\temail\nfield\tphone\nfield\talias\n");
+    QTest::newRow("fields only") << QStringList() << fields;
+    QTest::newRow("query")
+        << QStringList{QStringLiteral("--query"), QStringLiteral("alias=cora")}
+        << fields + "There were 1 matches to your request.\n\n"
+                    "   name: Cora Lindqvist\n  email: cora@lind.example\n  phone: 555 0200\n"
+                    "address: The Boathouse\n  alias: cora\n";
+    QTest::newRow("no match")
+        << QStringList{QStringLiteral("--query"), QStringLiteral("name=nobody")}
+        << fields + "No matches to your query.\nBye!\n";
+}
+
+void tst_Dump::phoneBook()
+{
+    QFETCH(QStringList, query);
+    QFETCH(QByteArray, responses);
+
+    auto server = TestServer::cso();
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(QStringList{QStringLiteral("--dump"), url(*server, QStringLiteral("/2"))}
+                                   + query);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, responses);
 }
 
 DumpResult tst_Dump::dumpOnTerminal(const QStringList &arguments, int stream)
