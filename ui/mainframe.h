@@ -178,6 +178,8 @@ private:
     void onHomeSetup();
     void onUserOptions();
     void onDirectories();
+    // Telnet and tn3270 sessions (telnetcommands.cpp).
+    void onTelnetPrograms();
     void onWinSockInfo();
     void onAbout();
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
