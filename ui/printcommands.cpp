@@ -24,10 +24,12 @@
 namespace {
 
 // One printer for the whole session, so that what Print Setup chose stays.
+// It is never deleted: a printer torn down after the application object has
+// gone may still talk to the print system.
 QPrinter &sessionPrinter()
 {
-    static QPrinter printer(QPrinter::HighResolution);
-    return printer;
+    static QPrinter *const printer = new QPrinter(QPrinter::HighResolution);
+    return *printer;
 }
 
 FontManager::Kind viewFontKind(const CTarnwickDoc *doc)
