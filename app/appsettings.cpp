@@ -251,6 +251,47 @@ bool AppSettings::usePrinterFont() const
     return Setting(Keys::UsePrinterFont).flag(m_file);
 }
 
+namespace {
+
+double readMargin(const SettingKey &key, const ProfileFile &file)
+{
+    bool ok = false;
+    const double value = Setting(key).text(file).trimmed().toDouble(&ok);
+    // A margin that is not a number, negative or absurd reads as the default.
+    return ok && value >= 0.0 && value < 100.0 ? value : 1.0;
+}
+
+bool writeMargin(const SettingKey &key, ProfileFile &file, double value)
+{
+    return Setting(key).setText(file, QString::asprintf("%f", value).toLatin1());
+}
+
+} // namespace
+
+PrinterSetup AppSettings::printerSetup() const
+{
+    PrinterSetup setup;
+    setup.left = readMargin(Keys::LeftMargin, m_file);
+    setup.right = readMargin(Keys::RightMargin, m_file);
+    setup.top = readMargin(Keys::TopMargin, m_file);
+    setup.bottom = readMargin(Keys::BottomMargin, m_file);
+    setup.header = Setting(Keys::PrintHeader).flag(m_file);
+    setup.footer = Setting(Keys::PrintFooter).flag(m_file);
+    return setup;
+}
+
+bool AppSettings::setPrinterSetup(const PrinterSetup &setup)
+{
+    ProfileFile::Edit edit(m_file);
+    const bool written = writeMargin(Keys::LeftMargin, m_file, setup.left)
+                         && writeMargin(Keys::RightMargin, m_file, setup.right)
+                         && writeMargin(Keys::TopMargin, m_file, setup.top)
+                         && writeMargin(Keys::BottomMargin, m_file, setup.bottom)
+                         && Setting(Keys::PrintHeader).setFlag(m_file, setup.header)
+                         && Setting(Keys::PrintFooter).setFlag(m_file, setup.footer);
+    return written && edit.commit();
+}
+
 bool AppSettings::setUsePrinterFont(bool on)
 {
     return Setting(Keys::UsePrinterFont).setFlag(m_file, on);

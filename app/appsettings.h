@@ -37,6 +37,18 @@ struct ToolbarSettings
     bool operator==(const ToolbarSettings &) const = default;
 };
 
+// The page layout of printing: margins in inches, header and footer switches.
+struct PrinterSetup
+{
+    double left = 1.0;
+    double right = 1.0;
+    double top = 1.0;
+    double bottom = 1.0;
+    bool header = true;
+    bool footer = true;
+    bool operator==(const PrinterSetup &) const = default;
+};
+
 // The program-wide settings of the application, one typed getter and setter
 // per key (the keys are declared in SettingKeys). Getters read the file at
 // the moment of the call; setters write at once and return false when the
@@ -86,6 +98,8 @@ public:
     [[nodiscard]] bool setExitSettings(const WindowPlacement &placement, const ToolbarSettings &toolbar);
 
     bool usePrinterFont() const;
+    PrinterSetup printerSetup() const;
+    [[nodiscard]] bool setPrinterSetup(const PrinterSetup &setup);
     [[nodiscard]] bool setUsePrinterFont(bool on);
 
     // The words of the last index search.

@@ -286,7 +286,13 @@ int utf8Sequence(QByteArrayView text, char32_t *codePoint)
 
 bool DumpRunner::wantsDump(const QStringList &arguments)
 {
-    return arguments.contains(QLatin1String("--dump")) || BookmarkRunner::wantsBookmarks(arguments);
+    return arguments.contains(QLatin1String("--dump")) || wantsPrint(arguments)
+           || BookmarkRunner::wantsBookmarks(arguments);
+}
+
+bool DumpRunner::wantsPrint(const QStringList &arguments)
+{
+    return arguments.contains(QLatin1String("--print"));
 }
 
 QByteArray DumpRunner::escaped(const QByteArray &text)
@@ -361,12 +367,20 @@ int DumpRunner::run(const QStringList &arguments)
     QByteArray query;
     bool hasQuery = false;
     QString downloadDir;
+    QString printPath;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--print")) {
+            if (i + 2 < arguments.size()) {
+                printPath = arguments.at(++i);
+                url = arguments.at(++i);
+            } else {
+                usageError = true;
+            }
         } else if (arg == QLatin1String("--search") && i + 1 < arguments.size()) {
             searchWords = arguments.at(++i);
         } else if (arg == QLatin1String("--timeout")) {
@@ -409,7 +423,7 @@ int DumpRunner::run(const QStringList &arguments)
             usageError = true;
         }
     }
-    if (usageError || url.isEmpty()) {
+    if (usageError || url.isEmpty() || (!printPath.isEmpty() && !m_printer)) {
         writeErr("", Usage);
         return 2;
     }
@@ -655,6 +669,10 @@ int DumpRunner::run(const QStringList &arguments)
         status = infoText.isEmpty() ? 1 : 0;
     } else if (!last || closedEarly) {
         status = 1;
+    } else if (!printPath.isEmpty()) {
+        status = m_printer(*last, printPath, app, ui);
+        if (status == 0 && (endStatus != 0 || serverError))
+            status = 1;
     } else {
         // Written in pieces of a bounded size: a large menu is not printed
         // into a second copy of itself first.

@@ -4,7 +4,12 @@
 #include <QByteArrayView>
 #include <QStringList>
 
+#include <functional>
+
+class CTarnwickApp;
+class CTarnwickDoc;
 class QProcessEnvironment;
+class UserInterface;
 
 // The headless mode: `tarnwick [-I DIR] [--timeout SECONDS] --dump URL` opens
 // the URL exactly as a window would be opened, runs until the transfer has
@@ -20,6 +25,10 @@ class QProcessEnvironment;
 // in form order (a file's path for a file chooser), sends the answers and
 // dumps the reply after the form.
 //
+// `--print FILE.pdf URL` fetches the same way and hands the document to the
+// printer given with setPrinter (the widget library's printing) instead of
+// writing it out.
+//
 // The bookmark modes (BookmarkRunner) are headless too and are dispatched
 // from here.
 class DumpRunner
@@ -28,7 +37,13 @@ public:
     // Seconds without data from the server before the transfer is given up.
     static constexpr int DefaultTimeout = 60;
 
+    // Prints the document into the file; the exit status (0 printed, 1 not).
+    using Printer = std::function<int(CTarnwickDoc &doc, const QString &path, CTarnwickApp &app,
+                                      UserInterface &ui)>;
+
     static bool wantsDump(const QStringList &arguments);
+    static bool wantsPrint(const QStringList &arguments);
+    void setPrinter(Printer printer) { m_printer = std::move(printer); }
     int run(const QStringList &arguments);
 
     // Backslash, CR, LF and TAB written as \\, \r, \n and \t.
@@ -42,4 +57,7 @@ public:
     static QByteArray terminalSafe(QByteArrayView text, bool utf8Terminal);
     // Whether the locale in the environment expects UTF-8 on the terminal.
     static bool localeIsUtf8(const QProcessEnvironment &env);
+
+private:
+    Printer m_printer;
 };

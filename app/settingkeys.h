@@ -88,6 +88,14 @@ inline constexpr SettingKey FloatY{Type::Number, "Toolbar", "Float Y", 0, ""};
 // "Printer Settings"
 inline constexpr SettingKey UsePrinterFont{Type::Flag, "Printer Settings", "Use Printer Font", 0, ""};
 
+// "Printer Setup": margins in inches, written with "%f".
+inline constexpr SettingKey LeftMargin{Type::Text, "Printer Setup", "Left margin", 0, "1.0"};
+inline constexpr SettingKey RightMargin{Type::Text, "Printer Setup", "Right margin", 0, "1.0"};
+inline constexpr SettingKey TopMargin{Type::Text, "Printer Setup", "Top margin", 0, "1.0"};
+inline constexpr SettingKey BottomMargin{Type::Text, "Printer Setup", "Bottom margin", 0, "1.0"};
+inline constexpr SettingKey PrintHeader{Type::Flag, "Printer Setup", "Print header", 1, ""};
+inline constexpr SettingKey PrintFooter{Type::Flag, "Printer Setup", "Print footer", 1, ""};
+
 // The keys of every font section ("BMFont", "TextFont", ...).
 inline constexpr SettingKey FontHeight{Type::Number, nullptr, "Height", 0, ""};
 inline constexpr SettingKey FontWeight{Type::Number, nullptr, "Weight", 400, ""};
@@ -128,6 +136,7 @@ inline constexpr std::array all{
     &TemporaryDirectory, &DownloadDirectory, &WindowPos,
     &ToolbarPosition, &ToolbarSize, &ShowToolbar, &ShowTooltips, &DockX, &DockY, &FloatX, &FloatY,
     &UsePrinterFont,
+    &LeftMargin, &RightMargin, &TopMargin, &BottomMargin, &PrintHeader, &PrintFooter,
     &FontHeight, &FontWeight, &FontItalic, &FontUnderline, &FontOutPrecision, &FontClipPrecision,
     &FontQuality, &FontPitchAndFamily, &FontFaceName,
     &CountOfHomeGophers, &HomeServer, &HomePort, &HomeSelector, &PlusServer, &InitialMenu, &HomeType,

@@ -70,6 +70,9 @@ void CQTextDoc::AddText(QByteArrayView data)
         }
         const QByteArrayView line = cutAtSub(QByteArrayView(text + start, end - start));
         start = next;
+        // Printing starts a new page after it.
+        if (text[end] == '\f')
+            m_formFeedLines.append(m_lineCount);
         stored = storeLine(line);
     }
 
@@ -139,6 +142,7 @@ void CQTextDoc::Reset()
     m_endsAtDot = true;
     m_cutting = false;
     m_lines.RemoveAll();
+    m_formFeedLines.clear();
     m_pending.clear();
 }
 

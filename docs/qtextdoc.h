@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 class UserInterface;
 
@@ -37,6 +38,8 @@ public:
     int GetLongestLine() const { return m_longestLine; }
     bool IsEnded() const { return m_ended; }
     bool IsOverflow() const { return m_overflow; }
+    // The lines that a form feed ended, in order.
+    const QList<int> &formFeedLines() const { return m_formFeedLines; }
     // Characters received after the last line end.
     int pendingLength() const { return int(m_pending.size()); }
 
@@ -54,5 +57,6 @@ private:
     // The pending line was cut at MaxPending: drop bytes up to its end.
     bool m_cutting = false;
     CMaxArray m_lines;
+    QList<int> m_formFeedLines;
     QByteArray m_pending;
 };

@@ -7,6 +7,7 @@
 #   share/screenshots/ask-form.png            the visitors' book ask form
 #   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
+#   share/screenshots/print-preview.png       the print preview of a text
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -112,6 +113,23 @@ if [ "${1:-}" = "--inside" ]; then
   frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
   sleep 2
   import -window root -crop 1000x640+0+0 +repage "$out/bookmark-tree.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The print preview of the history text, from the File menu.
+  mkdir "$work/print"
+  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,800\n' >"$work/print/tarnwick.ini"
+  TWK_CONFIG="$work/print" "$program" "${url}0/gopher-history.txt" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 120 alt+f v
+  preview=$(xdotool search --sync --onlyvisible --name '^Print Preview$' | head -1)
+  xdotool windowsize "$preview" 900 760
+  sleep 2
+  import -window "$preview" "$out/print-preview.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

@@ -14,6 +14,7 @@ TWK_PACKAGES=(
   breeze-icon-theme libqt6svg6
   gophernicus pygopherd socat python3
   xvfb xauth
+  poppler-utils
 )
 
 twk_missing_packages() {

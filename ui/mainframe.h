@@ -203,6 +203,15 @@ private:
     void onEditLanguages();
     void onViewers();
     void onDeleteFiles();
+    // Printing (printcommands.cpp).
+    void onPrint();
+    void onPrintPreview();
+    void onPrintSetup();
+    void onPageSetup();
+    void onPrinterFont();
+    void onUsePrinterFont();
+    bool canPrint() const;
+    bool printerFontStored() const;
     // When each command is enabled (framecommands.cpp).
     bool notBuilt() const { return false; }
     bool hasDocument() const;

@@ -1,0 +1,373 @@
+#include "app/appsettings.h"
+#include "app/profilefile.h"
+#include "app/tarnwickapp.h"
+#include "docs/gophertextdoc.h"
+#include "docs/userinterface.h"
+#include "support/testservers.h"
+#include "ui/printlayout.h"
+#include "ui/printmanager.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_Print : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void geometry_data();
+    void geometry();
+    void pageStarts_data();
+    void pageStarts();
+    void printable();
+    void marginSettings();
+    void markedStretch_data();
+    void markedStretch();
+    void incompleteQuestion_data();
+    void incompleteQuestion();
+    void printedText_data();
+    void printedText();
+    void printedDirectory();
+    void usage();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QByteArray err;
+        QStringList pages;  // the PDF's text, page by page
+    };
+    Run print(const QString &url, const QByteArray &settings);
+
+    QTemporaryDir m_tree;
+    std::unique_ptr<TestServer> m_server;
+};
+
+namespace {
+
+QByteArray numberedText(int count, int formFeedAfter)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i) {
+        text += "line " + QByteArray::number(i).rightJustified(3, '0') + " of the test text\n";
+        if (i == formFeedAfter)
+            text += "\f\n";
+    }
+    return text;
+}
+
+} // namespace
+
+void tst_Print::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(QFile::exists(QStringLiteral(TWK_BINARY)));
+    QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty());
+    QList<std::pair<QString, QByteArray>> files{
+        {QStringLiteral("long.txt"), numberedText(130, 50)},
+    };
+    for (int i = 1; i <= 90; ++i)
+        files.append({QStringLiteral("dir/entry%1.txt").arg(i, 3, 10, QLatin1Char('0')), "x\n"});
+    QVERIFY2(TestServer::writeServedTree(m_tree.path(), files), qPrintable(TestServer::lastError()));
+    m_server = TestServer::gophernicus(m_tree.path());
+    QVERIFY2(m_server, qPrintable(TestServer::lastError()));
+}
+
+void tst_Print::geometry_data()
+{
+    QTest::addColumn<double>("margin");
+    QTest::addColumn<bool>("header");
+    QTest::addColumn<bool>("footer");
+    QTest::addColumn<int>("bodyTop");
+    QTest::addColumn<int>("bottomLimit");
+    QTest::addColumn<int>("footerY");
+
+    // Paper 8.5 x 11 inches at 600 dots per inch, lines 100 dots high.
+    QTest::newRow("header and footer") << 1.0 << true << true << 900 << 5600 << 5900;
+    QTest::newRow("header only") << 1.0 << true << false << 900 << 6000 << 5900;
+    QTest::newRow("neither: the whole rectangle") << 1.0 << false << false << 600 << 6000 << 5900;
+    QTest::newRow("half-inch margins") << 0.5 << false << true << 300 << 5900 << 6200;
+}
+
+void tst_Print::geometry()
+{
+    QFETCH(double, margin);
+    QFETCH(bool, header);
+    QFETCH(bool, footer);
+    const PrintLayout layout({600, 600, 5100, 6600}, margin, margin, margin, margin, header, footer,
+                             100);
+    QCOMPARE(layout.left(), int(600 * margin));
+    QCOMPARE(layout.width(), 5100 - int(1200 * margin));
+    QTEST(layout.bodyTop(), "bodyTop");
+    QTEST(layout.bottomLimit(), "bottomLimit");
+    QTEST(layout.footerY(), "footerY");
+}
+
+void tst_Print::pageStarts_data()
+{
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<double>("margin");
+    QTest::addColumn<QList<int>>("starts");
+
+    // One inch of paper margin on a 10-inch page at 100 dpi with 100-dot
+    // lines and no header or footer: eight lines a page.
+    QByteArrayList twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty.append("text");
+    QTest::newRow("empty text is one page") << QByteArrayList{} << 1.0 << QList<int>{0};
+    QTest::newRow("eight lines fill a page") << twenty.mid(0, 8) << 1.0 << QList<int>{0};
+    QTest::newRow("the ninth starts a page") << twenty.mid(0, 9) << 1.0 << QList<int>{0, 8};
+    QTest::newRow("twenty lines") << twenty << 1.0 << QList<int>{0, 8, 16};
+    QTest::newRow("form feed line ends the page")
+        << QByteArrayList{"a", "b", "\f", "c"} << 1.0 << QList<int>{0, 3};
+    QTest::newRow("text after a form feed opens the next page")
+        << QByteArrayList{"a", "\fb", "c"} << 1.0 << QList<int>{0, 1};
+    QTest::newRow("form feed at the end adds no page")
+        << QByteArrayList{"a", "b", "\f"} << 1.0 << QList<int>{0};
+    QTest::newRow("empty lines take their place")
+        << QByteArrayList{"", "", "", "", "", "", "", "", ""} << 1.0 << QList<int>{0, 8};
+    QTest::newRow("margins wider than the page still end")
+        << QByteArrayList{"a", "b", "c"} << 6.0 << QList<int>{0, 1, 2};
+}
+
+void tst_Print::pageStarts()
+{
+    QFETCH(QByteArrayList, lines);
+    QFETCH(double, margin);
+    const PrintLayout layout({100, 100, 1000, 1000}, margin, margin, margin, margin, false, false,
+                             100);
+    QTEST(layout.pageStarts(int(lines.size()), [&](int n) { return lines.at(n); }), "starts");
+}
+
+void tst_Print::printable()
+{
+    QCOMPARE(PrintLayout::printable("\f\fab\tc\td"), QStringLiteral("ab      c       d"));
+    QCOMPARE(PrintLayout::printable("12345678\tx"), QStringLiteral("12345678        x"));
+}
+
+void tst_Print::marginSettings()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tarnwick.ini"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Printer Setup]\r\nLeft margin=0.5\r\nTop margin=bogus\r\nPrint footer=0\r\n");
+    file.close();
+    ProfileFile profile(path);
+    AppSettings settings(profile);
+    const PrinterSetup read = settings.printerSetup();
+    QCOMPARE(read.left, 0.5);
+    QCOMPARE(read.right, 1.0);
+    QCOMPARE(read.top, 1.0);
+    QVERIFY(read.header);
+    QVERIFY(!read.footer);
+
+    PrinterSetup changed = read;
+    changed.bottom = 0.75;
+    QVERIFY(settings.setPrinterSetup(changed));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QVERIFY2(written.contains("Left margin=0.500000"), written.constData());
+    QVERIFY2(written.contains("Bottom margin=0.750000"), written.constData());
+    QCOMPARE(settings.printerSetup(), changed);
+}
+
+void tst_Print::markedStretch_data()
+{
+    QTest::addColumn<QList<int>>("mark");  // mode, start line, start column, end line, end column
+    QTest::addColumn<QByteArrayList>("printed");
+
+    QTest::newRow("no mark: every line")
+        << QList<int>{CGopherTextDoc::NoMark, 0, 0, 0, 0}
+        << QByteArrayList{"alpha beta", "gamma delta", "epsilon"};
+    QTest::newRow("across lines, cut at both columns")
+        << QList<int>{CGopherTextDoc::Marked, 0, 6, 2, 3}
+        << QByteArrayList{"beta", "gamma delta", "eps"};
+    QTest::newRow("within one line")
+        << QList<int>{CGopherTextDoc::Marked, 1, 2, 1, 7} << QByteArrayList{"mma d"};
+    QTest::newRow("drawn upwards")
+        << QList<int>{CGopherTextDoc::Marked, 1, 5, 0, 6} << QByteArrayList{"beta", "gamma"};
+}
+
+void tst_Print::markedStretch()
+{
+    QFETCH(QList<int>, mark);
+    RecordingUserInterface ui;
+    CTarnwickApp app(ui);
+    CGopherTextDoc doc(app.context());
+    bool done = false;
+    doc.OnData("alpha beta\r\ngamma delta\r\nepsilon\r\n", done);
+    doc.setMark(mark.at(0), mark.at(1), mark.at(2), mark.at(3), mark.at(4));
+    const TextPrintSource source(doc);
+    QByteArrayList printed;
+    for (int n = 0; n < source.lineCount(); ++n)
+        printed.append(source.line(n));
+    QTEST(printed, "printed");
+}
+
+void tst_Print::incompleteQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("prints");
+    QTest::newRow("OK prints anyway") << int(UserInterface::AnswerOk) << true;
+    QTest::newRow("Cancel prints nothing") << int(UserInterface::AnswerCancel) << false;
+}
+
+void tst_Print::incompleteQuestion()
+{
+    QFETCH(int, answer);
+    RecordingUserInterface ui;
+    CTarnwickApp app(ui);
+    CGopherTextDoc doc(app.context());
+    bool done = false;
+    doc.OnData("only part of it\r\n", done);
+    const TextPrintSource source(doc);
+    QVERIFY(!source.isComplete());
+    const CPrintManager manager(source, PrinterSetup{}, QFont());
+    ui.answers.append(answer);
+    QTEST(manager.confirmIncomplete(ui), "prints");
+    QCOMPARE(ui.messages.size(), 1);
+    QCOMPARE(ui.messages.at(0).text, QByteArray("This document is not completely downloaded.\n"
+                                                "Select 'OK' to print or preview anyway,\n"
+                                                "otherwise select 'Cancel'"));
+    QCOMPARE(ui.messages.at(0).buttons, UserInterface::OkCancel);
+}
+
+tst_Print::Run tst_Print::print(const QString &url, const QByteArray &settings)
+{
+    Run run;
+    QTemporaryDir home;
+    if (!home.isValid())
+        return run;
+    const QDir dir(home.path());
+    dir.mkpath(QStringLiteral("config"));
+    dir.mkpath(QStringLiteral("xdg"));
+    QFile ini(dir.filePath(QStringLiteral("config/tarnwick.ini")));
+    if (!ini.open(QIODevice::WriteOnly) || ini.write(settings) != settings.size())
+        return run;
+    ini.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TWK_CONFIG"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("xdg")));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+
+    QProcess process;
+    process.setProcessEnvironment(env);
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(TWK_BINARY), {QStringLiteral("--print"), pdf, url});
+    if (!process.waitForStarted() || !finished.wait(60000))
+        return run;
+    run.exitCode = process.exitCode();
+    run.err = process.readAllStandardError();
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!text.waitForFinished(60000) || text.exitCode() != 0)
+        return run;
+    // pdftotext ends every page with a form feed.
+    run.pages = QString::fromUtf8(text.readAllStandardOutput()).split(u'\f');
+    if (!run.pages.isEmpty() && run.pages.last().trimmed().isEmpty())
+        run.pages.removeLast();
+    return run;
+}
+
+namespace {
+
+QStringList nonEmptyLines(const QString &page)
+{
+    QStringList out;
+    for (const QString &line : page.split(u'\n')) {
+        if (!line.trimmed().isEmpty())
+            out.append(line.trimmed());
+    }
+    return out;
+}
+
+} // namespace
+
+void tst_Print::printedText_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("decorated");
+
+    QTest::newRow("defaults: header and footer") << QByteArray() << true;
+    QTest::newRow("neither header nor footer, small margins")
+        << QByteArray("[Printer Setup]\r\nLeft margin=0.5\r\nTop margin=0.5\r\n"
+                      "Bottom margin=0.5\r\nPrint header=0\r\nPrint footer=0\r\n")
+        << false;
+}
+
+void tst_Print::printedText()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, decorated);
+    const Run run = print(m_server->url(QStringLiteral("0/long.txt")), settings);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.pages.size() >= 2, run.err.constData());
+    QVERIFY2(run.err.contains(QByteArray(QByteArray("pages: ") + QByteArray::number(run.pages.size()))), run.err.constData());
+
+    static const QRegularExpression bodyLine(QStringLiteral("^line (\\d{3}) of the test text$"));
+    int expected = 1;
+    for (int p = 0; p < run.pages.size(); ++p) {
+        QStringList lines = nonEmptyLines(run.pages.at(p));
+        QVERIFY(!lines.isEmpty());
+        if (decorated) {
+            // An item opened from its URL alone is titled by its server.
+            QCOMPARE(lines.first(), QStringLiteral("127.0.0.1:%1").arg(m_server->port()));
+            QCOMPARE(lines.last(), QStringLiteral("Page %1").arg(p + 1));
+            lines = lines.mid(1, lines.size() - 2);
+        } else {
+            QVERIFY(!run.pages.at(p).contains(QStringLiteral("Page ")));
+        }
+        // Every line whole, in order, none lost or repeated across pages.
+        for (const QString &line : std::as_const(lines)) {
+            const QRegularExpressionMatch match = bodyLine.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line));
+            QCOMPARE(match.captured(1).toInt(), expected);
+            ++expected;
+        }
+        // The form feed after line 50 ends its page.
+        if (expected > 50 && expected - lines.size() <= 50)
+            QCOMPARE(expected, 51);
+    }
+    QCOMPARE(expected, 131);
+}
+
+void tst_Print::printedDirectory()
+{
+    const Run run = print(m_server->url(QStringLiteral("1/dir/")), QByteArray());
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.pages.size() >= 2, run.err.constData());
+    int expected = 1;
+    for (int p = 0; p < run.pages.size(); ++p) {
+        const QStringList lines = nonEmptyLines(run.pages.at(p));
+        QCOMPARE(lines.first(), QStringLiteral("127.0.0.1:%1").arg(m_server->port()));
+        QCOMPARE(lines.last(), QStringLiteral("Page %1").arg(p + 1));
+        for (const QString &line : lines.mid(1, lines.size() - 2)) {
+            QCOMPARE(line, QStringLiteral("entry%1.txt").arg(expected, 3, 10, QLatin1Char('0')));
+            ++expected;
+        }
+    }
+    QCOMPARE(expected, 91);
+}
+
+void tst_Print::usage()
+{
+    QProcess process;
+    process.start(QStringLiteral(TWK_BINARY), {QStringLiteral("--print"), QStringLiteral("x.pdf")});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardError().contains("usage: tarnwick"));
+}
+
+QTEST_MAIN(tst_Print)
+#include "tst_print.moc"

@@ -1,0 +1,169 @@
+// The printing commands of the main frame: Print, Print Preview, Print Setup,
+// the page set-up and the printer font.
+
+#include "ui/mainframe.h"
+
+#include "app/tarnwickapp.h"
+#include "docs/gopherdir.h"
+#include "docs/gophertextdoc.h"
+#include "ui/printmanager.h"
+#include "ui/qtuserinterface.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+#include <memory>
+
+namespace {
+
+// One printer for the whole session, so that what Print Setup chose stays.
+// It is never deleted: a printer torn down after the application object has
+// gone may still talk to the print system.
+QPrinter &sessionPrinter()
+{
+    static QPrinter *const printer = new QPrinter(QPrinter::HighResolution);
+    return *printer;
+}
+
+FontManager::Kind viewFontKind(const CTarnwickDoc *doc)
+{
+    return qobject_cast<const CGopherDir *>(doc) ? FontManager::DirFont : FontManager::TextFont;
+}
+
+// The margins and the two switches of printed pages.
+class PrintedPageSetupDialog : public QDialog
+{
+public:
+    PrintedPageSetupDialog(const PrinterSetup &setup, QWidget *parent) : QDialog(parent)
+    {
+        setWindowTitle(QStringLiteral("Printed Page Setup"));
+        auto *form = new QFormLayout(this);
+        const auto margin = [this, form](const QString &label, double value) {
+            auto *box = new QDoubleSpinBox(this);
+            box->setRange(0.0, 10.0);
+            box->setDecimals(2);
+            box->setSingleStep(0.25);
+            box->setSuffix(QStringLiteral(" in"));
+            box->setValue(value);
+            form->addRow(label, box);
+            return box;
+        };
+        m_left = margin(QStringLiteral("&Left margin:"), setup.left);
+        m_right = margin(QStringLiteral("&Right margin:"), setup.right);
+        m_top = margin(QStringLiteral("&Top margin:"), setup.top);
+        m_bottom = margin(QStringLiteral("&Bottom margin:"), setup.bottom);
+        m_header = new QCheckBox(QStringLiteral("Print &header"), this);
+        m_header->setChecked(setup.header);
+        m_footer = new QCheckBox(QStringLiteral("Print &footer"), this);
+        m_footer->setChecked(setup.footer);
+        form->addRow(m_header);
+        form->addRow(m_footer);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        form->addRow(buttons);
+    }
+
+    PrinterSetup setup() const
+    {
+        return {m_left->value(), m_right->value(), m_top->value(), m_bottom->value(),
+                m_header->isChecked(), m_footer->isChecked()};
+    }
+
+private:
+    QDoubleSpinBox *m_left;
+    QDoubleSpinBox *m_right;
+    QDoubleSpinBox *m_top;
+    QDoubleSpinBox *m_bottom;
+    QCheckBox *m_header;
+    QCheckBox *m_footer;
+};
+
+} // namespace
+
+bool CMainFrame::canPrint() const
+{
+    const CTarnwickDoc *doc = activeDocument();
+    if (const auto *text = qobject_cast<const CGopherTextDoc *>(doc)) {
+        // Not while a mark is being drawn; a mark prints at once, the whole
+        // text once it has arrived.
+        if (text->markMode() == CGopherTextDoc::Marking)
+            return false;
+        return text->markMode() == CGopherTextDoc::Marked || text->isDone();
+    }
+    return qobject_cast<const CGopherDir *>(doc) != nullptr;
+}
+
+void CMainFrame::onPrint()
+{
+    CTarnwickDoc *doc = activeDocument();
+    const std::unique_ptr<PrintSource> source = PrintSource::forDocument(doc);
+    if (!source)
+        return;
+    CPrintManager manager(*source, m_app.settings().printerSetup(),
+                          printFont(m_fonts, viewFontKind(doc)));
+    if (!manager.confirmIncomplete(m_ui))
+        return;
+    QPrinter &printer = sessionPrinter();
+    printer.setDocName(QString::fromUtf8(source->heading()));
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    manager.print(printer, &m_ui);
+}
+
+void CMainFrame::onPrintPreview()
+{
+    CTarnwickDoc *doc = activeDocument();
+    const std::unique_ptr<PrintSource> source = PrintSource::forDocument(doc);
+    if (!source)
+        return;
+    CPrintManager manager(*source, m_app.settings().printerSetup(),
+                          printFont(m_fonts, viewFontKind(doc)));
+    if (!manager.confirmIncomplete(m_ui))
+        return;
+    QPrintPreviewDialog preview(&sessionPrinter(), this);
+    preview.setWindowTitle(QStringLiteral("Print Preview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this, &manager](QPrinter *printer) { manager.print(*printer, &m_ui); });
+    preview.exec();
+}
+
+void CMainFrame::onPrintSetup()
+{
+    QPageSetupDialog dialog(&sessionPrinter(), this);
+    dialog.exec();
+}
+
+void CMainFrame::onPageSetup()
+{
+    PrintedPageSetupDialog dialog(m_app.settings().printerSetup(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!m_app.settings().setPrinterSetup(dialog.setup()))
+        static_cast<UserInterface &>(m_ui).messageBox(
+            QByteArray("Unable to write the page setup to the settings file"));
+}
+
+void CMainFrame::onPrinterFont()
+{
+    m_fonts.chooseFont(FontManager::PrinterFont, this);
+}
+
+void CMainFrame::onUsePrinterFont()
+{
+    m_fonts.toggleUsePrinterFont();
+}
+
+bool CMainFrame::printerFontStored() const
+{
+    return m_fonts.printerFontStored();
+}

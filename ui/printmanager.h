@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/appsettings.h"
+#include "ui/fontmanager.h"
+#include "ui/printlayout.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <QList>
+
+#include <memory>
+#include <optional>
+
+class CGopherDir;
+class CGopherTextDoc;
+class CTarnwickDoc;
+class QPagedPaintDevice;
+class QPainter;
+class QPrinter;
+class UserInterface;
+
+// What a printable view hands to printing: the heading, and its lines by number.
+class PrintSource
+{
+public:
+    virtual ~PrintSource();
+    virtual QByteArray heading() const = 0;
+    virtual int lineCount() const = 0;
+    virtual QByteArray line(int n) const = 0;
+    // Whether the document has arrived in full; otherwise the user is asked first.
+    virtual bool isComplete() const = 0;
+
+    // The source of a text or a directory document; none for other kinds.
+    static std::unique_ptr<PrintSource> forDocument(CTarnwickDoc *doc);
+};
+
+// A text document's lines: the marked stretch when a mark exists, cut at its
+// columns, and all lines otherwise.
+class TextPrintSource : public PrintSource
+{
+public:
+    explicit TextPrintSource(const CGopherTextDoc &doc);
+    QByteArray heading() const override;
+    int lineCount() const override;
+    QByteArray line(int n) const override;
+    bool isComplete() const override;
+
+private:
+    const CGopherTextDoc &m_doc;
+    // The printed lines as store lines; -1 a page break where a form feed
+    // ended the line before.
+    QList<int> m_lines;
+    bool m_marked = false;
+    int m_firstLine = 0;
+    int m_firstColumn = 0;
+    int m_lastLine = 0;
+    int m_lastColumn = 0;
+};
+
+// A directory's list: one line per item, its title as the list shows it.
+class DirPrintSource : public PrintSource
+{
+public:
+    explicit DirPrintSource(const CGopherDir &doc);
+    QByteArray heading() const override;
+    int lineCount() const override;
+    QByteArray line(int n) const override;
+    bool isComplete() const override;
+
+private:
+    const CGopherDir &m_doc;
+};
+
+// The font a view of the kind prints in: the printer font when "Use Printer
+// Font" is on and one is stored (both read afresh), else the view's own font.
+QFont printFont(FontManager &fonts, FontManager::Kind viewKind);
+
+// Lays a view's lines out on printer pages between the margins, with the
+// heading and a rule on top and a rule and the page number below, and prints
+// them to a printer, a PDF file or a print preview. The first line of every
+// page is kept, so any single page can be drawn on its own.
+class CPrintManager
+{
+public:
+    static const QByteArray IncompleteQuestion;
+    static const QByteArray NoMetricsMessage;
+
+    CPrintManager(const PrintSource &source, const PrinterSetup &setup, const QFont &font);
+
+    // Asks whether an incomplete document is printed anyway; false: print nothing.
+    bool confirmIncomplete(UserInterface &ui) const;
+
+    // Measures the printer and counts the pages. False when the printer's
+    // font metrics cannot be had; the user is told when a ui is given.
+    bool prepare(QPagedPaintDevice &device, UserInterface *ui = nullptr);
+    int pageCount() const { return int(m_pageStarts.size()); }
+    const QList<int> &pageStarts() const { return m_pageStarts; }
+    const std::optional<PrintLayout> &layout() const { return m_layout; }
+
+    // Draws page n (from 0) on a painter open on the prepared device.
+    void printPage(QPainter &painter, int page) const;
+    // The whole job: pages within the printer's from/to range when one is set.
+    bool print(QPrinter &printer, UserInterface *ui = nullptr);
+
+private:
+    const PrintSource &m_source;
+    PrinterSetup m_setup;
+    QFont m_font;
+    int m_lineHeight = 0;
+    std::optional<PrintLayout> m_layout;
+    QList<int> m_pageStarts;
+};
