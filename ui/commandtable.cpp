@@ -83,8 +83,8 @@ std::span<const Command> CMainFrame::commands()
          nullptr, &F::onExportBookmarks, nullptr},
 
         {ID_PREFERENCES, M::Options, false, "&Preferences...",
-         "Change all settings on one tabbed sheet", NoKey, nullptr, 0, nullptr, nullptr,
-         &F::notBuilt},
+         "Change all settings on one tabbed sheet", NoKey, nullptr, 0, nullptr,
+         &F::onPreferences, nullptr},
         {ID_HOME_SETUP, M::Options, true, "&Home Gopher Server(s)...", "Set the home Gopher servers",
          NoKey, nullptr, 0, nullptr, &F::onHomeSetup, nullptr},
         {ID_OPTIONS, M::Options, false, "User &Options...", "Change the user options", NoKey,

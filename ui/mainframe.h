@@ -179,6 +179,8 @@ private:
     void onUserOptions();
     void onDirectories();
     void onWinSockInfo();
+    // The preferences sheet (prefcommands.cpp).
+    void onPreferences();
     void onAbout();
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
     void setUpBookmarks();
