@@ -6,6 +6,7 @@
 #include "app/viewertable.h"
 #include "docs/shortfilename.h"
 #include "docs/userinterface.h"
+#include "gplus/extendedviewtable.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,15 +103,18 @@ CGopherXferDoc::~CGopherXferDoc()
     closeFile();
 }
 
-CGopherXferDoc::FileKind CGopherXferDoc::chooseExtension(const CBookmark &item)
+CGopherXferDoc::FileKind CGopherXferDoc::chooseExtension(
+    const CBookmark &item, const std::function<QByteArray(const QByteArray &)> &extensionOfView)
 {
     FileKind kind;
     const QByteArray &selector = item.selector;
     const qsizetype plus = selector.indexOf("\t+");
     if (plus >= 0) {
         kind.viewType = cutAtBlankOrLineEnd(selector.mid(plus + 2));
-        // A view of more than one character would name its extension in the
+        // A view of more than one character names its extension in the
         // extended-view table; without a record the title and type decide.
+        if (kind.viewType.size() > 1 && extensionOfView)
+            kind.extension = extensionOfView(kind.viewType);
     } else {
         const qsizetype dot = selector.lastIndexOf('.');
         if (dot >= 0)
@@ -217,7 +221,10 @@ QByteArray CGopherXferDoc::bytesText() const
 
 bool CGopherXferDoc::Fetch(const CBookmark &item)
 {
-    const FileKind kind = chooseExtension(item);
+    const FileKind kind = chooseExtension(item, [this](const QByteArray &view) {
+        const CViewInfo *info = m_context.app->extendedViews().Lookup(view);
+        return info ? info->extension : QByteArray();
+    });
     m_viewType = kind.viewType;
     if (!chooseAndCreate(item, kind))
         return false;

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <functional>
+
 // The document of every item that is saved to a file rather than shown
 // (binaries, archives, images, sounds, ...). Before the request it picks an
 // extension and a name and creates the file; every received block is appended
@@ -35,7 +37,11 @@ public:
 
     // The extension and the file dialog's filter for an item: a Gopher+ view,
     // the selector's last dot, the title's last dot, then the item's type.
-    static FileKind chooseExtension(const CBookmark &item);
+    // extensionOfView gives the extension the extended-view table records
+    // for a Gopher+ view ("image/png"), empty when it has none.
+    static FileKind chooseExtension(
+        const CBookmark &item,
+        const std::function<QByteArray(const QByteArray &)> &extensionOfView = {});
     // The classic file-error cause for an errno value, and its text.
     static int fileErrorCause(int error);
     static QByteArray fileErrorText(int cause);

@@ -184,6 +184,10 @@ void tst_Downloads::extension_data()
         << QByteArray("Wav (*.wav) | *.wav | Snd (*.snd) | *.snd | Mod (*.mod) | *.mod | Sun (*.au) | *.au | ") + all;
     QTest::newRow("unknown type") << 'M' << QByteArray("Mail") << QByteArray("/m\r\n")
                                   << QByteArray("???") << all;
+    // The extended-view table of the test knows image/png only.
+    QTest::newRow("a view the table knows names the extension")
+        << 'I' << QByteArray("Picture.gif") << QByteArray("/pic.jpg\t+image/png\r\n")
+        << QByteArray("png") << QByteArray("png (*.png) | *.png | ") + all;
 }
 
 void tst_Downloads::extension()
@@ -193,7 +197,9 @@ void tst_Downloads::extension()
     QFETCH(QByteArray, selector);
     QFETCH(QByteArray, extension);
     QFETCH(QByteArray, filter);
-    const auto kind = CGopherXferDoc::chooseExtension(CBookmark(type, title, selector, "h", 70));
+    const auto kind = CGopherXferDoc::chooseExtension(
+        CBookmark(type, title, selector, "h", 70),
+        [](const QByteArray &view) { return view == "image/png" ? QByteArray("png") : QByteArray(); });
     QCOMPARE(kind.extension, extension);
     QCOMPARE(kind.filter, filter);
 }
