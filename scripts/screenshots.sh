@@ -7,6 +7,7 @@
 #   share/screenshots/ask-form.png            the visitors' book ask form
 #   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
+#   share/screenshots/preferences.png         the preferences sheet on its Home Gopher page
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -112,6 +113,20 @@ if [ "${1:-}" = "--inside" ]; then
   frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
   sleep 2
   import -window root -crop 1000x640+0+0 +repage "$out/bookmark-tree.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+
+  # The preferences sheet (Options > Preferences...) over the same settings.
+  TWK_CONFIG="$work/bookmarks" "$program" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 150 alt+o p
+  sheet=$(xdotool search --sync --onlyvisible --name '^Tarnwick Preferences$' | head -1)
+  sleep 1
+  import -window "$sheet" "$out/preferences.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

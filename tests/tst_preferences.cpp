@@ -1,4 +1,5 @@
 #include "app/directoriesdialog.h"
+#include "app/mailsender.h"
 #include "app/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "app/useroptionsdialog.h"
@@ -10,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -39,6 +41,10 @@ private Q_SLOTS:
     void homePageWritesServerOne();
     void refusedPageKeepsSheetOpen();
     void cancelWritesNothing();
+
+    // Send
+    void mailArgumentsAreOneVector();
+    void nothingToSendSaysSo();
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
@@ -226,7 +232,8 @@ void tst_Preferences::homePageWritesServerOne()
     QCOMPARE(value("Home Gopher", "Home Port 2"), QByteArray("72"));
 
     HomeGopherDialog dialog(m_app->profile(), m_ui.get());
-    QCOMPARE(dialog.hostEdit(1)->text(), QString::fromUtf8(writtenHost));
+    QCOMPARE(dialog.hostEdit(1)->text(),
+             host.isEmpty() ? QString() : QString::fromUtf8(writtenHost));
 }
 
 void tst_Preferences::refusedPageKeepsSheetOpen()
@@ -276,6 +283,24 @@ void tst_Preferences::cancelWritesNothing()
         QCOMPARE(sheet.result(), int(QDialog::Rejected));
     }
     QCOMPARE(contents(), before);
+}
+
+void tst_Preferences::mailArgumentsAreOneVector()
+{
+    // A title from a server stays one argument, whatever it holds.
+    const QStringList expected{QStringLiteral("xdg-email"), QStringLiteral("--attach"),
+                               QStringLiteral("/tmp/a b.txt"), QStringLiteral("--subject"),
+                               QStringLiteral("notes; rm -rf ~ $(id)")};
+    QCOMPARE(MailSender::arguments(QStringLiteral("/tmp/a b.txt"), "notes; rm -rf ~ $(id)"), expected);
+}
+
+void tst_Preferences::nothingToSendSaysSo()
+{
+    QVERIFY(!MailSender::send(nullptr, m_dir->path(), *m_ui));
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages[0].text, QByteArray("There is no document or downloaded file to send."));
+    // Nothing was written for the mail program.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(tst_Preferences)

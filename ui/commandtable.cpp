@@ -44,7 +44,7 @@ std::span<const Command> CMainFrame::commands()
         {ID_PAGE_SETUP, M::File, false, "Page Set&up...", "Change the margins, header and footer",
          NoKey, nullptr, 0, nullptr, nullptr, &F::notBuilt},
         {ID_SEND, M::File, true, "S&end...", "Send the active document through electronic mail",
-         NoKey, nullptr, 0, nullptr, nullptr, &F::notBuilt},
+         NoKey, nullptr, 0, nullptr, &F::onSend, nullptr},
         {ID_EXIT, M::File, true, "E&xit", "Quit the application", NoKey, "application-exit", 0,
          nullptr, &F::onExit, nullptr},
 

@@ -179,8 +179,9 @@ private:
     void onUserOptions();
     void onDirectories();
     void onWinSockInfo();
-    // The preferences sheet (prefcommands.cpp).
+    // The preferences sheet and Send (prefcommands.cpp).
     void onPreferences();
+    void onSend();
     void onAbout();
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
     void setUpBookmarks();
