@@ -255,3 +255,52 @@ bool AppSettings::setUsePrinterFont(bool on)
 {
     return Setting(Keys::UsePrinterFont).setFlag(m_file, on);
 }
+
+QByteArray AppSettings::searchText() const
+{
+    return Setting(Keys::SearchText).text(m_file);
+}
+
+bool AppSettings::setSearchText(const QByteArray &words)
+{
+    return Setting(Keys::SearchText).setText(m_file, words);
+}
+
+namespace {
+
+// A program's command line; one left blank would start nothing sensible
+// (the host would become the program), so it reads as the default.
+QByteArray programLine(const SettingKey &key, const ProfileFile &file)
+{
+    const QByteArray line = Setting(key).text(file);
+    return line.trimmed().isEmpty() ? QByteArray(key.text) : line;
+}
+
+bool setProgramLine(const SettingKey &key, ProfileFile &file, const QByteArray &line)
+{
+    if (line.isEmpty())
+        return true;
+    return Setting(key).setText(file, line);
+}
+
+} // namespace
+
+QByteArray AppSettings::telnetProgram() const
+{
+    return programLine(Keys::CurrentTelnet, m_file);
+}
+
+bool AppSettings::setTelnetProgram(const QByteArray &commandLine)
+{
+    return setProgramLine(Keys::CurrentTelnet, m_file, commandLine);
+}
+
+QByteArray AppSettings::tn3270Program() const
+{
+    return programLine(Keys::Current3270, m_file);
+}
+
+bool AppSettings::setTn3270Program(const QByteArray &commandLine)
+{
+    return setProgramLine(Keys::Current3270, m_file, commandLine);
+}

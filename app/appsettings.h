@@ -88,6 +88,16 @@ public:
     bool usePrinterFont() const;
     [[nodiscard]] bool setUsePrinterFont(bool on);
 
+    // The words of the last index search.
+    QByteArray searchText() const;
+    [[nodiscard]] bool setSearchText(const QByteArray &words);
+    // The command lines of the telnet and tn3270 programs. A blank value
+    // reads as the default; an empty one is never written.
+    QByteArray telnetProgram() const;
+    [[nodiscard]] bool setTelnetProgram(const QByteArray &commandLine);
+    QByteArray tn3270Program() const;
+    [[nodiscard]] bool setTn3270Program(const QByteArray &commandLine);
+
 private:
     ProfileFile &m_file;
 };

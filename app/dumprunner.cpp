@@ -5,6 +5,8 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/searchtext.h"
+#include "docs/telnettext.h"
 #include "docs/gopherxferdoc.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
@@ -27,6 +29,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -349,6 +352,7 @@ int DumpRunner::run(const QStringList &arguments)
     if (BookmarkRunner::wantsBookmarks(arguments))
         return BookmarkRunner().run(arguments);
     QString url;
+    std::optional<QString> searchWords;
     int timeoutSeconds = DefaultTimeout;
     QByteArray wantedView;
     bool infoOnly = false;
@@ -360,6 +364,8 @@ int DumpRunner::run(const QStringList &arguments)
         if (arg == QLatin1String("--dump")) {
             if (i + 1 < arguments.size())
                 url = arguments.at(++i);
+        } else if (arg == QLatin1String("--search") && i + 1 < arguments.size()) {
+            searchWords = arguments.at(++i);
         } else if (arg == QLatin1String("--timeout")) {
             bool ok = false;
             const QString value = i + 1 < arguments.size() ? arguments.at(++i) : QString();
@@ -452,6 +458,17 @@ int DumpRunner::run(const QStringList &arguments)
         item.attributeText.clear();
     }
 
+    // A search item runs one search with the words given, and the directory
+    // of its answer is dumped.
+    if (item.type == '7' && (!searchWords || searchWords->isEmpty())) {
+        writeErr("", QByteArray("tarnwick: a search item needs --search WORDS"));
+        return 2;
+    }
+    if (item.type != '7' && searchWords) {
+        writeErr("", QByteArray("tarnwick: --search needs a search item (type 7)"));
+        return 2;
+    }
+
     QEventLoop loop;
     bool stopped = false;
     // Ends the transfer early: what arrived is still printed, and the exit
@@ -531,6 +548,12 @@ int DumpRunner::run(const QStringList &arguments)
             if (doc == last)
                 closedEarly = true;
         });
+        // The search window opens once its attributes are known (Gopher+).
+        if (auto *search = qobject_cast<CSearchText *>(doc)) {
+            search->setRemembersWords(false);
+            search->SetWords(searchWords.value_or(QString()).toUtf8());
+            search->DoSearch();
+        }
         if (auto *info = qobject_cast<CExtInfoDoc *>(doc); info && infoOnly) {
             info->setOpensItem(false);
             QObject::connect(doc, &CTarnwickDoc::closing, &loop,
@@ -585,6 +608,7 @@ int DumpRunner::run(const QStringList &arguments)
     silence.stop();
 
     int status = 0;
+    bool refused = false;
     if (infoOnly) {
         // The attribute blocks as the server sent them.
         writeOut(fromServer(infoText));
@@ -611,6 +635,17 @@ int DumpRunner::run(const QStringList &arguments)
                 appendItemLine(out, "nav", dir->navigatorItem(i));
                 writeFull();
             }
+        } else if (auto *telnet = qobject_cast<CTelnetText *>(last.data())) {
+            // What the session would start; nothing is started.
+            const std::optional<QStringList> command = telnet->sessionArguments();
+            if (command) {
+                out = "launch";
+                for (const QString &argument : *command)
+                    out += '\t' + escaped(argument.toUtf8());
+                out += '\n';
+            } else {
+                refused = true;
+            }
         } else if (auto *xfer = qobject_cast<CGopherXferDoc *>(last.data())) {
             writeErr("status: ", xfer->bytesText());
             if (!xfer->rateText().isEmpty())
@@ -628,7 +663,7 @@ int DumpRunner::run(const QStringList &arguments)
             }
         }
         writeOut(out);
-        status = (endStatus == 0 && !serverError) ? 0 : 1;
+        status = (endStatus == 0 && !serverError && !refused) ? 0 : 1;
     }
     // A stop that arrived while the output was written still counts.
     if (const int signal = stopSignals.take())

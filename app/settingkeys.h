@@ -108,6 +108,15 @@ inline constexpr SettingKey PlusServer{Type::Number, "Home Gopher", "Plus Server
 inline constexpr SettingKey InitialMenu{Type::Text, "Home Gopher", "Initial Menu", 0, ""};
 inline constexpr SettingKey HomeType{Type::Number, "Home Gopher", "Home Type", 1, ""};
 
+// "Search": the words of the last index search.
+inline constexpr SettingKey SearchText{Type::Text, "Search", "Search Text", 0, ""};
+
+// "Telnet": the terminal programs of telnet and tn3270 sessions; "%host%"
+// and "%port%" stand for the item's host and port.
+inline constexpr SettingKey CurrentTelnet{Type::Text, "Telnet", "Current telnet", 0,
+                                          "x-terminal-emulator -e telnet %host% %port%"};
+inline constexpr SettingKey Current3270{Type::Text, "Telnet", "Current 3270", 0,
+                                        "x3270 %host%:%port%"};
 // "Viewers": file extension and viewer program pairs, numbered from 0.
 inline constexpr SettingKey ViewerCount{Type::Number, "Viewers", "Viewer Count", 0, ""};
 inline constexpr SettingKey ViewerExtension{Type::Text, "Viewers", "Ext%d", 0, ""};
@@ -122,6 +131,7 @@ inline constexpr std::array all{
     &FontHeight, &FontWeight, &FontItalic, &FontUnderline, &FontOutPrecision, &FontClipPrecision,
     &FontQuality, &FontPitchAndFamily, &FontFaceName,
     &CountOfHomeGophers, &HomeServer, &HomePort, &HomeSelector, &PlusServer, &InitialMenu, &HomeType,
+    &SearchText, &CurrentTelnet, &Current3270,
     &ViewerCount, &ViewerExtension, &ViewerProgram,
 };
 

@@ -5,7 +5,9 @@
 #include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/searchtext.h"
 #include "docs/tarnwickdoc.h"
+#include "docs/telnettext.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "gplus/asktext.h"
@@ -115,6 +117,10 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CGopherXferDoc(c); }});
     addTemplate({TypeTable::InfoTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CExtInfoDoc(c); }});
+    addTemplate({TypeTable::SearchTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CSearchText(c); }});
+    addTemplate({TypeTable::TelnetTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CTelnetText(c); }});
     addTemplate({TypeTable::AskTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
 }

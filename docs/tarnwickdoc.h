@@ -80,6 +80,9 @@ public:
     virtual bool OnUpdateAddBookmark() const { return true; }
     virtual bool OnUpdateAddDirBookmark() const { return false; }
     virtual bool OnUpdateFetch() const { return false; }
+    // The Fetch command when the document itself answers it (a search runs,
+    // a telnet session starts).
+    virtual void OnFetch() {}
     bool OnUpdateBack() const;
     void OnReload();
     void OnGoTop();

@@ -65,7 +65,7 @@ for candidate in $(seq "$first_port" $((first_port + 99))); do
   port_is_free "$candidate" || continue
   # setsid: pygopherd signals its whole process group when it stops, so it
   # must not share ours.
-  setsid "$python" "$launcher" --root "$root/share/gopherspace" --port "$candidate" \
+  setsid "$python" "$launcher" --root "$root/share/gopherspace" --port "$candidate" --exec-scripts \
     --workdir "$workdir" >"$workdir/pygopherd.log" 2>&1 &
   server_pid=$!
   for _ in $(seq 100); do

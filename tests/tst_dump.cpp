@@ -85,6 +85,12 @@ private Q_SLOTS:
     void usageErrors();
     void typesThatOpenNothing_data();
     void typesThatOpenNothing();
+    void searchDump_data();
+    void searchDump();
+    void searchUsage_data();
+    void searchUsage();
+    void telnetLaunchLine_data();
+    void telnetLaunchLine();
     void gopherPlusViews_data();
     void gopherPlusViews();
     void attributeInfo();
@@ -413,6 +419,112 @@ void tst_Dump::typesThatOpenNothing()
     QCOMPARE(result.out, QByteArray());
     QCOMPARE(result.err, QByteArray());
     QCOMPARE(server->requests(), QList<QByteArray>());
+}
+
+void tst_Dump::searchDump_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QByteArray>("request");
+
+    QTest::newRow("words with spaces") << QStringLiteral("north  shore AND map")
+                                       << QByteArray("/idx\tnorth  shore AND map\r\n");
+    QTest::newRow("a TAB in the words") << QStringLiteral("a\tb") << QByteArray("/idx\ta\tb\r\n");
+    QTest::newRow("non-ASCII words as UTF-8")
+        << QStringLiteral("Z\u00fcrich \u2603") << QByteArray("/idx\tZ\xc3\xbcrich \xe2\x98\x83\r\n");
+}
+
+void tst_Dump::searchDump()
+{
+    QFETCH(QString, words);
+    QFETCH(QByteArray, request);
+
+    auto server = TestServer::scripted(
+        script({route("*", "0Hit\t/hit\t127.0.0.1\t70\r\n1Sub\t/sub\t127.0.0.1\t70\r\n.\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--dump"), url(*server, QStringLiteral("/7/idx")),
+                                    QStringLiteral("--search"), words});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(server->requests(), QList<QByteArray>{request});
+    QCOMPARE(result.out, QByteArray("dir\t0\tHit\t<URL=gopher://127.0.0.1/0%2Fhit>\n"
+                                    "nav\t1\tSub\t<URL=gopher://127.0.0.1/1%2Fsub>\n"));
+    QVERIFY2(result.err.endsWith("status: Received 2 menu items ... done\n"), result.err.constData());
+}
+
+void tst_Dump::searchUsage_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("a search item without words")
+        << QStringLiteral("/7/idx") << QStringList()
+        << QByteArray("tarnwick: a search item needs --search WORDS\n");
+    QTest::newRow("words for a directory")
+        << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--search"), QStringLiteral("x")}
+        << QByteArray("tarnwick: --search needs a search item (type 7)\n");
+}
+
+void tst_Dump::searchUsage()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, more);
+    QFETCH(QByteArray, err);
+
+    auto server = TestServer::scripted(script({route("*", ".\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(QStringList{QStringLiteral("--dump"), url(*server, path)} + more);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.endsWith(err), result.err.constData());
+}
+
+void tst_Dump::telnetLaunchLine_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("telnet: the Debian default")
+        << QByteArray() << QStringLiteral("gopher://bbs.example:2323/8guest") << 0
+        << QByteArray("launch\tx-terminal-emulator\t-e\ttelnet\tbbs.example\t2323\n")
+        << QByteArray();
+    QTest::newRow("tn3270: the Debian default")
+        << QByteArray() << QStringLiteral("gopher://ibm.example:23/T") << 0
+        << QByteArray("launch\tx3270\tibm.example:23\n") << QByteArray();
+    QTest::newRow("the setting split, placeholders filled, escapes")
+        << QByteArray("[Telnet]\r\nCurrent telnet=\"/opt/my term\" -T 'a\tb\\' %port%\r\n")
+        << QStringLiteral("gopher://bbs.example:2323/8") << 0
+        << QByteArray("launch\t/opt/my term\t-T\ta\\tb\\\\\t2323\n") << QByteArray();
+    QTest::newRow("a host that would be an option")
+        << QByteArray() << QStringLiteral("gopher://-oProxyCommand=x:23/8") << 1 << QByteArray()
+        << QByteArray("message: Refusing to start a session with the host '-oproxycommand=x'.\\n"
+                      "A host name must not begin with \"-\" or hold a space, a control "
+                      "character or a shell character.\n");
+}
+
+void tst_Dump::telnetLaunchLine()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, url);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    if (!settings.isEmpty()) {
+        m_settings += settings;
+        QFile file(m_config + QStringLiteral("/tarnwick.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(m_settings), m_settings.size());
+    }
+    const DumpResult result = dump({QStringLiteral("--dump"), url});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.err, err);
 }
 
 DumpResult tst_Dump::dumpOnTerminal(const QStringList &arguments, int stream)

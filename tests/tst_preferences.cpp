@@ -106,7 +106,8 @@ void tst_Preferences::sheetTabsAndButtons()
         tabs << sheet.tabs()->tabText(i);
     const QStringList expected{QStringLiteral("Home Gopher"), QStringLiteral("General"),
                                QStringLiteral("Directories"), QStringLiteral("Languages"),
-                               QStringLiteral("Viewers"), QStringLiteral("Extended Viewers")};
+                               QStringLiteral("Telnet"), QStringLiteral("Viewers"),
+                               QStringLiteral("Extended Viewers")};
     QCOMPARE(tabs, expected);
 
     sheet.show();

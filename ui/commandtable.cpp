@@ -92,6 +92,9 @@ std::span<const Command> CMainFrame::commands()
         {ID_DIRECTORIES, M::Options, false, "Gopher &Directories...",
          "Set the directories for temporary and downloaded files", NoKey, nullptr, 0, nullptr,
          &F::onDirectories, nullptr},
+        {ID_TELNET_PROGRAMS, M::Options, false, "&Telnet Programs...",
+         "Set the path for your telnet and 3270 emulator programs", NoKey, nullptr, 0, nullptr,
+         &F::onTelnetPrograms, nullptr},
         {ID_EDIT_VIEWS, M::Options, true, "E&xtended Views...",
          "Define the views of Gopher+ items and how each is shown", NoKey, nullptr, 0, nullptr,
          &F::onEditViews, nullptr},
@@ -145,8 +148,9 @@ std::span<const Command> CMainFrame::commands()
         // Reached from the toolbar, accelerators and context menus only.
         {ID_STOP_ALL, M::None, false, "Stop All", "Cancel all network activity currently in progress",
          NoKey, "process-stop-all", 16, "Stop All", &F::OnStopAll, &F::canStopAll},
-        {ID_FETCH, M::None, false, "Fetch", "Fetch the selected item", NoKey, "go-jump", 17, "Fetch",
-         &F::onFetch, &F::canFetch},
+        {ID_FETCH, M::None, false, "Fetch",
+         "Fetch the selected item, perform a search, or submit a form", NoKey, "go-jump", 17,
+         "Fetch", &F::onFetch, &F::canFetch},
         {ID_BACK, M::None, false, "Back", "Backtrack one level in this Gopher's outline", NoKey,
          "go-previous", 12, "Back", &F::onBack, &F::canGoBack},
         {ID_FETCH_SPECIAL, M::None, false, "Fetch Special",
@@ -162,8 +166,6 @@ std::span<const Command> CMainFrame::commands()
         {ID_VIEWERS, M::None, false, "Viewers",
          "Edit paths for viewers (you can also use the Windows File Manager)", NoKey, nullptr, 0,
          nullptr, &F::onViewers, nullptr},
-        {ID_TELNET_PROGRAMS, M::None, false, nullptr, nullptr, NoKey, nullptr, 0, nullptr, nullptr,
-         &F::notBuilt},
     };
     return rows;
 }

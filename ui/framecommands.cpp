@@ -72,8 +72,10 @@ bool CMainFrame::canGoBack() const
 
 bool CMainFrame::canFetch() const
 {
-    const CGopherDirView *list = activeDirectoryList();
-    return list && list->canFetchSelected();
+    if (const CGopherDirView *list = activeDirectoryList())
+        return list->canFetchSelected();
+    const CTarnwickDoc *doc = activeDocument();
+    return doc && doc->OnUpdateFetch();
 }
 
 bool CMainFrame::isToolbarShown() const
@@ -125,7 +127,10 @@ void CMainFrame::onBack()
 
 void CMainFrame::onFetch()
 {
-    activeDirectoryList()->fetchSelected();
+    if (CGopherDirView *list = activeDirectoryList())
+        list->fetchSelected();
+    else
+        activeDocument()->OnFetch();
 }
 
 void CMainFrame::onToggleToolbar()

@@ -3,8 +3,10 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/searchtext.h"
 #include "docs/gopherxferdoc.h"
 #include "docs/tarnwickdoc.h"
+#include "docs/telnettext.h"
 #include "gplus/asktext.h"
 #include "gplus/askview.h"
 #include "items/displaytext.h"
@@ -18,6 +20,8 @@
 #include "ui/gophertextview.h"
 #include "ui/guiprogram.h"
 #include "ui/gtreeview.h"
+#include "ui/searchview.h"
+#include "ui/telnetview.h"
 #include "ui/lockindicators.h"
 #include "ui/xferview.h"
 
@@ -460,6 +464,26 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->resize(360, 120);
         // It makes way for the window it opens, which takes its place.
         placeChild(child, false);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::SearchTemplate:
+    case TypeTable::TelnetTemplate: {
+        // A small form, sized to its controls.
+        QWidget *view = nullptr;
+        if (auto *search = qobject_cast<CSearchText *>(document))
+            view = new CSearchView(search);
+        else if (auto *telnet = qobject_cast<CTelnetText *>(document))
+            view = new CTelnetView(telnet);
+        if (!view)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(view);
+        child->setWindowIcon(QIcon(m_icons.icon(templateId == TypeTable::SearchTemplate ? '7' : '8')));
+        m_mdi->addSubWindow(child);
+        child->adjustSize();
+        child->resize(qMax(child->width(), 420), child->height());
+        placeChild(child, true);
         watchDocument(document);
         return child;
     }

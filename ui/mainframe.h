@@ -178,6 +178,8 @@ private:
     void onHomeSetup();
     void onUserOptions();
     void onDirectories();
+    // Telnet and tn3270 sessions (telnetcommands.cpp).
+    void onTelnetPrograms();
     void onWinSockInfo();
     // The preferences sheet and Send (prefcommands.cpp).
     void onPreferences();

@@ -2,6 +2,7 @@
 
 #include "app/directoriesdialog.h"
 #include "app/tarnwickapp.h"
+#include "app/telnetprogramsdialog.h"
 #include "app/useroptionsdialog.h"
 #include "app/viewersdialog.h"
 #include "app/viewertable.h"
@@ -36,6 +37,8 @@ CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget
     addPage(languagePage, QStringLiteral("Languages"), [&languages, languagePage](bool accepted) {
         languages.afterDialog(accepted, languagePage->changed());
     });
+
+    addPage(new CTelnetProgramsDialog(app.settings(), ui, this), QStringLiteral("Telnet"));
 
     ViewerTable *viewers = m_viewers.get();
     addPage(new ViewersDialog(*viewers, this), QStringLiteral("Viewers"), [viewers](bool accepted) {

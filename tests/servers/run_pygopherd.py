@@ -7,6 +7,7 @@ pid file and logging changed) goes to WORKDIR/pygopherd.conf. The process
 then replaces itself with pygopherd, so the caller's pid is the server's pid.
 
 Usage: run_pygopherd.py --root TREE --port N --workdir DIR [--abstracts-in-menus]
+                        [--exec-scripts]
 """
 
 import argparse
@@ -31,6 +32,9 @@ def main():
     # it, and again as extra +INFO blocks in "$" menus. Off unless asked for;
     # Gopher+ clients get abstracts from the +ABSTRACT blocks either way.
     parser.add_argument("--abstracts-in-menus", action="store_true")
+    # Executable files in the tree answer requests (pygopherd's ExecHandler):
+    # the sample gopherspace's index search is one. Off unless asked for.
+    parser.add_argument("--exec-scripts", action="store_true")
     args = parser.parse_args()
 
     workdir = os.path.abspath(args.workdir)
@@ -65,6 +69,10 @@ def main():
     ignore = conf.get("handlers.dir.DirHandler", "ignorepatt")
     conf.set("handlers.dir.DirHandler", "ignorepatt", ignore + r"|\.views$")
     conf.set("handlers.dir.DirHandler", "cachetime", "0")
+    if args.exec_scripts:
+        handlers = conf.get("handlers.HandlerMultiplexer", "handlers")
+        conf.set("handlers.HandlerMultiplexer", "handlers",
+                 handlers.replace("file.FileHandler]", "scriptexec.ExecHandler, file.FileHandler]"))
     if not conf.has_section("logger"):
         conf.add_section("logger")
     conf.set("logger", "logmethod", "none")

@@ -1,0 +1,120 @@
+#include "docs/telnettext.h"
+
+#include "app/commandline.h"
+#include "app/programlauncher.h"
+#include "app/tarnwickapp.h"
+#include "docs/userinterface.h"
+
+CTelnetText::CTelnetText(const AppContext &context, QObject *parent)
+    : CTarnwickDoc(context, parent)
+{
+}
+
+bool CTelnetText::Fetch(const CBookmark &item)
+{
+    // The session is the terminal program's; nothing goes over the network.
+    m_item.Assign(item);
+    setTitle(m_item.title);
+    registerWindowKey(m_item.GetURL());
+    return true;
+}
+
+QByteArray CTelnetText::GetHintText() const
+{
+    const qsizetype end = m_item.selector.indexOf("\r\n");
+    if (end > 0)
+        return QByteArray("Hint: use ") + m_item.selector.left(end);
+    return QByteArray("No special instructions");
+}
+
+QByteArray CTelnetText::GetHostText() const
+{
+    return QByteArray("Using host ") + m_item.host + " port " + QByteArray::number(m_item.port);
+}
+
+void CTelnetText::OnEditCopy()
+{
+    if (!BeginCopy())
+        return;
+    AddCopyLine(m_item.host + "\r\n");
+    EndCopy();
+}
+
+bool CTelnetText::isSafeHost(const QByteArray &host)
+{
+    if (host.isEmpty() || host.startsWith('-'))
+        return false;
+    for (const char c : host) {
+        const uchar u = uchar(c);
+        if (u <= 0x20 || u == 0x7f)
+            return false;
+        // Terminal programs that take their command as one text split it
+        // with shell rules; a host never needs these.
+        if (QByteArrayView("!\"#$&'()*;<>?\\`{|}~^").contains(c))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QStringList> CTelnetText::commandFor(const QByteArray &commandLine,
+                                                   const QByteArray &host, quint16 port)
+{
+    std::optional<QStringList> split = CommandLine::split(QString::fromUtf8(commandLine));
+    // A blank command line would make the host the program.
+    if (!split || split->isEmpty())
+        return std::nullopt;
+    QStringList arguments = *split;
+    // The placeholders are filled in after splitting, so whatever the host
+    // holds stays inside the one argument it was put in.
+    const auto fillFirst = [&arguments](QStringView placeholder, const QString &value) {
+        for (QString &argument : arguments) {
+            const qsizetype at = argument.indexOf(placeholder);
+            if (at >= 0) {
+                argument.replace(at, placeholder.size(), value);
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool hasHost = fillFirst(u"%host%", QString::fromUtf8(host));
+    const bool hasPort = fillFirst(u"%port%", QString::number(port));
+    if (!hasHost && !hasPort)
+        arguments << QString::fromUtf8(host) << QString::number(port);
+    return arguments;
+}
+
+std::optional<QStringList> CTelnetText::sessionArguments()
+{
+    QByteArray commandLine;
+    if (m_item.type == '8')
+        commandLine = m_context.app->settings().telnetProgram();
+    else if (m_item.type == 'T')
+        commandLine = m_context.app->settings().tn3270Program();
+    else
+        return std::nullopt;
+
+    if (!isSafeHost(m_item.host)) {
+        m_context.ui->messageBox(
+            QByteArray("Refusing to start a session with the host '") + m_item.host
+            + "'.\nA host name must not begin with \"-\" or hold a space, a control character "
+              "or a shell character.");
+        return std::nullopt;
+    }
+    std::optional<QStringList> arguments = commandFor(commandLine, m_item.host, m_item.port);
+    if (!arguments) {
+        m_context.ui->messageBox(QByteArray("Couldn't run ") + commandLine
+                                 + "\nThe command line has a quote that is not closed");
+        return std::nullopt;
+    }
+    return arguments;
+}
+
+void CTelnetText::Launch()
+{
+    const std::optional<QStringList> arguments = sessionArguments();
+    if (!arguments)
+        return;
+    const QByteArray commandLine = CommandLine::join(*arguments).toUtf8();
+    SetStatus(QByteArray("Running '") + commandLine + "'");
+    ProgramLauncher::RunProgram(m_context.ui.get(), *arguments, commandLine);
+}

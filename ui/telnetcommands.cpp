@@ -1,0 +1,12 @@
+// The main frame's commands for telnet and tn3270 sessions.
+
+#include "ui/mainframe.h"
+
+#include "app/tarnwickapp.h"
+#include "app/telnetprogramsdialog.h"
+
+void CMainFrame::onTelnetPrograms()
+{
+    CTelnetProgramsDialog dialog(m_app.settings(), m_ui, this);
+    dialog.exec();
+}
