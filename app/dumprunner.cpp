@@ -5,6 +5,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
 #include "docs/searchtext.h"
 #include "docs/telnettext.h"
 #include "docs/gopherxferdoc.h"
@@ -357,6 +358,8 @@ int DumpRunner::run(const QStringList &arguments)
     QByteArray wantedView;
     bool infoOnly = false;
     QList<QByteArray> answers;
+    QByteArray query;
+    bool hasQuery = false;
     QString downloadDir;
     bool usageError = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -388,6 +391,13 @@ int DumpRunner::run(const QStringList &arguments)
                 answers.append(arguments.at(++i).toLocal8Bit());
             else
                 usageError = true;
+        } else if (arg == QLatin1String("--query")) {
+            if (i + 1 < arguments.size()) {
+                query = arguments.at(++i).toLocal8Bit();
+                hasQuery = true;
+            } else {
+                usageError = true;
+            }
         } else if (arg == QLatin1String("-I")) {
             ++i;
         } else if (arg == QLatin1String("--download-dir")) {
@@ -466,6 +476,10 @@ int DumpRunner::run(const QStringList &arguments)
     }
     if (item.type != '7' && searchWords) {
         writeErr("", QByteArray("tarnwick: --search needs a search item (type 7)"));
+        return 2;
+    }
+    if (item.type != '2' && hasQuery) {
+        writeErr("", QByteArray("tarnwick: --query needs a phone book item (type 2)"));
         return 2;
     }
 
@@ -603,6 +617,32 @@ int DumpRunner::run(const QStringList &arguments)
         activity();
         QTimer::singleShot(0, &loop, checkDone);
         loop.exec();
+    }
+    // A phone book prints its fields; with a query it runs it, and its
+    // responses follow.
+    auto *phone = qobject_cast<CPhoneText *>(last.data());
+    if (!stopped && !closedEarly && phone) {
+        QByteArray fields;
+        for (int i = 0; i < phone->lineCount(); ++i)
+            fields += "field\t" + fromServer(phone->GetLine(i)) + '\n';
+        writeOut(fields);
+        if (hasQuery && !query.isEmpty()) {
+            phone->SetQuery(query);
+            phone->SendQuery();
+            activity();
+            QTimer::singleShot(0, &loop, checkDone);
+            loop.exec();
+            if (!stopped && !closedEarly && last == phone) {
+                QByteArray out;
+                for (int i = 0; i < phone->lineCount(); ++i) {
+                    const QByteArray line = phone->GetLine(i);
+                    out += (line == CPhoneText::Separator ? QByteArray() : fromServer(line)) + '\n';
+                }
+                writeOut(out);
+            }
+        }
+        std::fflush(stderr);
+        return stopped || closedEarly ? 1 : (endStatus == 0 ? 0 : 1);
     }
     flushErr.stop();
     silence.stop();

@@ -5,6 +5,7 @@
 #include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
 #include "docs/searchtext.h"
 #include "docs/tarnwickdoc.h"
 #include "docs/telnettext.h"
@@ -123,6 +124,8 @@ void CTarnwickApp::registerDefaultTemplates()
                  [](const AppContext &c) -> CTarnwickDoc * { return new CTelnetText(c); }});
     addTemplate({TypeTable::AskTemplate,
                  [](const AppContext &c) -> CTarnwickDoc * { return new CAskText(c); }});
+    addTemplate({TypeTable::PhoneTemplate,
+                 [](const AppContext &c) -> CTarnwickDoc * { return new CPhoneText(c); }});
 }
 
 namespace {

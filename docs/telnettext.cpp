@@ -4,6 +4,7 @@
 #include "app/programlauncher.h"
 #include "app/tarnwickapp.h"
 #include "docs/userinterface.h"
+#include "gplus/extendedviewtable.h"
 
 CTelnetText::CTelnetText(const AppContext &context, QObject *parent)
     : CTarnwickDoc(context, parent)
@@ -85,13 +86,27 @@ std::optional<QStringList> CTelnetText::commandFor(const QByteArray &commandLine
 
 std::optional<QStringList> CTelnetText::sessionArguments()
 {
-    QByteArray commandLine;
-    if (m_item.type == '8')
-        commandLine = m_context.app->settings().telnetProgram();
-    else if (m_item.type == 'T')
-        commandLine = m_context.app->settings().tn3270Program();
-    else
+    if (m_item.type != '8' && m_item.type != 'T')
         return std::nullopt;
+    // A Gopher+ item may name a "telnet/" or "terminal/" view: the viewer the
+    // extended-view table gives for it takes the configured program's place.
+    QByteArray commandLine;
+    const qsizetype plus = m_item.selector.indexOf("\t+");
+    if (plus > 1) {
+        QByteArray view = m_item.selector.mid(plus + 2);
+        for (qsizetype i = 0; i < view.size(); ++i) {
+            if (view.at(i) == ' ' || view.at(i) == '\r' || view.at(i) == '\n') {
+                view.truncate(i);
+                break;
+            }
+        }
+        if (const CViewInfo *info = m_context.app->extendedViews().Lookup(view))
+            commandLine = info->viewer;
+    }
+    if (commandLine.isEmpty()) {
+        commandLine = m_item.type == '8' ? m_context.app->settings().telnetProgram()
+                                         : m_context.app->settings().tn3270Program();
+    }
 
     if (!isSafeHost(m_item.host)) {
         m_context.ui->messageBox(

@@ -38,6 +38,10 @@ cleanup() {
     kill -KILL -- "-$server_pid" 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
   fi
+  if [ -n "${cso_pid:-}" ]; then
+    kill -TERM "$cso_pid" 2>/dev/null || true
+    wait "$cso_pid" 2>/dev/null || true
+  fi
   rm -rf "$workdir"
 }
 trap cleanup EXIT
@@ -87,6 +91,18 @@ if [ -z "$port" ]; then
   echo "Could not start pygopherd on 127.0.0.1 ports $first_port-$((first_port + 99))." >&2
   [ -f "$workdir/pygopherd.log" ] && cat "$workdir/pygopherd.log" >&2
   exit 1
+fi
+
+# The phone book item points at our CSO server, on a port picked at start.
+"$python" "$root/tests/servers/cso_server.py" --port 0 >"$workdir/cso.out" 2>&1 &
+cso_pid=$!
+for _ in $(seq 50); do
+  grep -q '^PORT ' "$workdir/cso.out" 2>/dev/null && break
+  sleep 0.1
+done
+cso_port=$(sed -n 's/^PORT //p' "$workdir/cso.out")
+if [ -n "$cso_port" ]; then
+  sed -i "s/\t127\.0\.0\.1\t105\$/\t127.0.0.1\t$cso_port/" "$workdir/root/gophermap"
 fi
 
 url="gopher://127.0.0.1:$port/"

@@ -106,6 +106,8 @@ private Q_SLOTS:
     void controlsOnATerminal();
     void askForm_data();
     void askForm();
+    void phoneBook_data();
+    void phoneBook();
 
 private:
     QProcessEnvironment environment() const;
@@ -421,6 +423,37 @@ void tst_Dump::typesThatOpenNothing()
     QCOMPARE(server->requests(), QList<QByteArray>());
 }
 
+void tst_Dump::phoneBook_data()
+{
+    QTest::addColumn<QStringList>("query");
+    QTest::addColumn<QByteArray>("responses");
+
+    const QByteArray fields("field\tname\nfield\temail\nfield\tphone\nfield\talias\n");
+    QTest::newRow("fields only") << QStringList() << fields;
+    QTest::newRow("query")
+        << QStringList{QStringLiteral("--query"), QStringLiteral("alias=cora")}
+        << fields + "There were 1 matches to your request.\n\n"
+                    "   name: Cora Lindqvist\n  email: cora@lind.example\n  phone: 555 0200\n"
+                    "address: The Boathouse\n  alias: cora\n";
+    QTest::newRow("no match")
+        << QStringList{QStringLiteral("--query"), QStringLiteral("name=nobody")}
+        << fields + "No matches to your query.\nBye!\n";
+}
+
+void tst_Dump::phoneBook()
+{
+    QFETCH(QStringList, query);
+    QFETCH(QByteArray, responses);
+
+    auto server = TestServer::cso();
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump(QStringList{QStringLiteral("--dump"), url(*server, QStringLiteral("/2"))}
+                                   + query);
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, responses);
+}
+
 void tst_Dump::searchDump_data()
 {
     QTest::addColumn<QString>("words");
@@ -463,6 +496,9 @@ void tst_Dump::searchUsage_data()
     QTest::newRow("words for a directory")
         << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--search"), QStringLiteral("x")}
         << QByteArray("tarnwick: --search needs a search item (type 7)\n");
+    QTest::newRow("a query for a directory")
+        << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--query"), QStringLiteral("name=x")}
+        << QByteArray("tarnwick: --query needs a phone book item (type 2)\n");
 }
 
 void tst_Dump::searchUsage()

@@ -1,3 +1,4 @@
+#include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "app/telnetprogramsdialog.h"
 #include "docs/gopherdir.h"
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void sessionCommand_data();
     void sessionCommand();
     void defaultPrograms();
+    void terminalViewNamesTheProgram();
     void hostileHostsAreRefused_data();
     void hostileHostsAreRefused();
     void telnetTexts_data();
@@ -181,6 +183,31 @@ void tst_Search::defaultPrograms()
     CTelnetText *other = telnetDocument(CBookmark('0', "Text", "", "h", 70));
     QCOMPARE(other->sessionArguments(), OptionalList());
     QVERIFY(m_ui.messages.isEmpty());
+}
+
+// A Gopher+ telnet item may name a terminal view; the viewer the extended-view
+// table records for it takes the configured program's place.
+void tst_Search::terminalViewNamesTheProgram()
+{
+    const QByteArray table("#\nname=terminal/vt100\nextension=\ntype=8\n"
+                           "viewer=xterm -T \"Gopher session\" -e telnet %host% %port%\nrank=1\n");
+    QFile file(m_dir->filePath(QStringLiteral("extviews.cnf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(table), table.size());
+    file.close();
+    m_app->setProgramFiles(ProgramFiles::forThisProcess(m_dir->path()));
+
+    CTelnetText *viewed =
+        telnetDocument(CBookmark('8', "Session", "guest\t+terminal/vt100", "bbs.example", 2323));
+    QCOMPARE(viewed->sessionArguments(),
+             OptionalList(QStringList{QStringLiteral("xterm"), QStringLiteral("-T"),
+                                      QStringLiteral("Gopher session"), QStringLiteral("-e"),
+                                      QStringLiteral("telnet"), QStringLiteral("bbs.example"),
+                                      QStringLiteral("2323")}));
+    // A view the table does not know leaves the configured program.
+    CTelnetText *unknown =
+        telnetDocument(CBookmark('8', "Session", "guest\t+terminal/ibm3279", "bbs.example", 23));
+    QCOMPARE(unknown->sessionArguments()->first(), QStringLiteral("x-terminal-emulator"));
 }
 
 void tst_Search::hostileHostsAreRefused_data()

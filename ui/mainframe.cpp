@@ -3,6 +3,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
 #include "docs/searchtext.h"
 #include "docs/gopherxferdoc.h"
 #include "docs/tarnwickdoc.h"
@@ -23,6 +24,7 @@
 #include "ui/searchview.h"
 #include "ui/telnetview.h"
 #include "ui/lockindicators.h"
+#include "ui/phoneview.h"
 #include "ui/xferview.h"
 
 #include <QAction>
@@ -451,6 +453,19 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         child->setWindowIcon(QIcon(m_icons.icon('9')));
         m_mdi->addSubWindow(child);
         child->resize(420, 200);
+        placeChild(child, true);
+        watchDocument(document);
+        return child;
+    }
+    case TypeTable::PhoneTemplate: {
+        auto *phone = qobject_cast<CPhoneText *>(document);
+        if (!phone)
+            return nullptr;
+        auto *child = new CGopherMDIChild(document);
+        child->setView(new CPhoneView(phone, &m_fonts));
+        child->setWindowIcon(QIcon(m_icons.icon('2')));
+        m_mdi->addSubWindow(child);
+        child->resize(m_mdi->viewport()->size() * 2 / 3);
         placeChild(child, true);
         watchDocument(document);
         return child;

@@ -201,6 +201,23 @@ std::unique_ptr<TestServer> TestServer::scripted(const QByteArray &scriptJson)
     return nullptr;
 }
 
+std::unique_ptr<TestServer> TestServer::cso(const QString &dataFile)
+{
+    lastErrorText().clear();
+    std::unique_ptr<TestServer> server(new TestServer(Kind::Cso));
+    if (!server->m_workDir.isValid()) {
+        lastErrorText() = QStringLiteral("CSO server: cannot create a temporary directory");
+        return nullptr;
+    }
+    QStringList arguments{testsDir() + QStringLiteral("/servers/cso_server.py"),
+                          QStringLiteral("--log"), server->m_workDir.filePath(QStringLiteral("log.jsonl"))};
+    if (!dataFile.isEmpty())
+        arguments << QStringLiteral("--data") << dataFile;
+    if (server->startProcess(python(), arguments) && server->waitForPortLine())
+        return server;
+    return nullptr;
+}
+
 QByteArray TestServer::jsonBytes(const QByteArray &bytes)
 {
     const QByteArray array = QJsonDocument(QJsonArray{QString::fromLatin1(bytes)}).toJson(QJsonDocument::Compact);
@@ -226,7 +243,7 @@ bool TestServer::startProcess(const QString &program, const QStringList &argumen
     // Output goes to a file: a pipe nobody reads would fill up and stall
     // the server. The scripted server's stdout says which port it got.
     const QString outputFile = m_workDir.filePath(QStringLiteral("server.out"));
-    if (m_kind == Kind::Scripted) {
+    if (m_kind == Kind::Scripted || m_kind == Kind::Cso) {
         m_process->setStandardErrorFile(outputFile);
     } else {
         m_process->setProcessChannelMode(QProcess::MergedChannels);
@@ -321,7 +338,7 @@ void TestServer::stop()
 QList<std::pair<int, QByteArray>> TestServer::logEntries(const QString &key) const
 {
     QList<std::pair<int, QByteArray>> entries;
-    if (m_kind != Kind::Scripted)
+    if (m_kind != Kind::Scripted && m_kind != Kind::Cso)
         return entries;
     QFile log(m_workDir.filePath(QStringLiteral("log.jsonl")));
     if (!log.open(QIODevice::ReadOnly))

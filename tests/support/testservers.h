@@ -25,7 +25,7 @@ class QProcess;
 class TestServer
 {
 public:
-    enum class Kind { Gophernicus, Pygopherd, Scripted };
+    enum class Kind { Gophernicus, Pygopherd, Scripted, Cso };
 
     ~TestServer();
     TestServer(const TestServer &) = delete;
@@ -45,6 +45,10 @@ public:
 
     // Replies from a JSON script; see tests/servers/scripted_server.py.
     static std::unique_ptr<TestServer> scripted(const QByteArray &scriptJson);
+
+    // Our CSO phone-book server (tests/servers/cso_server.py), with its
+    // built-in book or the JSON book in dataFile.
+    static std::unique_ptr<TestServer> cso(const QString &dataFile = QString());
 
     // bytes as a quoted JSON string in the script's convention (one
     // character per byte), for building scripts from QByteArray data.
@@ -67,10 +71,10 @@ public:
     // The tree pygopherd serves (the copy); the given root for gophernicus.
     QString servedRoot() const { return m_servedRoot; }
 
-    // Scripted server only, in order of arrival: the request bytes of each
+    // Scripted and CSO servers only, in order of arrival: the request bytes of each
     // connection (up to and including the first LF).
     QList<QByteArray> requests() const;
-    // Scripted server only, by connection: every byte the server has read on
+    // Scripted and CSO servers only, by connection: every byte the server has read on
     // it so far (request, uploads, what arrived before the close).
     QList<QByteArray> received() const;
 
