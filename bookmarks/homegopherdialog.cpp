@@ -160,6 +160,18 @@ bool HomeGopherDialog::secondServerShown() const
     return m_secondShown;
 }
 
+void HomeGopherDialog::setPreferencesPage()
+{
+    m_pageMode = true;
+    setSecondServerShown(false);
+    m_more->hide();
+    m_offer->hide();
+    if (auto *label = qobject_cast<QLabel *>(m_form->labelForField(m_servers[0].host)))
+        label->setText(QStringLiteral("Host Server (e.g. gopher.example.org):"));
+    if (auto *label = qobject_cast<QLabel *>(m_form->labelForField(m_servers[0].selector)))
+        label->setText(QStringLiteral("Selector (e.g. 1/Other Gopher and Information Servers/all):"));
+}
+
 void HomeGopherDialog::setSecondServerShown(bool shown)
 {
     m_secondShown = shown;
@@ -244,6 +256,15 @@ std::optional<HomeGophers::DialogFields> HomeGopherDialog::validatedFields()
         return std::nullopt;
     if (!checkLength(m_title, MaxTitleLength))
         return std::nullopt;
+    // The page edits server 1 only; a second server keeps its keys as stored.
+    if (m_pageMode) {
+        fields.host1 = fieldBytes(m_servers[0].host);
+        fields.port1 = *port1;
+        fields.plus1 = m_servers[0].plus->isChecked();
+        fields.selector1 = fieldBytes(m_servers[0].selector);
+        fields.initialMenu = fieldBytes(m_title);
+        return fields;
+    }
     if (!checkLength(m_servers[1].host, MaxHostLength))
         return std::nullopt;
     const std::optional<int> port2 = checkPort(m_servers[1].port);
@@ -267,7 +288,11 @@ void HomeGopherDialog::accept()
     const std::optional<HomeGophers::DialogFields> fields = validatedFields();
     if (!fields)
         return;
-    if (!m_homes.applyDialog(*fields)) {
+    const bool saved = m_pageMode ? m_homes.applyPreferencesPage(fields->host1, fields->port1,
+                                                                 fields->plus1, fields->selector1,
+                                                                 fields->initialMenu)
+                                  : m_homes.applyDialog(*fields);
+    if (!saved) {
         showMessage(QStringLiteral("The home gopher settings could not be saved.\n")
                     + m_file.lastError());
         return;

@@ -45,6 +45,12 @@ public:
     void offerServer(const QString &url);
     QPushButton *offerButton() const { return m_offer; }
 
+    // Turns the dialog into the "Home Gopher" page of the preferences sheet:
+    // server 1 only, example texts in the labels, and OK writes through the
+    // page's own rule.
+    void setPreferencesPage();
+    bool isPreferencesPage() const { return m_pageMode; }
+
     bool secondServerShown() const;
     void setSecondServerShown(bool shown);
 
@@ -84,6 +90,7 @@ private:
     QFormLayout *m_form = nullptr;
     int m_secondBlockRow = 0;  // first form row of server 2
     bool m_secondShown = true;
+    bool m_pageMode = false;
     // The stored bytes behind each text field: a field the user left alone
     // gives back exactly these bytes, even when they are not UTF-8.
     QHash<const QLineEdit *, QByteArray> m_storedBytes;

@@ -8,6 +8,7 @@
 #   share/screenshots/bookmark-editor.png     the Bookmark Editor on the sample bookmarks
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 #   share/screenshots/print-preview.png       the print preview of a text
+#   share/screenshots/preferences.png         the preferences sheet on its Home Gopher page
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -130,6 +131,19 @@ if [ "${1:-}" = "--inside" ]; then
   xdotool windowsize "$preview" 900 760
   sleep 2
   import -window "$preview" "$out/print-preview.png"
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  pid=""
+  # The preferences sheet (Options > Preferences...) over the same settings.
+  TWK_CONFIG="$work/bookmarks" "$program" &
+  pid=$!
+  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+  sleep 2
+  xdotool windowfocus --sync "$frame"
+  xdotool key --delay 150 alt+o p
+  sheet=$(xdotool search --sync --onlyvisible --name '^Tarnwick Preferences$' | head -1)
+  sleep 1
+  import -window "$sheet" "$out/preferences.png"
   kill "$pid"
   wait "$pid" 2>/dev/null || true
   pid=""

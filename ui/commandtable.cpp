@@ -44,7 +44,7 @@ std::span<const Command> CMainFrame::commands()
         {ID_PAGE_SETUP, M::File, false, "Page Set&up...", "Change the margins, header and footer",
          NoKey, nullptr, 0, nullptr, &F::onPageSetup, nullptr},
         {ID_SEND, M::File, true, "S&end...", "Send the active document through electronic mail",
-         NoKey, nullptr, 0, nullptr, nullptr, &F::notBuilt},
+         NoKey, nullptr, 0, nullptr, &F::onSend, nullptr},
         {ID_EXIT, M::File, true, "E&xit", "Quit the application", NoKey, "application-exit", 0,
          nullptr, &F::onExit, nullptr},
 
@@ -83,8 +83,8 @@ std::span<const Command> CMainFrame::commands()
          nullptr, &F::onExportBookmarks, nullptr},
 
         {ID_PREFERENCES, M::Options, false, "&Preferences...",
-         "Change all settings on one tabbed sheet", NoKey, nullptr, 0, nullptr, nullptr,
-         &F::notBuilt},
+         "Change all settings on one tabbed sheet", NoKey, nullptr, 0, nullptr,
+         &F::onPreferences, nullptr},
         {ID_HOME_SETUP, M::Options, true, "&Home Gopher Server(s)...", "Set the home Gopher servers",
          NoKey, nullptr, 0, nullptr, &F::onHomeSetup, nullptr},
         {ID_OPTIONS, M::Options, false, "User &Options...", "Change the user options", NoKey,

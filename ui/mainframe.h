@@ -181,6 +181,9 @@ private:
     // Telnet and tn3270 sessions (telnetcommands.cpp).
     void onTelnetPrograms();
     void onWinSockInfo();
+    // The preferences sheet and Send (prefcommands.cpp).
+    void onPreferences();
+    void onSend();
     void onAbout();
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
     void setUpBookmarks();

@@ -1,0 +1,308 @@
+#include "app/directoriesdialog.h"
+#include "app/mailsender.h"
+#include "app/profilefile.h"
+#include "app/tarnwickapp.h"
+#include "app/useroptionsdialog.h"
+#include "app/viewersdialog.h"
+#include "app/viewertable.h"
+#include "bookmarks/homegopherdialog.h"
+#include "docs/userinterface.h"
+#include "ui/preferencesheet.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class tst_Preferences : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void sheetTabsAndButtons();
+    void generalPageSeenByUserOptions();
+    void directoriesPageSeenByDialog();
+    void viewersPageSeenByDialog();
+    void homePageWritesServerOne_data();
+    void homePageWritesServerOne();
+    void refusedPageKeepsSheetOpen();
+    void cancelWritesNothing();
+
+    // Send
+    void mailArgumentsAreOneVector();
+    void nothingToSendSaysSo();
+
+private:
+    QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
+    void put(const QByteArray &data);
+    QByteArray contents() const;
+    QByteArray value(const char *section, const char *key) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<RecordingUserInterface> m_ui;
+    std::unique_ptr<CTarnwickApp> m_app;
+};
+
+void tst_Preferences::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_Preferences::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_ui = std::make_unique<RecordingUserInterface>();
+    m_app = std::make_unique<CTarnwickApp>(*m_ui);
+    m_app->setSettingsPath(filePath());
+}
+
+void tst_Preferences::cleanup()
+{
+    m_app.reset();
+    m_ui.reset();
+    m_dir.reset();
+}
+
+void tst_Preferences::put(const QByteArray &data)
+{
+    QFile file(filePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(data), data.size());
+}
+
+QByteArray tst_Preferences::contents() const
+{
+    QFile file(filePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray tst_Preferences::value(const char *section, const char *key) const
+{
+    ProfileFile file(filePath());
+    return file.getString(section, key, "<absent>");
+}
+
+void tst_Preferences::sheetTabsAndButtons()
+{
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    QCOMPARE(sheet.windowTitle(), QStringLiteral("Tarnwick Preferences"));
+    QStringList tabs;
+    for (int i = 0; i < sheet.tabs()->count(); ++i)
+        tabs << sheet.tabs()->tabText(i);
+    const QStringList expected{QStringLiteral("Home Gopher"), QStringLiteral("General"),
+                               QStringLiteral("Directories"), QStringLiteral("Languages"),
+                               QStringLiteral("Telnet"), QStringLiteral("Viewers"),
+                               QStringLiteral("Extended Viewers")};
+    QCOMPARE(tabs, expected);
+
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    // Only the sheet's own OK and Cancel are shown: a page's would close the
+    // page alone and leave an empty tab.
+    int shownOk = 0;
+    for (int i = 0; i < sheet.tabs()->count(); ++i) {
+        sheet.tabs()->setCurrentIndex(i);
+        for (auto *box : sheet.findChildren<QDialogButtonBox *>()) {
+            QPushButton *ok = box->button(QDialogButtonBox::Ok);
+            if (ok && ok->isVisible())
+                ++shownOk;
+        }
+        QCOMPARE(shownOk, 1);
+        shownOk = 0;
+    }
+    auto *home = sheet.page<HomeGopherDialog>(QStringLiteral("Home Gopher"));
+    QVERIFY(home);
+    QVERIFY(home->isPreferencesPage());
+    QVERIFY(!home->secondServerShown());
+    QVERIFY(!home->moreButton()->isVisible());
+}
+
+void tst_Preferences::generalPageSeenByUserOptions()
+{
+    {
+        CPreferenceSheet sheet(*m_app, *m_ui);
+        // The test's tree has no Gopher+ table files; their pages say so.
+        m_ui->messages.clear();
+        auto *page = sheet.page<UserOptionsDialog>(QStringLiteral("General"));
+        QVERIFY(page);
+        page->autoFileNameBox()->setChecked(true);
+        page->minimizeButton()->setChecked(true);
+        sheet.accept();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(value("Options", "Auto File Name"), QByteArray("1"));
+    UserOptionsDialog dialog(m_app->settings(), m_ui.get());
+    QVERIFY(dialog.autoFileNameBox()->isChecked());
+    QCOMPARE(dialog.fetchAction(), 1);
+    QVERIFY(m_ui->messages.isEmpty());
+}
+
+void tst_Preferences::directoriesPageSeenByDialog()
+{
+    const QString temporary = m_dir->filePath(QStringLiteral("tmp area"));
+    {
+        CPreferenceSheet sheet(*m_app, *m_ui);
+        auto *page = sheet.page<DirectoriesDialog>(QStringLiteral("Directories"));
+        QVERIFY(page);
+        page->temporaryEdit()->setText(temporary);
+        sheet.accept();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    }
+    DirectoriesDialog dialog(m_app->settings(), m_ui.get());
+    QCOMPARE(dialog.temporaryEdit()->text(), temporary);
+}
+
+void tst_Preferences::viewersPageSeenByDialog()
+{
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    auto *page = sheet.page<ViewersDialog>(QStringLiteral("Viewers"));
+    QVERIFY(page);
+    page->extensionEdit()->setText(QStringLiteral("PNG"));
+    page->programEdit()->setText(QStringLiteral("/usr/bin/eog"));
+    page->onAdd();
+    sheet.accept();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+
+    // Read while the sheet is still alive: OK has written the table already.
+    ViewerTable table(m_app->profile());
+    ViewersDialog dialog(table);
+    QCOMPARE(dialog.list()->count(), 1);
+    QCOMPARE(dialog.list()->item(0)->text(), QStringLiteral("PNG\t/usr/bin/eog"));
+}
+
+void tst_Preferences::homePageWritesServerOne_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QByteArray>("writtenHost");
+    QTest::addColumn<QByteArray>("writtenPort");
+    QTest::addColumn<QByteArray>("count");
+    QTest::addColumn<QByteArray>("selector");
+
+    QTest::newRow("host cleaned, second server no longer counted")
+        << QStringLiteral("Gopher.Example.ORG") << QStringLiteral("7070")
+        << QByteArray("gopher.example.org") << QByteArray("7070") << QByteArray("1")
+        << QByteArray("1/mine");
+    QTest::newRow("empty host clears the server")
+        << QString() << QStringLiteral("7070") << QByteArray("<absent>") << QByteArray("70")
+        << QByteArray("0") << QByteArray("");
+}
+
+void tst_Preferences::homePageWritesServerOne()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, port);
+    QFETCH(QByteArray, writtenHost);
+    QFETCH(QByteArray, writtenPort);
+    QFETCH(QByteArray, count);
+    QFETCH(QByteArray, selector);
+
+    put("[Home Gopher]\nCount of Home Gophers=2\nHome Server 1=gopher.one\nHome Port 1=71\n"
+        "Home Selector 1=1/mine\nHome Server 2=gopher.two\nHome Port 2=72\n");
+    {
+        CPreferenceSheet sheet(*m_app, *m_ui);
+        auto *page = sheet.page<HomeGopherDialog>(QStringLiteral("Home Gopher"));
+        QVERIFY(page);
+        QCOMPARE(page->hostEdit(1)->text(), QStringLiteral("gopher.one"));
+        page->hostEdit(1)->setText(host);
+        page->portEdit(1)->setText(port);
+        sheet.accept();
+        QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(value("Home Gopher", "Home Server 1"), writtenHost);
+    QCOMPARE(value("Home Gopher", "Home Port 1"), writtenPort);
+    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), count);
+    QCOMPARE(value("Home Gopher", "Home Selector 1"), selector);
+    // The second server keeps its keys.
+    QCOMPARE(value("Home Gopher", "Home Server 2"), QByteArray("gopher.two"));
+    QCOMPARE(value("Home Gopher", "Home Port 2"), QByteArray("72"));
+
+    HomeGopherDialog dialog(m_app->profile(), m_ui.get());
+    QCOMPARE(dialog.hostEdit(1)->text(),
+             host.isEmpty() ? QString() : QString::fromUtf8(writtenHost));
+}
+
+void tst_Preferences::refusedPageKeepsSheetOpen()
+{
+    put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
+    const QByteArray before = contents();
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    m_ui->messages.clear();
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    sheet.tabs()->setCurrentIndex(2);
+    auto *home = sheet.page<HomeGopherDialog>(QStringLiteral("Home Gopher"));
+    home->portEdit(1)->setText(QStringLiteral("99999"));
+    sheet.page<DirectoriesDialog>(QStringLiteral("Directories"))
+        ->temporaryEdit()
+        ->setText(QStringLiteral("/elsewhere"));
+    sheet.accept();
+
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages[0].text, QByteArray("Please enter an integer between 70 and 32767."));
+    QVERIFY(sheet.isVisible());
+    QVERIFY(sheet.result() != QDialog::Accepted);
+    QCOMPARE(sheet.tabs()->currentWidget(), home);
+    QVERIFY(home->isVisible());
+    // The refusing page comes first: nothing after it has been written.
+    QCOMPARE(contents(), before);
+
+    // Put right, OK goes through.
+    home->portEdit(1)->setText(QStringLiteral("70"));
+    sheet.accept();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QCOMPARE(value("Directories", "Temporary directory"), QByteArray("/elsewhere"));
+}
+
+void tst_Preferences::cancelWritesNothing()
+{
+    put("[Options]\nAuto File Name=0\n");
+    const QByteArray before = contents();
+    {
+        CPreferenceSheet sheet(*m_app, *m_ui);
+        sheet.page<UserOptionsDialog>(QStringLiteral("General"))->autoFileNameBox()->setChecked(true);
+        auto *viewers = sheet.page<ViewersDialog>(QStringLiteral("Viewers"));
+        viewers->extensionEdit()->setText(QStringLiteral("TXT"));
+        viewers->programEdit()->setText(QStringLiteral("/usr/bin/less"));
+        viewers->onAdd();
+        sheet.reject();
+        QCOMPARE(sheet.result(), int(QDialog::Rejected));
+    }
+    QCOMPARE(contents(), before);
+}
+
+void tst_Preferences::mailArgumentsAreOneVector()
+{
+    // A title from a server stays one argument, whatever it holds.
+    const QStringList expected{QStringLiteral("xdg-email"), QStringLiteral("--attach"),
+                               QStringLiteral("/tmp/a b.txt"), QStringLiteral("--subject"),
+                               QStringLiteral("notes; rm -rf ~ $(id)")};
+    QCOMPARE(MailSender::arguments(QStringLiteral("/tmp/a b.txt"), "notes; rm -rf ~ $(id)"), expected);
+}
+
+void tst_Preferences::nothingToSendSaysSo()
+{
+    QVERIFY(!MailSender::send(nullptr, m_dir->path(), *m_ui));
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages[0].text, QByteArray("There is no document or downloaded file to send."));
+    // Nothing was written for the mail program.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+}
+
+QTEST_MAIN(tst_Preferences)
+#include "tst_preferences.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CTarnwickApp;
+class QTabWidget;
+class UserInterface;
+class ViewerTable;
+
+// "Tarnwick Preferences": one tabbed sheet over the settings that also have
+// dialogs of their own. Each page is the stand-alone dialog itself, embedded
+// without its OK and Cancel buttons, so every field limit and every write
+// stays in one place. OK writes page by page in tab order; a page that
+// refuses (a field out of range, a file that cannot be written) is brought
+// forward and the sheet stays open.
+class CPreferenceSheet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget *parent = nullptr);
+    ~CPreferenceSheet() override;
+
+    QTabWidget *tabs() const { return m_tabs; }
+    // The page under a tab text, or nullptr.
+    QDialog *page(const QString &tabText) const;
+    template<class T> T *page(const QString &tabText) const
+    {
+        return qobject_cast<T *>(page(tabText));
+    }
+
+    void accept() override;
+    void reject() override;
+
+private:
+    struct Page
+    {
+        QDialog *dialog = nullptr;
+        // What the page's owner does once the sheet closes: true for OK.
+        std::function<void(bool)> after;
+    };
+    void addPage(QDialog *dialog, const QString &tabText, std::function<void(bool)> after = {});
+    void finish(bool accepted);
+
+    QTabWidget *m_tabs = nullptr;
+    std::vector<Page> m_pages;
+    std::unique_ptr<ViewerTable> m_viewers;
+    bool m_finished = false;
+};
