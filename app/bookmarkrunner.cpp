@@ -82,10 +82,7 @@ int BookmarkRunner::run(const QStringList &arguments)
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const ProgramFiles files =
         ProgramFiles::forThisProcess(ProgramFiles::configDirectoryFrom(arguments, env), env);
-    QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
-    if (settings.isEmpty())
-        settings = QStringLiteral("tarnwick.ini");
-    ProfileFile file(settings);
+    ProfileFile file(files.settingsFile());
     StderrUserInterface ui;
     CBookmarkStore store(file, &ui);
 

@@ -440,14 +440,7 @@ int DumpRunner::run(const QStringList &arguments)
 
     DumpUserInterface ui;
     CTarnwickApp app(ui);
-    app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
-    const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
-    QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
-    if (settings.isEmpty())
-        settings = QStringLiteral("tarnwick.ini");
-    app.setSettingsPath(settings);
-    app.setProgramFiles(files);
-    app.registerDefaultTemplates();
+    app.setUp(arguments, env);
     ui.wantedView = wantedView;
     // A script never waits for a question: the best ranked view is taken,
     // unless --view names one.

@@ -13,6 +13,12 @@ bool fileExists(const QString &path)
 
 } // namespace
 
+QString ProgramFiles::settingsFile() const
+{
+    const QString found = FindProgramFile(QStringLiteral("tarnwick.ini"));
+    return found.isEmpty() ? QStringLiteral("tarnwick.ini") : found;
+}
+
 ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
                                           const QProcessEnvironment &env)
 {

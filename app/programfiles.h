@@ -35,6 +35,8 @@ public:
     // The first existing file of that name; otherwise where a new one goes.
     // Empty only when no directory at all is known.
     QString FindProgramFile(const QString &name) const;
+    // The settings file, tarnwick.ini: found as above, or where a new one goes.
+    QString settingsFile() const;
 
     // Where the user's own copy of a file is written: the configuration
     // directory when one was named, otherwise the per-user directory.

@@ -96,6 +96,15 @@ bool CTarnwickApp::RunProgram(const QStringList &arguments, const QByteArray &co
     return ProgramLauncher::RunProgram(&m_ui, arguments, commandLine);
 }
 
+void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment &env)
+{
+    setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
+    const ProgramFiles files = ProgramFiles::forThisProcess(m_configDirectory, env);
+    setSettingsPath(files.settingsFile());
+    setProgramFiles(files);
+    registerDefaultTemplates();
+}
+
 void CTarnwickApp::setSettingsPath(const QString &path)
 {
     m_profile.setPath(path);

@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <functional>
@@ -77,6 +78,12 @@ public:
 
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }
+
+    // Start-up from the command line, the same for the windows and the
+    // command-line modes: the configuration directory ("-I DIR" or
+    // TWK_CONFIG), the settings file and the tables found by the program-file
+    // search, and the document templates.
+    void setUp(const QStringList &arguments, const QProcessEnvironment &env);
 
     // Registers the document kinds that exist, in the program's order.
     void registerDefaultTemplates();

@@ -56,14 +56,7 @@ int runTarnwick(const QStringList &arguments)
 
     GuiProgram program;
     CTarnwickApp &app = program.app();
-    app.setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
-    const ProgramFiles files = ProgramFiles::forThisProcess(app.ConfigDirectory(), env);
-    QString settings = files.FindProgramFile(QStringLiteral("tarnwick.ini"));
-    if (settings.isEmpty())
-        settings = QStringLiteral("tarnwick.ini");
-    app.setSettingsPath(settings);
-    app.setProgramFiles(files);
-    app.registerDefaultTemplates();
+    app.setUp(arguments, env);
 
     CMainFrame frame(program);
     frame.RestoreWindowPlacement(1);
