@@ -1,7 +1,6 @@
 #include "app/dumprunner.h"
 
 #include "app/bookmarkrunner.h"
-#include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"

@@ -14,17 +14,6 @@ QByteArray oneLine(QByteArray text)
     return text;
 }
 
-QByteArray selectorPart(const QByteArray &selector)
-{
-    qsizetype end = selector.size();
-    for (const char c : {'\t', '\r', '\n'}) {
-        const qsizetype at = selector.indexOf(c);
-        if (at >= 0 && at < end)
-            end = at;
-    }
-    return selector.left(end);
-}
-
 QByteArray decodeEntities(QByteArray text)
 {
     text.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&#39;", "'");
@@ -106,7 +95,7 @@ QByteArray exportItems(const QList<CBookmark> &items, Format format)
             out += bareUrl(item);
         } else {
             out += item.type ? item.type : '1';
-            out += oneLine(item.title) + '\t' + selectorPart(item.selector) + '\t'
+            out += oneLine(item.title) + '\t' + CBookmark::plainSelector(item.selector) + '\t'
                    + oneLine(item.host) + '\t' + QByteArray::number(item.port);
             if (item.IsGopherPlus() || item.IsAskForm())
                 out += "\t+";

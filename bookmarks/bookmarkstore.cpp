@@ -11,19 +11,6 @@ QByteArray key(const char *name, int i)
     return name + QByteArray::number(i);
 }
 
-// The selector as stored: up to its first TAB, CR or LF. The TAB part is a
-// Gopher+ request marker, which the type field keeps.
-QByteArray storedPath(const QByteArray &selector)
-{
-    qsizetype end = selector.size();
-    for (const char c : {'\t', '\r', '\n'}) {
-        const qsizetype at = selector.indexOf(c);
-        if (at >= 0 && at < end)
-            end = at;
-    }
-    return selector.left(end);
-}
-
 class WaitCursor
 {
 public:
@@ -314,7 +301,7 @@ CBookmarkStore::Entry CBookmarkStore::entryOf(const CBookmark &item)
     else if (item.IsGopherPlus())
         entry.type += '+';
     entry.port = QByteArray::number(item.port);
-    entry.path = CBookmark::EscapeSelector(storedPath(item.selector));
+    entry.path = CBookmark::EscapeSelector(CBookmark::plainSelector(item.selector));
     // Hosts are written as they stand; a line end could not be.
     entry.host = item.host;
     entry.host.replace('\r', "").replace('\n', "");

@@ -48,13 +48,7 @@ CItemForm::CItemForm(UserInterface &ui, const std::optional<CBookmark> &item, QW
     form->addRow(buttons);
 
     if (item) {
-        QByteArray selector = item->selector;
-        for (const char c : {'\t', '\r', '\n'}) {
-            const qsizetype at = selector.indexOf(c);
-            if (at >= 0)
-                selector.truncate(at);
-        }
-        m_selector->setText(displayText(selector));
+        m_selector->setText(displayText(CBookmark::plainSelector(item->selector)));
         m_host->setText(displayText(item->host));
         m_port->setText(QString::number(item->port));
         m_title->setText(displayText(item->title));

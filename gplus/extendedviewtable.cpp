@@ -36,21 +36,10 @@ qint32 leadingInteger(const QByteArray &text)
                                      std::numeric_limits<qint32>::max()));
 }
 
-// The selector up to its first TAB, CR or LF: what a Gopher+ request marker
-// is put after.
-QByteArray plainSelector(const QByteArray &selector)
-{
-    qsizetype end = 0;
-    while (end < selector.size() && selector[end] != '\t' && selector[end] != '\r'
-           && selector[end] != '\n')
-        ++end;
-    return selector.left(end);
-}
-
 } // namespace
 
 ExtendedViewTable::ExtendedViewTable(UserInterface *ui, LanguageTable *languages)
-    : m_ui(ui), m_languages(languages)
+    : EditedTable(ui), m_languages(languages)
 {
 }
 
@@ -156,21 +145,14 @@ bool ExtendedViewTable::Load()
         return false;
     }
     QList<QByteArray> lines;
-    QByteArray cause;
-    if (!TableFile::readLines(m_path, lines, cause)) {
-        if (m_ui)
-            m_ui->messageBox(QByteArray("Unable to open file containing view info: \n")
-                                 + m_path.toUtf8() + '\n' + cause,
-                             UserInterface::Exclamation);
+    if (!readTable(lines, "Unable to open file containing view info: \n"))
         return false;
-    }
     bool sawRecord = false;
     m_records = parse(lines, &sawRecord);
     if (sawRecord) {
         m_loaded = true;
-        if (m_ui)
-            m_ui->setMainStatus(QByteArray("Loaded ") + QByteArray::number(m_records.size())
-                                + " extended views from " + m_path.toUtf8());
+        showStatus(QByteArray("Loaded ") + QByteArray::number(m_records.size())
+                   + " extended views from " + m_path.toUtf8());
     }
     return true;
 }
@@ -179,40 +161,12 @@ bool ExtendedViewTable::Save()
 {
     if (m_records.isEmpty())
         return true;
-    QByteArray cause;
-    if (!TableFile::writeAtomically(m_savePath, format(m_records), cause)) {
-        if (m_ui)
-            m_ui->messageBox(QByteArray("Unable to write file containing view info: \n")
-                                 + m_savePath.toUtf8() + '\n' + cause,
-                             UserInterface::Exclamation);
+    if (!writeTable(format(m_records), "Unable to write file containing view info: \n"))
         return false;
-    }
-    // The user's copy is the table from now on.
-    m_path = m_savePath;
     m_fileFound = true;
-    m_dirty = false;
-    if (m_ui)
-        m_ui->setMainStatus(QByteArray("Updated ") + QByteArray::number(m_records.size())
-                            + " extended views in " + m_path.toUtf8());
+    showStatus(QByteArray("Updated ") + QByteArray::number(m_records.size())
+               + " extended views in " + m_path.toUtf8());
     return true;
-}
-
-void ExtendedViewTable::Discard()
-{
-    m_records.clear();
-    m_loaded = false;
-    m_dirty = false;
-}
-
-void ExtendedViewTable::afterDialog(bool accepted, bool changed)
-{
-    if (!accepted) {
-        Discard();
-        return;
-    }
-    m_dirty = changed;
-    if (m_dirty)
-        static_cast<void>(Save()); // a failure has been shown; the table stays dirty
 }
 
 ViewChoice ExtendedViewTable::splitViewLine(const QByteArray &line)
@@ -305,7 +259,7 @@ quint32 ExtendedViewTable::sizeFromText(const QByteArray &sizeText)
 
 void ExtendedViewTable::applyChoice(CBookmark &item, const ViewChoice &choice, const CViewInfo *info)
 {
-    item.selector = plainSelector(item.selector) + "\t+" + choice.viewText + "\r\n";
+    item.selector = CBookmark::plainSelector(item.selector) + "\t+" + choice.viewText + "\r\n";
     // Searches, phone books and ask forms stay what they are whatever the
     // view is called.
     if (info && info->type && item.type != '7' && item.type != '2' && item.type != '?')

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/programfiles.h"
+#include "gplus/tablefile.h"
 #include "gplus/viewinfo.h"
 
 #include <QByteArray>
@@ -18,22 +19,15 @@ class UserInterface;
 // followed by key=value lines. The shipped copy is found by the program-file
 // search; the user's edited copy is written to the configuration directory
 // and found first from then on.
-class ExtendedViewTable
+class ExtendedViewTable final : public EditedTable
 {
 public:
     explicit ExtendedViewTable(UserInterface *ui = nullptr, LanguageTable *languages = nullptr);
 
-    void setUserInterface(UserInterface *ui) { m_ui = ui; }
     void setLanguages(LanguageTable *languages) { m_languages = languages; }
     // Finds the file now (the file-found flag) and keeps the search for
     // later attempts; savePath is where an edited table is written.
     void setProgramFiles(const ProgramFiles &files, const QString &savePath);
-    QString path() const { return m_path; }
-    QString savePath() const { return m_savePath; }
-
-    bool isLoaded() const { return m_loaded; }
-    bool isDirty() const { return m_dirty; }
-    void setDirty(bool dirty) { m_dirty = dirty; }
     bool fileFound() const { return m_fileFound; }
 
     // The record for a view name (lowered first), loading the table when it
@@ -44,11 +38,7 @@ public:
     bool FindOrDefine(const QByteArray &name, char itemType);
 
     [[nodiscard]] bool Load();
-    [[nodiscard]] bool Save();
-    void Discard();
-    // What a dialog on the table ended with: cancelled drops the edits (the
-    // file is read again on next use); changed saves.
-    void afterDialog(bool accepted, bool changed);
+    [[nodiscard]] bool Save() override;
 
     // Lets the user (or the ranking, with autoSelect) pick one of the
     // item's views and shapes the item's request for it: the selector, the
@@ -76,13 +66,10 @@ public:
     static quint32 sizeFromText(const QByteArray &sizeText);
 
 private:
-    UserInterface *m_ui = nullptr;
+    void clearEntries() override { m_records.clear(); }
+
     LanguageTable *m_languages = nullptr;
     QHash<QByteArray, CViewInfo> m_records;
     std::optional<ProgramFiles> m_files;
-    QString m_path;
-    QString m_savePath;
-    bool m_loaded = false;
-    bool m_dirty = false;
     bool m_fileFound = false;
 };

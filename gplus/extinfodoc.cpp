@@ -9,11 +9,7 @@ namespace {
 // LF, then "\t!".
 QByteArray attributeRequest(const QByteArray &selector)
 {
-    qsizetype end = 0;
-    while (end < selector.size() && selector[end] != '\t' && selector[end] != '\r'
-           && selector[end] != '\n')
-        ++end;
-    return selector.left(end) + "\t!\r\n";
+    return CBookmark::plainSelector(selector) + "\t!\r\n";
 }
 
 } // namespace

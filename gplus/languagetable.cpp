@@ -1,7 +1,5 @@
 #include "gplus/languagetable.h"
 
-#include "docs/userinterface.h"
-#include "gplus/tablefile.h"
 
 #include <algorithm>
 
@@ -41,53 +39,18 @@ QByteArray LanguageTable::format(const QHash<QByteArray, QByteArray> &entries)
 bool LanguageTable::Load()
 {
     QList<QByteArray> lines;
-    QByteArray cause;
-    if (!TableFile::readLines(m_path, lines, cause)) {
-        if (m_ui)
-            m_ui->messageBox(QByteArray("Unable to open file containing language info: \n")
-                                 + m_path.toUtf8() + '\n' + cause,
-                             UserInterface::Exclamation);
+    if (!readTable(lines, "Unable to open file containing language info: \n"))
         return false;
-    }
     m_entries = parse(lines);
     m_loaded = true;
-    if (m_ui)
-        m_ui->setMainStatus(QByteArray("Loaded language info from ") + m_path.toUtf8());
+    showStatus(QByteArray("Loaded language info from ") + m_path.toUtf8());
     return true;
 }
 
 bool LanguageTable::Save()
 {
-    QByteArray cause;
-    if (!TableFile::writeAtomically(m_savePath, format(m_entries), cause)) {
-        if (m_ui)
-            m_ui->messageBox(QByteArray("Unable to write file containing language info: \n")
-                                 + m_savePath.toUtf8() + '\n' + cause,
-                             UserInterface::Exclamation);
+    if (!writeTable(format(m_entries), "Unable to write file containing language info: \n"))
         return false;
-    }
-    // The user's copy is the table from now on.
-    m_path = m_savePath;
-    m_dirty = false;
-    if (m_ui)
-        m_ui->setMainStatus(QByteArray("Updated language info in ") + m_path.toUtf8());
+    showStatus(QByteArray("Updated language info in ") + m_path.toUtf8());
     return true;
-}
-
-void LanguageTable::Discard()
-{
-    m_entries.clear();
-    m_loaded = false;
-    m_dirty = false;
-}
-
-void LanguageTable::afterDialog(bool accepted, bool changed)
-{
-    if (!accepted) {
-        Discard();
-        return;
-    }
-    m_dirty = changed;
-    if (m_dirty)
-        static_cast<void>(Save()); // a failure has been shown; the table stays dirty
 }

@@ -1,5 +1,7 @@
 #include "gplus/tablefile.h"
 
+#include "docs/userinterface.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -104,3 +106,52 @@ KeyValue splitKeyValue(const QByteArray &line)
 }
 
 } // namespace TableFile
+
+void EditedTable::Discard()
+{
+    clearEntries();
+    m_loaded = false;
+    m_dirty = false;
+}
+
+void EditedTable::afterDialog(bool accepted, bool changed)
+{
+    if (!accepted) {
+        Discard();
+        return;
+    }
+    m_dirty = changed;
+    if (m_dirty)
+        static_cast<void>(Save()); // a failure has been shown; the table stays dirty
+}
+
+bool EditedTable::readTable(QList<QByteArray> &lines, const char *failure)
+{
+    QByteArray cause;
+    if (TableFile::readLines(m_path, lines, cause))
+        return true;
+    if (m_ui)
+        m_ui->messageBox(QByteArray(failure) + m_path.toUtf8() + '\n' + cause,
+                         UserInterface::Exclamation);
+    return false;
+}
+
+bool EditedTable::writeTable(const QByteArray &bytes, const char *failure)
+{
+    QByteArray cause;
+    if (!TableFile::writeAtomically(m_savePath, bytes, cause)) {
+        if (m_ui)
+            m_ui->messageBox(QByteArray(failure) + m_savePath.toUtf8() + '\n' + cause,
+                             UserInterface::Exclamation);
+        return false;
+    }
+    m_path = m_savePath;
+    m_dirty = false;
+    return true;
+}
+
+void EditedTable::showStatus(const QByteArray &text)
+{
+    if (m_ui)
+        m_ui->setMainStatus(text);
+}

@@ -235,6 +235,15 @@ QByteArray CBookmark::GetPlusAttributes() const
     return IsGopherPlus() ? attributeText : QByteArray();
 }
 
+QByteArray CBookmark::plainSelector(const QByteArray &selector)
+{
+    qsizetype end = 0;
+    while (end < selector.size() && selector[end] != '\t' && selector[end] != '\r'
+           && selector[end] != '\n')
+        ++end;
+    return selector.left(end);
+}
+
 QByteArray CBookmark::GetTypeName() const
 {
     if (IsAskForm())

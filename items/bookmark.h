@@ -43,6 +43,10 @@ public:
     bool IsAskForm() const { return flags & AskFormFlag; }
     void SetAskForm(bool on);
 
+    // The selector without a Gopher+ request marker: its text up to the
+    // first TAB, CR or LF.
+    static QByteArray plainSelector(const QByteArray &selector);
+
     // The attribute text of a Gopher+ item; empty for a plain item.
     QByteArray GetPlusAttributes() const;
     QByteArray GetTypeName() const;

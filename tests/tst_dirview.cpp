@@ -591,6 +591,14 @@ void clickButton(CGTreeView &tree, QTreeWidgetItem *node)
                       QPoint(rect.left() - tree.indentation() / 2, rect.center().y()));
 }
 
+// Clicks need the tree's geometry.
+bool showOnScreen(CGTreeView &tree)
+{
+    tree.resize(300, 300);
+    tree.show();
+    return QTest::qWaitForWindowExposed(&tree);
+}
+
 const QByteArray TopMenu = menuLine('0', "Readme") + menuLine('1', "Docs", "/docs")
                            + menuLine('1', "Files", "/files") + ".\r\n";
 
@@ -626,9 +634,7 @@ void tst_DirView::clickFetchesNodeIntoSameDocument()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     const QByteArray topKey = f.doc.windowKey();
     QTreeWidgetItem *docs = child(tree.rootNode(), 0);
@@ -658,9 +664,7 @@ void tst_DirView::buttonClickKeepsNodeOpenAndSkipsKnownChildren()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     QTreeWidgetItem *docs = child(tree.rootNode(), 0);
     const QByteArray subMenu = menuLine('1', "Old docs", "/docs/old") + ".\r\n";
@@ -682,9 +686,7 @@ void tst_DirView::minusButtonCollapsesWithoutFetching()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     QTreeWidgetItem *root = tree.rootNode();
     QVERIFY(root->isExpanded());
@@ -709,9 +711,7 @@ void tst_DirView::doubleClickKeepsNodeOpen()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     QTreeWidgetItem *files = child(tree.rootNode(), 1);
     const QRect rect = tree.visualItemRect(files);
@@ -730,9 +730,7 @@ void tst_DirView::emptyDirectoryLosesButton()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     QTreeWidgetItem *files = child(tree.rootNode(), 1);
     clickButton(tree, files);
@@ -752,9 +750,7 @@ void tst_DirView::rootClickFetchesWindowItem()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     clickLabel(tree, child(tree.rootNode(), 0));
     f.feed(".\r\n");
@@ -791,9 +787,7 @@ void tst_DirView::failureMarks()
     DirFixture f;
     ItemIcons icons;
     CGTreeView tree(&f.doc, nullptr, &icons);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     QTreeWidgetItem *docs = child(tree.rootNode(), 0);
     clickLabel(tree, docs);
@@ -815,9 +809,7 @@ void tst_DirView::menuEndedByCloseCompletes()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     // A server that never sends the "." line.
     f.feed(menuLine('1', "Docs", "/docs"));
     f.doc.FinishTransfer();
@@ -839,9 +831,7 @@ void tst_DirView::clickDuringTransactionDoesNothing()
     CTarnwickApp app(ui);
     CGopherDir doc(app.context());
     CGTreeView tree(&doc, nullptr, nullptr);
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
 
     QVERIFY(doc.Fetch(CBookmark('1', QByteArray("Slow"), QByteArray(), QByteArray("127.0.0.1"),
                                 silent.serverPort())));
@@ -874,9 +864,7 @@ void tst_DirView::navigatorContextMenu()
     FontManager fonts(*m_profile);
     CGTreeView tree(&f.doc, &fonts, nullptr);
     QCOMPARE(tree.font(), fonts.font(FontManager::TreeFont));
-    tree.resize(300, 300);
-    tree.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    QVERIFY(showOnScreen(tree));
     f.feed(TopMenu);
     clickLabel(tree, child(tree.rootNode(), 0));
     f.feed(menuLine('1', "Old docs", "/docs/old") + ".\r\n");

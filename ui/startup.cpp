@@ -1,6 +1,5 @@
 #include "ui/startup.h"
 
-#include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"

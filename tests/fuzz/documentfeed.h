@@ -44,6 +44,15 @@ QByteArray feedDocument(const CBookmark &item, const QList<QByteArray> &reads,
     return text;
 }
 
+// The item a fuzzer feeds replies for: a plain one, or the same item asked
+// for with a Gopher+ request marker.
+inline CBookmark fuzzedItem(char type, const QByteArray &selector, const QByteArray &plusMarker = {})
+{
+    CBookmark item(type, QByteArray("Fuzzed"), selector + plusMarker, QByteArray("127.0.0.1"), 70);
+    item.SetGopherPlus(!plusMarker.isEmpty());
+    return item;
+}
+
 // The reply of the input, in one read and in reads split at points the input
 // picks; both must leave the document the same.
 template<typename Document>

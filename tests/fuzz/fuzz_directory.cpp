@@ -24,12 +24,8 @@ QByteArray describeDirectory(const CGopherDir &dir)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const CBookmark plain('1', "Menu", "/menu", "127.0.0.1", 70);
-    static const CBookmark plus = [] {
-        CBookmark item('1', "Menu", "/menu\t$", "127.0.0.1", 70);
-        item.SetGopherPlus(true);
-        return item;
-    }();
+    static const CBookmark plain = fuzzedItem('1', "/menu");
+    static const CBookmark plus = fuzzedItem('1', "/menu", "\t$");
     compareSplitReads<CGopherDir>(data, size, plain, plus, describeDirectory);
     return 0;
 }

@@ -25,12 +25,8 @@ QByteArray describeText(const CGopherTextDoc &doc)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const CBookmark plain('0', "Text", "/text", "127.0.0.1", 70);
-    static const CBookmark plus = [] {
-        CBookmark item('0', "Text", "/text\t+", "127.0.0.1", 70);
-        item.SetGopherPlus(true);
-        return item;
-    }();
+    static const CBookmark plain = fuzzedItem('0', "/text");
+    static const CBookmark plus = fuzzedItem('0', "/text", "\t+");
     compareSplitReads<CGopherTextDoc>(data, size, plain, plus, describeText);
     return 0;
 }
