@@ -32,7 +32,10 @@ constexpr std::array<IconRow, ItemIcons::RowCount> IconRows = {{
     {'7', {"system-search", nullptr}},
     {'8', {"utilities-terminal", nullptr}},
     {'T', {"utilities-terminal", nullptr}},
-    {'9', {"application-x-executable", nullptr}},
+    // Themes draw "executable" as a warning sign and "octet-stream" as a
+    // question mark, which read as the '!' and '?' rows: a binary file gets
+    // its own "01" sheet.
+    {'9', {nullptr, nullptr}},
     {'I', {"image-x-generic", nullptr}},
     {'h', {"text-html", nullptr}},
     {'M', {"message-rfc822", "mail-unread"}},
