@@ -48,6 +48,16 @@ AppSettings::AppSettings(ProfileFile &file)
 {
 }
 
+bool AppSettings::menuAsAuthored() const
+{
+    return Setting(Keys::MenuAsAuthored).flag(m_file);
+}
+
+bool AppSettings::setMenuAsAuthored(bool on)
+{
+    return Setting(Keys::MenuAsAuthored).setFlag(m_file, on);
+}
+
 bool AppSettings::autoSelectView() const
 {
     return Setting(Keys::AutoSelectView).flag(m_file);

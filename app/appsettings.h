@@ -61,6 +61,8 @@ public:
     ProfileFile &file() const { return m_file; }
 
     bool autoSelectView() const;
+    bool menuAsAuthored() const;
+    [[nodiscard]] bool setMenuAsAuthored(bool on);
     [[nodiscard]] bool setAutoSelectView(bool on);
     bool autoViewFile() const;
     [[nodiscard]] bool setAutoViewFile(bool on);

@@ -362,6 +362,7 @@ int DumpRunner::run(const QStringList &arguments)
     int timeoutSeconds = DefaultTimeout;
     QByteArray wantedView;
     bool infoOnly = false;
+    bool authored = false;
     QList<QByteArray> answers;
     QByteArray query;
     bool hasQuery = false;
@@ -399,6 +400,8 @@ int DumpRunner::run(const QStringList &arguments)
                 usageError = true;
         } else if (arg == QLatin1String("--info")) {
             infoOnly = true;
+        } else if (arg == QLatin1String("--authored")) {
+            authored = true;
         } else if (arg == QLatin1String("--answer")) {
             if (i + 1 < arguments.size())
                 answers.append(arguments.at(++i).toLocal8Bit());
@@ -444,6 +447,8 @@ int DumpRunner::run(const QStringList &arguments)
     // A script never waits for a question: the best ranked view is taken,
     // unless --view names one.
     app.setAutoSelectViewOverride(wantedView.isEmpty());
+    if (authored)
+        app.setMenuAsAuthoredOverride(true);
     QObject::connect(&app, &CTarnwickApp::viewChosen, &app,
                      [](const ViewChoice &c) { writeErr("view: ", c.viewText); });
 
@@ -464,6 +469,13 @@ int DumpRunner::run(const QStringList &arguments)
     if (item.host.isEmpty() || item.port == 0) {
         writeErr("", QByteArray("tarnwick: not a gopher URL: ") + url.toUtf8());
         return 2;
+    }
+    // A link to another protocol is printed, not followed: a script decides
+    // what to start.
+    if (item.isUrlLink() && !infoOnly) {
+        writeOut("browse\t" + escaped(fromServer(item.linkAddress())) + '\n');
+        std::fflush(stderr);
+        return 0;
     }
     // A URL ending in "%09+" names a Gopher+ item; which of its views is
     // fetched is chosen once its attributes are known.

@@ -68,9 +68,10 @@ QByteArray failureText(int code)
     }
 }
 
-bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine)
+bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine,
+                const std::function<int(const QStringList &)> &launcher)
 {
-    const int code = launch(arguments);
+    const int code = launcher ? launcher(arguments) : launch(arguments);
     if (code >= 32)
         return true;
     QByteArray text = "Couldn't run " + commandLine;

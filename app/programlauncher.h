@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <functional>
+
 class UserInterface;
 
 // Starts external programs (viewers, terminals) from an argument vector,
@@ -18,6 +20,8 @@ int launch(const QStringList &arguments);
 QByteArray failureText(int code);
 // Launches and, on failure, shows "Couldn't run <commandLine>" with the
 // code's text. Returns whether the program started.
-bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine);
+// launcher, when given, starts the program instead of launch().
+bool RunProgram(UserInterface *ui, const QStringList &arguments, const QByteArray &commandLine,
+                const std::function<int(const QStringList &)> &launcher = {});
 
 } // namespace ProgramLauncher

@@ -66,6 +66,9 @@ inline constexpr SettingKey AutoViewFile{Type::Flag, "Options", "Auto View File"
 inline constexpr SettingKey AutoFileName{Type::Flag, "Options", "Auto File Name", 0, ""};
 inline constexpr SettingKey AutoStripDots{Type::Flag, "Options", "Auto Strip Dots", 1, ""};
 // 0 keep the editor, 1 minimise it, 2 close it.
+// Directory lists show every item in the server's order, info lines in a
+// fixed-pitch face.
+inline constexpr SettingKey MenuAsAuthored{Type::Flag, "Options", "Menu as Authored", 0, ""};
 inline constexpr SettingKey BookmarkEditorFetchAction{Type::Number, "Options", "Bookmark Editor Fetch Action", 0, ""};
 
 // "Directories": the defaults written at start-up are AppSettings' to work out.
@@ -132,7 +135,8 @@ inline constexpr SettingKey ViewerProgram{Type::Text, "Viewers", "Viewer%d", 0, 
 
 // Every key above.
 inline constexpr std::array all{
-    &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &BookmarkEditorFetchAction,
+    &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &MenuAsAuthored,
+    &BookmarkEditorFetchAction,
     &TemporaryDirectory, &DownloadDirectory, &WindowPos,
     &ToolbarPosition, &ToolbarSize, &ShowToolbar, &ShowTooltips, &DockX, &DockY, &FloatX, &FloatY,
     &UsePrinterFont,

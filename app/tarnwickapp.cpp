@@ -93,7 +93,68 @@ void CTarnwickApp::saveDirtyTables()
 
 bool CTarnwickApp::RunProgram(const QStringList &arguments, const QByteArray &commandLine)
 {
-    return ProgramLauncher::RunProgram(&m_ui, arguments, commandLine);
+    return ProgramLauncher::RunProgram(&m_ui, arguments, commandLine, m_launcher);
+}
+
+bool CTarnwickApp::menuAsAuthored() const
+{
+    return m_authoredOverride.value_or(m_settings.menuAsAuthored());
+}
+
+void CTarnwickApp::setMenuAsAuthored(bool on)
+{
+    const bool was = menuAsAuthored();
+    m_authoredOverride.reset();
+    static_cast<void>(m_settings.setMenuAsAuthored(on));
+    if (was != on)
+        Q_EMIT menuLayoutChanged(on);
+}
+
+bool CTarnwickApp::isHandedOn(QByteArrayView address)
+{
+    // The scheme decides; an address that could be read as anything but one
+    // address (control characters) is not handed on either. A scheme starts
+    // with a letter, so the address never reads as an option.
+    for (const char c : address) {
+        if (uchar(c) < 0x20 || c == 0x7f)
+            return false;
+    }
+    const qsizetype colon = address.indexOf(':');
+    if (colon <= 0)
+        return false;
+    const QByteArray scheme = address.first(colon).toByteArray().toLower();
+    for (const char *known : {"http", "https", "mailto", "ftp", "gemini"}) {
+        if (scheme == known)
+            return true;
+    }
+    return false;
+}
+
+void CTarnwickApp::OpenLink(const CBookmark &item)
+{
+    const QByteArray address = item.linkAddress();
+    if (address.startsWith("gopher://") || address.startsWith("GOPHER://")) {
+        CBookmark target;
+        target.title = item.title;
+        target.ParseURL(address);
+        // A link to another link could go round in circles; it is shown.
+        if (!target.host.isEmpty() && !target.isUrlLink()) {
+            target.parentKey = item.parentKey;
+            OpenItem(target, 0, 0);
+            return;
+        }
+    } else if (isHandedOn(address)) {
+        const int answer = m_ui.messageBox("This item links to\n" + address
+                                               + "\nOpen it in your browser?",
+                                           UserInterface::Question, UserInterface::YesNo);
+        if (answer != UserInterface::AnswerYes)
+            return;
+        m_ui.setMainStatus("Opening " + address);
+        RunProgram({QStringLiteral("xdg-open"), QString::fromUtf8(address)}, "xdg-open " + address);
+        return;
+    }
+    m_ui.messageBox("This item links to\n" + address + "\nTarnwick does not open links of this kind.",
+                    UserInterface::Information);
 }
 
 void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment &env)
@@ -170,6 +231,10 @@ QByteArray CTarnwickApp::windowKeyOf(const CBookmark &source) const
 CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qintptr secondValue,
                                      int homeFailures)
 {
+    if (source.isUrlLink() && source.type != 'i' && source.type != '3') {
+        OpenLink(source);
+        return nullptr;
+    }
     CBookmark item;
     item.Assign(source);
     item.navigatorIndex = source.navigatorIndex;

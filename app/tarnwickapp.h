@@ -75,6 +75,23 @@ public:
     // Starts a program from its argument vector; a failure is shown with
     // "Couldn't run " and the command line.
     bool RunProgram(const QStringList &arguments, const QByteArray &commandLine);
+    // What starts the programs (tests record the argument vectors instead);
+    // it returns a launcher code, ProgramLauncher::Started on success.
+    using Launcher = std::function<int(const QStringList &arguments)>;
+    void setLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
+
+    // "Menu as Authored": directory lists show every item in the server's
+    // order. Saved in the settings file; a run may override it.
+    bool menuAsAuthored() const;
+    void setMenuAsAuthored(bool on);
+    void setMenuAsAuthoredOverride(std::optional<bool> on) { m_authoredOverride = on; }
+
+    // Opens an item whose selector is "URL:" and an address: a gopher
+    // address in a window of this program, a web, mail, FTP or Gemini
+    // address in the desktop's browser after asking; anything else is shown.
+    void OpenLink(const CBookmark &item);
+    // Whether an address of this scheme is handed to the desktop.
+    static bool isHandedOn(QByteArrayView address);
 
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }
@@ -121,6 +138,8 @@ Q_SIGNALS:
     void documentOpened(CTarnwickDoc *document);
     // A view of an item was chosen (by rank or by the user).
     void viewChosen(const ViewChoice &choice);
+    // The "Menu as Authored" switch changed.
+    void menuLayoutChanged(bool authored);
 
 private:
     ProfileFile m_profile;
@@ -135,5 +154,7 @@ private:
     LanguageTable m_languages;
     ExtendedViewTable m_views;
     std::optional<bool> m_autoSelectOverride;
+    std::optional<bool> m_authoredOverride;
+    Launcher m_launcher;
     FrameFactory *m_frames = nullptr;
 };

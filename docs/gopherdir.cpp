@@ -1,10 +1,14 @@
 #include "docs/gopherdir.h"
 
+#include "app/tarnwickapp.h"
 #include "docs/boolsearch.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
 #include "net/winsockerrors.h"
 
+#include <QMetaMethod>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -34,6 +38,98 @@ const QByteArray GopherPlusMenuView("\t+application/gopher+-menu");
 
 CGopherDir::CGopherDir(const AppContext &context, QObject *parent) : CTarnwickDoc(context, parent)
 {
+    m_authored = context.app->menuAsAuthored();
+    connect(context.app.get(), &CTarnwickApp::menuLayoutChanged, this, &CGopherDir::setAuthored);
+}
+
+const MenuItemStore &CGopherDir::storeOf(quint32 code) const
+{
+    switch (code & 3) {
+    case NavigatorStore:
+        return m_navigator;
+    case DirLineStore:
+        return m_dirLines;
+    default:
+        return m_list;
+    }
+}
+
+quint32 CGopherDir::rowCode(int row) const
+{
+    return m_authored ? m_order[size_t(row)] : (quint32(row) << 2 | ListStore);
+}
+
+CBookmark CGopherDir::listItem(int row) const
+{
+    const quint32 code = rowCode(row);
+    return storeOf(code).item(int(code >> 2), (code & 3) == NavigatorStore);
+}
+
+QByteArray CGopherDir::listTitle(int row) const
+{
+    const quint32 code = rowCode(row);
+    return storeOf(code).title(int(code >> 2));
+}
+
+int CGopherDir::navigatorIndexOfRow(int row) const
+{
+    if (row < 0 || row >= listCount())
+        return -1;
+    const quint32 code = rowCode(row);
+    if ((code & 3) == NavigatorStore)
+        return int(code >> 2);
+    if ((code & 3) != DirLineStore)
+        return -1;
+    // A directory met again after its node was expanded: the navigator's
+    // earlier item for the same place.
+    const CBookmark wanted = m_dirLines.item(int(code >> 2));
+    for (int i = navigatorCount() - 1; i >= 0; --i) {
+        const CBookmark node = m_navigator.item(i);
+        if (node.selector == wanted.selector && node.host == wanted.host && node.port == wanted.port)
+            return i;
+    }
+    return -1;
+}
+
+void CGopherDir::openNavigatorNode(int index)
+{
+    if (index < 0 || index >= navigatorCount() || hasLiveTransaction())
+        return;
+    if (isSignalConnected(QMetaMethod::fromSignal(&CGopherDir::navigatorNodeRequested)))
+        Q_EMIT navigatorNodeRequested(index);
+    else
+        fetchNavigatorNode(index, false);
+}
+
+void CGopherDir::setAuthored(bool on)
+{
+    if (on == m_authored)
+        return;
+    // The chosen row stays chosen when the other layout shows it.
+    int row = -1;
+    if (m_currentRow >= 0) {
+        const quint32 code = rowCode(m_currentRow);
+        if (on) {
+            const auto found = std::find(m_order.begin(), m_order.end(), code);
+            if (found != m_order.end())
+                row = int(found - m_order.begin());
+        } else if ((code & 3) == ListStore) {
+            row = int(code >> 2);
+        }
+    }
+    m_authored = on;
+    m_current.reset();
+    m_currentRow = -1;
+    m_findPosition = qMax(0, row);
+    Q_EMIT updateAllViews(ListHint | LayoutHint);
+    if (row >= 0)
+        Q_EMIT updateAllViews(ListHint | SelectHint, row);
+}
+
+qsizetype CGopherDir::itemMemory() const
+{
+    return m_list.memoryUsed() + m_navigator.memoryUsed() + m_dirLines.memoryUsed()
+           + qsizetype(m_order.capacity() * sizeof(quint32));
 }
 
 const CBookmark &CGopherDir::GetItem() const
@@ -43,8 +139,10 @@ const CBookmark &CGopherDir::GetItem() const
 
 void CGopherDir::setListItemType(int row, char type)
 {
-    if (row >= 0 && row < listCount())
-        m_list.setType(row, type);
+    if (row >= 0 && row < listCount()) {
+        const quint32 code = rowCode(row);
+        storeOf(code).setType(int(code >> 2), type);
+    }
     if (m_current && m_currentRow == row)
         m_current->type = type;
 }
@@ -62,6 +160,10 @@ void CGopherDir::DeleteContents()
     m_scanned = 0;
     m_skippingLine = false;
     m_list.clear();
+    m_dirLines.clear();
+    std::vector<quint32>().swap(m_order);
+    m_lastStore = -1;
+    m_sawInfo = false;
     Q_EMIT updateAllViews(ListHint | ClearHint);
 }
 
@@ -73,15 +175,18 @@ void CGopherDir::requestStarting()
     m_scanned = 0;
     m_skippingLine = false;
     m_fetchItems = 0;
+    m_dirLineItems = 0;
     m_endedByDot = false;
     m_cut = false;
+    m_lastStore = -1;
+    m_sawInfo = false;
 }
 
 void CGopherDir::selectRow(int row)
 {
     m_currentRow = row >= 0 && row < listCount() ? row : -1;
     if (m_currentRow >= 0)
-        m_current = m_list.item(row);
+        m_current = listItem(row);
     else
         m_current.reset();
     if (row >= 0)
@@ -90,21 +195,29 @@ void CGopherDir::selectRow(int row)
 
 bool CGopherDir::roomForItem()
 {
-    if (m_fetchItems < m_itemLimit)
+    if (m_fetchItems + m_dirLineItems < m_itemLimit)
         return true;
     m_cut = true;
     return false;
 }
 
-void CGopherDir::appendItem(MenuItemStore &list, QByteArrayView line, QByteArrayView attributes)
+void CGopherDir::appendItem(Store store, QByteArrayView line, QByteArrayView attributes)
 {
+    MenuItemStore &list = storeOf(store);
+    m_order.push_back(quint32(list.count()) << 2 | store);
     list.append(line, attributes);
-    ++m_fetchItems;
+    m_lastStore = store;
+    // Directories the navigator has already are kept for the authored order
+    // only; they count against the limit, not as the fetch's items.
+    if (store == DirLineStore)
+        ++m_dirLineItems;
+    else
+        ++m_fetchItems;
 }
 
 void CGopherDir::completePendingInfo()
 {
-    appendItem(m_list, m_pendingInfo, m_pendingAttributes);
+    appendItem(ListStore, m_pendingInfo, m_pendingAttributes);
     ++m_listThisCall;
     m_pendingInfo.clear();
     m_pendingAttributes.clear();
@@ -177,15 +290,27 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
         if (line.isEmpty() || isBlankLine(line) || line == QByteArrayView("."))
             continue;
         if (line.front() == '1') {
-            if (navigatorFlag())
-                continue;
             if (!roomForItem()) {
                 pos = lineStart;
                 break;
             }
-            appendItem(m_navigator, line);
+            // A node expanded before has its sub-directories in the
+            // navigator already; the authored order still shows them.
+            if (navigatorFlag()) {
+                appendItem(DirLineStore, line);
+                continue;
+            }
+            appendItem(NavigatorStore, line);
             ++m_navigatorThisCall;
+        } else if (line.front() == '+' && !m_sawInfo && line.indexOf(QByteArrayView("+INFO")) < 0) {
+            // A plain menu names another server for the item above it.
+            if (m_lastStore >= 0) {
+                const CBookmark::RedundantServer server = CBookmark::ParseRedundantLine(line);
+                if (server.port != 0 && server.host != "error")
+                    storeOf(quint32(m_lastStore)).appendServerLine(line);
+            }
         } else if (line.front() == '+' && line.indexOf(QByteArrayView("+INFO")) >= 0) {
+            m_sawInfo = true;
             if (m_haveInfo) {
                 if (!roomForItem()) {
                     pos = lineStart;
@@ -205,7 +330,7 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
                 pos = lineStart;
                 break;
             }
-            appendItem(m_list, line);
+            appendItem(ListStore, line);
             ++m_listThisCall;
         }
     }
@@ -253,6 +378,8 @@ void CGopherDir::OnReceiveDone(int status)
     // finished menu does not use.
     m_list.squeeze();
     m_navigator.squeeze();
+    m_dirLines.squeeze();
+    m_order.shrink_to_fit();
     if (status == 0 && pendingBytes() != 0 && !m_endedByDot && !m_cut) {
         // The server closed after a last line without its line end.
         const QByteArray last = receiveBuffer() + "\r\n";
@@ -365,7 +492,7 @@ void CGopherDir::FindText(const QByteArray &text, bool down, bool matchCase, boo
     if (row < 0)
         row = count - 1;
     while (row >= 0 && row < count) {
-        if (search.Match(m_list.title(row))) {
+        if (search.Match(listTitle(row))) {
             Q_EMIT updateAllViews(ListHint | NavigatorHint | SelectHint, row);
             m_findPosition = down ? row + 1 : row - 1;
             return;
@@ -379,7 +506,13 @@ void CGopherDir::OnEditCopy()
 {
     if (!BeginCopy())
         return;
-    for (int row = 0; row < m_list.count(); ++row)
-        AddCopyLine(m_list.title(row) + "\r\n");
+    for (int row = 0; row < listCount(); ++row) {
+        // A link to another protocol is copied with its address.
+        const CBookmark item = listItem(row);
+        if (item.isUrlLink())
+            AddCopyLine(item.title + " <" + item.linkAddress() + ">\r\n");
+        else
+            AddCopyLine(item.title + "\r\n");
+    }
     EndCopy();
 }

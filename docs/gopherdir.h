@@ -4,6 +4,8 @@
 #include "docs/tarnwickdoc.h"
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 // A Gopher directory: the reply of a menu request, plain or Gopher+, split
 // into the directory list (what the directory view shows) and the navigator
@@ -26,6 +28,8 @@ public:
         TimedOutMark = 0x100,
         FailedMark = 0x200,
         CancelledMark = 0x400,
+        // The list shows its rows in another layout: show them all again.
+        LayoutHint = 0x800,
     };
     // Attribute lines kept for the "+INFO" block being read stay below this.
     static constexpr int PendingAttributeLimit = 32765;
@@ -45,23 +49,36 @@ public:
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
     bool CanFindText() const override { return true; }
-    bool OnUpdateEditCopy() const override { return !m_list.isEmpty(); }
+    bool OnUpdateEditCopy() const override { return listCount() > 0; }
     void OnEditCopy() override;
     bool OnUpdateReload() const override { return !hasLiveTransaction(); }
     bool OnUpdateAddBookmark() const override { return !m_list.isEmpty(); }
     bool OnUpdateAddDirBookmark() const override { return true; }
 
-    // Directory list and navigator list. The items are kept as the lines
-    // the server sent and made into a CBookmark when asked for.
-    int listCount() const { return m_list.count(); }
-    CBookmark listItem(int row) const { return m_list.item(row); }
-    QByteArray listTitle(int row) const { return m_list.title(row); }
+    // The rows the directory list shows: the directory list, or, as the
+    // menu's author laid it out, every item in the server's order with the
+    // sub-directories among them. The items are kept as the lines the
+    // server sent and made into a CBookmark when asked for; the authored
+    // order costs one number per item.
+    int listCount() const { return m_authored ? int(m_order.size()) : m_list.count(); }
+    CBookmark listItem(int row) const;
+    QByteArray listTitle(int row) const;
+    // Menus as authored; the program-wide switch reaches every directory.
+    bool isAuthored() const { return m_authored; }
+    void setAuthored(bool on);
+    // The navigator index of a sub-directory row of the list; -1 for other
+    // rows and for directories the navigator holds from an earlier fetch.
+    int navigatorIndexOfRow(int row) const;
+    // A sub-directory row is opened as the navigator opens it: the
+    // navigator is asked to fetch its node, or, without one, the document
+    // fetches it itself.
+    void openNavigatorNode(int index);
     // The directory view marks an item whose type has no icon as unknown ('!').
     void setListItemType(int row, char type);
     int navigatorCount() const { return m_navigator.count(); }
     CBookmark navigatorItem(int index) const { return m_navigator.item(index, true); }
     // Bytes the two lists hold.
-    qsizetype itemMemory() const { return m_list.memoryUsed() + m_navigator.memoryUsed(); }
+    qsizetype itemMemory() const;
 
     // The row chosen in the directory view (-1 for none): it becomes the
     // current item; the find position follows it.
@@ -81,13 +98,27 @@ public:
     // The last fetch was stopped at the item limit.
     bool isCut() const { return m_cut; }
 
+Q_SIGNALS:
+    // A sub-directory row was opened; the navigator fetches its node.
+    void navigatorNodeRequested(int index);
+
 private:
+    // Where a row of the authored order is kept: the store in the low two
+    // bits, the index in that store above them.
+    enum Store : quint32 { ListStore = 0, NavigatorStore = 1, DirLineStore = 2 };
+    const MenuItemStore &storeOf(quint32 code) const;
+    MenuItemStore &storeOf(quint32 code)
+    {
+        return const_cast<MenuItemStore &>(std::as_const(*this).storeOf(code));
+    }
+    // The code of a shown row.
+    quint32 rowCode(int row) const;
+    void appendItem(Store store, QByteArrayView line, QByteArrayView attributes = {});
     // Takes the menu lines of data into the lists and tells the views;
     // returns how many bytes of data were used.
     qsizetype receiveLines(QByteArrayView data);
     // Whether one more item may be taken in this fetch.
     bool roomForItem();
-    void appendItem(MenuItemStore &list, QByteArrayView line, QByteArrayView attributes = {});
     void completePendingInfo();
 
     MenuItemStore m_list;
@@ -98,6 +129,15 @@ private:
     QByteArray m_pendingAttributes;
     bool m_haveInfo = false;
     MenuItemStore m_navigator;
+    // Sub-directory lines of this fetch that the navigator holds already
+    // (its node was expanded before): kept for the authored order only.
+    MenuItemStore m_dirLines;
+    std::vector<quint32> m_order;
+    bool m_authored = false;
+    // The store of the item appended last (for "+" lines after it), -1 none.
+    int m_lastStore = -1;
+    // This fetch has met a "+INFO" block: it is a Gopher+ menu.
+    bool m_sawInfo = false;
     int m_navigatorTotal = 0;
     int m_navigatorThisCall = 0;
     int m_receivedCount = 0;
@@ -110,6 +150,7 @@ private:
     // Per fetch: menu lines taken as items, whether the "." line ended the
     // menu, whether the item limit stopped it.
     int m_fetchItems = 0;
+    int m_dirLineItems = 0;
     bool m_endedByDot = false;
     bool m_cut = false;
     int m_itemLimit = MaxItems;

@@ -11,6 +11,16 @@ void MenuItemStore::append(QByteArrayView line, QByteArrayView attributes)
     m_entries.push_back(entry);
 }
 
+void MenuItemStore::appendServerLine(QByteArrayView line)
+{
+    if (m_entries.empty() || m_entries.back().serverLength + line.size() + 1 > MaxServerBytes)
+        return;
+    // The last item's bytes end the buffer, so its server lines can follow.
+    m_bytes.append(line.data(), line.size());
+    m_bytes.append('\n');
+    m_entries.back().serverLength += quint32(line.size() + 1);
+}
+
 void MenuItemStore::clear()
 {
     m_bytes = QByteArray();
@@ -36,6 +46,16 @@ CBookmark MenuItemStore::item(int index, bool withIndex) const
     if (entry.attributeLength != 0)
         item.ParseAttributes(QByteArrayView(m_bytes.constData() + entry.offset + entry.lineLength,
                                             entry.attributeLength));
+    if (entry.serverLength != 0) {
+        QByteArrayView servers(m_bytes.constData() + entry.offset + entry.lineLength
+                                   + entry.attributeLength,
+                               entry.serverLength);
+        while (!servers.isEmpty()) {
+            const qsizetype end = servers.indexOf('\n');
+            item.redundantServers.append(CBookmark::ParseRedundantLine(servers.first(end)));
+            servers = servers.sliced(end + 1);
+        }
+    }
     if (entry.type != 0)
         item.type = entry.type;
     if (withIndex)

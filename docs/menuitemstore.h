@@ -18,6 +18,10 @@ public:
     // Appends the item of one menu line (without its line end); attributes is
     // the Gopher+ attribute text that came with it, if any.
     void append(QByteArrayView line, QByteArrayView attributes = {});
+    // Attaches a "+" line (another server for the same item) to the last
+    // item appended; an item keeps at most MaxServerBytes of them.
+    void appendServerLine(QByteArrayView line);
+    static constexpr quint32 MaxServerBytes = 4096;
     void clear();
     // Gives back the room reserved for growth.
     void squeeze();
@@ -41,6 +45,7 @@ private:
         qint64 offset = 0;      // of the line in m_bytes; its attributes follow it
         quint32 lineLength = 0;
         quint32 attributeLength = 0;
+        quint32 serverLength = 0; // "+" lines after the attributes, each ended by LF
         char type = 0;          // 0: the type the line gives
     };
 

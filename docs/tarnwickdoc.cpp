@@ -61,6 +61,7 @@ void CTarnwickDoc::registerWindowKey(const QByteArray &key)
 bool CTarnwickDoc::Fetch(const CBookmark &item)
 {
     m_item.Assign(item);
+    m_serversTried = 0;
     m_context.ui->setWaitCursor(true);
     const quint64 request = m_requestNumber + 1;
     SendRequest();
@@ -228,6 +229,8 @@ void CTarnwickDoc::endRequest(int status)
     // for again): the transfer goes on, and ends with that request.
     if (m_requestNumber != request)
         return;
+    if (status == 0 && m_serversTried > 0)
+        SetStatus(m_lastStatus + " (from the redundant server " + answeringServer() + ")");
     endStatusIs(status);
 }
 
@@ -318,6 +321,12 @@ void CTarnwickDoc::showServerError()
 
 void CTarnwickDoc::OnTransactionFailed(const TransactionFailure &failure)
 {
+    // A server that cannot be found or reached has others standing in for
+    // it; the failure is reported once the last of them failed as well.
+    using Stage = TransactionFailure::Stage;
+    if ((failure.stage == Stage::Lookup || failure.stage == Stage::Connect)
+        && m_openMode != HomeOpen && tryRedundantServer())
+        return;
     if (!failure.status.isEmpty())
         SetStatus(failure.status);
     if (!failure.notice.isEmpty())
@@ -377,6 +386,39 @@ void CTarnwickDoc::RetryHomeGopher()
     if (title.isEmpty())
         title = m_item.host + ':' + QByteArray::number(m_item.port);
     setTitle(title);
+}
+
+bool CTarnwickDoc::tryRedundantServer()
+{
+    if (m_closing || m_serversTried >= m_item.redundantServers.size())
+        return false;
+    if (m_serversTried == 0)
+        m_primaryServer = {m_item.host, m_item.port, m_item.selector};
+    const CBookmark::RedundantServer server = m_item.redundantServers.at(m_serversTried++);
+    m_item.host = server.host;
+    m_item.port = server.port;
+    // The other server offers the same item; a selector of its own replaces
+    // the item's, with the request form the item asked for.
+    QByteArray selector = m_primaryServer.selector;
+    if (!server.selector.isEmpty()) {
+        const qsizetype marker = selector.indexOf('\t');
+        selector = server.selector;
+        if (marker >= 0) {
+            selector.chop(2);
+            selector += m_primaryServer.selector.mid(marker);
+        }
+    }
+    m_item.selector = selector;
+    SetStatus("Trying the redundant server " + answeringServer() + " ...");
+    SendRequest();
+    return true;
+}
+
+QByteArray CTarnwickDoc::answeringServer() const
+{
+    if (m_serversTried == 0)
+        return QByteArray();
+    return m_item.host + ':' + QByteArray::number(m_item.port);
 }
 
 void CTarnwickDoc::sendHomeRequest(const CBookmark &home)
@@ -453,6 +495,13 @@ bool CTarnwickDoc::OnUpdateBack() const
 
 void CTarnwickDoc::OnReload()
 {
+    // A reload asks the item's own server again first.
+    if (m_serversTried > 0) {
+        m_item.host = m_primaryServer.host;
+        m_item.port = m_primaryServer.port;
+        m_item.selector = m_primaryServer.selector;
+        m_serversTried = 0;
+    }
     DeleteContents();
     m_navigatorFlag = true;
     SendRequest();

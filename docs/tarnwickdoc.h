@@ -137,6 +137,8 @@ public:
     // The status the last transfer ended with: 0 normal, -1 cancelled, or a
     // socket error code. Set once the kind's end of transfer has run.
     int endStatus() const { return m_endStatus; }
+    // The redundant server that answers for the item's own, or none.
+    QByteArray answeringServer() const;
 
     void setFrame(DocumentFrame *frame) { m_frame = frame; }
     DocumentFrame *frame() const { return m_frame; }
@@ -171,6 +173,10 @@ protected:
     void setNavigatorFlag(bool expandedBefore) { m_navigatorFlag = expandedBefore; }
 
     void RetryHomeGopher();
+    // After the item's server could not be reached: sends the request to the
+    // next redundant server the menu named for the item; false when none is
+    // left.
+    bool tryRedundantServer();
     // Sends the home request to another home gopher after a failure. The
     // base asks for the directory the way the server speaks (a Gopher+ server
     // with "\t$"); the attribute document asks for attributes instead.
@@ -223,6 +229,10 @@ private:
     qintptr m_secondValue = 0;
     std::unique_ptr<UploadRecord> m_uploadRecord;
     int m_retryCount = 0;
+    // Redundant servers of the item tried so far in this fetch, and the
+    // item's own server and selector to go back to.
+    int m_serversTried = 0;
+    CBookmark::RedundantServer m_primaryServer;
     bool m_navigatorFlag = false;
     QByteArray m_title;
     QByteArray m_lastStatus;

@@ -33,7 +33,7 @@ CItemInfoWindow::CItemInfoWindow(QWidget *parent) : QDialog(parent)
 
 void CItemInfoWindow::setItem(const CBookmark &item)
 {
-    const QByteArray info = item.GetItemText() + item.GetPlusAttributes();
+    const QByteArray info = item.GetItemText() + item.GetNotesText() + item.GetPlusAttributes();
     QString text = displayText(info);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_text->setPlainText(text);

@@ -212,6 +212,8 @@ void CBookmark::Assign(const CBookmark &other)
         viewLines = other.viewLines;
     if (!other.askLines.isEmpty())
         askLines = other.askLines;
+    // The fallback servers travel with the item into the window it opens.
+    redundantServers = other.redundantServers;
 }
 
 void CBookmark::SetGopherPlus(bool on)
@@ -389,4 +391,45 @@ QByteArray CBookmark::UnescapeSelector(QByteArrayView text)
         }
     }
     return result;
+}
+
+namespace {
+
+const QByteArrayView LinkPrefix("URL:");
+
+} // namespace
+
+bool CBookmark::isUrlLink() const
+{
+    return selector.startsWith(LinkPrefix);
+}
+
+QByteArray CBookmark::linkAddress() const
+{
+    if (!isUrlLink())
+        return QByteArray();
+    return upToFirstOf(QByteArrayView(selector).sliced(LinkPrefix.size()), "\t\r\n").toByteArray();
+}
+
+QByteArray CBookmark::GetNotesText() const
+{
+    QByteArray text;
+    if (isUrlLink())
+        text += "Address=" + linkAddress() + "\r\n";
+    for (const RedundantServer &server : redundantServers)
+        text += "Redundant server=" + server.host + ':' + QByteArray::number(server.port) + "\r\n";
+    return text;
+}
+
+CBookmark::RedundantServer CBookmark::ParseRedundantLine(QByteArrayView line)
+{
+    // The line has the fields of a menu line; its type character is '+'.
+    CBookmark parsed;
+    parsed.ParseMenuLine(line);
+    RedundantServer server;
+    server.host = parsed.host;
+    server.port = parsed.port;
+    if (parsed.selector != "\r\n")
+        server.selector = parsed.selector;
+    return server;
 }

@@ -14,6 +14,15 @@ class CBookmark
 {
 public:
     enum Flag : quint8 { GopherPlusFlag = 1, AskFormFlag = 2 };
+    // Another server that offers the same item: a "+" line under the item's
+    // line in a plain menu. An empty selector means the item's own.
+    struct RedundantServer
+    {
+        QByteArray host;
+        quint16 port = 0;
+        QByteArray selector;
+        bool operator==(const RedundantServer &) const = default;
+    };
 
     CBookmark() = default;
     // Copies the five values, then normalises.
@@ -32,6 +41,8 @@ public:
     QList<QByteArray> askLines;
     quint8 flags = 0;
     quint32 itemTag = 0;
+    // Servers to try, in order, when this item's own server cannot be reached.
+    QList<RedundantServer> redundantServers;
 
     // Fills the item from one Gopher menu line (without its line end).
     void ParseMenuLine(QByteArrayView line);
@@ -63,6 +74,17 @@ public:
     // optional sign, digits up to the first non-digit (none give 0), kept to
     // its low 16 bits.
     static quint16 portFromText(QByteArrayView text);
+
+    // Links to other protocols: a selector "URL:" followed by the address.
+    bool isUrlLink() const;
+    // The address of such a link (up to the selector's line end); empty for
+    // other items.
+    QByteArray linkAddress() const;
+    // What the item-information text shows besides the record: the address
+    // of a link and the redundant servers, one line each.
+    QByteArray GetNotesText() const;
+    // The server named by a "+" line of a plain menu.
+    static RedundantServer ParseRedundantLine(QByteArrayView line);
 
     // Gopher+ attribute blocks (+INFO, +ADMIN, +VIEWS, +ABSTRACT, +ASK):
     // replaces attributeText, appends to viewLines and askLines.

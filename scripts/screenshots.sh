@@ -9,6 +9,9 @@
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 #   share/screenshots/print-preview.png       the print preview of a text
 #   share/screenshots/preferences.png         the preferences sheet on its Home Gopher page
+#   share/screenshots/gazette-plain.png       a page-like menu in the default layout
+#   share/screenshots/gazette-authored.png    the same menu with View > Menu as Authored
+# With TWK_SHOTS=menus only the last two are made.
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -22,6 +25,27 @@ if [ "${1:-}" = "--inside" ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-shots.XXXXXX")
   pid=""
   trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+  # The sample's page-like menu in both layouts: the directories in the
+  # navigator, then every item in the author's order.
+  for layout in plain authored; do
+    mkdir "$work/$layout"
+    printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,700\n' >"$work/$layout/tarnwick.ini"
+    if [ "$layout" = authored ]; then
+      printf '[Options]\nMenu as Authored=1\n' >>"$work/$layout/tarnwick.ini"
+    fi
+    TWK_CONFIG="$work/$layout" "$program" "${url}1/gazette" &
+    pid=$!
+    frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
+    sleep 2
+    import -window root -crop 1000x700+0+0 +repage "$out/gazette-$layout.png"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=""
+  done
+  if [ "${TWK_SHOTS:-}" = menus ]; then
+    exit 0
+  fi
 
   # A first start: no settings file, so the home-gopher dialog comes up
   # and offers the sample server.

@@ -76,6 +76,8 @@ private Q_SLOTS:
 
     void directoryDump_data();
     void directoryDump();
+    void authoredAndLinks_data();
+    void authoredAndLinks();
     void textDump_data();
     void textDump();
     void statusLinesInOrder();
@@ -265,6 +267,44 @@ void tst_Dump::directoryDump()
         if (!line.isEmpty())
             QVERIFY2(line.startsWith("status: "), line.constData());
     }
+}
+
+void tst_Dump::authoredAndLinks_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "ROOT" stands for the gophernicus root
+    QTest::addColumn<QByteArray>("expected");   // "PORT" for its port
+
+    QTest::newRow("--authored: the server's order (directories first here), then the navigator")
+        << QStringList{QStringLiteral("--authored"), QStringLiteral("--dump"), QStringLiteral("ROOT")}
+        << QByteArray("dir\t1\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs%2F>\n"
+                      "dir\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n"
+                      "dir\t9\tdata.bin\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
+                      "dir\t0\thello.txt\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
+                      "dir\t0\ttabs.txt\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
+                      "nav\t1\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs%2F>\n"
+                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n");
+    // Links are printed for a script to follow; nothing is fetched or started.
+    QTest::newRow("a web link")
+        << QStringList{QStringLiteral("--dump"),
+                       QStringLiteral("gopher://127.0.0.1:1/hURL:https://example.org/a%20b%09c")}
+        << QByteArray("browse\thttps://example.org/a b\n");
+    QTest::newRow("a gopher link")
+        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1:1/1URL:gopher://h/1/x")}
+        << QByteArray("browse\tgopher://h/1/x\n");
+}
+
+void tst_Dump::authoredAndLinks()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, expected);
+
+    arguments.replaceInStrings(QStringLiteral("ROOT"), url(*m_gophernicus, QStringLiteral("/")),
+                               Qt::CaseSensitive);
+    expected.replace("PORT", QByteArray::number(m_gophernicus->port()));
+    const DumpResult result = dump(arguments);
+    QVERIFY(result.finished);
+    QCOMPARE(result.out, expected);
+    QCOMPARE(result.exitCode, 0);
 }
 
 void tst_Dump::textDump_data()

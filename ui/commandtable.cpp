@@ -59,6 +59,9 @@ std::span<const Command> CMainFrame::commands()
          0, nullptr, &F::onToggleToolbar, nullptr, &F::isToolbarShown},
         {ID_VIEW_STATUS_BAR, M::View, false, "&Status Bar", "Show or hide the status bar", NoKey,
          nullptr, 0, nullptr, &F::onToggleStatusBar, nullptr, &F::isStatusBarShown},
+        {ID_MENU_AS_AUTHORED, M::View, true, "Menu as &Authored",
+         "Show every item of a directory in the server's order, as its author laid it out", NoKey,
+         nullptr, 0, nullptr, &F::onToggleMenuAsAuthored, nullptr, &F::isMenuAsAuthored},
 
         {ID_FETCH_BOOKMARK, M::Bookmarks, false, "&Fetch...", "Fetch a stored bookmark", NoKey,
          nullptr, 0, nullptr, &F::onFetchBookmark, nullptr},

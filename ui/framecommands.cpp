@@ -88,6 +88,17 @@ bool CMainFrame::isStatusBarShown() const
     return !statusBar()->isHidden();
 }
 
+bool CMainFrame::isMenuAsAuthored() const
+{
+    return m_app.menuAsAuthored();
+}
+
+void CMainFrame::onToggleMenuAsAuthored()
+{
+    // Every directory window follows the switch at once.
+    m_app.setMenuAsAuthored(!m_app.menuAsAuthored());
+}
+
 bool CMainFrame::usesPrinterFont() const
 {
     return const_cast<FontManager &>(m_fonts).usePrinterFont();

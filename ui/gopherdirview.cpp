@@ -8,6 +8,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QAbstractListModel>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -31,8 +32,8 @@ QPixmap markedIcon(CGopherDir *doc, ItemIcons *icons, int row, CBookmark &item)
 class DirListModel : public QAbstractListModel
 {
 public:
-    DirListModel(CGopherDir *doc, ItemIcons *icons, QObject *parent)
-        : QAbstractListModel(parent), m_doc(doc), m_icons(icons) {}
+    DirListModel(CGopherDir *doc, ItemIcons *icons, CGopherDirView *view)
+        : QAbstractListModel(view), m_doc(doc), m_icons(icons), m_view(view) {}
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
@@ -54,6 +55,8 @@ public:
         switch (role) {
         case Qt::DisplayRole:
             return displayText(item.title);
+        case Qt::FontRole:
+            return m_view->rowFont(index.row());
         case Qt::DecorationRole:
             return m_icons ? QVariant(markedIcon(m_doc, m_icons, index.row(), item)) : QVariant();
         case Qt::AccessibleTextRole:
@@ -91,6 +94,7 @@ public:
 private:
     CGopherDir *m_doc;
     ItemIcons *m_icons;
+    CGopherDirView *m_view;
     int m_rows = 0;
 };
 
@@ -115,7 +119,8 @@ public:
         painter->fillRect(rect, palette.color(QPalette::Active,
                                               selected ? QPalette::Highlight : QPalette::Base));
 
-        if (ItemIcons *icons = m_view->icons()) {
+        const bool pageLine = m_view->isPageLine(index.row());
+        if (ItemIcons *icons = m_view->icons(); icons && !pageLine) {
             const QPixmap icon = markedIcon(doc, icons, index.row(), item);
             if (!icon.isNull()) {
                 const QSize size = icon.deviceIndependentSize().toSize();
@@ -126,8 +131,9 @@ public:
 
         const QString text = displayText(item.title);
         const int textLeft = ItemIcons::IconSize * 3 / 2;
-        const int textWidth = option.fontMetrics.horizontalAdvance(text);
-        painter->setFont(option.font);
+        const QFont font = m_view->rowFont(index.row());
+        const int textWidth = QFontMetrics(font).horizontalAdvance(text);
+        painter->setFont(font);
         painter->setPen(palette.color(QPalette::Active,
                                       selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(QRect(rect.left() + textLeft, rect.top(), textWidth + 4, rect.height()),
@@ -223,6 +229,11 @@ void CGopherDirView::fetchSelected()
 void CGopherDirView::openRow(int row)
 {
     m_doc->setFindPosition(row);
+    // A sub-directory shown among the other rows opens as in the navigator.
+    if (const int node = m_doc->navigatorIndexOfRow(row); node >= 0) {
+        m_doc->openNavigatorNode(node);
+        return;
+    }
     CBookmark item = m_doc->listItem(row);
     item.parentKey = m_doc->windowKey();
     if (m_app)
@@ -353,6 +364,8 @@ void CGopherDirView::onUpdate(int hint, int a)
         m_extent = 0;
         m_complete = false;
     }
+    if (hint & CGopherDir::LayoutHint)
+        relayout();
     if (hint & CGopherDir::AppendHint)
         requestAppend();
     if (hint & CGopherDir::SelectHint) {
@@ -371,12 +384,41 @@ void CGopherDirView::onUpdate(int hint, int a)
     }
 }
 
+QFont CGopherDirView::rowFont(int row) const
+{
+    return isPageLine(row) ? m_infoFont : font();
+}
+
+bool CGopherDirView::isPageLine(int row) const
+{
+    return m_doc->isAuthored() && row >= 0 && row < m_doc->listCount()
+           && m_doc->listItem(row).type == 'i';
+}
+
 void CGopherDirView::applyFont()
 {
     if (m_fonts)
         setFont(m_fonts->font(FontManager::DirFont));
+    m_infoFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (font().pointSizeF() > 0)
+        m_infoFont.setPointSizeF(font().pointSizeF());
+    else
+        m_infoFont.setPixelSize(font().pixelSize());
     const QFontMetrics metrics(font());
     m_rowHeight = qMax(16, metrics.height() + qMax(0, metrics.leading()));
+    if (m_doc->isAuthored()) {
+        const QFontMetrics info(m_infoFont);
+        m_rowHeight = qMax(m_rowHeight, info.height() + qMax(0, info.leading()));
+    }
+}
+
+void CGopherDirView::relayout()
+{
+    m_appendTimer.stop();
+    applyFont();
+    m_extent = 0;
+    m_model->clear();
+    flushAppend();
 }
 
 void CGopherDirView::onFontChanged(int kind)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QListView>
 #include <QTimer>
 
@@ -46,6 +47,13 @@ public:
     // Opens the selected row's item in a window of its own.
     void fetchSelected();
 
+    // The face a row is drawn in: the directory font, or, for an info line
+    // of a menu shown as authored, a fixed-pitch face of the same size so
+    // that text laid out in columns keeps them.
+    QFont rowFont(int row) const;
+    // Whether the row is drawn as a line of the authored page (no icon).
+    bool isPageLine(int row) const;
+
     // Used by the row painter.
     void widenExtent(int width);
     ItemIcons *icons() const { return m_icons; }
@@ -70,6 +78,8 @@ private:
     void flushAppend();
     void onFontChanged(int kind);
     void applyFont();
+    // Shows every row again (the document's layout changed).
+    void relayout();
     void selectionHandling();
     void openRow(int row);
 
@@ -79,6 +89,7 @@ private:
     ItemIcons *m_icons;
     DirListModel *m_model;
     DirRowDelegate *m_delegate;
+    QFont m_infoFont;
     int m_rowHeight = 16;
     int m_extent = 0;
     bool m_complete = false;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -49,6 +50,7 @@ CGTreeView::CGTreeView(CGopherDir *doc, FontManager *fonts, ItemIcons *icons, QW
     setPalette(colours);
     applyFont();
 
+    connect(m_doc, &CGopherDir::navigatorNodeRequested, this, &CGTreeView::openNode);
     connect(m_doc, &CTarnwickDoc::updateAllViews, this,
             [this](int hint, int, int, int) { onUpdate(hint); });
     if (m_fonts)
@@ -213,6 +215,19 @@ void CGTreeView::clickNode(QTreeWidgetItem *node, bool onButton)
         m_doc->fetchNavigatorItem(m_rootItem, expandedBefore);
     else
         m_doc->fetchNavigatorNode(index, expandedBefore);
+}
+
+void CGTreeView::openNode(int index)
+{
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if ((*it)->data(0, NavigatorIndexRole).toInt() == index && *it != m_root) {
+            clickNode(*it, false);
+            return;
+        }
+    }
+    // A node the tree does not show (yet) is fetched all the same.
+    if (!m_doc->hasLiveTransaction())
+        m_doc->fetchNavigatorNode(index, false);
 }
 
 void CGTreeView::mousePressEvent(QMouseEvent *event)

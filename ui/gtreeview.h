@@ -37,6 +37,9 @@ public:
     // Fetches the node's directory into the document; nothing while the
     // document has a transaction in progress.
     void clickNode(QTreeWidgetItem *node, bool onButton);
+    // The same for the node of a navigator index (a directory opened from
+    // the list).
+    void openNode(int index);
 
     // Context menu entries.
     void onExpandAll();

@@ -59,7 +59,7 @@ public:
         ID_EXIT = 57665, ID_HELP_INDEX = 57666, ID_HELP_USING = 57668, ID_CONTEXT_HELP = 57669,
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
-        ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061,
+        ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
@@ -229,6 +229,8 @@ private:
     bool canFetch() const;
     bool isToolbarShown() const;
     bool isStatusBarShown() const;
+    bool isMenuAsAuthored() const;
+    void onToggleMenuAsAuthored();
     bool usesPrinterFont() const;
 
     CTarnwickApp &m_app;
