@@ -42,6 +42,7 @@ private Q_SLOTS:
     void encodeRefusesWhatBreaksALimit();
     void secondStartHandsOver_data();
     void secondStartHandsOver();
+    void commandLineModesNeverHandOver();
     void brokenMessageIsRefusedAndServingGoesOn();
     void staleSocketDoesNotStopAStart();
 
@@ -349,6 +350,17 @@ void tst_Desktop::secondStartHandsOver()
     QCOMPARE(ui.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QCOMPARE(ui.messages.at(0).text, message);
+}
+
+void tst_Desktop::commandLineModesNeverHandOver()
+{
+    QSignalSpy received(m_instance.get(), &InstanceServer::urlsReceived);
+    const Run dump = run(QStringLiteral(TWK_BINARY),
+                         {QStringLiteral("--dump"), QStringLiteral("gopher:///1/x")},
+                         childEnvironment(), m_home.path());
+    QCOMPARE(dump.exitCode, 2);
+    QCOMPARE(dump.err, QByteArray("tarnwick: not a gopher URL: gopher:///1/x\n"));
+    QCOMPARE(received.count(), 0);
 }
 
 void tst_Desktop::brokenMessageIsRefusedAndServingGoesOn()

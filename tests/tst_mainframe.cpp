@@ -485,6 +485,7 @@ void tst_MainFrame::acceleratorsAndTexts_data()
     QTest::newRow("print") << int(CMainFrame::ID_PRINT) << QStringLiteral("&Print...") << QStringLiteral("Ctrl+P");
     QTest::newRow("save") << int(CMainFrame::ID_FILE_SAVE) << QStringLiteral("Save Ite&m") << QStringLiteral("Ctrl+S");
     QTest::newRow("add bookmark") << int(CMainFrame::ID_ADD_BOOKMARK) << QStringLiteral("&Add Bookmark...") << QStringLiteral("Alt+S");
+    QTest::newRow("default Gopher program") << int(CMainFrame::ID_DEFAULT_GOPHER) << QStringLiteral("Make Tarnwick the default Gopher program") << QString();
     QTest::newRow("close") << int(CMainFrame::ID_FILE_CLOSE) << QStringLiteral("Close") << QStringLiteral("Esc");
     QTest::newRow("help") << int(CMainFrame::ID_HELP_INDEX) << QStringLiteral("&Index") << QStringLiteral("F1");
     QTest::newRow("context help") << int(CMainFrame::ID_CONTEXT_HELP) << QStringLiteral("&Context help") << QStringLiteral("Shift+F1");

@@ -55,17 +55,18 @@ int runTarnwick(const QStringList &arguments)
     // One program per user: when one runs already, it gets the URLs (or
     // just comes forward) and this start ends. When it cannot take them,
     // this start goes on as a program of its own, so no URL is lost.
+    // A start that brought its own sample server (./run) keeps its URL: the
+    // server ends with this program.
     const QString socketPath = InstanceChannel::defaultSocketPath();
     InstanceServer server;
-    switch (InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments))) {
-    case InstanceChannel::HandOver::Delivered:
+    const InstanceChannel::HandOver handOver =
+        env.contains(QLatin1String(SampleServerVariable))
+            ? InstanceChannel::HandOver::NoServer
+            : InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments));
+    if (handOver == InstanceChannel::HandOver::Delivered)
         return 0;
-    case InstanceChannel::HandOver::NoServer:
+    if (handOver == InstanceChannel::HandOver::NoServer)
         server.listen(socketPath);
-        break;
-    case InstanceChannel::HandOver::Failed:
-        break;
-    }
 
     GuiProgram program;
     CTarnwickApp &app = program.app();
