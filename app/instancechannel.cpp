@@ -180,7 +180,13 @@ InstanceServer::InstanceServer(QObject *parent) : QObject(parent), m_server(new 
     connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::onNewConnection);
 }
 
-InstanceServer::~InstanceServer() = default;
+InstanceServer::~InstanceServer()
+{
+    // The peers still connected go with the listening socket; nothing of
+    // theirs may reach this half-destroyed object.
+    for (QLocalSocket *socket : m_readers.keys())
+        socket->disconnect(this);
+}
 
 QString InstanceServer::socketPath() const
 {
