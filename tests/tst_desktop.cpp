@@ -198,6 +198,10 @@ void tst_Desktop::installedProgramFindsItsTables()
     };
     for (const QString &path : installed)
         QVERIFY2(QFile::exists(prefix.filePath(path)), qPrintable(path));
+    // The metainfo, the desktop entry and the icon as software centres see them together.
+    const Run tree = run(QStringLiteral("appstreamcli"),
+                         {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), prefix.path()});
+    QVERIFY2(tree.exitCode == 0, QByteArray(tree.out + tree.err).constData());
 
     // A Gopher+ item in two views: the shipped extended-views table ranks
     // plain text, so with the table found the text view is fetched, and
