@@ -24,7 +24,14 @@ foreach(size 16 32 48 64 128 256)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
     RENAME tarnwick.png)
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/share/man/tarnwick.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian keeps manual pages compressed; -n leaves the name and time out, so
+# the package is the same from build to build.
+set(TWK_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/tarnwick.1.gz)
+add_custom_command(OUTPUT ${TWK_MAN_PAGE}
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/share/man/tarnwick.1 > ${TWK_MAN_PAGE}
+  DEPENDS ${PROJECT_SOURCE_DIR}/share/man/tarnwick.1 VERBATIM)
+add_custom_target(tarnwick_man ALL DEPENDS ${TWK_MAN_PAGE})
+install(FILES ${TWK_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The sample gopherspace, for a Gopher server to serve (its search script
 # keeps its execute bit).

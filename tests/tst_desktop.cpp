@@ -193,7 +193,7 @@ void tst_Desktop::installedProgramFindsItsTables()
         QStringLiteral("share/icons/hicolor/scalable/apps/tarnwick.svg"),
         QStringLiteral("share/icons/hicolor/16x16/apps/tarnwick.png"),
         QStringLiteral("share/icons/hicolor/256x256/apps/tarnwick.png"),
-        QStringLiteral("share/man/man1/tarnwick.1"),
+        QStringLiteral("share/man/man1/tarnwick.1.gz"),
         QStringLiteral("share/doc/tarnwick/examples/gopherspace/gophermap"),
     };
     for (const QString &path : installed)
