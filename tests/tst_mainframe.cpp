@@ -1,3 +1,4 @@
+#include "app/instancechannel.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void homeCommandReplacesTheOpenHomeWindow();
     void laterCommandsAreGreyed();
     void infoWindowFollowsTheItem();
+    void handedOverUrlsOpenWindows();
     void firstStartAndExitWriteOnceEach();
 
     void acceleratorsAndTexts_data();
@@ -972,6 +975,23 @@ void tst_MainFrame::lockLightsFollowKeys()
     QVERIFY(!label->isEnabled());
     for (int other = 0; other < 3; ++other)
         QVERIFY(other == light || !frame.lockLabel(other)->isEnabled());
+}
+
+void tst_MainFrame::handedOverUrlsOpenWindows()
+{
+    CMainFrame frame(*m_program);
+    frame.show();
+    QTemporaryDir runtime;
+    InstanceServer server;
+    QVERIFY(server.listen(runtime.filePath(QStringLiteral("tarnwick.socket"))));
+    frame.acceptHandedOverUrls(server);
+
+    QLocalSocket later;
+    later.connectToServer(server.socketPath());
+    QVERIFY(later.waitForConnected(10000));
+    later.write(InstanceChannel::encode({m_gophernicus->url(QStringLiteral("0/notes.txt")).toUtf8(),
+                                         m_gophernicus->url().toUtf8()}));
+    QTRY_COMPARE_WITH_TIMEOUT(frame.mdiArea()->subWindowList().size(), 2, 30000);
 }
 
 QTEST_MAIN(tst_MainFrame)
