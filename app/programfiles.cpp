@@ -37,6 +37,12 @@ ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
         if (QFileInfo(data).isDir())
             files.dataDirectory = data;
     }
+#ifdef TWK_INSTALL_DATADIR
+    // A program moved out of its prefix (or a link to it elsewhere) still
+    // finds the tables where they were installed.
+    if (files.dataDirectory.isEmpty() && QFileInfo(QStringLiteral(TWK_INSTALL_DATADIR)).isDir())
+        files.dataDirectory = QStringLiteral(TWK_INSTALL_DATADIR);
+#endif
     files.pathVariable = env.value(QStringLiteral("PATH"));
     return files;
 }

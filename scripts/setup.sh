@@ -15,6 +15,7 @@ TWK_PACKAGES=(
   gophernicus pygopherd socat python3
   xvfb xauth
   poppler-utils
+  desktop-file-utils appstream dpkg-dev
 )
 
 twk_missing_packages() {

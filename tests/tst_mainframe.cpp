@@ -1,3 +1,4 @@
+#include "app/instancechannel.h"
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -63,6 +65,7 @@ private Q_SLOTS:
     void homeCommandReplacesTheOpenHomeWindow();
     void laterCommandsAreGreyed();
     void infoWindowFollowsTheItem();
+    void handedOverUrlsOpenWindows();
     void firstStartAndExitWriteOnceEach();
 
     void acceleratorsAndTexts_data();
@@ -485,6 +488,7 @@ void tst_MainFrame::acceleratorsAndTexts_data()
     QTest::newRow("print") << int(CMainFrame::ID_PRINT) << QStringLiteral("&Print...") << QStringLiteral("Ctrl+P");
     QTest::newRow("save") << int(CMainFrame::ID_FILE_SAVE) << QStringLiteral("Save Ite&m") << QStringLiteral("Ctrl+S");
     QTest::newRow("add bookmark") << int(CMainFrame::ID_ADD_BOOKMARK) << QStringLiteral("&Add Bookmark...") << QStringLiteral("Alt+S");
+    QTest::newRow("default Gopher program") << int(CMainFrame::ID_DEFAULT_GOPHER) << QStringLiteral("Make Tarnwick the default Gopher program") << QString();
     QTest::newRow("close") << int(CMainFrame::ID_FILE_CLOSE) << QStringLiteral("Close") << QStringLiteral("Esc");
     QTest::newRow("help") << int(CMainFrame::ID_HELP_INDEX) << QStringLiteral("&Index") << QStringLiteral("F1");
     QTest::newRow("context help") << int(CMainFrame::ID_CONTEXT_HELP) << QStringLiteral("&Context help") << QStringLiteral("Shift+F1");
@@ -971,6 +975,23 @@ void tst_MainFrame::lockLightsFollowKeys()
     QVERIFY(!label->isEnabled());
     for (int other = 0; other < 3; ++other)
         QVERIFY(other == light || !frame.lockLabel(other)->isEnabled());
+}
+
+void tst_MainFrame::handedOverUrlsOpenWindows()
+{
+    CMainFrame frame(*m_program);
+    frame.show();
+    QTemporaryDir runtime;
+    InstanceServer server;
+    QVERIFY(server.listen(runtime.filePath(QStringLiteral("tarnwick.socket"))));
+    frame.acceptHandedOverUrls(server);
+
+    QLocalSocket later;
+    later.connectToServer(server.socketPath());
+    QVERIFY(later.waitForConnected(10000));
+    later.write(InstanceChannel::encode({m_gophernicus->url(QStringLiteral("0/notes.txt")).toUtf8(),
+                                         m_gophernicus->url().toUtf8()}));
+    QTRY_COMPARE_WITH_TIMEOUT(frame.mdiArea()->subWindowList().size(), 2, 30000);
 }
 
 QTEST_MAIN(tst_MainFrame)

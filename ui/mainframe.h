@@ -11,6 +11,7 @@
 #include "ui/itemicons.h"
 #include "ui/qtuserinterface.h"
 
+#include <QByteArrayList>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -22,7 +23,9 @@ class CBookmarkStore;
 class BookmarkEditorLink;
 class CGopherDirView;
 class CTarnwickApp;
+class DefaultGopherProgram;
 class GuiProgram;
+class InstanceServer;
 class CTarnwickDoc;
 class LockIndicators;
 class QAction;
@@ -60,6 +63,7 @@ public:
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
+        ID_DEFAULT_GOPHER = 1063,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
@@ -122,6 +126,13 @@ public:
     void OnCloseActiveDocument();
     // The "Home Gopher Server(s)" dialog; true when it was left with OK.
     bool homeServerSetup();
+    // URLs handed over by a later start open in new windows, and the frame
+    // comes forward (desktopcommands.cpp).
+    void acceptHandedOverUrls(InstanceServer &server);
+    void openHandedOverUrls(const QByteArrayList &urls);
+    // "Make Tarnwick the default Gopher program"; the running xdg-mime.
+    void onMakeDefaultGopher();
+    DefaultGopherProgram *defaultGopherProgram() const { return m_defaultGopher; }
     // Runs a command as its menu entry would: nothing when it is disabled.
     void runCommand(int id);
     // Sets every command's enabled and checked state from its row.
@@ -232,6 +243,7 @@ private:
     bool isMenuAsAuthored() const;
     void onToggleMenuAsAuthored();
     bool usesPrinterFont() const;
+    bool canMakeDefaultGopher() const;
 
     CTarnwickApp &m_app;
     QtUserInterface &m_ui;
@@ -256,6 +268,7 @@ private:
     // How many windows the cascade has placed since it last started at the corner.
     int m_cascadeIndex = 0;
 
+    DefaultGopherProgram *m_defaultGopher = nullptr;
     QPointer<FindDialog> m_findDialog;
     QPointer<CItemInfoWindow> m_infoWindow;
     QString m_findText;

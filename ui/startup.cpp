@@ -1,5 +1,7 @@
 #include "ui/startup.h"
 
+#include "app/instancechannel.h"
+#include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
@@ -7,7 +9,6 @@
 
 #include <QApplication>
 
-#include <optional>
 
 void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList &arguments,
                         const QProcessEnvironment &env)
@@ -15,19 +16,17 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
     HomeGophers &home = app.homeGophers();
     const int count = home.GetHomeCount();
 
-    std::optional<CBookmark> commandLineItem;
-    const QString commandLine = arguments.mid(1).join(QLatin1Char(' '));
-    qsizetype at = commandLine.indexOf(QLatin1String("gopher://"));
-    if (at < 0)
-        at = commandLine.indexOf(QLatin1String("GOPHER://"));
-    if (at >= 0) {
+    // Each argument that holds a gopher URL with a host and a port opens a
+    // window; the others open nothing.
+    QList<CBookmark> commandLineItems;
+    for (const QByteArray &url : InstanceChannel::urlArguments(arguments)) {
         CBookmark item;
-        item.ParseURL(commandLine.mid(at).toUtf8());
+        item.ParseURL(url);
         if (!item.host.isEmpty() && item.port > 0)
-            commandLineItem = item;
+            commandLineItems.append(item);
     }
     // The dialog's OK writes the home servers on its own.
-    if (!commandLineItem && count == 0)
+    if (commandLineItems.isEmpty() && count == 0)
         frame.homeServerSetup();
 
     bool saved = false;
@@ -35,9 +34,9 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
         // The first window writes the default fonts of its views; with the
         // directory keys they go to the settings file as one replacement.
         ProfileFile::Edit firstWrites(app.profile());
-        if (commandLineItem)
-            app.OpenItem(*commandLineItem, 0, 0);
-        else if (home.GetHomeCount() > 0)
+        for (const CBookmark &item : std::as_const(commandLineItems))
+            app.OpenItem(item, 0, 0);
+        if (commandLineItems.isEmpty() && home.GetHomeCount() > 0)
             app.OpenHomeGopher();
         saved = app.settings().ensureDirectoryKeys(env) && firstWrites.commit();
     }
@@ -53,12 +52,30 @@ int runTarnwick(const QStringList &arguments)
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
+    // One program per user: when one runs already, it gets the URLs (or
+    // just comes forward) and this start ends. When it cannot take them,
+    // this start goes on as a program of its own, so no URL is lost.
+    // A start that brought its own sample server (./run) keeps its URL: the
+    // server ends with this program.
+    const QString socketPath =
+        InstanceChannel::defaultSocketPath(ProgramFiles::configDirectoryFrom(arguments, env));
+    InstanceServer server;
+    const InstanceChannel::HandOver handOver =
+        env.contains(QLatin1String(SampleServerVariable))
+            ? InstanceChannel::HandOver::NoServer
+            : InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments));
+    if (handOver == InstanceChannel::HandOver::Delivered)
+        return 0;
+    if (handOver == InstanceChannel::HandOver::NoServer)
+        server.listen(socketPath);
+
     GuiProgram program;
     CTarnwickApp &app = program.app();
     app.setUp(arguments, env);
 
     CMainFrame frame(program);
     frame.RestoreWindowPlacement(1);
+    frame.acceptHandedOverUrls(server);
 
     openFirstDocuments(app, frame, arguments, env);
     return QApplication::exec();

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class CTarnwickApp;
+class QLocalServer;
+class QLocalSocket;
+
+// One running program per user: a later start with gopher URLs hands them to
+// the running program over a local socket and exits. The message is small
+// and framed: "TWK1", then each URL as a 32-bit big-endian length and its
+// bytes, then a zero length. The running program answers one byte, ACK when
+// it took the URLs, NAK when the message broke the rules.
+namespace InstanceChannel {
+
+inline constexpr QByteArrayView Magic("TWK1");
+// A URL longer than this is refused whole; so is a message longer than
+// MaxMessage. Any number of URLs fits under the message limit.
+inline constexpr qsizetype MaxUrl = 8 * 1024;
+inline constexpr qsizetype MaxMessage = 1024 * 1024;
+inline constexpr char Ack = '\x06';
+inline constexpr char Nak = '\x15';
+
+// The per-user socket: "tarnwick.socket" in the user's runtime directory
+// (XDG_RUNTIME_DIR, or the private one Qt makes when that is not set). A
+// program started on a configuration directory of its own (-I, TWK_CONFIG)
+// is one program per user and directory: "tarnwick-<hash>.socket".
+QString defaultSocketPath(const QString &configDirectory = {});
+
+// The message for these URLs; empty when it would break a limit.
+QByteArray encode(const QByteArrayList &urls);
+
+// Reads a message as its bytes arrive, in pieces of any size.
+class Reader
+{
+public:
+    enum Status { NeedMore, Done, Bad };
+    Status feed(QByteArrayView bytes);
+    Status status() const { return m_status; }
+    const QByteArrayList &urls() const { return m_urls; }
+
+private:
+    QByteArray m_buffer;
+    QByteArrayList m_urls;
+    qsizetype m_total = 0;
+    bool m_magicRead = false;
+    Status m_status = NeedMore;
+};
+
+enum class HandOver {
+    Delivered,  // the running program took the URLs
+    NoServer,   // nothing listens: this start becomes the running program
+    Failed,     // something listens but did not take them
+};
+
+// Hands the URLs (none: just bring the running program forward) to the
+// program listening on the socket. Blocks for at most a few seconds; meant
+// for start-up, before any window exists.
+HandOver handOver(const QString &socketPath, const QByteArrayList &urls, int timeoutMs = 5000);
+
+// The command-line arguments that hold a gopher URL, as given.
+QByteArrayList urlArguments(const QStringList &arguments);
+
+// Opens each handed-over URL in a new window. Each is read by ParseURL and
+// nothing else; those without a host or port are refused, together, with
+// "Not a gopher URL: " and the URL (cut short, control bytes shown as "?").
+// Returns the number of windows opened.
+int openUrls(CTarnwickApp &app, const QByteArrayList &urls);
+
+// The text of the refusal for one URL.
+QByteArray refusalText(const QByteArray &url);
+
+} // namespace InstanceChannel
+
+// The listening side, in the running program.
+class InstanceServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InstanceServer(QObject *parent = nullptr);
+    ~InstanceServer() override;
+
+    // Listens on the path. A socket file left by a program that ended
+    // without removing it (a crash) is replaced; one that still answers is
+    // not. Returns whether this program now listens.
+    bool listen(const QString &socketPath);
+    QString socketPath() const;
+
+Q_SIGNALS:
+    // A complete message arrived (no URLs: bring the program forward).
+    void urlsReceived(const QByteArrayList &urls);
+    // A peer's message broke the framing or a limit; it was dropped.
+    void messageRefused();
+
+private:
+    void onNewConnection();
+    void onReadyRead(QLocalSocket *socket);
+
+    QLocalServer *m_server;
+    QHash<QLocalSocket *, InstanceChannel::Reader> m_readers;
+};
