@@ -1,13 +1,18 @@
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "docs/helptopics.h"
+#include "net/transactionengine.h"
+#include "net/winsockinfodialog.h"
+#include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/qtuserinterface.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -27,6 +32,7 @@ private Q_SLOTS:
     void topicsExist();
     void linksResolve();
     void messageBoxOffersHelp();
+    void dialogHelpOpensItsPage();
     void helpCommandsOpenPages_data();
     void helpCommandsOpenPages();
 
@@ -126,6 +132,25 @@ void tst_Help::messageBoxOffersHelp()
     QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
     QCOMPARE(opened.at(0).fragment(), QStringLiteral("host-lookup"));
     QVERIFY(QFile::exists(opened.at(0).toLocalFile()));
+}
+
+void tst_Help::dialogHelpOpensItsPage()
+{
+    QtUserInterface ui;
+    QList<QUrl> opened;
+    ui.urlOpener = [&opened](const QUrl &url) {
+        opened.append(url);
+        return true;
+    };
+    ui.setHelpDirectory(m_help);
+    TransactionEngine engine;
+    const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());
+    ui.attachHelp(dialog.get(), HelpPage::Messages);
+    QPushButton *help = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Help);
+    QVERIFY(help->isEnabled());
+    help->click();
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
 }
 
 void tst_Help::helpCommandsOpenPages_data()

@@ -69,9 +69,11 @@ CHomeViewPage::CHomeViewPage(HomeGophers &home, UserInterface *ui, QWidget *pare
         picture->setIconSize(QSize(60, 42));
         connect(picture, &QToolButton::clicked, radio, [radio] { radio->setChecked(true); });
         // Two columns of four, each a radio button beside its picture.
-        grid->addWidget(radio, n % 4, (n / 4) * 2);
-        grid->addWidget(picture, n % 4, (n / 4) * 2 + 1);
+        grid->addWidget(radio, n % 4, (n / 4) * 3);
+        grid->addWidget(picture, n % 4, (n / 4) * 3 + 1);
     }
+    grid->setColumnMinimumWidth(2, 24);
+    grid->setColumnStretch(5, 1);
     grid->setRowStretch(4, 1);
     const int stored = m_home.GetHomeType();
     QAbstractButton *start = m_layouts->button(stored);

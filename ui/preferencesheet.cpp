@@ -25,6 +25,8 @@ CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget
 {
     setWindowTitle(QStringLiteral("Tarnwick Preferences"));
     m_tabs = new QTabWidget(this);
+    // Nine tabs: every one in sight rather than behind scroll arrows.
+    m_tabs->setUsesScrollButtons(false);
 
     // Tab order: "Home Gopher", "Home View", "General", "Toolbar", "Directories",
     // "Languages", "Telnet", "Viewers", "Extended Viewers".

@@ -13,12 +13,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QUrl>
-#include <QFileDialog>
-#include <QMessageBox>
 
 std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &text, Icon icon,
                                                              Buttons buttons, Help helpContext) const
