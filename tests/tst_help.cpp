@@ -31,13 +31,16 @@ private Q_SLOTS:
     void topicsExist_data();
     void topicsExist();
     void linksResolve();
-    void messageBoxOffersHelp();
-    void dialogHelpOpensItsPage();
+    void messageBoxAndDialogHelp();
     void helpCommandsOpenPages_data();
     void helpCommandsOpenPages();
 
 private:
+    // Pages open into m_opened instead of a browser.
+    const QList<QUrl> &record(QtUserInterface &ui);
+
     QString m_help;
+    QList<QUrl> m_opened;
 };
 
 namespace {
@@ -49,6 +52,17 @@ QString readPage(const QString &path)
 }
 
 } // namespace
+
+const QList<QUrl> &tst_Help::record(QtUserInterface &ui)
+{
+    m_opened.clear();
+    ui.urlOpener = [this](const QUrl &url) {
+        m_opened.append(url);
+        return true;
+    };
+    ui.setHelpDirectory(m_help);
+    return m_opened;
+}
 
 void tst_Help::initTestCase()
 {
@@ -110,7 +124,7 @@ void tst_Help::linksResolve()
     }
 }
 
-void tst_Help::messageBoxOffersHelp()
+void tst_Help::messageBoxAndDialogHelp()
 {
     QtUserInterface ui;
     QVERIFY(!ui.makeMessageBox("plain", UserInterface::Exclamation, UserInterface::Ok)
@@ -119,38 +133,23 @@ void tst_Help::messageBoxOffersHelp()
                                        UserInterface::Exclamation, UserInterface::Ok,
                                        Help::HostLookup);
     QVERIFY(box->button(QMessageBox::Help));
-    QVERIFY(box->button(QMessageBox::Ok));
 
-    QList<QUrl> opened;
-    ui.urlOpener = [&opened](const QUrl &url) {
-        opened.append(url);
-        return true;
-    };
-    ui.setHelpDirectory(m_help);
+    const QList<QUrl> &opened = record(ui);
     QVERIFY(ui.showHelp(HelpTopics::topic(Help::HostLookup)));
     QCOMPARE(opened.size(), 1);
     QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
     QCOMPARE(opened.at(0).fragment(), QStringLiteral("host-lookup"));
     QVERIFY(QFile::exists(opened.at(0).toLocalFile()));
-}
 
-void tst_Help::dialogHelpOpensItsPage()
-{
-    QtUserInterface ui;
-    QList<QUrl> opened;
-    ui.urlOpener = [&opened](const QUrl &url) {
-        opened.append(url);
-        return true;
-    };
-    ui.setHelpDirectory(m_help);
+    // A dialog's Help button, greyed until the manual is attached.
     TransactionEngine engine;
     const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());
     ui.attachHelp(dialog.get(), HelpPage::Messages);
     QPushButton *help = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Help);
     QVERIFY(help->isEnabled());
     help->click();
-    QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened.at(1).fileName(), QStringLiteral("messages.html"));
 }
 
 void tst_Help::helpCommandsOpenPages_data()
@@ -171,12 +170,7 @@ void tst_Help::helpCommandsOpenPages()
     GuiProgram program;
     program.app().setSettingsPath(dir.filePath(QStringLiteral("tarnwick.ini")));
     CMainFrame frame(program);
-    QList<QUrl> opened;
-    program.ui().urlOpener = [&opened](const QUrl &url) {
-        opened.append(url);
-        return true;
-    };
-    program.ui().setHelpDirectory(m_help);
+    const QList<QUrl> &opened = record(program.ui());
     frame.updateCommandStates();
     QVERIFY(frame.action(command)->isEnabled());
     frame.runCommand(command);

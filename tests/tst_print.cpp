@@ -372,8 +372,7 @@ void tst_Print::printedPhoneBook()
         book += (i > 1 ? "," : "") + QByteArray(R"({"name": "Person )") + QByteArray::number(i) + "\"}";
     book += "]}";
     QFile data(dir.filePath(QStringLiteral("book.json")));
-    QVERIFY(data.open(QIODevice::WriteOnly) && data.write(book) == book.size());
-    data.close();
+    QVERIFY(data.open(QIODevice::WriteOnly) && data.write(book) == book.size() && data.flush());
     auto cso = TestServer::cso(data.fileName());
     QVERIFY2(cso, qPrintable(TestServer::lastError()));
 

@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadioButton>
@@ -72,9 +73,11 @@ CHomeViewPage::CHomeViewPage(HomeGophers &home, UserInterface *ui, QWidget *pare
         grid->addWidget(radio, n % 4, (n / 4) * 3);
         grid->addWidget(picture, n % 4, (n / 4) * 3 + 1);
     }
+    grid->addWidget(new QLabel(QStringLiteral("D: directory list, T: navigator, B: bookmarks"), this),
+                    4, 0, 1, 6);
     grid->setColumnMinimumWidth(2, 24);
     grid->setColumnStretch(5, 1);
-    grid->setRowStretch(4, 1);
+    grid->setRowStretch(5, 1);
     const int stored = m_home.GetHomeType();
     QAbstractButton *start = m_layouts->button(stored);
     (start ? start : m_layouts->button(0))->setChecked(true);

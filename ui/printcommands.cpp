@@ -18,6 +18,7 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -40,7 +41,9 @@ QPrinter &sessionPrinter()
 std::unique_ptr<PrintSource> activeSource(CTarnwickDoc *doc, QMdiArea *area)
 {
     QList<int> selected;
-    if (auto *child = qobject_cast<CGopherMDIChild *>(area->activeSubWindow())) {
+    QMdiSubWindow *window = area->activeSubWindow() ? area->activeSubWindow()
+                                                    : area->currentSubWindow();
+    if (auto *child = qobject_cast<CGopherMDIChild *>(window)) {
         if (auto *phone = qobject_cast<CPhoneView *>(child->view()))
             selected = phone->selectedLines();
     }
