@@ -637,13 +637,15 @@ int DumpRunner::run(const QStringList &arguments)
         loop.exec();
     }
     // A phone book prints its fields; with a query it runs it, and its
-    // responses follow.
+    // responses follow. With --print, what it holds at the end goes to the PDF.
     auto *phone = qobject_cast<CPhoneText *>(last.data());
     if (!stopped && !closedEarly && phone) {
+        const bool printing = !printPath.isEmpty();
         QByteArray fields;
         for (int i = 0; i < phone->lineCount(); ++i)
             fields += "field\t" + fromServer(phone->GetLine(i)) + '\n';
-        writeOut(fields);
+        if (!printing)
+            writeOut(fields);
         if (hasQuery && !query.isEmpty()) {
             phone->SetQuery(query);
             phone->SendQuery();
@@ -656,11 +658,15 @@ int DumpRunner::run(const QStringList &arguments)
                     const QByteArray line = phone->GetLine(i);
                     out += (line == CPhoneText::Separator ? QByteArray() : fromServer(line)) + '\n';
                 }
-                writeOut(out);
+                if (!printing)
+                    writeOut(out);
             }
         }
+        int printed = 0;
+        if (printing && !stopped && !closedEarly && last == phone)
+            printed = m_printer(*phone, printPath, app, ui);
         std::fflush(stderr);
-        return stopped || closedEarly ? 1 : (endStatus == 0 ? 0 : 1);
+        return stopped || closedEarly || printed != 0 ? 1 : (endStatus == 0 ? 0 : 1);
     }
     flushErr.stop();
     silence.stop();

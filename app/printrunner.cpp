@@ -1,7 +1,6 @@
 #include "app/printrunner.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
 #include "docs/userinterface.h"
 #include "ui/fontmanager.h"
 #include "ui/printmanager.h"
@@ -19,9 +18,8 @@ int printDocumentToPdf(CTarnwickDoc &doc, const QString &path, CTarnwickApp &app
         return 1;
     }
     FontManager fonts(app.profile());
-    const FontManager::Kind kind = qobject_cast<CGopherDir *>(&doc) ? FontManager::DirFont
-                                                                    : FontManager::TextFont;
-    CPrintManager manager(*source, app.settings().printerSetup(), printFont(fonts, kind));
+    CPrintManager manager(*source, app.settings().printerSetup(),
+                          printFont(fonts, viewFontKind(&doc)));
     if (!manager.confirmIncomplete(ui))
         return 1;
     QPrinter printer(QPrinter::HighResolution);

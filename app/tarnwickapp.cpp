@@ -1,10 +1,13 @@
 #include "app/tarnwickapp.h"
 
+#include "docs/helptopics.h"
+
 #include "app/programlauncher.h"
 #include "docs/documentframe.h"
 #include "docs/gopherxferdoc.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/helptopics.h"
 #include "docs/phonetext.h"
 #include "docs/searchtext.h"
 #include "docs/tarnwickdoc.h"
@@ -17,6 +20,7 @@
 #include "net/transactionengine.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, FrameFactory *frames,
                                                    const CBookmark &item, int firstValue,
@@ -81,6 +85,10 @@ void CTarnwickApp::setProgramFiles(const ProgramFiles &files)
     const QString languages = QStringLiteral("language.cnf");
     m_languages.setPaths(files.FindProgramFile(languages), files.userFilePath(languages));
     m_views.setProgramFiles(files, files.userFilePath(QStringLiteral("extviews.cnf")));
+    // The manual is found where its contents page is, by the same search.
+    const QString contents = QString::fromLatin1(HelpTopics::DirectoryName) + QLatin1Char('/')
+                             + HelpTopics::topic(HelpPage::Contents).page;
+    m_helpDirectory = QFileInfo(files.FindProgramFile(contents)).absolutePath();
 }
 
 void CTarnwickApp::saveDirtyTables()

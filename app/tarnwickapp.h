@@ -111,6 +111,9 @@ public:
     // search; their edited copies go to the user's configuration directory.
     void setProgramFiles(const ProgramFiles &files);
     ExtendedViewTable &extendedViews() { return m_views; }
+    // The directory of the HTML manual, found by the same search.
+    QString helpDirectory() const { return m_helpDirectory; }
+    void setHelpDirectory(const QString &directory) { m_helpDirectory = directory; }
     LanguageTable &languages() { return m_languages; }
     // Whether the extended-views file was found.
     bool extendedViewsFound() const { return m_views.fileFound(); }
@@ -147,6 +150,7 @@ private:
     HomeGophers m_homeGophers;
     DownloadedFiles m_downloadedFiles;
     QString m_configDirectory;
+    QString m_helpDirectory;
     QList<CGopherDocTemplate> m_templates;
     UserInterface &m_ui;
     TransactionEngine m_engine;

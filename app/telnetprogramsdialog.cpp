@@ -81,7 +81,7 @@ CTelnetProgramsDialog::CTelnetProgramsDialog(AppSettings &settings, UserInterfac
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                          | QDialogButtonBox::Help);
-    // No help file yet: Help is greyed like the Help menu's commands.
+    // Greyed until the manual is attached (QtUserInterface::attachHelp).
     buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     connect(buttons, &QDialogButtonBox::accepted, this, &CTelnetProgramsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CTelnetProgramsDialog::reject);

@@ -75,7 +75,7 @@ CExtViewsDialog::CExtViewsDialog(ExtendedViewTable &table, const QByteArray &pre
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::Help,
                                          this);
-    // The help file is not written yet.
+    // Greyed until the manual is attached (QtUserInterface::attachHelp).
     buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     auto *side = new QVBoxLayout;
     side->addWidget(addButton);

@@ -52,7 +52,7 @@ CLanguagesDialog::CLanguagesDialog(LanguageTable &table, QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel
                                              | QDialogButtonBox::Help,
                                          this);
-    // The help file is not written yet.
+    // Greyed until the manual is attached (QtUserInterface::attachHelp).
     buttons->button(QDialogButtonBox::Help)->setEnabled(false);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);

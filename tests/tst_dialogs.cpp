@@ -893,7 +893,7 @@ void tst_Dialogs::homeDialogOffersNothingForBadUrl()
 
 void tst_Dialogs::winSockHelpIsGreyed()
 {
-    // The program has no help file: the form's Help is greyed like the Help menu.
+    // Until the manual is attached to it, the form's Help is greyed.
     RecordingUserInterface ui;
     TransactionEngine engine;
     const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());

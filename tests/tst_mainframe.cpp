@@ -400,13 +400,13 @@ void tst_MainFrame::laterCommandsAreGreyed()
 {
     CMainFrame frame(*m_program);
     frame.updateCommandStates();
-    for (const int id : {CMainFrame::ID_PRINT, CMainFrame::ID_HELP_INDEX})
+    for (const int id : {CMainFrame::ID_PRINT})
         QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(frame.action(id)->text()));
     for (const int id : {CMainFrame::ID_HOME, CMainFrame::ID_TEXT_FONT, CMainFrame::ID_WINSOCK_INFO,
                          CMainFrame::ID_ABOUT, CMainFrame::ID_OPTIONS, CMainFrame::ID_NEW_ITEM,
                          CMainFrame::ID_EDIT_BOOKMARKS, CMainFrame::ID_CATEGORIES,
                          CMainFrame::ID_DELETE_FILES, CMainFrame::ID_PREFERENCES,
-                         CMainFrame::ID_SEND})
+                         CMainFrame::ID_SEND, CMainFrame::ID_HELP_INDEX})
         QVERIFY2(frame.action(id)->isEnabled(), qPrintable(frame.action(id)->text()));
     // Without a document the document commands are off.
     for (const int id : {CMainFrame::ID_STOP, CMainFrame::ID_RELOAD, CMainFrame::ID_FILE_SAVE,
@@ -490,7 +490,8 @@ void tst_MainFrame::acceleratorsAndTexts_data()
     QTest::newRow("add bookmark") << int(CMainFrame::ID_ADD_BOOKMARK) << QStringLiteral("&Add Bookmark...") << QStringLiteral("Alt+S");
     QTest::newRow("default Gopher program") << int(CMainFrame::ID_DEFAULT_GOPHER) << QStringLiteral("Make Tarnwick the default Gopher program") << QString();
     QTest::newRow("close") << int(CMainFrame::ID_FILE_CLOSE) << QStringLiteral("Close") << QStringLiteral("Esc");
-    QTest::newRow("help") << int(CMainFrame::ID_HELP_INDEX) << QStringLiteral("&Index") << QStringLiteral("F1");
+    QTest::newRow("help") << int(CMainFrame::ID_HELP) << QStringLiteral("Help") << QStringLiteral("F1");
+    QTest::newRow("help index") << int(CMainFrame::ID_HELP_INDEX) << QStringLiteral("&Index") << QString();
     QTest::newRow("context help") << int(CMainFrame::ID_CONTEXT_HELP) << QStringLiteral("&Context help") << QStringLiteral("Shift+F1");
     QTest::newRow("find again") << int(CMainFrame::ID_FIND_AGAIN) << QStringLiteral("Find &again") << QStringLiteral("F3");
     QTest::newRow("reload") << int(CMainFrame::ID_RELOAD) << QStringLiteral("&Reload") << QStringLiteral("F5");

@@ -1,14 +1,20 @@
 #include "app/directoriesdialog.h"
 #include "app/mailsender.h"
 #include "app/profilefile.h"
+#include "app/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "app/useroptionsdialog.h"
 #include "app/viewersdialog.h"
 #include "app/viewertable.h"
 #include "bookmarks/homegopherdialog.h"
 #include "docs/userinterface.h"
+#include "ui/guiprogram.h"
+#include "ui/mainframe.h"
 #include "ui/preferencesheet.h"
+#include "ui/toolbarpage.h"
 
+#include <QButtonGroup>
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -41,6 +47,7 @@ private Q_SLOTS:
     void homePageWritesServerOne();
     void refusedPageKeepsSheetOpen();
     void cancelWritesNothing();
+    void toolbarPageMovesToolbar();
 
     // Send
     void mailArgumentsAreOneVector();
@@ -104,7 +111,8 @@ void tst_Preferences::sheetTabsAndButtons()
     QStringList tabs;
     for (int i = 0; i < sheet.tabs()->count(); ++i)
         tabs << sheet.tabs()->tabText(i);
-    const QStringList expected{QStringLiteral("Home Gopher"), QStringLiteral("General"),
+    const QStringList expected{QStringLiteral("Home Gopher"), QStringLiteral("Home View"),
+                               QStringLiteral("General"), QStringLiteral("Toolbar"),
                                QStringLiteral("Directories"), QStringLiteral("Languages"),
                                QStringLiteral("Telnet"), QStringLiteral("Viewers"),
                                QStringLiteral("Extended Viewers")};
@@ -284,6 +292,27 @@ void tst_Preferences::cancelWritesNothing()
         QCOMPARE(sheet.result(), int(QDialog::Rejected));
     }
     QCOMPARE(contents(), before);
+}
+
+void tst_Preferences::toolbarPageMovesToolbar()
+{
+    GuiProgram program;
+    program.app().setSettingsPath(filePath());
+    // The shipped tables of the build tree, so the sheet's pages find them.
+    ProgramFiles files;
+    files.configDirectory = m_dir->path();
+    files.programDirectory = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    program.app().setProgramFiles(files);
+    CMainFrame frame(program);
+    const std::unique_ptr<CPreferenceSheet> sheet = frame.makePreferenceSheet();
+    auto *page = sheet->page<CToolbarPage>(QStringLiteral("Toolbar"));
+    QVERIFY(page);
+    QAbstractButton *bottom = page->positionGroup()->button(1);
+    QCOMPARE(bottom->text(), QStringLiteral("&Bottom"));
+    bottom->setChecked(true);
+    sheet->accept();
+    QCOMPARE(frame.toolBarArea(frame.toolBar()), Qt::BottomToolBarArea);
+    QCOMPARE(value("Toolbar", "Position"), QByteArray("1"));
 }
 
 void tst_Preferences::mailArgumentsAreOneVector()

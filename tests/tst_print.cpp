@@ -35,6 +35,7 @@ private Q_SLOTS:
     void printedText_data();
     void printedText();
     void printedDirectory();
+    void printedPhoneBook();
     void usage();
 
 private:
@@ -44,7 +45,7 @@ private:
         QByteArray err;
         QStringList pages;  // the PDF's text, page by page
     };
-    Run print(const QString &url, const QByteArray &settings);
+    Run print(const QString &url, const QByteArray &settings, const QStringList &extra = {});
 
     QTemporaryDir m_tree;
     std::unique_ptr<TestServer> m_server;
@@ -240,7 +241,8 @@ void tst_Print::incompleteQuestion()
     QCOMPARE(ui.messages.at(0).buttons, UserInterface::OkCancel);
 }
 
-tst_Print::Run tst_Print::print(const QString &url, const QByteArray &settings)
+tst_Print::Run tst_Print::print(const QString &url, const QByteArray &settings,
+                                const QStringList &extra)
 {
     Run run;
     QTemporaryDir home;
@@ -263,7 +265,7 @@ tst_Print::Run tst_Print::print(const QString &url, const QByteArray &settings)
     QProcess process;
     process.setProcessEnvironment(env);
     QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(TWK_BINARY), {QStringLiteral("--print"), pdf, url});
+    process.start(QStringLiteral(TWK_BINARY), QStringList{QStringLiteral("--print"), pdf, url} + extra);
     if (!process.waitForStarted() || !finished.wait(60000))
         return run;
     run.exitCode = process.exitCode();
@@ -358,6 +360,37 @@ void tst_Print::printedDirectory()
         }
     }
     QCOMPARE(expected, 91);
+}
+
+void tst_Print::printedPhoneBook()
+{
+    // Eighty persons of one field each: an answer line, then a blank line
+    // and a name per person, over several pages.
+    QTemporaryDir dir;
+    QByteArray book(R"({"fields": [["name", "max 64 Indexed Lookup Public", "Full name."]], "persons": [)");
+    for (int i = 1; i <= 80; ++i)
+        book += (i > 1 ? "," : "") + QByteArray(R"({"name": "Person )") + QByteArray::number(i) + "\"}";
+    book += "]}";
+    QFile data(dir.filePath(QStringLiteral("book.json")));
+    QVERIFY(data.open(QIODevice::WriteOnly) && data.write(book) == book.size() && data.flush());
+    auto cso = TestServer::cso(data.fileName());
+    QVERIFY2(cso, qPrintable(TestServer::lastError()));
+
+    const Run run = print(cso->url(QStringLiteral("2")), QByteArray(),
+                          {QStringLiteral("--query"), QStringLiteral("name=*")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.pages.size() >= 2, run.err.constData());
+    QStringList body;
+    for (int p = 0; p < run.pages.size(); ++p) {
+        const QStringList lines = nonEmptyLines(run.pages.at(p));
+        QCOMPARE(lines.first(), QStringLiteral("127.0.0.1:%1").arg(cso->port()));
+        QCOMPARE(lines.last(), QStringLiteral("Page %1").arg(p + 1));
+        body += lines.mid(1, lines.size() - 2);
+    }
+    QCOMPARE(body.size(), 81);
+    QCOMPARE(body.first(), QStringLiteral("There were 80 matches to your request."));
+    for (int i = 1; i <= 80; ++i)
+        QCOMPARE(body.at(i), QStringLiteral("name: Person %1").arg(i));
 }
 
 void tst_Print::usage()

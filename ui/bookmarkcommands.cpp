@@ -89,6 +89,7 @@ BookmarkEditorLink *CMainFrame::makeBookmarkEditor(const QByteArray &category)
     auto *editor = new CBookmarkEditor(
         *m_bookmarks, m_ui, category, [this](const CBookmark &item) { m_app.OpenItem(item, 0, 0); },
         [this] { return m_app.settings().bookmarkEditorFetchAction(); }, this);
+    m_ui.attachHelp(editor, HelpPage::Bookmarks);
     editor->show();
     editor->move(geometry().center() - editor->rect().center());
     return editor;

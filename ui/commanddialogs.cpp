@@ -40,18 +40,12 @@ void runDirectories(QWidget *parent, CTarnwickApp &app, UserInterface &ui)
 std::unique_ptr<WinSockInfoDialog> makeWinSockInfo(QWidget *parent, const WinSockInfo &info)
 {
     auto dialog = std::make_unique<WinSockInfoDialog>(info, parent);
-    // The program has no help file yet: its Help button is greyed like the
-    // Help menu's commands.
+    // Help stays greyed until the manual is attached (QtUserInterface::attachHelp).
     if (auto *buttons = dialog->findChild<QDialogButtonBox *>()) {
         if (QPushButton *help = buttons->button(QDialogButtonBox::Help))
             help->setEnabled(false);
     }
     return dialog;
-}
-
-void runWinSockInfo(QWidget *parent, const WinSockInfo &info)
-{
-    makeWinSockInfo(parent, info)->exec();
 }
 
 void runAbout(QWidget *parent)

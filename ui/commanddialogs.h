@@ -23,5 +23,4 @@ bool runHomeServerSetup(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 void runUserOptions(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 void runDirectories(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 std::unique_ptr<WinSockInfoDialog> makeWinSockInfo(QWidget *parent, const WinSockInfo &info);
-void runWinSockInfo(QWidget *parent, const WinSockInfo &info);
 void runAbout(QWidget *parent);

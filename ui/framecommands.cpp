@@ -6,6 +6,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/tarnwickdoc.h"
 #include "items/displaytext.h"
+#include "net/winsockinfodialog.h"
 #include "ui/commanddialogs.h"
 #include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"
@@ -231,7 +232,9 @@ void CMainFrame::onDirectories()
 
 void CMainFrame::onWinSockInfo()
 {
-    runWinSockInfo(this, m_engine.winSockInfo());
+    const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(this, m_engine.winSockInfo());
+    m_ui.attachHelp(dialog.get(), HelpPage::Messages);
+    dialog->exec();
 }
 
 void CMainFrame::onAbout()
@@ -265,6 +268,7 @@ void CMainFrame::OnItemInfo()
         m_infoWindow = new CItemInfoWindow(this);
         m_infoWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_infoWindow->setWindowIcon(QIcon(m_icons.icon('?')));
+        m_ui.attachHelp(m_infoWindow, HelpPage::Info);
     }
     m_infoWindow->setItem(doc->GetItem());
     m_infoWindow->show();

@@ -31,6 +31,7 @@ void CMainFrame::onEditLanguages()
 {
     LanguageTable &table = m_app.languages();
     CLanguagesDialog dialog(table, this);
+    m_ui.attachHelp(&dialog, HelpPage::Languages);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     table.afterDialog(accepted, dialog.changed());
 }

@@ -75,6 +75,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
       m_engine(m_app.engine()), m_windows(m_app.windows()), m_fonts(m_app.profile())
 {
     m_ui.setParentWindow(this);
+    m_ui.setHelpDirectory(m_app.helpDirectory());
     CommandIcons::useFallbackTheme();
     setWindowTitle(QString::fromLatin1(FrameTitle));
     m_mdi = new QMdiArea(this);

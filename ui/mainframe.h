@@ -16,12 +16,14 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
 #include <span>
 
 class CBookmark;
 class CBookmarkStore;
 class BookmarkEditorLink;
 class CGopherDirView;
+class CPreferenceSheet;
 class CTarnwickApp;
 class DefaultGopherProgram;
 class GuiProgram;
@@ -60,6 +62,7 @@ public:
         ID_PRINT = 57607, ID_PRINT_PREVIEW = 57609, ID_SEND = 57612, ID_EDIT_COPY = 57634,
         ID_ARRANGE = 57649, ID_CASCADE = 57650, ID_TILE = 57651, ID_ABOUT = 57664,
         ID_EXIT = 57665, ID_HELP_INDEX = 57666, ID_HELP_USING = 57668, ID_CONTEXT_HELP = 57669,
+        ID_HELP = 57670,
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
@@ -112,6 +115,9 @@ public:
     // FrameFactory
     DocumentFrame *createFrame(CTarnwickDoc *document, int templateId, int openMode) override;
     void initialUpdate(DocumentFrame *frame) override;
+
+    // The preferences sheet, tied to this frame's toolbar and home window.
+    std::unique_ptr<CPreferenceSheet> makePreferenceSheet();
 
     // Commands (also reached from tests).
     void OnItemInfo();
@@ -194,8 +200,13 @@ private:
     void onWinSockInfo();
     // The preferences sheet and Send (prefcommands.cpp).
     void onPreferences();
+    void rebuildHomeWindow();
     void onSend();
     void onAbout();
+    // The manual (helpcommands.cpp).
+    void onHelp();
+    void onHelpIndex();
+    void onHelpUsing();
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
     void setUpBookmarks();
     QByteArray chooseCategory(int mode);
@@ -227,7 +238,6 @@ private:
     bool canPrint() const;
     bool printerFontStored() const;
     // When each command is enabled (framecommands.cpp).
-    bool notBuilt() const { return false; }
     bool hasDocument() const;
     bool canStop() const;
     bool canStopAll() const;

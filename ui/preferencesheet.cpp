@@ -11,25 +11,37 @@
 #include "gplus/extviewsdialog.h"
 #include "gplus/languagesdialog.h"
 #include "gplus/languagetable.h"
+#include "ui/homeviewpage.h"
+#include "ui/toolbarpage.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget *parent)
+CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget *parent,
+                                   const FrameLink &frame)
     : QDialog(parent), m_viewers(std::make_unique<ViewerTable>(app.profile()))
 {
     setWindowTitle(QStringLiteral("Tarnwick Preferences"));
     m_tabs = new QTabWidget(this);
+    // Nine tabs: every one in sight rather than behind scroll arrows.
+    m_tabs->setUsesScrollButtons(false);
 
     // Tab order: "Home Gopher", "Home View", "General", "Toolbar", "Directories",
-    // "Languages", "Telnet", "Viewers", "Extended Viewers". The pages whose
-    // settings the program does not have yet are left out.
+    // "Languages", "Telnet", "Viewers", "Extended Viewers".
     auto *home = new HomeGopherDialog(app.profile(), &ui, this);
     home->setPreferencesPage();
     addPage(home, QStringLiteral("Home Gopher"));
+    auto *homeView = new CHomeViewPage(app.homeGophers(), &ui, this);
+    addPage(homeView, QStringLiteral("Home View"), [homeView, rebuild = frame.rebuildHomeWindow](bool accepted) {
+        if (accepted && homeView->changed() && rebuild)
+            rebuild();
+    });
     addPage(new UserOptionsDialog(app.settings(), &ui, this), QStringLiteral("General"));
+    const ToolbarSettings toolbar = frame.toolbar ? frame.toolbar() : app.settings().toolbarSettings();
+    addPage(new CToolbarPage(app.settings(), &ui, toolbar, frame.applyToolbar, this),
+            QStringLiteral("Toolbar"));
     addPage(new DirectoriesDialog(app.settings(), &ui, this), QStringLiteral("Directories"));
 
     LanguageTable &languages = app.languages();

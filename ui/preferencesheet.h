@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/appsettings.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -22,7 +24,17 @@ class CPreferenceSheet : public QDialog
     Q_OBJECT
 
 public:
-    CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget *parent = nullptr);
+    // What the "Toolbar" and "Home View" pages change in the main frame;
+    // without a frame they only write the settings.
+    struct FrameLink
+    {
+        std::function<ToolbarSettings()> toolbar;
+        std::function<void(const ToolbarSettings &)> applyToolbar;
+        std::function<void()> rebuildHomeWindow;
+    };
+
+    CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget *parent = nullptr,
+                     const FrameLink &frame = {});
     ~CPreferenceSheet() override;
 
     QTabWidget *tabs() const { return m_tabs; }

@@ -6,6 +6,9 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
+#include "ui/gophermdichild.h"
+#include "ui/phoneview.h"
 #include "ui/printmanager.h"
 #include "ui/qtuserinterface.h"
 
@@ -14,6 +17,8 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -32,9 +37,17 @@ QPrinter &sessionPrinter()
     return *printer;
 }
 
-FontManager::Kind viewFontKind(const CTarnwickDoc *doc)
+// What the active window prints: a phone book the lines selected in it.
+std::unique_ptr<PrintSource> activeSource(CTarnwickDoc *doc, QMdiArea *area)
 {
-    return qobject_cast<const CGopherDir *>(doc) ? FontManager::DirFont : FontManager::TextFont;
+    QList<int> selected;
+    QMdiSubWindow *window = area->activeSubWindow() ? area->activeSubWindow()
+                                                    : area->currentSubWindow();
+    if (auto *child = qobject_cast<CGopherMDIChild *>(window)) {
+        if (auto *phone = qobject_cast<CPhoneView *>(child->view()))
+            selected = phone->selectedLines();
+    }
+    return PrintSource::forDocument(doc, selected);
 }
 
 // The margins and the two switches of printed pages.
@@ -98,13 +111,15 @@ bool CMainFrame::canPrint() const
             return false;
         return text->markMode() == CGopherTextDoc::Marked || text->isDone();
     }
+    if (const auto *phone = qobject_cast<const CPhoneText *>(doc))
+        return phone->OnUpdatePrint();
     return qobject_cast<const CGopherDir *>(doc) != nullptr;
 }
 
 void CMainFrame::onPrint()
 {
     CTarnwickDoc *doc = activeDocument();
-    const std::unique_ptr<PrintSource> source = PrintSource::forDocument(doc);
+    const std::unique_ptr<PrintSource> source = activeSource(doc, m_mdi);
     if (!source)
         return;
     CPrintManager manager(*source, m_app.settings().printerSetup(),
@@ -123,7 +138,7 @@ void CMainFrame::onPrint()
 void CMainFrame::onPrintPreview()
 {
     CTarnwickDoc *doc = activeDocument();
-    const std::unique_ptr<PrintSource> source = PrintSource::forDocument(doc);
+    const std::unique_ptr<PrintSource> source = activeSource(doc, m_mdi);
     if (!source)
         return;
     CPrintManager manager(*source, m_app.settings().printerSetup(),

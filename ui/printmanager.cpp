@@ -2,6 +2,7 @@
 
 #include "docs/gopherdir.h"
 #include "docs/gophertextdoc.h"
+#include "docs/phonetext.h"
 #include "docs/userinterface.h"
 #include "items/displaytext.h"
 
@@ -27,8 +28,20 @@ QFont printFont(FontManager &fonts, FontManager::Kind viewKind)
     return fonts.font(viewKind);
 }
 
-std::unique_ptr<PrintSource> PrintSource::forDocument(CTarnwickDoc *doc)
+FontManager::Kind viewFontKind(const CTarnwickDoc *doc)
 {
+    if (qobject_cast<const CGopherDir *>(doc))
+        return FontManager::DirFont;
+    if (qobject_cast<const CPhoneText *>(doc))
+        return FontManager::PhoneFont;
+    return FontManager::TextFont;
+}
+
+std::unique_ptr<PrintSource> PrintSource::forDocument(CTarnwickDoc *doc,
+                                                      const QList<int> &selectedLines)
+{
+    if (auto *phone = qobject_cast<CPhoneText *>(doc))
+        return std::make_unique<PhonePrintSource>(*phone, selectedLines);
     if (auto *text = qobject_cast<CGopherTextDoc *>(doc))
         return std::make_unique<TextPrintSource>(*text);
     if (auto *dir = qobject_cast<CGopherDir *>(doc))
@@ -111,6 +124,33 @@ QByteArray TextPrintSource::line(int n) const
 bool TextPrintSource::isComplete() const
 {
     return m_doc.isDone() && m_doc.endStatus() == 0;
+}
+
+PhonePrintSource::PhonePrintSource(const CPhoneText &doc, const QList<int> &selectedLines)
+    : m_doc(doc), m_selected(selectedLines)
+{
+}
+
+QByteArray PhonePrintSource::heading() const
+{
+    return headingOf(m_doc);
+}
+
+int PhonePrintSource::lineCount() const
+{
+    return m_selected.isEmpty() ? m_doc.lineCount() : int(m_selected.size());
+}
+
+QByteArray PhonePrintSource::line(int n) const
+{
+    const int index = m_selected.isEmpty() ? n : m_selected.value(n, -1);
+    const QByteArray text = m_doc.GetLine(index);
+    return text == CPhoneText::Separator ? QByteArray() : text;
+}
+
+bool PhonePrintSource::isComplete() const
+{
+    return m_doc.isComplete();
 }
 
 DirPrintSource::DirPrintSource(const CGopherDir &doc) : m_doc(doc) {}

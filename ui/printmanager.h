@@ -13,6 +13,7 @@
 
 class CGopherDir;
 class CGopherTextDoc;
+class CPhoneText;
 class CTarnwickDoc;
 class QPagedPaintDevice;
 class QPainter;
@@ -30,8 +31,10 @@ public:
     // Whether the document has arrived in full; otherwise the user is asked first.
     virtual bool isComplete() const = 0;
 
-    // The source of a text or a directory document; none for other kinds.
-    static std::unique_ptr<PrintSource> forDocument(CTarnwickDoc *doc);
+    // The source of a text, a directory or a phone-book document (of a phone
+    // book, the lines selected in its window; none: all); none for other kinds.
+    static std::unique_ptr<PrintSource> forDocument(CTarnwickDoc *doc,
+                                                    const QList<int> &selectedLines = {});
 };
 
 // A text document's lines: the marked stretch when a mark exists, cut at its
@@ -71,9 +74,27 @@ private:
     const CGopherDir &m_doc;
 };
 
+// A phone book's response lines: the selected ones when there are any, all
+// otherwise. The line between two persons prints as an empty line.
+class PhonePrintSource : public PrintSource
+{
+public:
+    PhonePrintSource(const CPhoneText &doc, const QList<int> &selectedLines);
+    QByteArray heading() const override;
+    int lineCount() const override;
+    QByteArray line(int n) const override;
+    bool isComplete() const override;
+
+private:
+    const CPhoneText &m_doc;
+    QList<int> m_selected;
+};
+
 // The font a view of the kind prints in: the printer font when "Use Printer
 // Font" is on and one is stored (both read afresh), else the view's own font.
 QFont printFont(FontManager &fonts, FontManager::Kind viewKind);
+// The font kind of the window that shows the document.
+FontManager::Kind viewFontKind(const CTarnwickDoc *doc);
 
 // Lays a view's lines out on printer pages between the margins, with the
 // heading and a rule on top and a rule and the page number below, and prints

@@ -9,12 +9,19 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QUrl>
 
 std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &text, Icon icon,
-                                                             Buttons buttons) const
+                                                             Buttons buttons, Help helpContext) const
 {
     auto box = std::make_unique<QMessageBox>(m_parent);
     box->setWindowTitle(QApplication::applicationName());
@@ -56,18 +63,64 @@ std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &t
         break;
     case RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
+    if (helpContext != Help::None)
+        box->addButton(QMessageBox::Help);
     return box;
 }
 
-int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help)
+int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext)
 {
-    const std::unique_ptr<QMessageBox> box = makeMessageBox(text, icon, buttons);
-    switch (box->exec()) {
+    const std::unique_ptr<QMessageBox> box = makeMessageBox(text, icon, buttons, helpContext);
+    // Every button closes a QMessageBox; Help opens the page and shows the
+    // box again, so the question is still answered.
+    int result = box->exec();
+    while (box->clickedButton() && box->clickedButton() == box->button(QMessageBox::Help)) {
+        showHelp(HelpTopics::topic(helpContext));
+        result = box->exec();
+    }
+    switch (result) {
     case QMessageBox::Cancel: return AnswerCancel;
     case QMessageBox::Yes: return AnswerYes;
     case QMessageBox::No: return AnswerNo;
     case QMessageBox::Retry: return AnswerRetry;
     default: return AnswerOk;
+    }
+}
+
+bool QtUserInterface::showHelp(const HelpTopic &topic)
+{
+    const QString path = QDir(m_helpDirectory).filePath(topic.page);
+    if (m_helpDirectory.isEmpty() || !QFileInfo::exists(path)) {
+        messageBox("The help file\n" + path.toUtf8() + "\nis missing.", Exclamation, Ok, Help::None);
+        return false;
+    }
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    if (!topic.anchor.isEmpty())
+        url.setFragment(topic.anchor);
+    return urlOpener ? urlOpener(url) : QDesktopServices::openUrl(url);
+}
+
+void QtUserInterface::attachHelp(QDialog *dialog, HelpPage page)
+{
+    const auto open = [this, page] { showHelp(HelpTopics::topic(page)); };
+    // The dialog's own buttons only: the pages inside a sheet have theirs.
+    for (QDialogButtonBox *buttons :
+         dialog->findChildren<QDialogButtonBox *>(Qt::FindDirectChildrenOnly)) {
+        bool hasHelp = false;
+        for (QAbstractButton *button : buttons->buttons()) {
+            if (buttons->buttonRole(button) == QDialogButtonBox::HelpRole) {
+                button->setEnabled(true);
+                hasHelp = true;
+            }
+        }
+        if (hasHelp)
+            QObject::connect(buttons, &QDialogButtonBox::helpRequested, dialog, open);
+    }
+    // A page inside the preferences sheet is no window of its own; F1 there
+    // would be claimed by every page at once.
+    if (dialog->isWindow()) {
+        auto *f1 = new QShortcut(QKeySequence::HelpContents, dialog);
+        QObject::connect(f1, &QShortcut::activated, dialog, open);
     }
 }
 
@@ -160,6 +213,7 @@ int QtUserInterface::selectExtendedView(const QList<ViewChoice> &entries, int be
 void QtUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType)
 {
     CExtViewsDialog dialog(table, name, itemType, m_parent);
+    attachHelp(&dialog, HelpPage::ExtendedViews);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     table.afterDialog(accepted, dialog.changed());
 }
@@ -167,6 +221,7 @@ void QtUserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArr
 bool QtUserInterface::editViewers(ViewerTable &table, const QByteArray &extension)
 {
     ViewersDialog dialog(table, m_parent);
+    attachHelp(&dialog, HelpPage::Viewers);
     dialog.setExtension(QString::fromUtf8(extension));
     return dialog.exec() == QDialog::Accepted;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "docs/helptopics.h"
 #include "docs/userinterface.h"
 
 #include <functional>
 #include <memory>
 
+class QDialog;
 class QMessageBox;
+class QUrl;
 class QWidget;
 
 // The user interface of the program: Qt message boxes titled with the
@@ -18,13 +21,25 @@ public:
     void setParentWindow(QWidget *parent) { m_parent = parent; }
     std::function<void(const QByteArray &)> statusSink;
     std::function<void()> homeServerSetupHandler;
+    // Hands a manual page to the desktop's browser; tests record instead.
+    std::function<bool(const QUrl &)> urlOpener;
+
+    // The manual: its directory, and a page (with its anchor) opened in the
+    // browser. A missing page is said in a box that names the file.
+    void setHelpDirectory(const QString &directory) { m_helpDirectory = directory; }
+    QString helpDirectory() const { return m_helpDirectory; }
+    bool showHelp(const HelpTopic &topic);
+    // Makes the dialog's Help button (and F1 in it) open that page.
+    void attachHelp(QDialog *dialog, HelpPage page);
 
     int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override;
     // The box messageBox() runs. A text longer than a screen (a server's
     // error text can be thousands of lines) shows its head in the box and
     // the whole of it in the scrollable details.
+    // A box with a help context has a Help button, which opens its page and
+    // leaves the box open.
     std::unique_ptr<QMessageBox> makeMessageBox(const QByteArray &text, Icon icon,
-                                                Buttons buttons) const;
+                                                Buttons buttons, Help helpContext = Help::None) const;
     static constexpr int MaxBoxLines = 40;
     static constexpr int MaxBoxCharacters = 2000;
     QString fileDialog(const FileDialog &dialog) override;
@@ -43,5 +58,6 @@ public:
 
 private:
     QWidget *m_parent;
+    QString m_helpDirectory;
     int m_waitDepth = 0;
 };

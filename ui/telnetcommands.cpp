@@ -8,5 +8,6 @@
 void CMainFrame::onTelnetPrograms()
 {
     CTelnetProgramsDialog dialog(m_app.settings(), m_ui, this);
+    m_ui.attachHelp(&dialog, HelpPage::Telnet);
     dialog.exec();
 }
