@@ -375,7 +375,7 @@ void CTarnwickDoc::RetryHomeGopher()
         return;
     QByteArray title = home.GetInitialMenu();
     if (title.isEmpty())
-        title = m_item.host + ':' + QByteArray::number(m_item.port);
+        title = CBookmark::hostForUrl(m_item.host) + ':' + QByteArray::number(m_item.port);
     setTitle(title);
 }
 

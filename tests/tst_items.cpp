@@ -62,6 +62,8 @@ private Q_SLOTS:
     void parseUrlWithoutUrlLeavesItem();
     void urlRoundTrip_data();
     void urlRoundTrip();
+    void ipv6RoundTrip_data();
+    void ipv6RoundTrip();
 
     void escape_data();
     void escape();
@@ -465,6 +467,21 @@ void tst_Items::parseUrl_data()
     QTest::newRow("bad escapes kept")
         << QByteArray("gopher://host/0100%") << QByteArray("host") << 70 << '0'
         << QByteArray("100%\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal with port")
+        << QByteArray("gopher://[::1]:7070/1/") << QByteArray("::1") << 7070 << '1'
+        << QByteArray("/\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal, lower-cased, default port")
+        << QByteArray("<URL=gopher://[FE80::A:1]/0a%3Ab>") << QByteArray("fe80::a:1") << 70
+        << '0' << QByteArray("a:b\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal only")
+        << QByteArray("gopher://[2001:db8::7]") << QByteArray("2001:db8::7") << 70 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal and port only")
+        << QByteArray("gopher://[::1]:71") << QByteArray("::1") << 71 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("unclosed bracket read by the plain rule")
+        << QByteArray("gopher://[::1/0x") << QByteArray("[") << 0 << '0'
+        << QByteArray("x\r\n") << false;
 }
 
 void tst_Items::parseUrl()
@@ -550,6 +567,67 @@ void tst_Items::urlRoundTrip()
     QCOMPARE(copy.type, original.type);
     QCOMPARE(copy.selector, original.selector);
     QCOMPARE(copy.IsGopherPlus(), original.IsGopherPlus());
+}
+
+// A host holding ':' is an IPv6 literal: URLs, titles and the clipboard
+// record write it in brackets before a port, and every reader gives back the
+// host without them.
+void tst_Items::ipv6RoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QByteArray>("title");
+
+    QTest::newRow("loopback, default port")
+        << QByteArray("::1") << 70 << QByteArray("<URL=gopher://[::1]/0sel%3A1>")
+        << QByteArray("[::1]:70");
+    QTest::newRow("documentation prefix, own port")
+        << QByteArray("2001:db8::70") << 7070
+        << QByteArray("<URL=gopher://[2001:db8::70]:7070/0sel%3A1>")
+        << QByteArray("[2001:db8::70]:7070");
+    QTest::newRow("mapped IPv4")
+        << QByteArray("::ffff:127.0.0.1") << 71
+        << QByteArray("<URL=gopher://[::ffff:127.0.0.1]:71/0sel%3A1>")
+        << QByteArray("[::ffff:127.0.0.1]:71");
+}
+
+void tst_Items::ipv6RoundTrip()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(int, port);
+    QFETCH(QByteArray, url);
+    QFETCH(QByteArray, title);
+
+    const CBookmark item('0', QByteArray(), QByteArray("sel:1"), host, quint16(port));
+    QCOMPARE(item.title, title);
+    QCOMPARE(item.GetURL(), url);
+
+    CBookmark parsed;
+    parsed.ParseURL(url);
+    QCOMPARE(parsed.host, host);
+    QCOMPARE(int(parsed.port), port);
+    QCOMPARE(parsed.selector, QByteArray("sel:1\r\n"));
+    QCOMPARE(parsed.GetURL(), url);
+
+    // The clipboard record, through both readers.
+    const QByteArray record = item.GetItemText();
+    QVERIFY(record.contains(QByteArray("Host=" + host + "\r\n")));
+    const ItemRecords::ItemFields fields = ItemRecords::readSingleItem(record);
+    QCOMPARE(fields.host, host);
+    QCOMPARE(int(fields.port), port);
+    const QList<CBookmark> items = ItemRecords::readItems(ItemRecords::recordsText({item, item}));
+    QCOMPARE(items.size(), 2);
+    for (const CBookmark &read : items) {
+        QCOMPARE(read.host, host);
+        QCOMPARE(int(read.port), port);
+        QCOMPARE(read.GetURL(), url);
+    }
+    // A URL alone on the clipboard.
+    const QList<CBookmark> fromUrl = ItemRecords::readItems(url);
+    QCOMPARE(fromUrl.size(), 1);
+    QCOMPARE(fromUrl.at(0).host, host);
+    QCOMPARE(fromUrl.at(0).GetURL(), url);
 }
 
 void tst_Items::escape_data()
