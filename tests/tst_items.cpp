@@ -1,8 +1,11 @@
 #include "items/bookmark.h"
 #include "items/displaytext.h"
 #include "items/itemrecords.h"
+#include "items/textencoding.h"
 #include "items/typetable.h"
 
+#include <QSet>
+#include <QStringDecoder>
 #include <QTest>
 
 using namespace ItemRecords;
@@ -96,7 +99,13 @@ private Q_SLOTS:
 
     void display_data();
     void display();
+    void decode_data();
+    void decode();
+    void cp437EveryByteItsOwnCharacter();
+    void encodingNames();
 };
+
+Q_DECLARE_METATYPE(TextEncoding)
 
 void tst_Items::parseMenuLine_data()
 {
@@ -1052,6 +1061,89 @@ void tst_Items::display()
     // Text shown from valid UTF-8 goes back to the bytes the server sent.
     if (utf8)
         QCOMPARE(textBytes(text), bytes);
+}
+
+void tst_Items::decode_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    using E = TextEncoding;
+    QTest::newRow("CP437 box drawing")
+        << E::Cp437 << QByteArray("\xC9\xCD\xBB\xBA \xC8\xCD\xBC\xC5\xB3")
+        << QStringLiteral(u"╔═╗║ ╚═╝┼│");
+    QTest::newRow("CP437 shades and blocks")
+        << E::Cp437 << QByteArray("\xB0\xB1\xB2\xDB\xDC\xDF") << QStringLiteral(u"░▒▓█▄▀");
+    QTest::newRow("CP437 PC glyphs, TAB and line ends kept")
+        << E::Cp437 << QByteArray("\x01\x03\t\x1A\r\n\x7F") << QStringLiteral(u"☺♥\t→\r\n⌂");
+    QTest::newRow("CP437 letters and Greek")
+        << E::Cp437 << QByteArray("\x82\x9C\xE1\xE3\xF8\xFF") << QStringLiteral(u"é£ßπ°\u00A0");
+    QTest::newRow("KOI8-R Cyrillic")
+        << E::Koi8R << QByteArray("\xF0\xD2\xC9\xD7\xC5\xD4, \xED\xC9\xD2")
+        << QStringLiteral(u"Привет, Мир");
+    QTest::newRow("KOI8-R box drawing and yo")
+        << E::Koi8R << QByteArray("\x80\x81\xA3\xB3") << QStringLiteral(u"─│ёЁ");
+    QTest::newRow("Windows-1252 euro and quotes")
+        << E::Windows1252 << QByteArray("\x80 5, \x93x\x94 \x85") << QStringLiteral(u"€ 5, “x” …");
+    QTest::newRow("Windows-1252 Latin letters as Latin-1")
+        << E::Windows1252 << QByteArray("caf\xE9") << QStringLiteral(u"café");
+    QTest::newRow("Latin-1 keeps C1 bytes")
+        << E::Latin1 << QByteArray("\x80\xE9") << QStringLiteral(u"\u0080é");
+    QTest::newRow("Latin-1 forced on UTF-8 bytes")
+        << E::Latin1 << QByteArray("caf\xC3\xA9") << QStringLiteral(u"cafÃ©");
+    QTest::newRow("UTF-8 forced, invalid byte replaced")
+        << E::Utf8 << QByteArray("a\xFF" "b") << QStringLiteral(u"a\uFFFDb");
+    QTest::newRow("Automatic, valid UTF-8")
+        << E::Automatic << QByteArray("caf\xC3\xA9") << QStringLiteral(u"café");
+    QTest::newRow("Automatic, invalid UTF-8 read as Latin-1")
+        << E::Automatic << QByteArray("caf\xE9 \xC3") << QStringLiteral(u"café Ã");
+    for (const TextEncoding encoding : allTextEncodings) {
+        QTest::addRow("%s, ASCII unchanged", encodingName(encoding).constData())
+            << encoding << QByteArray("Menu 1: ~/x") << QStringLiteral("Menu 1: ~/x");
+    }
+}
+
+void tst_Items::decode()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QByteArray, bytes);
+    QTEST(decodeText(bytes, encoding), "text");
+}
+
+// A mistyped table shows as two bytes drawn alike or as a byte that does not
+// match the published mapping (which ICU also carries, when Qt has it).
+void tst_Items::cp437EveryByteItsOwnCharacter()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString text = decodeText(all, TextEncoding::Cp437);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(QSet<QChar>(text.cbegin(), text.cend()).size(), 256);
+    QCOMPARE(text.mid(0x20, 0x5F), QString::fromLatin1(all.mid(0x20, 0x5F)));
+
+    QStringDecoder system("IBM437");
+    if (!system.isValid())
+        QSKIP("Qt has no IBM437 converter here to compare the upper half with");
+    const QString published = system.decode(all.mid(0x80));
+    QCOMPARE(published.size(), 128);
+    for (int b = 0x80; b < 0x100; ++b) {
+        // 0xE6 is the micro sign in Unicode's table, Greek mu in ICU's.
+        if (b != 0xE6)
+            QCOMPARE(text.at(b), published.at(b - 0x80));
+    }
+    QCOMPARE(text.at(0xE6), QChar(0x00B5));
+}
+
+void tst_Items::encodingNames()
+{
+    for (const TextEncoding encoding : allTextEncodings)
+        QCOMPARE(encodingFromName(encodingName(encoding)), encoding);
+    QCOMPARE(encodingName(TextEncoding::Windows1252), QByteArray("Windows-1252"));
+    QCOMPARE(encodingFromName("koi8-r"), TextEncoding::Koi8R);
+    QCOMPARE(encodingFromName("cp 437"), std::nullopt);
+    QCOMPARE(encodingFromName(""), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(tst_Items)
