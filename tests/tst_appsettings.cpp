@@ -673,9 +673,6 @@ void tst_AppSettings::hostEncodingRoundTrip_data()
         << QByteArray("[2001:db8::1]") << TextEncoding::Koi8R
         << QByteArray("[Other]\nx=1\n\n[Encodings]\n2001:db8::1=KOI8-R\n")
         << QByteArray("2001:db8::1");
-    QTest::newRow("Windows-1252")
-        << QByteArray("host") << TextEncoding::Windows1252
-        << QByteArray("[Other]\nx=1\n\n[Encodings]\nhost=Windows-1252\n") << QByteArray("host");
 }
 
 void tst_AppSettings::hostEncodingRoundTrip()

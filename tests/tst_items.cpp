@@ -102,7 +102,6 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void cp437EveryByteItsOwnCharacter();
-    void encodingNames();
 };
 
 Q_DECLARE_METATYPE(TextEncoding)
@@ -632,11 +631,6 @@ void tst_Items::ipv6RoundTrip()
         QCOMPARE(int(read.port), port);
         QCOMPARE(read.GetURL(), url);
     }
-    // A URL alone on the clipboard.
-    const QList<CBookmark> fromUrl = ItemRecords::readItems(url);
-    QCOMPARE(fromUrl.size(), 1);
-    QCOMPARE(fromUrl.at(0).host, host);
-    QCOMPARE(fromUrl.at(0).GetURL(), url);
 }
 
 void tst_Items::escape_data()
@@ -1134,16 +1128,6 @@ void tst_Items::cp437EveryByteItsOwnCharacter()
             QCOMPARE(text.at(b), published.at(b - 0x80));
     }
     QCOMPARE(text.at(0xE6), QChar(0x00B5));
-}
-
-void tst_Items::encodingNames()
-{
-    for (const TextEncoding encoding : allTextEncodings)
-        QCOMPARE(encodingFromName(encodingName(encoding)), encoding);
-    QCOMPARE(encodingName(TextEncoding::Windows1252), QByteArray("Windows-1252"));
-    QCOMPARE(encodingFromName("koi8-r"), TextEncoding::Koi8R);
-    QCOMPARE(encodingFromName("cp 437"), std::nullopt);
-    QCOMPARE(encodingFromName(""), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(tst_Items)
