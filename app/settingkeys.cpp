@@ -23,6 +23,13 @@ Setting::Setting(const SettingKey &key, QByteArrayView section)
 {
 }
 
+Setting Setting::named(const SettingKey &key, QByteArrayView name)
+{
+    Setting setting(key);
+    setting.m_name = QByteArray(key.name).replace("%s", name);
+    return setting;
+}
+
 bool Setting::flag(const ProfileFile &file) const
 {
     return number(file) != 0;

@@ -32,6 +32,8 @@ class Setting
 public:
     explicit Setting(const SettingKey &key, int n = 0);
     Setting(const SettingKey &key, QByteArrayView section);
+    // A key named at run time: the name put in for "%s" (a host name).
+    static Setting named(const SettingKey &key, QByteArrayView name);
 
     const SettingKey &key() const { return m_key; }
     QByteArray section() const { return m_section; }
@@ -133,6 +135,11 @@ inline constexpr SettingKey ViewerCount{Type::Number, "Viewers", "Viewer Count",
 inline constexpr SettingKey ViewerExtension{Type::Text, "Viewers", "Ext%d", 0, ""};
 inline constexpr SettingKey ViewerProgram{Type::Text, "Viewers", "Viewer%d", 0, ""};
 
+// "Encodings": how each host's menus and texts are shown, one key per host
+// (the host name, without the brackets of an IPv6 literal) holding the name of
+// the encoding; a host without a key is shown with "Automatic".
+inline constexpr SettingKey HostEncoding{Type::Text, "Encodings", "%s", 0, "Automatic"};
+
 // Every key above.
 inline constexpr std::array all{
     &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &MenuAsAuthored,
@@ -146,6 +153,7 @@ inline constexpr std::array all{
     &CountOfHomeGophers, &HomeServer, &HomePort, &HomeSelector, &PlusServer, &InitialMenu, &HomeType,
     &SearchText, &CurrentTelnet, &Current3270,
     &ViewerCount, &ViewerExtension, &ViewerProgram,
+    &HostEncoding,
 };
 
 } // namespace SettingKeys

@@ -2,6 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/downloadedfiles.h"
+#include "app/hostencodings.h"
 #include "app/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "docs/appcontext.h"
@@ -70,6 +71,8 @@ public:
     ProfileFile &profile() { return m_profile; }
     AppSettings &settings() { return m_settings; }
     HomeGophers &homeGophers() { return m_homeGophers; }
+    // The encoding each host is shown in.
+    HostEncodings &hostEncodings() { return m_hostEncodings; }
     // The files this program downloaded; marked ones go at exit.
     DownloadedFiles &downloadedFiles() { return m_downloadedFiles; }
     // Starts a program from its argument vector; a failure is shown with
@@ -148,6 +151,7 @@ private:
     ProfileFile m_profile;
     AppSettings m_settings;
     HomeGophers m_homeGophers;
+    HostEncodings m_hostEncodings;
     DownloadedFiles m_downloadedFiles;
     QString m_configDirectory;
     QString m_helpDirectory;

@@ -384,7 +384,7 @@ void CTarnwickDoc::RetryHomeGopher()
         return;
     QByteArray title = home.GetInitialMenu();
     if (title.isEmpty())
-        title = m_item.host + ':' + QByteArray::number(m_item.port);
+        title = CBookmark::hostForUrl(m_item.host) + ':' + QByteArray::number(m_item.port);
     setTitle(title);
 }
 
@@ -520,6 +520,11 @@ void CTarnwickDoc::OnBack()
     m_context.windows->Activate(m_item.parentKey);
 }
 
+TextEncoding CTarnwickDoc::displayEncoding() const
+{
+    return m_context.app->hostEncodings().encoding(m_item.host);
+}
+
 bool CTarnwickDoc::BeginCopy()
 {
     m_copyLines = std::make_unique<CMaxArray>();
@@ -553,7 +558,9 @@ bool CTarnwickDoc::EndCopy()
     QByteArray text;
     text.reserve(lines->totalCharacters());
     lines->CopyTo(text);
-    if (!m_context.ui->setClipboardText(text)) {
+    // The clipboard holds text: what the window shows, in its host's encoding
+    // (Save is what gives back the server's bytes).
+    if (!m_context.ui->setClipboardText(text, displayEncoding())) {
         m_context.ui->messageBox(QByteArray("Couldn't store text in the clipboard ..."),
                                  UserInterface::Exclamation, UserInterface::Ok, Help::Clipboard);
         return false;

@@ -4,6 +4,7 @@
 #include "docs/maxarray.h"
 #include "docs/replyframer.h"
 #include "items/bookmark.h"
+#include "items/textencoding.h"
 #include "net/transactionregistry.h"
 #include "net/winsockerrors.h"
 
@@ -106,6 +107,8 @@ public:
     void OnCloseDocument();
     bool isClosing() const { return m_closing; }
 
+    // The encoding the item's host is shown in (View > Encoding).
+    TextEncoding displayEncoding() const;
     bool BeginCopy();
     void AddCopyLine(const QByteArray &text);
     bool EndCopy();

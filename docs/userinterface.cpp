@@ -40,11 +40,12 @@ QString RecordingUserInterface::fileDialog(const FileDialog &dialog)
     return fileDialogAnswers.isEmpty() ? QString() : fileDialogAnswers.takeFirst();
 }
 
-bool RecordingUserInterface::setClipboardText(const QByteArray &text)
+bool RecordingUserInterface::setClipboardText(const QByteArray &text, TextEncoding encoding)
 {
     if (clipboardFails)
         return false;
     clipboard = text;
+    clipboardEncoding = encoding;
     return true;
 }
 

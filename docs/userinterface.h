@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/helpcontext.h"
+#include "items/textencoding.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,8 +49,10 @@ public:
                            Help helpContext = Help::None) = 0;
     // Returns the chosen path, or an empty string when cancelled.
     virtual QString fileDialog(const FileDialog &dialog) = 0;
-    // Puts text on the clipboard; false when that failed.
-    [[nodiscard]] virtual bool setClipboardText(const QByteArray &text) = 0;
+    // Puts text on the clipboard, decoded with the encoding the window shows
+    // it in; false when that failed.
+    [[nodiscard]] virtual bool setClipboardText(const QByteArray &text,
+                                                TextEncoding encoding = TextEncoding::Automatic) = 0;
     virtual QByteArray clipboardText() = 0;
     virtual void setMainStatus(const QByteArray &text) = 0;
     virtual void setWaitCursor(bool on) = 0;
@@ -85,7 +88,8 @@ public:
 
     int messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext) override;
     QString fileDialog(const FileDialog &dialog) override;
-    bool setClipboardText(const QByteArray &text) override;
+    bool setClipboardText(const QByteArray &text,
+                          TextEncoding encoding = TextEncoding::Automatic) override;
     QByteArray clipboardText() override;
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;
@@ -99,6 +103,7 @@ public:
     QList<QByteArray> mainStatus;
     QList<FileDialog> fileDialogs;
     QByteArray clipboard;
+    TextEncoding clipboardEncoding = TextEncoding::Automatic;
     int homeServerSetupCount = 0;
     // The view choices shown, and the answers: an index (OK on that row,
     // asked again while accept says no, then cancelled), -1 Cancel; when

@@ -189,7 +189,7 @@ void CBookmark::Normalize()
         selector += "\r\n";
     host = asciiLower(std::move(host));
     if (title.isEmpty())
-        title = host + ':' + QByteArray::number(port);
+        title = hostForUrl(host) + ':' + QByteArray::number(port);
     itemSize = 0;
     flags = 0;
     itemTag = 0xFFFF0000u;
@@ -253,6 +253,13 @@ QByteArray CBookmark::GetTypeName() const
     return TypeTable::longName(type);
 }
 
+QByteArray CBookmark::hostForUrl(const QByteArray &host)
+{
+    if (!host.contains(':') || (host.startsWith('[') && host.endsWith(']')))
+        return host;
+    return '[' + host + ']';
+}
+
 QByteArray CBookmark::GetURL() const
 {
     // The line end is not part of the URL; a Gopher+ marker after a TAB is.
@@ -260,7 +267,7 @@ QByteArray CBookmark::GetURL() const
     QByteArray url;
     url.reserve(14 + host.size() + 7 + 2 + request.size() * 3 + 1);
     url.append("<URL=gopher://", 14);
-    url.append(host);
+    url.append(hostForUrl(host));
     if (port != defaultPort) {
         url.append(':');
         url.append(QByteArray::number(port));
@@ -283,15 +290,31 @@ void CBookmark::ParseURL(QByteArrayView text)
         return;
     const QByteArrayView rest = upToFirstOf(text.sliced(start + 9), "\" >");
 
+    // An IPv6 literal stands in brackets (RFC 3986), since its colons would
+    // read as the start of the port; the host kept is what is inside them.
+    qsizetype hostStart = 0;
+    qsizetype hostLength = -1;
+    qsizetype scanFrom = 0;
+    if (rest.startsWith('[')) {
+        const qsizetype close = rest.indexOf(']');
+        if (close > 0) {
+            hostStart = 1;
+            hostLength = close - 1;
+            scanFrom = close + 1;
+        }
+    }
+
     qsizetype hostEnd = -1;
-    for (qsizetype i = 0; i < rest.size(); ++i) {
+    for (qsizetype i = scanFrom; i < rest.size(); ++i) {
         if (rest[i] == ':' || rest[i] == '/') {
             hostEnd = i;
             break;
         }
     }
+    if (hostLength < 0)
+        hostLength = hostEnd < 0 ? rest.size() : hostEnd;
     if (hostEnd < 0) {
-        host = rest.toByteArray();
+        host = rest.sliced(hostStart, hostLength).toByteArray();
         port = defaultPort;
         selector = QByteArray("\r\n");
         type = '1';
@@ -299,10 +322,10 @@ void CBookmark::ParseURL(QByteArrayView text)
         return;
     }
 
-    host = rest.first(hostEnd).toByteArray();
+    host = rest.sliced(hostStart, hostLength).toByteArray();
     port = rest[hostEnd] == ':' ? leadingDigits(rest.sliced(hostEnd + 1)) : defaultPort;
 
-    const qsizetype slash = rest.indexOf('/');
+    const qsizetype slash = rest.indexOf('/', scanFrom);
     if (slash < 0 || slash + 1 == rest.size()) {
         selector = QByteArray("\r\n");
         type = '1';

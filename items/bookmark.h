@@ -68,6 +68,9 @@ public:
     void ParseURL(QByteArrayView text);
     QByteArray GetItemText() const;
     static QByteArray EscapeSelector(QByteArrayView text);
+    // A host as URLs and titles write it before a port: an IPv6 literal
+    // (any host holding ':') in brackets, every other host as it is.
+    static QByteArray hostForUrl(const QByteArray &host);
     static QByteArray UnescapeSelector(QByteArrayView text);
 
     // The port number at the head of a text: leading blanks skipped, an

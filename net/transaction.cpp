@@ -2,10 +2,13 @@
 
 #include "net/winsockerrors.h"
 
+#include <QHostAddress>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,8 +21,6 @@ CTransaction::CTransaction(const CBookmark &documentItem)
         state = Failed;
         return;
     }
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(item.port);
 
     int value = 0;
     socklen_t length = sizeof value;
@@ -31,6 +32,51 @@ CTransaction::CTransaction(const CBookmark &documentItem)
         value = bufferSize;
     sendChunk = (value > 0 && value <= bufferSize) ? value : bufferSize;
     buffer.resize(bufferSize);
+}
+
+bool CTransaction::setDestination(const QHostAddress &address)
+{
+    m_destination = {};
+    int family = AF_INET;
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        family = AF_INET6;
+        auto *a = reinterpret_cast<sockaddr_in6 *>(&m_destination);
+        a->sin6_family = AF_INET6;
+        a->sin6_port = htons(item.port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&a->sin6_addr, bytes.c, sizeof a->sin6_addr);
+        // A link-local address names its interface by number or by name.
+        const QString scope = address.scopeId();
+        bool numeric = false;
+        a->sin6_scope_id = scope.toUInt(&numeric);
+        if (!numeric && !scope.isEmpty())
+            a->sin6_scope_id = if_nametoindex(scope.toLocal8Bit().constData());
+        m_destinationLength = sizeof(sockaddr_in6);
+    } else {
+        auto *a = reinterpret_cast<sockaddr_in *>(&m_destination);
+        a->sin_family = AF_INET;
+        a->sin_port = htons(item.port);
+        a->sin_addr.s_addr = htonl(address.toIPv4Address());
+        m_destinationLength = sizeof(sockaddr_in);
+    }
+    if (family == m_family || closed)
+        return true;
+
+    const int replacement = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (replacement < 0) {
+        lastError = winSockErrorFromErrno(errno);
+        return false;
+    }
+    // dup3 closes the old socket and puts the new one under its number at once.
+    const bool moved = ::dup3(replacement, socket, O_CLOEXEC) >= 0;
+    const int dupErrno = errno;
+    ::close(replacement);
+    if (!moved) {
+        lastError = winSockErrorFromErrno(dupErrno);
+        return false;
+    }
+    m_family = family;
+    return true;
 }
 
 CTransaction::~CTransaction()

@@ -6,7 +6,9 @@
 #include <QHash>
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
+class QHostAddress;
 class QSocketNotifier;
 
 // One network exchange: connect to the item's host and port, send the
@@ -38,6 +40,14 @@ public:
     // upload file that cannot be read ends it in state Failed with
     // uploadFailure saying why.
     qint64 SendPending();
+    // Aims the transaction at an IPv4 or IPv6 address on the item's port. A
+    // socket of the other family is replaced under the same descriptor
+    // number, so the notifiers and the maps that know it stay right; false
+    // (with lastError) when no socket of that family could be made.
+    [[nodiscard]] bool setDestination(const QHostAddress &address);
+    const sockaddr *destination() const { return reinterpret_cast<const sockaddr *>(&m_destination); }
+    socklen_t destinationLength() const { return m_destinationLength; }
+
     // Receives at most one buffer of bytes.
     QByteArray ReceiveChunk();
     void Close();
@@ -67,7 +77,6 @@ public:
     qint64 uploadBytesRead = 0;
     qint64 uploadBytesSent = 0;
     qint64 bufferOffset = 0;
-    sockaddr_in socketAddress {};
     QByteArray buffer;
     int bufferSize = 4096;
     int sendChunk = 4096;
@@ -82,6 +91,9 @@ private:
     qint64 sendBytes(const char *data, qint64 length, qint64 &counter);
     void applyEvents();
 
+    sockaddr_storage m_destination {};
+    socklen_t m_destinationLength = 0;
+    int m_family = AF_INET;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     int m_events = NoEvents;

@@ -7,7 +7,9 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+
 #include <cerrno>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,6 +41,25 @@ bool hasControlCharacter(const QByteArray &host)
             return true;
     }
     return false;
+}
+
+// The address a host name stands for without a look-up: a dotted IPv4
+// address as inet_addr() reads it, or an IPv6 literal, bare or in the
+// brackets a URL writes it in.
+std::optional<QHostAddress> literalAddress(const QByteArray &host)
+{
+    const in_addr_t v4 = inet_addr(host.constData());
+    if (v4 != INADDR_NONE)
+        return QHostAddress(ntohl(v4));
+    QByteArrayView name(host);
+    if (name.size() > 2 && name.startsWith('[') && name.endsWith(']'))
+        name = name.sliced(1, name.size() - 2);
+    if (!name.contains(':'))
+        return std::nullopt;
+    QHostAddress v6;
+    if (v6.setAddress(QString::fromLatin1(name)) && v6.protocol() == QAbstractSocket::IPv6Protocol)
+        return v6;
+    return std::nullopt;
 }
 
 } // namespace
@@ -135,17 +156,13 @@ int TransactionEngine::StartTransaction(TransactionClient *document, int uploadF
     }
     const auto cached = m_hostCache.constFind(t->item.host);
     if (cached != m_hostCache.constEnd()) {
-        t->socketAddress.sin_addr.s_addr = cached.value();
-        connectTransaction(document, t);
+        connectTransaction(document, t, cached.value());
         return key;
     }
-    const in_addr_t address = inet_addr(t->item.host.constData());
-    if (address == INADDR_NONE) {
+    if (const std::optional<QHostAddress> address = literalAddress(t->item.host))
+        connectTransaction(document, t, *address);
+    else
         startLookup(document, t);
-    } else {
-        t->socketAddress.sin_addr.s_addr = address;
-        connectTransaction(document, t);
-    }
     return key;
 }
 
@@ -181,14 +198,17 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
         return;
     }
     int error = lookupError(info);
-    quint32 address = 0;
+    QHostAddress address;
     bool haveAddress = false;
     if (error == 0) {
-        for (const QHostAddress &a : info.addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = htonl(a.toIPv4Address());
-                haveAddress = true;
-                break;
+        // The first IPv4 address, as ever; a name with IPv6 addresses only
+        // is reached at the first of those.
+        for (const auto family : {QAbstractSocket::IPv4Protocol, QAbstractSocket::IPv6Protocol}) {
+            for (const QHostAddress &a : info.addresses()) {
+                if (!haveAddress && a.protocol() == family) {
+                    address = a;
+                    haveAddress = true;
+                }
             }
         }
         // A name with addresses of another family only: say so plainly.
@@ -206,16 +226,19 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
                     t->item.host, t->lastError != 0 ? t->lastError : int(WinSock::NoData)));
         return;
     }
-    t->socketAddress.sin_addr.s_addr = address;
     m_hostCache.insert(t->item.host, address);
-    connectTransaction(document, t);
+    connectTransaction(document, t, address);
 }
 
-void TransactionEngine::connectTransaction(TransactionClient *document, CTransaction *t)
+void TransactionEngine::connectTransaction(TransactionClient *document, CTransaction *t,
+                                           const QHostAddress &address)
 {
+    if (!t->setDestination(address)) {
+        fail(t, TransactionFailure::connectRefused(t->item.host, t->lastError));
+        return;
+    }
     t->setEvents(CTransaction::ConnectEvents);
-    const int rc = ::connect(t->socket, reinterpret_cast<const sockaddr *>(&t->socketAddress),
-                             sizeof t->socketAddress);
+    const int rc = ::connect(t->socket, t->destination(), t->destinationLength());
     const int error = rc == 0 ? 0 : winSockErrorFromErrno(errno);
     if (error == 0 || error == WinSock::WouldBlock || error == WinSock::InProgress) {
         if (CTransaction *stale = m_socketTransactions.find(t->socket); stale && stale != t)

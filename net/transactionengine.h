@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 
@@ -64,7 +65,8 @@ public:
     void CancelTransaction(int key) { m_registry.CancelTransaction(key); }
     void CancelAllTransactions() { m_registry.CancelAllTransactions(); }
 
-    const QHash<QByteArray, quint32> &hostCache() const { return m_hostCache; }
+    // Host names looked up so far and the address each connected to, IPv4 or IPv6.
+    const QHash<QByteArray, QHostAddress> &hostCache() const { return m_hostCache; }
     const CTransList &pendingLookups() const { return m_pendingLookups; }
     const CTransList &socketTransactions() const { return m_socketTransactions; }
     // Transactions still owned by the engine (live, or cancelled and not yet swept).
@@ -93,7 +95,8 @@ private:
     };
 
     void startLookup(TransactionClient *document, CTransaction *t);
-    void connectTransaction(TransactionClient *document, CTransaction *t);
+    void connectTransaction(TransactionClient *document, CTransaction *t,
+                            const QHostAddress &address);
     void onReadReady(int socket);
     void onWriteReady(int socket);
     // After a send step: progress on the status line, then reading or failing.
@@ -115,7 +118,7 @@ private:
     TransactionClient *liveDocument(const CTransaction *t) const;
 
     TransactionRegistry m_registry;
-    QHash<QByteArray, quint32> m_hostCache;
+    QHash<QByteArray, QHostAddress> m_hostCache;
     CTransList m_pendingLookups;
     CTransList m_socketTransactions;
     QList<PendingFailure> m_failures;

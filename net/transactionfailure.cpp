@@ -6,11 +6,12 @@
 
 namespace {
 
-// The boxes show the status text broken into lines at its first ':' (at the
-// colon itself, or at the blank after it).
-QByteArray breakAtColon(QByteArray text, int offset)
+// The boxes show the status text broken into lines at its first ':' after
+// the host (at the colon itself, or at the blank after it): an IPv6 literal
+// holds colons of its own.
+QByteArray breakAtColon(QByteArray text, qsizetype hostEnd, int offset)
 {
-    const qsizetype colon = text.indexOf(':');
+    const qsizetype colon = text.indexOf(':', hostEnd);
     if (colon >= 0 && colon + offset < text.size())
         text[colon + offset] = '\n';
     return text;
@@ -42,8 +43,9 @@ TransactionFailure TransactionFailure::socketCreation(int code)
 TransactionFailure TransactionFailure::lookup(const QByteArray &host, int code)
 {
     TransactionFailure f = make(Stage::Lookup, host, code, Help::HostLookup);
-    f.status = QByteArray("Hostname lookup failure for ") + host + " : " + GetWinSockErrorText(code);
-    f.text = breakAtColon(f.status, 1);
+    const QByteArray head = QByteArray("Hostname lookup failure for ") + host;
+    f.status = head + " : " + GetWinSockErrorText(code);
+    f.text = breakAtColon(f.status, head.size(), 1);
     return f;
 }
 
@@ -58,8 +60,9 @@ TransactionFailure TransactionFailure::lookupWithoutAddress(const QByteArray &ho
 TransactionFailure TransactionFailure::connectRefused(const QByteArray &host, int code)
 {
     TransactionFailure f = make(Stage::Connect, host, code, Help::Connect);
-    f.status = QByteArray("Can't connect to ") + host + " : " + GetWinSockErrorText(code);
-    f.text = breakAtColon(f.status, 0);
+    const QByteArray head = QByteArray("Can't connect to ") + host;
+    f.status = head + " : " + GetWinSockErrorText(code);
+    f.text = breakAtColon(f.status, head.size(), 0);
     return f;
 }
 

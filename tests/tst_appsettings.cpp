@@ -1,5 +1,6 @@
 #include "app/appsettings.h"
 #include "app/fontslot.h"
+#include "app/hostencodings.h"
 #include "app/profilefile.h"
 #include "app/settingkeys.h"
 #include "bookmarks/homegophers.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +63,10 @@ private Q_SLOTS:
     void applyDialogClearsOldServers();
     void applyPreferencesPage_data();
     void applyPreferencesPage();
+    // HostEncodings
+    void hostEncodingRoundTrip_data();
+    void hostEncodingRoundTrip();
+    void hostEncodingAutomaticRemovesKey();
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
@@ -317,7 +323,10 @@ void tst_AppSettings::everyKeyReadsItsDefaultAndRoundTrips()
     using Type = SettingKey::Type;
     QSet<QByteArray> places;
     for (const SettingKey *key : SettingKeys::all) {
-        const Setting setting = key->section ? Setting(*key, 2) : Setting(*key, QByteArrayView("AskFont"));
+        const Setting setting = !key->section ? Setting(*key, QByteArrayView("AskFont"))
+                                : QByteArrayView(key->name).contains("%s")
+                                    ? Setting::named(*key, QByteArrayView("host.example"))
+                                    : Setting(*key, 2);
         const QByteArray place = setting.section().toLower() + '/' + setting.name().toLower();
         QVERIFY2(!places.contains(place), place.constData());
         places.insert(place);
@@ -642,6 +651,67 @@ void tst_AppSettings::applyPreferencesPage()
     HomeGophers home(*m_file);
     QVERIFY(home.applyPreferencesPage(host, 0, true, "1/sel", "Menu"));
     QCOMPARE(contents(), after);
+}
+
+Q_DECLARE_METATYPE(TextEncoding)
+
+// A choice is kept per host under its own key, read back for that host only
+// (an IPv6 literal with or without brackets is one host), and told to every
+// window once written.
+void tst_AppSettings::hostEncodingRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("sameHost");
+
+    QTest::newRow("CP437 for a name")
+        << QByteArray("bbs.example.org") << TextEncoding::Cp437
+        << QByteArray("[Other]\nx=1\n\n[Encodings]\nbbs.example.org=CP437\n")
+        << QByteArray("BBS.example.org");
+    QTest::newRow("KOI8-R for a bracketed IPv6 literal")
+        << QByteArray("[2001:db8::1]") << TextEncoding::Koi8R
+        << QByteArray("[Other]\nx=1\n\n[Encodings]\n2001:db8::1=KOI8-R\n")
+        << QByteArray("2001:db8::1");
+}
+
+void tst_AppSettings::hostEncodingRoundTrip()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QByteArray, sameHost);
+
+    put("[Other]\nx=1\n");
+    HostEncodings encodings(*m_file);
+    QSignalSpy changed(&encodings, &HostEncodings::encodingChanged);
+    QCOMPARE(encodings.encoding(host), TextEncoding::Automatic);
+    QVERIFY(encodings.setEncoding(host, encoding));
+    QTEST(contents(), "file");
+    QCOMPARE(m_file->counters().replacements, 1);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(encodings.encoding(host), encoding);
+    QCOMPARE(encodings.encoding(sameHost), encoding);
+    QCOMPARE(encodings.encoding(QByteArray("another.host")), TextEncoding::Automatic);
+    // A second reader of the same file (another run) sees it too.
+    ProfileFile again(filePath());
+    QCOMPARE(HostEncodings(again).encoding(host), encoding);
+}
+
+void tst_AppSettings::hostEncodingAutomaticRemovesKey()
+{
+    put("[Encodings]\nkeep=CP437\nold=KOI8-R\nodd=EBCDIC\n");
+    HostEncodings encodings(*m_file);
+    QCOMPARE(encodings.encoding(QByteArray("odd")), TextEncoding::Automatic);
+    QVERIFY(encodings.setEncoding(QByteArray("old"), TextEncoding::Automatic));
+    QCOMPARE(contents(), QByteArray("[Encodings]\nkeep=CP437\nodd=EBCDIC\n"));
+    QCOMPARE(encodings.encoding(QByteArray("old")), TextEncoding::Automatic);
+    QCOMPARE(encodings.encoding(QByteArray("keep")), TextEncoding::Cp437);
+    // A host that cannot be a key is refused and nothing is written.
+    QSignalSpy changed(&encodings, &HostEncodings::encodingChanged);
+    QVERIFY(!encodings.setEncoding(QByteArray("a=b"), TextEncoding::Cp437));
+    QVERIFY(!encodings.setEncoding(QByteArray(), TextEncoding::Cp437));
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(contents(), QByteArray("[Encodings]\nkeep=CP437\nodd=EBCDIC\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_AppSettings)

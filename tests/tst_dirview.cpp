@@ -98,6 +98,7 @@ private Q_SLOTS:
     void clearHintEmptiesList();
     void accessibleNameIsTypeAndTitle();
     void fontChangeKeepsSelection();
+    void encodingChangeRedrawsTitles();
     void fontChangeSelectsFirstRowWithoutSelection();
     void rowHeightIsAtLeastSixteen();
     void horizontalExtentFollowsLongestRow();
@@ -465,6 +466,33 @@ void tst_DirView::accessibleNameIsTypeAndTitle()
     }
     QVERIFY(cell);
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("Text: About this server"));
+}
+
+// Titles follow the encoding chosen for the directory's host; the items keep
+// the server's bytes, and the selection stays.
+void tst_DirView::encodingChangeRedrawsTitles()
+{
+    DirFixture f;
+    f.app.setSettingsPath(m_dir.filePath(QStringLiteral("encodings.ini")));
+    const QByteArray art("\xC9\xCD\xBB Art");
+    f.feed(menuLine('0', art) + menuLine('0', "\xE1\xD2\xC8\xC9\xD7", "/archive") + ".\r\n");
+    CGopherDirView view(&f.doc, &f.app, nullptr, nullptr);
+    view.selectRow(1);
+    const auto title = [&view](int row) {
+        return view.model()->index(row, 0).data(Qt::DisplayRole).toString();
+    };
+    QCOMPARE(view.model()->rowCount(), 2);
+    QCOMPARE(title(0), QStringLiteral(u"ÉÍ» Art"));
+
+    QVERIFY(f.app.hostEncodings().setEncoding("gopher.example.org", TextEncoding::Cp437));
+    QCOMPARE(view.encoding(), TextEncoding::Cp437);
+    QCOMPARE(title(0), QStringLiteral(u"╔═╗ Art"));
+    QVERIFY(f.app.hostEncodings().setEncoding("gopher.example.org", TextEncoding::Koi8R));
+    QCOMPARE(title(1), QStringLiteral(u"Архив"));
+    QCOMPARE(view.model()->index(1, 0).data(Qt::AccessibleTextRole).toString(),
+             QStringLiteral(u"Text: Архив"));
+    QCOMPARE(view.selectedRow(), 1);
+    QCOMPARE(f.doc.listItem(0).title, art);
 }
 
 void tst_DirView::fontChangeKeepsSelection()

@@ -1,8 +1,11 @@
 #include "items/bookmark.h"
 #include "items/displaytext.h"
 #include "items/itemrecords.h"
+#include "items/textencoding.h"
 #include "items/typetable.h"
 
+#include <QSet>
+#include <QStringDecoder>
 #include <QTest>
 
 using namespace ItemRecords;
@@ -62,6 +65,8 @@ private Q_SLOTS:
     void parseUrlWithoutUrlLeavesItem();
     void urlRoundTrip_data();
     void urlRoundTrip();
+    void ipv6RoundTrip_data();
+    void ipv6RoundTrip();
 
     void escape_data();
     void escape();
@@ -94,7 +99,12 @@ private Q_SLOTS:
 
     void display_data();
     void display();
+    void decode_data();
+    void decode();
+    void cp437EveryByteItsOwnCharacter();
 };
+
+Q_DECLARE_METATYPE(TextEncoding)
 
 void tst_Items::parseMenuLine_data()
 {
@@ -465,6 +475,21 @@ void tst_Items::parseUrl_data()
     QTest::newRow("bad escapes kept")
         << QByteArray("gopher://host/0100%") << QByteArray("host") << 70 << '0'
         << QByteArray("100%\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal with port")
+        << QByteArray("gopher://[::1]:7070/1/") << QByteArray("::1") << 7070 << '1'
+        << QByteArray("/\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal, lower-cased, default port")
+        << QByteArray("<URL=gopher://[FE80::A:1]/0a%3Ab>") << QByteArray("fe80::a:1") << 70
+        << '0' << QByteArray("a:b\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal only")
+        << QByteArray("gopher://[2001:db8::7]") << QByteArray("2001:db8::7") << 70 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("bracketed IPv6 literal and port only")
+        << QByteArray("gopher://[::1]:71") << QByteArray("::1") << 71 << '1'
+        << QByteArray("\r\n") << false;
+    QTest::newRow("unclosed bracket read by the plain rule")
+        << QByteArray("gopher://[::1/0x") << QByteArray("[") << 0 << '0'
+        << QByteArray("x\r\n") << false;
 }
 
 void tst_Items::parseUrl()
@@ -550,6 +575,62 @@ void tst_Items::urlRoundTrip()
     QCOMPARE(copy.type, original.type);
     QCOMPARE(copy.selector, original.selector);
     QCOMPARE(copy.IsGopherPlus(), original.IsGopherPlus());
+}
+
+// A host holding ':' is an IPv6 literal: URLs, titles and the clipboard
+// record write it in brackets before a port, and every reader gives back the
+// host without them.
+void tst_Items::ipv6RoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QByteArray>("title");
+
+    QTest::newRow("loopback, default port")
+        << QByteArray("::1") << 70 << QByteArray("<URL=gopher://[::1]/0sel%3A1>")
+        << QByteArray("[::1]:70");
+    QTest::newRow("documentation prefix, own port")
+        << QByteArray("2001:db8::70") << 7070
+        << QByteArray("<URL=gopher://[2001:db8::70]:7070/0sel%3A1>")
+        << QByteArray("[2001:db8::70]:7070");
+    QTest::newRow("mapped IPv4")
+        << QByteArray("::ffff:127.0.0.1") << 71
+        << QByteArray("<URL=gopher://[::ffff:127.0.0.1]:71/0sel%3A1>")
+        << QByteArray("[::ffff:127.0.0.1]:71");
+}
+
+void tst_Items::ipv6RoundTrip()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(int, port);
+    QFETCH(QByteArray, url);
+    QFETCH(QByteArray, title);
+
+    const CBookmark item('0', QByteArray(), QByteArray("sel:1"), host, quint16(port));
+    QCOMPARE(item.title, title);
+    QCOMPARE(item.GetURL(), url);
+
+    CBookmark parsed;
+    parsed.ParseURL(url);
+    QCOMPARE(parsed.host, host);
+    QCOMPARE(int(parsed.port), port);
+    QCOMPARE(parsed.selector, QByteArray("sel:1\r\n"));
+    QCOMPARE(parsed.GetURL(), url);
+
+    // The clipboard record, through both readers.
+    const QByteArray record = item.GetItemText();
+    QVERIFY(record.contains(QByteArray("Host=" + host + "\r\n")));
+    const ItemRecords::ItemFields fields = ItemRecords::readSingleItem(record);
+    QCOMPARE(fields.host, host);
+    QCOMPARE(int(fields.port), port);
+    const QList<CBookmark> items = ItemRecords::readItems(ItemRecords::recordsText({item, item}));
+    QCOMPARE(items.size(), 2);
+    for (const CBookmark &read : items) {
+        QCOMPARE(read.host, host);
+        QCOMPARE(int(read.port), port);
+        QCOMPARE(read.GetURL(), url);
+    }
 }
 
 void tst_Items::escape_data()
@@ -974,6 +1055,79 @@ void tst_Items::display()
     // Text shown from valid UTF-8 goes back to the bytes the server sent.
     if (utf8)
         QCOMPARE(textBytes(text), bytes);
+}
+
+void tst_Items::decode_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    using E = TextEncoding;
+    QTest::newRow("CP437 box drawing")
+        << E::Cp437 << QByteArray("\xC9\xCD\xBB\xBA \xC8\xCD\xBC\xC5\xB3")
+        << QStringLiteral(u"╔═╗║ ╚═╝┼│");
+    QTest::newRow("CP437 shades and blocks")
+        << E::Cp437 << QByteArray("\xB0\xB1\xB2\xDB\xDC\xDF") << QStringLiteral(u"░▒▓█▄▀");
+    QTest::newRow("CP437 PC glyphs, TAB and line ends kept")
+        << E::Cp437 << QByteArray("\x01\x03\t\x1A\r\n\x7F") << QStringLiteral(u"☺♥\t→\r\n⌂");
+    QTest::newRow("CP437 letters and Greek")
+        << E::Cp437 << QByteArray("\x82\x9C\xE1\xE3\xF8\xFF") << QStringLiteral(u"é£ßπ°\u00A0");
+    QTest::newRow("KOI8-R Cyrillic")
+        << E::Koi8R << QByteArray("\xF0\xD2\xC9\xD7\xC5\xD4, \xED\xC9\xD2")
+        << QStringLiteral(u"Привет, Мир");
+    QTest::newRow("KOI8-R box drawing and yo")
+        << E::Koi8R << QByteArray("\x80\x81\xA3\xB3") << QStringLiteral(u"─│ёЁ");
+    QTest::newRow("Windows-1252 euro and quotes")
+        << E::Windows1252 << QByteArray("\x80 5, \x93x\x94 \x85") << QStringLiteral(u"€ 5, “x” …");
+    QTest::newRow("Windows-1252 Latin letters as Latin-1")
+        << E::Windows1252 << QByteArray("caf\xE9") << QStringLiteral(u"café");
+    QTest::newRow("Latin-1 keeps C1 bytes")
+        << E::Latin1 << QByteArray("\x80\xE9") << QStringLiteral(u"\u0080é");
+    QTest::newRow("Latin-1 forced on UTF-8 bytes")
+        << E::Latin1 << QByteArray("caf\xC3\xA9") << QStringLiteral(u"cafÃ©");
+    QTest::newRow("UTF-8 forced, invalid byte replaced")
+        << E::Utf8 << QByteArray("a\xFF" "b") << QStringLiteral(u"a\uFFFDb");
+    QTest::newRow("Automatic, valid UTF-8")
+        << E::Automatic << QByteArray("caf\xC3\xA9") << QStringLiteral(u"café");
+    QTest::newRow("Automatic, invalid UTF-8 read as Latin-1")
+        << E::Automatic << QByteArray("caf\xE9 \xC3") << QStringLiteral(u"café Ã");
+    for (const TextEncoding encoding : allTextEncodings) {
+        QTest::addRow("%s, ASCII unchanged", encodingName(encoding).constData())
+            << encoding << QByteArray("Menu 1: ~/x") << QStringLiteral("Menu 1: ~/x");
+    }
+}
+
+void tst_Items::decode()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QByteArray, bytes);
+    QTEST(decodeText(bytes, encoding), "text");
+}
+
+// A mistyped table shows as two bytes drawn alike or as a byte that does not
+// match the published mapping (which ICU also carries, when Qt has it).
+void tst_Items::cp437EveryByteItsOwnCharacter()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString text = decodeText(all, TextEncoding::Cp437);
+    QCOMPARE(text.size(), 256);
+    QCOMPARE(QSet<QChar>(text.cbegin(), text.cend()).size(), 256);
+    QCOMPARE(text.mid(0x20, 0x5F), QString::fromLatin1(all.mid(0x20, 0x5F)));
+
+    QStringDecoder system("IBM437");
+    if (!system.isValid())
+        QSKIP("Qt has no IBM437 converter here to compare the upper half with");
+    const QString published = system.decode(all.mid(0x80));
+    QCOMPARE(published.size(), 128);
+    for (int b = 0x80; b < 0x100; ++b) {
+        // 0xE6 is the micro sign in Unicode's table, Greek mu in ICU's.
+        if (b != 0xE6)
+            QCOMPARE(text.at(b), published.at(b - 0x80));
+    }
+    QCOMPARE(text.at(0xE6), QChar(0x00B5));
 }
 
 QTEST_GUILESS_MAIN(tst_Items)

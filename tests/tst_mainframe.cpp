@@ -66,6 +66,7 @@ private Q_SLOTS:
     void laterCommandsAreGreyed();
     void infoWindowFollowsTheItem();
     void handedOverUrlsOpenWindows();
+    void encodingMenuFollowsTheActiveHost();
     void firstStartAndExitWriteOnceEach();
 
     void acceleratorsAndTexts_data();
@@ -414,6 +415,51 @@ void tst_MainFrame::laterCommandsAreGreyed()
         QVERIFY2(!frame.action(id)->isEnabled(), qPrintable(frame.action(id)->text()));
 }
 
+// View > Encoding: one checked row, the active window's host; a choice is
+// written to the settings file and redraws the window.
+void tst_MainFrame::encodingMenuFollowsTheActiveHost()
+{
+    CMainFrame frame(*m_program);
+    frame.show();
+    QMenu *encodingMenu = nullptr;
+    QMenu *viewMenu = nullptr;
+    for (QMenu *menu : frame.findChildren<QMenu *>()) {
+        if (menu->title() == QStringLiteral("&Encoding"))
+            encodingMenu = menu;
+        if (menu->title() == QStringLiteral("&View"))
+            viewMenu = menu;
+    }
+    QVERIFY(encodingMenu && viewMenu);
+    QVERIFY(viewMenu->actions().contains(encodingMenu->menuAction()));
+    QCOMPARE(encodingMenu->actions().size(), 7);  // six rows and a separator
+    frame.updateCommandStates();
+    QVERIFY(!frame.action(CMainFrame::ID_ENCODING_CP437)->isEnabled());
+
+    auto *dir = qobject_cast<CGopherDir *>(openAndWait(frame, m_gophernicus->url()));
+    QVERIFY(dir);
+    frame.updateCommandStates();
+    QVERIFY(frame.action(CMainFrame::ID_ENCODING_CP437)->isEnabled());
+    QVERIFY(frame.action(CMainFrame::ID_ENCODING_AUTOMATIC)->isChecked());
+    QVERIFY(!frame.action(CMainFrame::ID_ENCODING_CP437)->isChecked());
+
+    frame.action(CMainFrame::ID_ENCODING_CP437)->trigger();
+    frame.updateCommandStates();
+    QVERIFY(frame.action(CMainFrame::ID_ENCODING_CP437)->isChecked());
+    QVERIFY(!frame.action(CMainFrame::ID_ENCODING_AUTOMATIC)->isChecked());
+    QCOMPARE(m_app->profile().getString("Encodings", dir->item().host), QByteArray("CP437"));
+    auto *child = qobject_cast<CGopherSplitterChild *>(frame.mdiArea()->activeSubWindow());
+    QVERIFY(child);
+    auto *list = child->findChild<CGopherDirView *>();
+    QVERIFY(list);
+    QCOMPARE(list->encoding(), TextEncoding::Cp437);
+
+    frame.action(CMainFrame::ID_ENCODING_AUTOMATIC)->trigger();
+    frame.updateCommandStates();
+    QVERIFY(frame.action(CMainFrame::ID_ENCODING_AUTOMATIC)->isChecked());
+    QVERIFY(!m_app->profile().hasKey("Encodings", dir->item().host));
+    QCOMPARE(list->encoding(), TextEncoding::Automatic);
+}
+
 void tst_MainFrame::infoWindowFollowsTheItem()
 {
     CMainFrame frame(*m_program);
@@ -499,6 +545,12 @@ void tst_MainFrame::acceleratorsAndTexts_data()
     QTest::newRow("previous pane") << int(CMainFrame::ID_PREV_PANE) << QStringLiteral("Previous Pane") << QStringLiteral("Shift+F6");
     QTest::newRow("stop") << int(CMainFrame::ID_STOP) << QStringLiteral("St&op") << QString();
     QTest::newRow("exit") << int(CMainFrame::ID_EXIT) << QStringLiteral("E&xit") << QString();
+    QTest::newRow("encoding automatic") << int(CMainFrame::ID_ENCODING_AUTOMATIC) << QStringLiteral("&Automatic") << QString();
+    QTest::newRow("encoding UTF-8") << int(CMainFrame::ID_ENCODING_UTF8) << QStringLiteral("&UTF-8") << QString();
+    QTest::newRow("encoding Latin-1") << int(CMainFrame::ID_ENCODING_LATIN1) << QStringLiteral("&Latin-1") << QString();
+    QTest::newRow("encoding Windows-1252") << int(CMainFrame::ID_ENCODING_WINDOWS1252) << QStringLiteral("&Windows-1252") << QString();
+    QTest::newRow("encoding CP437") << int(CMainFrame::ID_ENCODING_CP437) << QStringLiteral("&CP437") << QString();
+    QTest::newRow("encoding KOI8-R") << int(CMainFrame::ID_ENCODING_KOI8R) << QStringLiteral("&KOI8-R") << QString();
 }
 
 void tst_MainFrame::acceleratorsAndTexts()

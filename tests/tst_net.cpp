@@ -188,9 +188,9 @@ private:
     }
 };
 
-quint32 loopbackAddress()
+QHostAddress loopbackAddress()
 {
-    return quint32(htonl(INADDR_LOOPBACK));
+    return QHostAddress(QHostAddress::LocalHost);
 }
 
 } // namespace
@@ -227,6 +227,9 @@ private Q_SLOTS:
     void lookUpWithoutUsableAddress_data();
     void lookUpWithoutUsableAddress();
     void connectionRefused();
+    void ipv6Connects_data();
+    void ipv6Connects();
+    void ipv6ConnectionRefused();
     void unknownErrorCode();
     void controlCharacterInHost_data();
     void controlCharacterInHost();
@@ -833,7 +836,8 @@ void tst_Net::lookUpFailure()
     QCOMPARE(m_engine->registry().documentCount(), 0);
 }
 
-// Results the resolver could give that carry no IPv4 address. They are fed to
+// Results the resolver could give that carry no usable address (a name with
+// IPv6 addresses only is reached: see ipv6Connects). They are fed to
 // the handler before the real answer, which then arrives for a handle no
 // longer pending and is ignored.
 void tst_Net::lookUpWithoutUsableAddress_data()
@@ -844,11 +848,6 @@ void tst_Net::lookUpWithoutUsableAddress_data()
     QTest::addColumn<Help>("helpContext");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("IPv6 only")
-        << QList<QHostAddress>({QHostAddress(QStringLiteral("::1"))})
-        << QByteArray("Hostname lookup failure for localhost : [11004] Valid name, no data record of requested type")
-        << QByteArray("Hostname lookup failure for localhost :\n[11004] Valid name, no data record of requested type")
-        << Help::HostLookup << 11004;
     QTest::newRow("no address at all")
         << QList<QHostAddress>()
         << QByteArray("Possible WinSock failure resolving localhost")
@@ -923,6 +922,70 @@ void tst_Net::connectionRefused()
     QCOMPARE(doc->callsAfterEnd, 0);
     QTRY_COMPARE(m_engine->transactionCount(), 0);
     QCOMPARE(m_engine->registry().documentCount(), 0);
+}
+
+// IPv6 literals, bare or bracketed as URLs write them, connect without a
+// look-up; a name that resolves to IPv6 addresses only connects to the first.
+void tst_Net::ipv6Connects_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("lookedUp");
+
+    QTest::newRow("bare literal") << QByteArray("::1") << false;
+    QTest::newRow("bracketed literal") << QByteArray("[::1]") << false;
+    QTest::newRow("literal written out") << QByteArray("0:0:0:0:0:0:0:1") << false;
+    QTest::newRow("name with IPv6 addresses only") << QByteArray("localhost") << true;
+}
+
+void tst_Net::ipv6Connects()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(bool, lookedUp);
+
+    LoopbackPeer peer6{QHostAddress(QHostAddress::LocalHostIPv6)};
+    if (!peer6.isListening())
+        QSKIP("This machine has no IPv6 loopback (::1)");
+    peer6.answerAll(QByteArray("over six\r\n"));
+    FakeDocument *doc = newDocumentAt(QByteArray("six\r\n"), host, peer6.port());
+    const int key = fetch(*doc);
+    QVERIFY(key > 0);
+    if (lookedUp) {
+        // The resolver's own answer for localhost may hold 127.0.0.1 too; this
+        // one holds ::1 only and comes first.
+        const int handle = m_engine->registry().FindTransaction(key)->lookupHandle;
+        QHostInfo info(handle);
+        info.setHostName(QString::fromLatin1(host));
+        info.setAddresses({QHostAddress(QStringLiteral("::1"))});
+        m_engine->OnHostResolved(handle, info);
+    } else {
+        QVERIFY(!doc->sawStatusStarting("Resolving hostname"));
+    }
+    QTRY_COMPARE(doc->finished, 1);
+    QCOMPARE(doc->data, QByteArray("over six\r\n"));
+    QCOMPARE(peer6.requests, QList<QByteArray>({"six\r\n"}));
+    QVERIFY(doc->statuses.contains(QByteArray("Connecting to ") + host));
+    QVERIFY(doc->failures.isEmpty());
+    QVERIFY(m_ui->messages.isEmpty());
+    if (lookedUp)
+        QCOMPARE(m_engine->hostCache().value(host), QHostAddress(QStringLiteral("::1")));
+    else
+        QVERIFY(m_engine->hostCache().isEmpty());
+}
+
+// Failures over IPv6 read as the socket layer's texts, with the host as given.
+void tst_Net::ipv6ConnectionRefused()
+{
+    TestPorts::RefusingPort refusing(TestPorts::RefusingPort::IPv6);
+    if (refusing.port() == 0)
+        QSKIP("This machine has no IPv6 loopback (::1)");
+    FakeDocument *doc = newDocumentAt(QByteArray("\r\n"), QByteArray("[::1]"), refusing.port());
+    QVERIFY(fetch(*doc) > 0);
+    QTRY_COMPARE(doc->failures, QList<int>({10061}));
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages.at(0).text,
+             QByteArray("Connect error to host\n[::1]\n[10061] Connection refused"));
+    QCOMPARE(m_ui->messages.at(0).helpContext, Help::ConnectError);
+    QCOMPARE(m_engine->transactionCount(), 0);
 }
 
 // A code the table does not know still reaches the user with its number.
@@ -1230,6 +1293,8 @@ void tst_Net::controlCharacterInHost_data()
     QTest::newRow("tab inside a name") << QByteArray("local\thost");
     QTest::newRow("escape sequence") << QByteArray("\x1b[2J127.0.0.1");
     QTest::newRow("DEL") << QByteArray("127.0.0.1\x7f");
+    QTest::newRow("NUL inside a bracketed IPv6 literal") << QByteArray("[::1\0evil]", 11);
+    QTest::newRow("line feed after an IPv6 literal") << QByteArray("::1\n");
 }
 
 // The resolver and inet_addr() read a host name up to its first NUL, so such

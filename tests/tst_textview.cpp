@@ -1,5 +1,6 @@
 #include "ui/gophertextview.h"
 
+#include "app/hostencodings.h"
 #include "app/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "docs/gophertextdoc.h"
@@ -66,6 +67,7 @@ private Q_SLOTS:
     void fullTextDrawsOnlyTheScreen();
     void tabsExpandForHitTesting();
     void utf8ColumnsAreBytes();
+    void encodingRedrawsSaveKeepsBytes();
     void fontChangeRecomputesGeometry();
     void printFollowsMarkAndCompletion();
 
@@ -557,6 +559,54 @@ void tst_TextView::utf8ColumnsAreBytes()
     QCOMPARE(m_doc->markEndColumn(), 4);
     m_doc->OnEditCopy();
     QCOMPARE(m_ui->clipboard, QByteArray("\xc3\xbc\n"));
+}
+
+// The host's encoding changes how every window of that host draws its lines;
+// the stored bytes, the mark's byte columns and the saved file stay the
+// server's, and Copy hands the clipboard the text as drawn.
+void tst_TextView::encodingRedrawsSaveKeepsBytes()
+{
+    m_app->setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
+    const QByteArray box("\xC9\xCD\xBB box");
+    const QByteArray russian("\xF0\xD2\xC9\xD7\xC5\xD4");
+    m_doc->item().host = "bbs.example";
+    feed(box + "\r\n" + russian + "\r\n");
+    makeView();
+    CGopherTextDoc other(m_app->context());
+    other.item().host = "elsewhere.example";
+    bool done = false;
+    other.OnData(box + "\r\n", done);
+    CGopherTextView otherView(&other, m_fonts.get());
+
+    QCOMPARE(m_view->encoding(), TextEncoding::Automatic);
+    QCOMPARE(m_view->lineText(0), QStringLiteral(u"ÉÍ» box"));
+
+    HostEncodings &encodings = m_app->hostEncodings();
+    QVERIFY(encodings.setEncoding("bbs.example", TextEncoding::Cp437));
+    QCOMPARE(m_view->encoding(), TextEncoding::Cp437);
+    QCOMPARE(m_view->lineText(0), QStringLiteral(u"╔═╗ box"));
+    QCOMPARE(otherView.encoding(), TextEncoding::Automatic);
+    QCOMPARE(otherView.lineText(0), QStringLiteral(u"ÉÍ» box"));
+    const qint64 drawn = m_view->linesDrawn();
+    QTRY_VERIFY(m_view->linesDrawn() > drawn);
+
+    // A view opened later for the host starts in its encoding.
+    QVERIFY(encodings.setEncoding("bbs.example", TextEncoding::Koi8R));
+    CGopherTextView later(m_doc.get(), m_fonts.get());
+    QCOMPARE(later.encoding(), TextEncoding::Koi8R);
+    QCOMPARE(m_view->lineText(1), QStringLiteral(u"Привет"));
+
+    m_doc->setMark(CGopherTextDoc::Marked, 1, 0, 1, 6);
+    m_doc->OnEditCopy();
+    QCOMPARE(m_ui->clipboard, russian + "\n");
+    QCOMPARE(m_ui->clipboardEncoding, TextEncoding::Koi8R);
+
+    m_doc->setMark(CGopherTextDoc::NoMark, 0, 0, 0, 0);
+    const QString path = m_dir.filePath(QStringLiteral("saved.txt"));
+    QVERIFY(m_doc->saveTo(path));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), box + "\n" + russian + "\n");
 }
 
 void tst_TextView::fontChangeRecomputesGeometry()

@@ -6,7 +6,7 @@ class CMainFrame;
 
 // Where a command sits in the menu bar; None for commands reached only from
 // the toolbar, an accelerator or a context menu.
-enum class CommandMenu { None, File, Edit, View, Bookmarks, Options, Fonts, Window, Help };
+enum class CommandMenu { None, File, Edit, View, Bookmarks, Options, Fonts, Window, Help, Encoding };
 
 // One command of the main frame: everything the menus, the toolbar, the
 // accelerators and the enabling need to know about it. CMainFrame::commands()

@@ -3,6 +3,7 @@
 #include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
 #include "items/displaytext.h"
+#include "items/textencoding.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 
@@ -54,14 +55,14 @@ public:
         CBookmark item = m_doc->listItem(index.row());
         switch (role) {
         case Qt::DisplayRole:
-            return displayText(item.title);
+            return decodeText(item.title, encoding);
         case Qt::FontRole:
             return m_view->rowFont(index.row());
         case Qt::DecorationRole:
             return m_icons ? QVariant(markedIcon(m_doc, m_icons, index.row(), item)) : QVariant();
         case Qt::AccessibleTextRole:
             return QString(displayText(item.GetTypeName()) + QStringLiteral(": ")
-                           + displayText(item.title));
+                           + decodeText(item.title, encoding));
         default:
             return {};
         }
@@ -84,7 +85,10 @@ public:
         endResetModel();
     }
 
-    // Every row again (after a font change).
+    // The host's encoding, for the titles.
+    TextEncoding encoding = TextEncoding::Automatic;
+
+    // Every row again (after a font or encoding change).
     void rebuild()
     {
         beginResetModel();
@@ -129,7 +133,7 @@ public:
             }
         }
 
-        const QString text = displayText(item.title);
+        const QString text = decodeText(item.title, m_view->encoding());
         const int textLeft = ItemIcons::IconSize * 3 / 2;
         const QFont font = m_view->rowFont(index.row());
         const int textWidth = QFontMetrics(font).horizontalAdvance(text);
@@ -181,6 +185,11 @@ CGopherDirView::CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *
             [this](int hint, int a, int, int) { onUpdate(hint, a); });
     if (m_fonts)
         connect(m_fonts, &FontManager::fontChanged, this, &CGopherDirView::onFontChanged);
+    if (m_app) {
+        m_model->encoding = m_app->hostEncodings().encoding(m_doc->GetItem().host);
+        connect(&m_app->hostEncodings(), &HostEncodings::encodingChanged, this,
+                &CGopherDirView::onEncodingChanged);
+    }
 
     m_appendTimer.setSingleShot(true);
     connect(&m_appendTimer, &QTimer::timeout, this, &CGopherDirView::flushAppend);
@@ -190,6 +199,25 @@ CGopherDirView::CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *
 }
 
 CGopherDirView::~CGopherDirView() = default;
+
+TextEncoding CGopherDirView::encoding() const
+{
+    return m_model->encoding;
+}
+
+void CGopherDirView::onEncodingChanged()
+{
+    const TextEncoding now = m_app->hostEncodings().encoding(m_doc->GetItem().host);
+    if (now == m_model->encoding)
+        return;
+    const int row = selectedRow();
+    m_model->encoding = now;
+    // Titles change width: the extent is measured again as rows are drawn.
+    m_extent = 0;
+    m_model->rebuild();
+    if (row >= 0)
+        selectRow(row);
+}
 
 int CGopherDirView::selectedRow() const
 {
@@ -363,6 +391,9 @@ void CGopherDirView::onUpdate(int hint, int a)
         m_model->clear();
         m_extent = 0;
         m_complete = false;
+        // The navigator may have fetched another host's menu into the window.
+        if (m_app)
+            m_model->encoding = m_app->hostEncodings().encoding(m_doc->GetItem().host);
     }
     if (hint & CGopherDir::LayoutHint)
         relayout();

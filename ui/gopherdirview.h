@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/textencoding.h"
+
 #include <QFont>
 #include <QListView>
 #include <QTimer>
@@ -57,6 +59,8 @@ public:
     // Used by the row painter.
     void widenExtent(int width);
     ItemIcons *icons() const { return m_icons; }
+    // How titles are decoded: the encoding chosen for the directory's host.
+    TextEncoding encoding() const;
 
 Q_SIGNALS:
     // The item of the newly selected row (the item-information window follows it).
@@ -77,6 +81,7 @@ private:
     void requestAppend();
     void flushAppend();
     void onFontChanged(int kind);
+    void onEncodingChanged();
     void applyFont();
     // Shows every row again (the document's layout changed).
     void relayout();

@@ -1,7 +1,7 @@
 #include "ui/gophertextview.h"
 
+#include "app/tarnwickapp.h"
 #include "docs/gophertextdoc.h"
-#include "items/displaytext.h"
 #include "ui/fontmanager.h"
 
 #include <QContextMenuEvent>
@@ -42,13 +42,13 @@ struct ShownLine
     }
 };
 
-ShownLine shownLine(const QByteArray &bytes)
+ShownLine shownLine(const QByteArray &bytes, TextEncoding encoding)
 {
     ShownLine line;
-    line.text = displayText(bytes);
+    line.text = decodeText(bytes, encoding);
     line.byteCount = int(bytes.size());
     // Only valid UTF-8 with characters beyond ASCII decodes to fewer QChars
-    // than bytes.
+    // than bytes; the single-byte encodings give one character per byte.
     if (line.text.size() == bytes.size())
         return line;
     QList<int> map;
@@ -106,6 +106,10 @@ CGopherTextView::CGopherTextView(CGopherTextDoc *doc, FontManager *fonts, QWidge
     connect(m_doc, &CGopherTextDoc::updateAllViews, this, &CGopherTextView::onDocumentUpdate);
     if (m_fonts)
         connect(m_fonts, &FontManager::fontChanged, this, &CGopherTextView::onFontChanged);
+    HostEncodings &encodings = m_doc->context().app->hostEncodings();
+    m_encoding = encodings.encoding(m_doc->GetItem().host);
+    connect(&encodings, &HostEncodings::encodingChanged, this,
+            &CGopherTextView::onEncodingChanged);
 
     m_complete = m_doc->isDone();
     if (m_doc->markMode() == CGopherTextDoc::Marked) {
@@ -229,6 +233,26 @@ void CGopherTextView::onFontChanged(int kind)
     recomputeGeometry();
 }
 
+QString CGopherTextView::lineText(int line) const
+{
+    if (line < 0 || line >= lineCount())
+        return {};
+    return shownLine(m_doc->store().GetLine(line), m_encoding).text;
+}
+
+void CGopherTextView::onEncodingChanged()
+{
+    if (!m_doc)
+        return;
+    const TextEncoding now = m_doc->context().app->hostEncodings().encoding(m_doc->GetItem().host);
+    if (now == m_encoding)
+        return;
+    // The mark and the find position are byte columns: they stay on the
+    // same bytes, now drawn as other characters.
+    m_encoding = now;
+    viewport()->update();
+}
+
 void CGopherTextView::onDocumentUpdate(int hint, int a, int b, int c)
 {
     if (hint == CGopherTextDoc::FoundHint) {
@@ -241,6 +265,8 @@ void CGopherTextView::onDocumentUpdate(int hint, int a, int b, int c)
             clearMark();
         m_followEnd = false;
         m_complete = false;
+        // A home gopher that failed may have handed the window to the other server.
+        m_encoding = m_doc->context().app->hostEncodings().encoding(m_doc->GetItem().host);
     } else if (m_doc && m_doc->markMode() == CGopherTextDoc::NoMark
                && m_marker.state() == TextMarker::Marked) {
         m_marker.clear();
@@ -262,7 +288,7 @@ void CGopherTextView::showFound(int line, int startColumn, int endColumn)
 
     if (line < firstLine() || line >= firstLine() + m_rowsPerPage)
         verticalScrollBar()->setValue(line);
-    const ShownLine shown = shownLine(m_doc->store().GetLine(line));
+    const ShownLine shown = shownLine(m_doc->store().GetLine(line), m_encoding);
     const int first = shown.charAt(startColumn);
     const int last = shown.charAt(endColumn);
     if (first < horizontalOffset())
@@ -312,7 +338,7 @@ TextPosition CGopherTextView::positionAt(QPoint point) const
     const int row = y >= 0 ? y / m_lineHeight : -1 - (-y - 1) / m_lineHeight;
     const int line = qBound(0, firstLine() + row, count - 1);
 
-    const ShownLine shown = shownLine(m_doc->store().GetLine(line));
+    const ShownLine shown = shownLine(m_doc->store().GetLine(line), m_encoding);
     const int offset = firstShownChar(shown.text, horizontalOffset());
     const QString visible = shown.text.mid(offset);
     const QFontMetrics metrics(m_font);
@@ -335,7 +361,7 @@ QRect CGopherTextView::characterRect(TextPosition pos) const
     const int row = pos.line - firstLine();
     if (pos.line < 0 || pos.line >= lineCount() || row < 0 || row > m_rowsPerPage)
         return {};
-    const ShownLine shown = shownLine(m_doc->store().GetLine(pos.line));
+    const ShownLine shown = shownLine(m_doc->store().GetLine(pos.line), m_encoding);
     const int offset = firstShownChar(shown.text, horizontalOffset());
     const int ch = shown.charAt(pos.column) - offset;
     if (ch < 0)
@@ -373,7 +399,7 @@ void CGopherTextView::paintEvent(QPaintEvent *event)
         ++m_linesDrawn;
         const int top = row * m_lineHeight;
         const int baseline = top + metrics.ascent();
-        const ShownLine shown = shownLine(m_doc->store().GetLine(line));
+        const ShownLine shown = shownLine(m_doc->store().GetLine(line), m_encoding);
         const int offset = firstShownChar(shown.text, horizontalOffset());
         const QString visible = shown.text.mid(offset);
         const int length = int(visible.size());

@@ -2,6 +2,7 @@
 
 #include "docs/gophertextdoc.h"
 #include "docs/textmarker.h"
+#include "items/textencoding.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -30,6 +31,10 @@ public:
 
     CGopherTextDoc *document() const { return m_doc; }
     const TextMarker &marker() const { return m_marker; }
+    // How lines are decoded: the encoding chosen for the document's host.
+    TextEncoding encoding() const { return m_encoding; }
+    // A stored line as it is drawn.
+    QString lineText(int line) const;
 
     int lineHeight() const { return m_lineHeight; }
     int charWidth() const { return m_charWidth; }
@@ -72,6 +77,7 @@ protected:
 private:
     void onDocumentUpdate(int hint, int a, int b, int c);
     void onFontChanged(int kind);
+    void onEncodingChanged();
     void onAutoScroll();
     void onVerticalValueChanged(int value);
 
@@ -92,6 +98,7 @@ private:
     QPointer<CGopherTextDoc> m_doc;
     FontManager *m_fonts;
     QFont m_font;
+    TextEncoding m_encoding = TextEncoding::Automatic;
     TextMarker m_marker;
     QTimer m_autoScroll;
     QPoint m_lastPointer;

@@ -153,7 +153,7 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::createMenus()
 {
-    std::array<QMenu *, 9> menus{};
+    std::array<QMenu *, 10> menus{};
     const auto menuAt = [&menus](CommandMenu place) -> QMenu *& { return menus[size_t(place)]; };
     menuAt(CommandMenu::File) = menuBar()->addMenu(QStringLiteral("&File"));
     menuAt(CommandMenu::Edit) = menuBar()->addMenu(QStringLiteral("&Edit"));
@@ -190,6 +190,8 @@ void CMainFrame::createMenus()
         QMenu *&menu = menuAt(c.menu);
         if (!menu && c.menu == CommandMenu::Fonts)
             menu = menuAt(CommandMenu::Options)->addMenu(QStringLiteral("&Fonts"));
+        if (!menu && c.menu == CommandMenu::Encoding)
+            menu = menuAt(CommandMenu::View)->addMenu(QStringLiteral("&Encoding"));
         if (c.separatorBefore)
             menu->addSeparator();
         menu->addAction(action);

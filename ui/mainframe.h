@@ -5,6 +5,7 @@
 #include "docs/windowregistry.h"
 #include "gplus/iteminfowindow.h"
 #include "net/transactionengine.h"
+#include "items/textencoding.h"
 #include "ui/command.h"
 #include "ui/finddialog.h"
 #include "ui/fontmanager.h"
@@ -17,6 +18,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <span>
 
 class CBookmark;
@@ -67,6 +69,8 @@ public:
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
         ID_DEFAULT_GOPHER = 1063,
+        ID_ENCODING_AUTOMATIC = 1080, ID_ENCODING_UTF8 = 1081, ID_ENCODING_LATIN1 = 1082,
+        ID_ENCODING_WINDOWS1252 = 1083, ID_ENCODING_CP437 = 1084, ID_ENCODING_KOI8R = 1085,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
@@ -237,6 +241,13 @@ private:
     void onUsePrinterFont();
     bool canPrint() const;
     bool printerFontStored() const;
+    // View > Encoding: the encoding of the active window's host, which every
+    // window of that host follows (encodingcommands.cpp).
+    template <TextEncoding E> void onEncoding() { setActiveEncoding(E); }
+    template <TextEncoding E> bool isEncoding() const { return activeEncoding() == E; }
+    void setActiveEncoding(TextEncoding encoding);
+    std::optional<TextEncoding> activeEncoding() const;
+    bool canChooseEncoding() const;
     // When each command is enabled (framecommands.cpp).
     bool hasDocument() const;
     bool canStop() const;

@@ -165,12 +165,12 @@ QString QtUserInterface::fileDialog(const FileDialog &d)
     return dialog.selectedFiles().constFirst();
 }
 
-bool QtUserInterface::setClipboardText(const QByteArray &text)
+bool QtUserInterface::setClipboardText(const QByteArray &text, TextEncoding encoding)
 {
     QClipboard *clipboard = QApplication::clipboard();
     if (!clipboard)
         return false;
-    clipboard->setText(displayText(text));
+    clipboard->setText(decodeText(text, encoding));
     return true;
 }
 

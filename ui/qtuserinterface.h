@@ -43,7 +43,8 @@ public:
     static constexpr int MaxBoxLines = 40;
     static constexpr int MaxBoxCharacters = 2000;
     QString fileDialog(const FileDialog &dialog) override;
-    bool setClipboardText(const QByteArray &text) override;
+    bool setClipboardText(const QByteArray &text,
+                          TextEncoding encoding = TextEncoding::Automatic) override;
     QByteArray clipboardText() override;
     void setMainStatus(const QByteArray &text) override;
     void setWaitCursor(bool on) override;

@@ -5,10 +5,10 @@
 
 #include <sys/socket.h>
 
-LoopbackPeer::LoopbackPeer()
+LoopbackPeer::LoopbackPeer(const QHostAddress &address)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LoopbackPeer::onNewConnection);
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server.listen(address, 0);
 }
 
 LoopbackPeer::~LoopbackPeer()

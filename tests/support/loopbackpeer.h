@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -13,7 +14,7 @@
 
 class QTcpSocket;
 
-// A Gopher server inside the test process, on 127.0.0.1 and the test's own
+// A Gopher server inside the test process, on 127.0.0.1 (or ::1) and the test's own
 // event loop, for what a test wants to control byte by byte: it answers a
 // request from its routes (keyed by the request line without its line end),
 // or with the answer for every request, and then closes, holds the
@@ -44,7 +45,8 @@ public:
         qint64 streamed = 0;
     };
 
-    LoopbackPeer();
+    // On 127.0.0.1, or on ::1 for IPv6 (isListening() false when the machine has no IPv6 loopback).
+    explicit LoopbackPeer(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost));
     ~LoopbackPeer() override;
     LoopbackPeer(const LoopbackPeer &) = delete;
     LoopbackPeer &operator=(const LoopbackPeer &) = delete;

@@ -29,6 +29,26 @@ int bindLoopback(quint16 &port)
     return fd;
 }
 
+// The same on ::1; -1 when the machine has no IPv6 loopback.
+int bindLoopback6(quint16 &port)
+{
+    port = 0;
+    const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(addr.sin6_port);
+    return fd;
+}
+
 } // namespace
 
 quint16 freePort()
@@ -40,9 +60,9 @@ quint16 freePort()
     return port;
 }
 
-RefusingPort::RefusingPort()
+RefusingPort::RefusingPort(Family family)
 {
-    m_fd = bindLoopback(m_port);
+    m_fd = family == IPv6 ? bindLoopback6(m_port) : bindLoopback(m_port);
 }
 
 RefusingPort::~RefusingPort()

@@ -17,7 +17,9 @@ quint16 freePort();
 class RefusingPort
 {
 public:
-    RefusingPort();
+    enum Family { IPv4, IPv6 };
+    // On 127.0.0.1, or on ::1 (port() 0 when the machine has no IPv6 loopback).
+    explicit RefusingPort(Family family = IPv4);
     ~RefusingPort();
     RefusingPort(const RefusingPort &) = delete;
     RefusingPort &operator=(const RefusingPort &) = delete;

@@ -1,0 +1,46 @@
+#include "app/hostencodings.h"
+
+#include "app/profilefile.h"
+#include "app/settingkeys.h"
+
+namespace {
+
+// "[::1]" in a menu line and "::1" from a URL are the same host; a key name
+// cannot begin with "[".
+QByteArray hostKey(const QByteArray &host)
+{
+    if (host.size() > 2 && host.startsWith('[') && host.endsWith(']'))
+        return host.sliced(1, host.size() - 2);
+    return host;
+}
+
+} // namespace
+
+HostEncodings::HostEncodings(ProfileFile &file, QObject *parent) : QObject(parent), m_file(file)
+{
+}
+
+TextEncoding HostEncodings::encoding(const QByteArray &host) const
+{
+    const QByteArray key = hostKey(host);
+    if (key.isEmpty())
+        return TextEncoding::Automatic;
+    const QByteArray name = Setting::named(SettingKeys::HostEncoding, key).text(m_file);
+    return encodingFromName(name).value_or(TextEncoding::Automatic);
+}
+
+bool HostEncodings::setEncoding(const QByteArray &host, TextEncoding encoding)
+{
+    const QByteArray key = hostKey(host);
+    if (key.isEmpty())
+        return false;
+    const Setting setting = Setting::named(SettingKeys::HostEncoding, key);
+    ProfileFile::Edit edit(m_file);
+    const bool written = encoding == TextEncoding::Automatic
+                             ? setting.remove(m_file)
+                             : setting.setText(m_file, encodingName(encoding));
+    if (!written || !edit.commit())
+        return false;
+    Q_EMIT encodingChanged(key, encoding);
+    return true;
+}
