@@ -340,7 +340,18 @@ void CBookmark::ParseURL(QByteArrayView text)
         selector = QByteArray("\r\n");
         return;
     }
-    selector = UnescapeSelector(path) + "\r\n";
+    // A request is one line. A CR, LF or NUL spelled into a URL (%0D, %0A,
+    // %00) would hand the server further lines of the link's choosing (mail
+    // or web commands when the port is another protocol's): the selector
+    // ends there.
+    QByteArray unescaped = UnescapeSelector(path);
+    for (qsizetype i = 0; i < unescaped.size(); ++i) {
+        if (unescaped[i] == '\r' || unescaped[i] == '\n' || unescaped[i] == '\0') {
+            unescaped.truncate(i);
+            break;
+        }
+    }
+    selector = unescaped + "\r\n";
     SetGopherPlus(holdsPlusRequest(selector));
 }
 

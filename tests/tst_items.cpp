@@ -433,6 +433,15 @@ void tst_Items::parseUrl_data()
     QTest::newRow("upper-case prefix, host lower-cased")
         << QByteArray("GOPHER://HOST/0/A") << QByteArray("host") << 70 << '0'
         << QByteArray("/A\r\n") << false;
+    QTest::newRow("an escaped line end ends the selector: no second request line")
+        << QByteArray("gopher://host:25/1HELO%20x%0D%0AMAIL%20FROM:%3Ca@b%3E") << QByteArray("host")
+        << 25 << '1' << QByteArray("HELO x\r\n") << false;
+    QTest::newRow("an escaped LF or NUL ends it too")
+        << QByteArray("gopher://host/0/a%0Ab") << QByteArray("host") << 70 << '0'
+        << QByteArray("/a\r\n") << false;
+    QTest::newRow("escaped NUL")
+        << QByteArray("gopher://host/0/a%00b") << QByteArray("host") << 70 << '0'
+        << QByteArray("/a\r\n") << false;
     QTest::newRow("port not a number gives 0")
         << QByteArray("gopher://host:abc/1/x") << QByteArray("host") << 0 << '1'
         << QByteArray("/x\r\n") << false;
