@@ -25,107 +25,103 @@ if [ "${1:-}" = "--inside" ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-shots.XXXXXX")
   pid=""
   trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+  frame='^Tarnwick - '
 
-  # The sample's page-like menu in both layouts: the directories in the
-  # navigator, then every item in the author's order.
-  for layout in plain authored; do
-    mkdir "$work/$layout"
-    printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,700\n' >"$work/$layout/tarnwick.ini"
-    if [ "$layout" = authored ]; then
-      printf '[Options]\nMenu as Authored=1\n' >>"$work/$layout/tarnwick.ini"
-    fi
-    TWK_CONFIG="$work/$layout" "$program" "${url}1/gazette" &
+  # settings DIR TEXT: starts the settings file of the configuration
+  # directory DIR (below the work directory); TEXT is a printf format.
+  settings() {
+    mkdir -p "$work/$1"
+    # shellcheck disable=SC2059
+    printf "$2" >"$work/$1/tarnwick.ini"
+  }
+
+  # shot FILE DIR STEP... [-- ARGUMENT...]: one picture. Starts the program
+  # with DIR as its configuration directory and the ARGUMENTs (variables set
+  # on the call, such as TWK_SAMPLE_SERVER=..., reach it), runs the STEPs in
+  # order and ends the program. The steps:
+  #   window TITLE   wait for a visible window whose title matches TITLE
+  #   settle N       wait N seconds (a reply arrives, a window finishes painting)
+  #   keys DELAY K   focus the last window waited for and type the keys K
+  #                  (xdotool names, blank-separated), DELAY ms apart
+  #   resize WxH     resize the last window waited for
+  #   picture        take the last window waited for into FILE
+  #   screen WxH     take the top left WxH of the screen into FILE
+  shot() {
+    local file=$out/$1 dir=$work/$2 win="" step
+    shift 2
+    local steps=()
+    while [ "$#" -gt 0 ] && [ "$1" != -- ]; do
+      steps+=("$1")
+      shift
+    done
+    [ "$#" -gt 0 ] && shift
+    mkdir -p "$dir"
+    TWK_CONFIG="$dir" "$program" "$@" &
     pid=$!
-    frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-    sleep 2
-    import -window root -crop 1000x700+0+0 +repage "$out/gazette-$layout.png"
+    set -- "${steps[@]}"
+    while [ "$#" -gt 0 ]; do
+      step=$1
+      shift
+      case $step in
+        window) win=$(xdotool search --sync --onlyvisible --name "$1" | head -1); shift ;;
+        settle) sleep "$1"; shift ;;
+        keys)
+          xdotool windowfocus --sync "$win"
+          # shellcheck disable=SC2086  # the keys are separate words
+          xdotool key --delay "$1" $2
+          shift 2
+          ;;
+        resize) xdotool windowsize "$win" "${1%x*}" "${1#*x}"; shift ;;
+        picture) import -window "$win" "$file" ;;
+        screen) import -window root -crop "$1+0+0" +repage "$file"; shift ;;
+        *) echo "screenshots.sh: unknown step $step" >&2; exit 2 ;;
+      esac
+    done
     kill "$pid"
     wait "$pid" 2>/dev/null || true
     pid=""
-  done
+  }
+
+  # The sample's page-like menu in both layouts: the directories in the
+  # navigator, then every item in the author's order.
+  settings plain '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,700\n'
+  shot gazette-plain.png plain window "$frame" settle 2 screen 1000x700 -- "${url}1/gazette"
+  settings authored '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,700\n[Options]\nMenu as Authored=1\n'
+  shot gazette-authored.png authored window "$frame" settle 2 screen 1000x700 -- "${url}1/gazette"
   if [ "${TWK_SHOTS:-}" = menus ]; then
     exit 0
   fi
 
   # A first start: no settings file, so the home-gopher dialog comes up
   # and offers the sample server.
-  mkdir "$work/first"
-  TWK_CONFIG="$work/first" TWK_SAMPLE_SERVER="$url" "$program" &
-  pid=$!
-  dialog=$(xdotool search --sync --onlyvisible --name '^Home Gopher Server\(s\)$' | head -1)
-  sleep 1  # let the window finish painting
-  import -window "$dialog" "$out/home-gopher-dialog.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  TWK_SAMPLE_SERVER="$url" shot home-gopher-dialog.png first \
+    window '^Home Gopher Server\(s\)$' settle 1 picture
 
   # The sample menu in a frame of a known size, then a text opened from it
   # with the keyboard (the list has the focus): it cascades below the menu.
-  mkdir "$work/browse"
-  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n' >"$work/browse/tarnwick.ini"
-  TWK_CONFIG="$work/browse" "$program" "$url" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2  # the menu arrives
-  xdotool windowfocus --sync "$frame"
   # Row 6 of the sample menu is "About Tarnwick".
-  xdotool key --delay 80 Down Down Down Down Down Down Return
-  sleep 2
-  import -window root -crop 1000x640+0+0 +repage "$out/main-window.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  settings browse '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
+  shot main-window.png browse window "$frame" settle 2 \
+    keys 80 'Down Down Down Down Down Down Return' settle 2 screen 1000x640 -- "$url"
 
   # The view chooser: with "Auto Select View" off, opening the notes on the
   # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.
-  mkdir "$work/views"
-  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto Select View=0\n' \
-    >"$work/views/tarnwick.ini"
-  TWK_CONFIG="$work/views" "$program" "$url" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2
-  xdotool windowfocus --sync "$frame"
-  xdotool key --delay 80 Down Down Down Down Down Down Down Down Return
-  chooser=$(xdotool search --sync --onlyvisible --name '^Select Extended View$' | head -1)
-  sleep 1
-  import -window "$chooser" "$out/view-chooser.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  settings views '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto Select View=0\n'
+  shot view-chooser.png views window "$frame" settle 2 \
+    keys 80 'Down Down Down Down Down Down Down Down Return' \
+    window '^Select Extended View$' settle 1 picture -- "$url"
 
   # The visitors' book: a Gopher+ item whose attributes carry an ask form
-  # with every kind of question. Its URL asks for it as a Gopher+ item.
-  mkdir "$work/form"
-  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,1000\n' >"$work/form/tarnwick.ini"
-  TWK_CONFIG="$work/form" "$program" "${url}0/visitors.txt%09%2B" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 3  # the attributes, then the form
-  import -window root -crop 680x900+0+0 +repage "$out/ask-form.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  # with every kind of question. Its URL asks for it as a Gopher+ item; the
+  # attributes come first, then the form.
+  settings form '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,1000\n'
+  shot ask-form.png form window "$frame" settle 3 screen 680x900 -- "${url}0/visitors.txt%09%2B"
 
   # The Bookmark Editor (Ctrl+E) on the "Default" category written at the
   # first start with the sample server, one bookmark selected.
-  mkdir "$work/bookmarks"
-  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n' >"$work/bookmarks/tarnwick.ini"
-  TWK_CONFIG="$work/bookmarks" TWK_SAMPLE_SERVER="$url" "$program" "$url" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2
-  xdotool windowfocus --sync "$frame"
-  xdotool key --delay 80 ctrl+e
-  editor=$(xdotool search --sync --onlyvisible --name '^Category: ' | head -1)
-  sleep 1
-  xdotool windowfocus --sync "$editor"
-  xdotool key --delay 80 Down
-  sleep 1
-  import -window "$editor" "$out/bookmark-editor.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  settings bookmarks '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
+  TWK_SAMPLE_SERVER="$url" shot bookmark-editor.png bookmarks window "$frame" settle 2 \
+    keys 80 ctrl+e window '^Category: ' settle 1 keys 80 Down settle 1 picture -- "$url"
 
   # The same settings with the sample server as home gopher: the home
   # window takes the layout with the bookmark tree written at first start.
@@ -133,44 +129,17 @@ if [ "${1:-}" = "--inside" ]; then
   hostport=${hostport%/}
   printf '[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=%s\nHome Port 1=%s\n' \
     "${hostport%:*}" "${hostport##*:}" >>"$work/bookmarks/tarnwick.ini"
-  TWK_CONFIG="$work/bookmarks" "$program" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2
-  import -window root -crop 1000x640+0+0 +repage "$out/bookmark-tree.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  shot bookmark-tree.png bookmarks window "$frame" settle 2 screen 1000x640
 
   # The print preview of the history text, from the File menu.
-  mkdir "$work/print"
-  printf '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,800\n' >"$work/print/tarnwick.ini"
-  TWK_CONFIG="$work/print" "$program" "${url}0/gopher-history.txt" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2
-  xdotool windowfocus --sync "$frame"
-  xdotool key --delay 120 alt+f v
-  preview=$(xdotool search --sync --onlyvisible --name '^Print Preview$' | head -1)
-  xdotool windowsize "$preview" 900 760
-  sleep 2
-  import -window "$preview" "$out/print-preview.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
-  # The preferences sheet (Options > Preferences...) over the same settings.
-  TWK_CONFIG="$work/bookmarks" "$program" &
-  pid=$!
-  frame=$(xdotool search --sync --onlyvisible --name '^Tarnwick - ' | head -1)
-  sleep 2
-  xdotool windowfocus --sync "$frame"
-  xdotool key --delay 150 alt+o p
-  sheet=$(xdotool search --sync --onlyvisible --name '^Tarnwick Preferences$' | head -1)
-  sleep 1
-  import -window "$sheet" "$out/preferences.png"
-  kill "$pid"
-  wait "$pid" 2>/dev/null || true
-  pid=""
+  settings print '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,800\n'
+  shot print-preview.png print window "$frame" settle 2 keys 120 'alt+f v' \
+    window '^Print Preview$' resize 900x760 settle 2 picture -- "${url}0/gopher-history.txt"
+
+  # The preferences sheet (Options > Preferences...) over the same settings
+  # as the bookmark tree.
+  shot preferences.png bookmarks window "$frame" settle 2 keys 150 'alt+o p' \
+    window '^Tarnwick Preferences$' settle 1 picture
   exit 0
 fi
 

@@ -24,6 +24,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -48,6 +49,22 @@ std::unique_ptr<PrintSource> activeSource(CTarnwickDoc *doc, QMdiArea *area)
             selected = phone->selectedLines();
     }
     return PrintSource::forDocument(doc, selected);
+}
+
+// Print and Print Preview lay out the active window's text the same way;
+// print gets the job unless there is nothing to print or the user would
+// rather not print a transfer that has not finished.
+void withPrintJob(CTarnwickDoc *doc, QMdiArea *area, const PrinterSetup &setup, FontManager &fonts,
+                  UserInterface &ui,
+                  const std::function<void(const PrintSource &, CPrintManager &)> &print)
+{
+    const std::unique_ptr<PrintSource> source = activeSource(doc, area);
+    if (!source)
+        return;
+    CPrintManager manager(*source, setup, printFont(fonts, viewFontKind(doc)));
+    if (!manager.confirmIncomplete(ui))
+        return;
+    print(*source, manager);
 }
 
 // The margins and the two switches of printed pages.
@@ -118,38 +135,27 @@ bool CMainFrame::canPrint() const
 
 void CMainFrame::onPrint()
 {
-    CTarnwickDoc *doc = activeDocument();
-    const std::unique_ptr<PrintSource> source = activeSource(doc, m_mdi);
-    if (!source)
-        return;
-    CPrintManager manager(*source, m_app.settings().printerSetup(),
-                          printFont(m_fonts, viewFontKind(doc)));
-    if (!manager.confirmIncomplete(m_ui))
-        return;
-    QPrinter &printer = sessionPrinter();
-    printer.setDocName(QString::fromUtf8(source->heading()));
-    QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    manager.print(printer, &m_ui);
+    withPrintJob(activeDocument(), m_mdi, m_app.settings().printerSetup(), m_fonts, m_ui,
+                 [this](const PrintSource &source, CPrintManager &manager) {
+                     QPrinter &printer = sessionPrinter();
+                     printer.setDocName(QString::fromUtf8(source.heading()));
+                     QPrintDialog dialog(&printer, this);
+                     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+                     if (dialog.exec() == QDialog::Accepted)
+                         manager.print(printer, &m_ui);
+                 });
 }
 
 void CMainFrame::onPrintPreview()
 {
-    CTarnwickDoc *doc = activeDocument();
-    const std::unique_ptr<PrintSource> source = activeSource(doc, m_mdi);
-    if (!source)
-        return;
-    CPrintManager manager(*source, m_app.settings().printerSetup(),
-                          printFont(m_fonts, viewFontKind(doc)));
-    if (!manager.confirmIncomplete(m_ui))
-        return;
-    QPrintPreviewDialog preview(&sessionPrinter(), this);
-    preview.setWindowTitle(QStringLiteral("Print Preview"));
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [this, &manager](QPrinter *printer) { manager.print(*printer, &m_ui); });
-    preview.exec();
+    withPrintJob(activeDocument(), m_mdi, m_app.settings().printerSetup(), m_fonts, m_ui,
+                 [this](const PrintSource &, CPrintManager &manager) {
+                     QPrintPreviewDialog preview(&sessionPrinter(), this);
+                     preview.setWindowTitle(QStringLiteral("Print Preview"));
+                     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                             [this, &manager](QPrinter *printer) { manager.print(*printer, &m_ui); });
+                     preview.exec();
+                 });
 }
 
 void CMainFrame::onPrintSetup()
