@@ -127,7 +127,7 @@ void CMainFrame::onPrint()
     if (!manager.confirmIncomplete(m_ui))
         return;
     QPrinter &printer = sessionPrinter();
-    printer.setDocName(QString::fromUtf8(source->heading()));
+    printer.setDocName(decodeText(source->heading(), source->encoding()));
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     if (dialog.exec() != QDialog::Accepted)
