@@ -3,18 +3,13 @@
 #include "app/profilefile.h"
 #include "app/settingkeys.h"
 
-namespace {
-
-// "[::1]" in a menu line and "::1" from a URL are the same host; a key name
-// cannot begin with "[".
-QByteArray hostKey(const QByteArray &host)
+// A key name cannot begin with "[".
+QByteArray HostEncodings::hostKey(const QByteArray &host)
 {
     if (host.size() > 2 && host.startsWith('[') && host.endsWith(']'))
         return host.sliced(1, host.size() - 2);
     return host;
 }
-
-} // namespace
 
 HostEncodings::HostEncodings(ProfileFile &file, QObject *parent) : QObject(parent), m_file(file)
 {

@@ -17,6 +17,10 @@ class HostEncodings : public QObject
 public:
     explicit HostEncodings(ProfileFile &file, QObject *parent = nullptr);
 
+    // The host as encodingChanged names it: "[::1]" in a menu line and "::1"
+    // from a URL are the same host.
+    static QByteArray hostKey(const QByteArray &host);
+
     // Read from the file at each call; Automatic for a host without a choice
     // or with a name this program does not know.
     TextEncoding encoding(const QByteArray &host) const;

@@ -68,11 +68,35 @@ bool CBoolSearch::SetPattern(QByteArrayView pattern)
         break;
     }
 
-    if (!m_matchCase) {
-        m_leftTerm = m_leftTerm.toLower();
-        m_rightTerm = m_rightTerm.toLower();
+    m_lower = &lowerCaseBytes(m_encoding);
+    // Only typed text (UTF-8) beyond ASCII has Latin-1 bytes of its own.
+    m_latin1Terms = m_encoding == TextEncoding::Automatic
+                    && std::any_of(pattern.begin(), pattern.end(),
+                                   [](char c) { return uchar(c) >= 0x80; })
+                    && pattern.isValidUtf8();
+    if (m_latin1Terms) {
+        m_leftLatin1 = termBytes(m_leftTerm, TextEncoding::Latin1, &m_leftLatin1Found);
+        m_rightLatin1 = termBytes(m_rightTerm, TextEncoding::Latin1, &m_rightLatin1Found);
     }
+    m_leftTerm = termBytes(m_leftTerm, m_encoding, &m_leftFound);
+    m_rightTerm = termBytes(m_rightTerm, m_encoding, &m_rightFound);
     return true;
+}
+
+QByteArray CBoolSearch::termBytes(QByteArrayView typed, TextEncoding encoding, bool *found) const
+{
+    *found = true;
+    QByteArray term = typed.toByteArray();
+    if (encoding != TextEncoding::Automatic && encoding != TextEncoding::Utf8) {
+        const std::optional<QByteArray> encoded = encodeText(QString::fromUtf8(typed), encoding);
+        *found = encoded.has_value();
+        term = encoded.value_or(QByteArray());
+    }
+    if (!m_matchCase) {
+        for (char &c : term)
+            c = char((*m_lower)[uchar(c)]);
+    }
+    return term;
 }
 
 void CBoolSearch::setRange(qsizetype start, qsizetype end)
@@ -85,25 +109,33 @@ bool CBoolSearch::Match(QByteArrayView text)
 {
     m_matchStart = -1;
     m_matchEnd = -1;
-    QByteArray lowered;
-    if (!m_matchCase) {
-        lowered = text.toByteArray().toLower();
-        text = lowered;
+    const bool latin1Line = m_latin1Terms && !text.isValidUtf8();
+    const QByteArray &leftTerm = latin1Line ? m_leftLatin1 : m_leftTerm;
+    const QByteArray &rightTerm = latin1Line ? m_rightLatin1 : m_rightTerm;
+    const bool leftFound = latin1Line ? m_leftLatin1Found : m_leftFound;
+    const bool rightFound = latin1Line ? m_rightLatin1Found : m_rightFound;
+    if (!m_matchCase && m_lower) {
+        // One buffer for every line: resizing keeps its capacity.
+        m_lowered.resize(text.size());
+        char *out = m_lowered.data();
+        for (const char c : text)
+            *out++ = char((*m_lower)[uchar(c)]);
+        text = m_lowered;
     }
 
-    const qsizetype a = text.indexOf(m_leftTerm);
-    const qsizetype aEnd = a + m_leftTerm.size();
+    const qsizetype a = leftFound ? text.indexOf(leftTerm) : -1;
+    const qsizetype aEnd = a + leftTerm.size();
     if (m_operator == None || m_operator == Not) {
         if (a < 0)
             return false;
-        if (m_operator == Not && text.indexOf(m_rightTerm) >= 0)
+        if (m_operator == Not && rightFound && text.indexOf(rightTerm) >= 0)
             return false;
         setRange(a, aEnd);
         return true;
     }
 
-    const qsizetype b = text.indexOf(m_rightTerm);
-    const qsizetype bEnd = b + m_rightTerm.size();
+    const qsizetype b = rightFound ? text.indexOf(rightTerm) : -1;
+    const qsizetype bEnd = b + rightTerm.size();
     if (m_operator == Or && (a < 0 || b < 0)) {
         if (a >= 0)
             setRange(a, aEnd);

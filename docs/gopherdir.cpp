@@ -483,6 +483,8 @@ void CGopherDir::FindText(const QByteArray &text, bool down, bool matchCase, boo
 {
     CBoolSearch search(m_context.ui.get());
     search.SetMatchCase(matchCase);
+    // The pattern is looked for as the window shows the host's bytes.
+    search.SetEncoding(displayEncoding());
     if (!search.SetPattern(text))
         return;
     const int count = listCount();

@@ -169,6 +169,8 @@ void CGopherTextDoc::FindText(const QByteArray &text, bool down, bool matchCase,
 
     CBoolSearch search(m_context.ui.get());
     search.SetMatchCase(matchCase);
+    // The pattern is looked for as the window shows the host's bytes.
+    search.SetEncoding(displayEncoding());
     if (!search.SetPattern(text))
         return;
 

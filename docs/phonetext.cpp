@@ -215,6 +215,7 @@ void CPhoneText::FindText(const QByteArray &text, bool down, bool matchCase, boo
 {
     CBoolSearch search(m_context.ui.get());
     search.SetMatchCase(matchCase);
+    search.SetEncoding(displayEncoding());
     if (!search.SetPattern(text))
         return;
     if (m_findLine >= m_lineCount)

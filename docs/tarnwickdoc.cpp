@@ -13,6 +13,13 @@
 CTarnwickDoc::CTarnwickDoc(const AppContext &context, QObject *parent)
     : QObject(parent), m_context(context)
 {
+    // The window title (and a telnet window's texts) are made of the host's
+    // bytes: they follow the host's encoding as the window's text does.
+    connect(&m_context.app->hostEncodings(), &HostEncodings::encodingChanged, this,
+            [this](const QByteArray &host) {
+                if (!m_item.host.isEmpty() && host == HostEncodings::hostKey(m_item.host))
+                    Q_EMIT titleChanged(m_title);
+            });
 }
 
 CTarnwickDoc::~CTarnwickDoc()
@@ -40,6 +47,11 @@ void CTarnwickDoc::setOpenValues(int openMode, qintptr secondValue, int homeFail
 void CTarnwickDoc::setUploadRecord(const UploadRecord &record)
 {
     m_uploadRecord = std::make_unique<UploadRecord>(record);
+}
+
+QString CTarnwickDoc::shownTitle() const
+{
+    return decodeText(m_title, displayEncoding());
 }
 
 void CTarnwickDoc::setTitle(const QByteArray &title)

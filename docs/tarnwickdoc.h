@@ -135,6 +135,9 @@ public:
     // Home gopher attempts that failed so far.
     int homeFailures() const { return m_retryCount; }
     QByteArray title() const { return m_title; }
+    // The title as the window shows it: in the encoding of the item's host.
+    // titleChanged is sent again when that encoding changes.
+    QString shownTitle() const;
     void setTitle(const QByteArray &title);
     QByteArray lastStatus() const { return m_lastStatus; }
     // The status the last transfer ended with: 0 normal, -1 cancelled, or a

@@ -1,5 +1,7 @@
 #include "items/itemrecords.h"
 
+#include <QHostAddress>
+
 #include <algorithm>
 #include <array>
 
@@ -250,8 +252,35 @@ QList<CBookmark> readItems(QByteArrayView text)
     return items;
 }
 
+namespace {
+
+// The address of an IPv6 literal ("::1", "[fe80::2]"), blanks around it
+// allowed; empty when the text is none.
+QByteArray ipv6Literal(QByteArrayView text)
+{
+    QByteArrayView address = text.trimmed();
+    if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+        address = address.sliced(1, address.size() - 2);
+    if (!address.contains(':'))
+        return {};
+    static constexpr QByteArrayView literalChars("0123456789abcdefABCDEF:.");
+    for (const char c : address) {
+        if (!literalChars.contains(c))
+            return {};
+    }
+    QHostAddress parsed;
+    if (!parsed.setAddress(QString::fromLatin1(address))
+        || parsed.protocol() != QHostAddress::IPv6Protocol)
+        return {};
+    return address.toByteArray().toLower();
+}
+
+} // namespace
+
 QByteArray FilterHostName(QByteArrayView text)
 {
+    if (const QByteArray literal = ipv6Literal(text); !literal.isEmpty())
+        return literal;
     static constexpr QByteArrayView hostNameChars("abcdefghijklmnopqrstuvwxyz0123456789-.");
     QByteArray result;
     result.reserve(text.size());

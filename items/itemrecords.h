@@ -46,7 +46,8 @@ ItemFields readSingleItem(QByteArrayView text);
 // Every item the multi-item reader finds in the text, in order.
 QList<CBookmark> readItems(QByteArrayView text);
 
-// Keeps only lower-case letters, digits, '-' and '.'.
+// Keeps only lower-case letters, digits, '-' and '.'. An IPv6 literal, bare or
+// in brackets, is kept whole, without its brackets (URLs put them back).
 QByteArray FilterHostName(QByteArrayView text);
 
 } // namespace ItemRecords

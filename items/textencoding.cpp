@@ -1,5 +1,6 @@
 #include "items/textencoding.h"
 
+#include <QHash>
 #include <QStringDecoder>
 
 namespace {
@@ -79,6 +80,72 @@ QString decodeNamed(QByteArrayView bytes, TextEncoding encoding)
     return decoder.decode(bytes);
 }
 
+// A one-byte encoding both ways: the character of each byte, the byte of
+// each character and each byte's lower-case counterpart.
+class ByteTable
+{
+public:
+    explicit ByteTable(TextEncoding encoding)
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const QString shown = decodeText(QByteArrayView(&c, 1), encoding);
+            const char16_t ch = shown.size() == 1 ? shown.at(0).unicode() : char16_t(0xFFFD);
+            m_chars[b] = ch;
+            // The first byte that shows a character is the one typed text gets.
+            if (ch != 0xFFFD && !m_bytes.contains(ch))
+                m_bytes.insert(ch, uchar(b));
+        }
+        for (int b = 0; b < 256; ++b) {
+            const char16_t lower = QChar(m_chars[b]).toLower().unicode();
+            m_lower[b] = m_bytes.value(lower, uchar(b));
+        }
+    }
+
+    std::optional<QByteArray> encode(QStringView text) const
+    {
+        QByteArray bytes(text.size(), Qt::Uninitialized);
+        char *out = bytes.data();
+        for (const QChar c : text) {
+            const auto found = m_bytes.constFind(c.unicode());
+            if (found == m_bytes.cend())
+                return std::nullopt;
+            *out++ = char(*found);
+        }
+        return bytes;
+    }
+
+    const ByteCaseTable &lower() const { return m_lower; }
+
+private:
+    char16_t m_chars[256] = {};
+    QHash<char16_t, uchar> m_bytes;
+    ByteCaseTable m_lower{};
+};
+
+const ByteTable &byteTable(TextEncoding encoding)
+{
+    static const ByteTable latin1(TextEncoding::Latin1);
+    static const ByteTable windows1252(TextEncoding::Windows1252);
+    static const ByteTable cp437(TextEncoding::Cp437);
+    static const ByteTable koi8r(TextEncoding::Koi8R);
+    switch (encoding) {
+    case TextEncoding::Windows1252:
+        return windows1252;
+    case TextEncoding::Cp437:
+        return cp437;
+    case TextEncoding::Koi8R:
+        return koi8r;
+    default:
+        return latin1;
+    }
+}
+
+bool isOneByteEncoding(TextEncoding encoding)
+{
+    return encoding != TextEncoding::Automatic && encoding != TextEncoding::Utf8;
+}
+
 } // namespace
 
 QByteArray encodingName(TextEncoding encoding)
@@ -125,4 +192,24 @@ QString decodeText(QByteArrayView bytes, TextEncoding encoding)
         return decodeCp437(bytes);
     }
     return decodeAutomatic(bytes);
+}
+
+std::optional<QByteArray> encodeText(QStringView text, TextEncoding encoding)
+{
+    if (!isOneByteEncoding(encoding))
+        return text.toUtf8();
+    return byteTable(encoding).encode(text);
+}
+
+const ByteCaseTable &lowerCaseBytes(TextEncoding encoding)
+{
+    static const ByteCaseTable ascii = [] {
+        ByteCaseTable table{};
+        for (int b = 0; b < 256; ++b)
+            table[b] = uchar(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+        return table;
+    }();
+    if (!isOneByteEncoding(encoding))
+        return ascii;
+    return byteTable(encoding).lower();
 }

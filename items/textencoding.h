@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <array>
 #include <optional>
@@ -32,3 +33,15 @@ std::optional<TextEncoding> encodingFromName(QByteArrayView name);
 
 // The one place where bytes become text for the screen.
 QString decodeText(QByteArrayView bytes, TextEncoding encoding);
+
+// The reverse, for text the user typed to be looked for in server bytes: the
+// bytes that decodeText shows as the text. Automatic and UTF-8 give UTF-8;
+// nullopt when a character has no byte in a one-byte encoding.
+std::optional<QByteArray> encodeText(QStringView text, TextEncoding encoding);
+
+// Each byte's lower-case counterpart in the encoding, for matching bytes
+// without regard to case: the byte itself where the character has none.
+// Automatic and UTF-8 fold ASCII letters only (a byte of a UTF-8 sequence is
+// not a character on its own).
+using ByteCaseTable = std::array<uchar, 256>;
+const ByteCaseTable &lowerCaseBytes(TextEncoding encoding);

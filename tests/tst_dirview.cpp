@@ -6,6 +6,7 @@
 #include "docs/userinterface.h"
 #include "net/transactionengine.h"
 #include "ui/fontmanager.h"
+#include "ui/gophermdichild.h"
 #include "ui/gtreeview.h"
 #include "ui/itemicons.h"
 
@@ -106,6 +107,7 @@ private Q_SLOTS:
 
     void navigatorRootIsOwnItem();
     void navigatorRootTextIsCut();
+    void navigatorAndTitleFollowTheEncoding();
     void clickFetchesNodeIntoSameDocument();
     void buttonClickKeepsNodeOpenAndSkipsKnownChildren();
     void minusButtonCollapsesWithoutFetching();
@@ -656,6 +658,45 @@ void tst_DirView::navigatorRootTextIsCut()
     DirFixture f(QByteArray(300, 'r'));
     CGTreeView tree(&f.doc, nullptr, nullptr);
     QCOMPARE(tree.rootNode()->text(0), QString(256, QLatin1Char('r')));
+}
+
+// Node texts and the window title are drawn in the host's encoding and are
+// drawn again when it changes. A node shows its title as the menu that listed
+// it did: in the encoding of the host that sent that menu.
+void tst_DirView::navigatorAndTitleFollowTheEncoding()
+{
+    const QByteArray archive("\xE1\xD2\xC8\xC9\xD7");  // "Архив" in KOI8-R
+    DirFixture f(archive);
+    f.app.setSettingsPath(m_dir.filePath(QStringLiteral("navigator.ini")));
+    CGTreeView tree(&f.doc, nullptr, nullptr);
+    CGopherMDIChild window(&f.doc);
+    f.doc.setTitle(archive);
+    f.feed(menuLine('0', "\xF0\xD2\xC9\xD7\xC5\xD4", "/hello.txt")
+           + menuLine('1', "\xF0\xD2\xC9\xD7\xC5\xD4", "/hello")
+           + menuLine('1', "\xF0\xD2\xC9\xD7\xC5\xD4", "/", "other.example") + ".\r\n");
+    QTreeWidgetItem *root = tree.rootNode();
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(root->text(0), QStringLiteral(u"áÒÈÉ×"));
+    QCOMPARE(window.windowTitle(), QStringLiteral(u"áÒÈÉ×"));
+
+    QVERIFY(f.app.hostEncodings().setEncoding("other.example", TextEncoding::Cp437));
+    QCOMPARE(root->child(1)->text(0), QStringLiteral(u"ðÒÉ×ÅÔ"));
+    QVERIFY(f.app.hostEncodings().setEncoding("gopher.example.org", TextEncoding::Koi8R));
+    QCOMPARE(root->text(0), QStringLiteral(u"Архив"));
+    QCOMPARE(root->child(0)->text(0), QStringLiteral(u"Привет"));
+    QCOMPARE(root->child(1)->text(0), QStringLiteral(u"Привет"));
+    QCOMPARE(window.windowTitle(), QStringLiteral(u"Архив"));
+    QCOMPARE(f.doc.title(), archive);
+    // Find in the list (its documents) looks for what the list shows.
+    f.doc.FindText(QStringLiteral(u"ПРИВЕТ").toUtf8(), true, false, false);
+    QVERIFY(f.ui.messages.isEmpty());
+    QCOMPARE(f.doc.findPosition(), 1);
+
+    // A node added after the change is drawn in the encoding at once.
+    tree.clickNode(root->child(0), false);
+    f.feed(menuLine('1', archive, "/hello/old") + ".\r\n");
+    QCOMPARE(root->child(0)->childCount(), 1);
+    QCOMPARE(root->child(0)->child(0)->text(0), QStringLiteral(u"Архив"));
 }
 
 void tst_DirView::clickFetchesNodeIntoSameDocument()

@@ -102,6 +102,7 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void cp437EveryByteItsOwnCharacter();
+    void typedTextEncodesToTheShownBytes();
 };
 
 Q_DECLARE_METATYPE(TextEncoding)
@@ -1025,6 +1026,11 @@ void tst_Items::filterHostName_data()
     QTest::newRow("bytes above 0x7F and NUL dropped")
         << raw("h\xC3\xA9\0st") << QByteArray("hst");
     QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("IPv6 literal kept") << QByteArray("2001:DB8::1") << QByteArray("2001:db8::1");
+    QTest::newRow("IPv6 literal in brackets, stored without")
+        << QByteArray(" [::1] ") << QByteArray("::1");
+    QTest::newRow("bracketed name is no literal") << QByteArray("[host]:70")
+                                                  << QByteArray("host70");
 }
 
 void tst_Items::filterHostName()
@@ -1112,6 +1118,29 @@ void tst_Items::decode()
     QFETCH(TextEncoding, encoding);
     QFETCH(QByteArray, bytes);
     QTEST(decodeText(bytes, encoding), "text");
+}
+
+// Text typed to be found gives back, in each one-byte encoding, the very
+// byte that shows each character; a character the encoding lacks gives none.
+void tst_Items::typedTextEncodesToTheShownBytes()
+{
+    for (const TextEncoding encoding : allTextEncodings) {
+        if (encoding == TextEncoding::Automatic || encoding == TextEncoding::Utf8) {
+            QCOMPARE(encodeText(QStringLiteral(u"Жук"), encoding).value_or("?"),
+                     QStringLiteral(u"Жук").toUtf8());
+            continue;
+        }
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const QString shown = decodeText(QByteArrayView(&byte, 1), encoding);
+            if (shown == QStringView(u"\uFFFD"))
+                continue;
+            QCOMPARE(encodeText(shown, encoding).value_or("?"), QByteArray(1, byte));
+        }
+    }
+    QCOMPARE(encodeText(QStringLiteral(u"Жук"), TextEncoding::Koi8R).value_or("?"),
+             QByteArray("\xF6\xD5\xCB"));
+    QVERIFY(!encodeText(QStringLiteral(u"Жук"), TextEncoding::Latin1).has_value());
 }
 
 // A mistyped table shows as two bytes drawn alike or as a byte that does not

@@ -35,6 +35,8 @@ private Q_SLOTS:
     void printedText_data();
     void printedText();
     void printedDirectory();
+    void printedInTheHostsEncoding_data();
+    void printedInTheHostsEncoding();
     void printedPhoneBook();
     void usage();
 
@@ -73,6 +75,7 @@ void tst_Print::initTestCase()
     QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty());
     QList<std::pair<QString, QByteArray>> files{
         {QStringLiteral("long.txt"), numberedText(130, 50)},
+        {QStringLiteral("koi8.txt"), "\xF0\xD2\xC9\xD7\xC5\xD4, gopher\n"},
     };
     for (int i = 1; i <= 90; ++i)
         files.append({QStringLiteral("dir/entry%1.txt").arg(i, 3, 10, QLatin1Char('0')), "x\n"});
@@ -151,6 +154,8 @@ void tst_Print::printable()
 {
     QCOMPARE(PrintLayout::printable("\f\fab\tc\td"), QStringLiteral("ab      c       d"));
     QCOMPARE(PrintLayout::printable("12345678\tx"), QStringLiteral("12345678        x"));
+    QCOMPARE(PrintLayout::printable("\f\xC9\xCD\xBB\tx", TextEncoding::Cp437),
+             QStringLiteral(u"╔═╗     x"));
 }
 
 void tst_Print::marginSettings()
@@ -360,6 +365,29 @@ void tst_Print::printedDirectory()
         }
     }
     QCOMPARE(expected, 91);
+}
+
+void tst_Print::printedInTheHostsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("printed");
+
+    QTest::newRow("no choice: Latin-1 for bytes that are not UTF-8")
+        << QByteArray() << QStringLiteral(u"ðÒÉ×ÅÔ, gopher");
+    QTest::newRow("the settings file's choice for the host")
+        << QByteArray("[Encodings]\r\n127.0.0.1=KOI8-R\r\n") << QStringLiteral(u"Привет, gopher");
+}
+
+// --print draws what a window of the host shows.
+void tst_Print::printedInTheHostsEncoding()
+{
+    QFETCH(QByteArray, settings);
+    const Run run = print(m_server->url(QStringLiteral("0/koi8.txt")), settings);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.pages.size(), 1);
+    const QStringList lines = nonEmptyLines(run.pages.first());
+    QCOMPARE(lines.size(), 3);
+    QTEST(lines.at(1), "printed");
 }
 
 void tst_Print::printedPhoneBook()

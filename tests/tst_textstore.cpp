@@ -24,6 +24,8 @@
 #endif
 #endif
 
+Q_DECLARE_METATYPE(TextEncoding)
+
 namespace {
 
 std::atomic<bool> countingAllocations{false};
@@ -138,6 +140,9 @@ private Q_SLOTS:
 
     void match_data();
     void match();
+    void matchInEncoding_data();
+    void matchInEncoding();
+    void matchWithoutCaseCopiesNoLine();
     void refusedPattern_data();
     void refusedPattern();
 
@@ -576,6 +581,91 @@ void tst_TextStore::match()
     QCOMPARE(search.GetMatchStart(), start);
     QCOMPARE(search.GetMatchEnd(), end);
     QVERIFY(ui.messages.isEmpty());
+}
+
+void tst_TextStore::matchInEncoding_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("matches");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+
+    using E = TextEncoding;
+    const QByteArray archive("Old \xE1\xD2\xC8\xC9\xD7 1993");  // "Архив" in KOI8-R
+    QTest::newRow("KOI8-R, Cyrillic without regard to case")
+        << E::Koi8R << QStringLiteral(u"архив") << false << archive << true << 4 << 9;
+    QTest::newRow("KOI8-R, Cyrillic case must match")
+        << E::Koi8R << QStringLiteral(u"архив") << true << archive << false << -1 << -1;
+    QTest::newRow("KOI8-R, terms joined by AND")
+        << E::Koi8R << QStringLiteral(u"OLD AND АРХИВ") << false << archive << true << 0 << 9;
+    QTest::newRow("CP437, box drawing")
+        << E::Cp437 << QStringLiteral(u"╔═╗") << false << QByteArray("  \xC9\xCD\xBB") << true
+        << 2 << 5;
+    QTest::newRow("Latin-1, accented capital")
+        << E::Latin1 << QStringLiteral(u"CAFÉ") << false << QByteArray("un caf\xE9") << true << 3
+        << 7;
+    QTest::newRow("Windows-1252, curly quotes")
+        << E::Windows1252 << QStringLiteral(u"“x”") << false << QByteArray("a \x93x\x94") << true
+        << 2 << 5;
+    QTest::newRow("a character the encoding lacks matches nothing")
+        << E::Latin1 << QStringLiteral(u"Жук") << false << QByteArray("\xC6\xD5\xCB") << false
+        << -1 << -1;
+    QTest::newRow("OR: the other term still matches")
+        << E::Latin1 << QStringLiteral(u"Жук OR bug") << false << QByteArray("a bug") << true << 2
+        << 5;
+    QTest::newRow("NOT with a term the encoding lacks excludes nothing")
+        << E::Latin1 << QStringLiteral(u"bug NOT Жук") << false << QByteArray("a bug") << true << 2
+        << 5;
+    QTest::newRow("Automatic keeps the typed UTF-8")
+        << E::Automatic << QStringLiteral(u"café") << false << QByteArray("caf\xC3\xA9!") << true
+        << 0 << 5;
+    QTest::newRow("Automatic, a line that is not UTF-8 is Latin-1")
+        << E::Automatic << QStringLiteral(u"café") << false << QByteArray("un caf\xE9") << true
+        << 3 << 7;
+}
+
+void tst_TextStore::matchInEncoding()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QString, typed);
+    QFETCH(bool, matchCase);
+    QFETCH(QByteArray, text);
+
+    RecordingUserInterface ui;
+    CBoolSearch search(&ui);
+    search.SetMatchCase(matchCase);
+    search.SetEncoding(encoding);
+    QVERIFY(search.SetPattern(typed.toUtf8()));
+    QTEST(search.Match(text), "matches");
+    QTEST(search.GetMatchStart(), "start");
+    QTEST(search.GetMatchEnd(), "end");
+    // The same search goes on to the next line with its own result.
+    QVERIFY(!search.Match(QByteArray("nothing here")));
+}
+
+// Find goes through every line of a long text: the line lowered for a match
+// without regard to case goes into one buffer the search keeps, not a copy
+// per line.
+void tst_TextStore::matchWithoutCaseCopiesNoLine()
+{
+    if (!AllocationCount::available())
+        QSKIP("allocations are not counted under a sanitizer");
+    CBoolSearch search;
+    search.SetEncoding(TextEncoding::Koi8R);
+    QVERIFY(search.SetPattern(QStringLiteral(u"Архив").toUtf8()));
+    const QByteArray line(200, 'x');
+    QVERIFY(!search.Match(line));
+    qint64 bytes = 0;
+    {
+        const AllocationCount matching;
+        for (int i = 0; i < 1000; ++i)
+            (void)search.Match(line);
+        bytes = matching.bytes();
+    }
+    QCOMPARE(bytes, 0);
 }
 
 void tst_TextStore::refusedPattern_data()

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void tabsExpandForHitTesting();
     void utf8ColumnsAreBytes();
     void encodingRedrawsSaveKeepsBytes();
+    void findLooksForWhatIsShown();
     void fontChangeRecomputesGeometry();
     void printFollowsMarkAndCompletion();
 
@@ -607,6 +608,30 @@ void tst_TextView::encodingRedrawsSaveKeepsBytes()
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), box + "\n" + russian + "\n");
+}
+
+// Find looks for the typed text as the window shows the host's bytes: a word
+// typed in Cyrillic finds the KOI8-R line, and the mark covers its bytes.
+void tst_TextView::findLooksForWhatIsShown()
+{
+    m_app->setSettingsPath(m_dir.filePath(QStringLiteral("find.ini")));
+    m_doc->item().host = "bbs.example";
+    feed("First line\r\nSay \xF0\xD2\xC9\xD7\xC5\xD4!\r\n");
+    makeView();
+    const QByteArray typed = QStringLiteral(u"привет").toUtf8();
+
+    m_doc->FindText(typed, true, false, false);
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages.first().text, QByteArray("Text not found"));
+
+    QVERIFY(m_app->hostEncodings().setEncoding("bbs.example", TextEncoding::Koi8R));
+    m_doc->FindText(typed, true, false, false);
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
+    QCOMPARE(m_doc->markStartLine(), 1);
+    QCOMPARE(m_doc->markStartColumn(), 4);
+    QCOMPARE(m_doc->markEndColumn(), 10);
+    QCOMPARE(m_doc->lastStatus(), QByteArray("2:5, 50.0%"));
 }
 
 void tst_TextView::fontChangeRecomputesGeometry()

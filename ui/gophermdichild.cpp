@@ -33,7 +33,7 @@ CGopherMDIChild::CGopherMDIChild(CTarnwickDoc *document, QWidget *parent)
     layout->addWidget(m_status);
     setWidget(m_body);
     connect(document, &CTarnwickDoc::titleChanged, this,
-            [this](const QByteArray &title) { setWindowTitle(displayText(title)); });
+            [this, document] { setWindowTitle(document->shownTitle()); });
 }
 
 void CGopherMDIChild::setView(QWidget *view)

@@ -1,7 +1,6 @@
 #include "ui/gophersplitterchild.h"
 
 #include "docs/tarnwickdoc.h"
-#include "items/displaytext.h"
 #include "ui/gophermdichild.h"
 
 #include <QCloseEvent>
@@ -66,7 +65,7 @@ CGopherSplitterChild::CGopherSplitterChild(CTarnwickDoc *document, int layout,
     root->setFocusProxy(m_list);
     setFocusProxy(m_list);
     connect(document, &CTarnwickDoc::titleChanged, this,
-            [this](const QByteArray &title) { setWindowTitle(displayText(title)); });
+            [this, document] { setWindowTitle(document->shownTitle()); });
 }
 
 QList<QWidget *> CGopherSplitterChild::panes() const

@@ -1,7 +1,7 @@
 #include "ui/gtreeview.h"
 
+#include "app/tarnwickapp.h"
 #include "docs/gopherdir.h"
-#include "items/displaytext.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 
@@ -13,9 +13,9 @@
 
 namespace {
 
-QString nodeText(const CBookmark &item, qsizetype limit)
+QString nodeText(const CBookmark &item, TextEncoding encoding, qsizetype limit)
 {
-    QString text = displayText(item.title);
+    QString text = decodeText(item.title, encoding);
     if (limit > 0 && text.size() > limit) {
         text.truncate(limit);
         if (text.back().isHighSurrogate())
@@ -55,6 +55,8 @@ CGTreeView::CGTreeView(CGopherDir *doc, FontManager *fonts, ItemIcons *icons, QW
             [this](int hint, int, int, int) { onUpdate(hint); });
     if (m_fonts)
         connect(m_fonts, &FontManager::fontChanged, this, &CGTreeView::onFontChanged);
+    connect(&m_doc->context().app->hostEncodings(), &HostEncodings::encodingChanged, this,
+            &CGTreeView::onEncodingChanged);
 
     // A document fetched before its navigator was made.
     if (!m_doc->windowKey().isEmpty() || m_doc->navigatorCount() > 0)
@@ -69,7 +71,7 @@ void CGTreeView::ensureRoot()
         return;
     m_rootItem = m_doc->item();
     m_root = new QTreeWidgetItem(this);
-    m_root->setText(0, nodeText(m_rootItem, MaxRootTextLength));
+    m_root->setText(0, nodeLabel(m_root));
     if (m_icons)
         m_root->setIcon(0, m_icons->icon(m_rootItem));
     m_root->setData(0, NavigatorIndexRole, -1);
@@ -95,10 +97,13 @@ void CGTreeView::appendNodes()
     QTreeWidgetItem *parent = targetNode();
     QList<QTreeWidgetItem *> nodes;
     nodes.reserve(count - m_shown);
+    const int parentIndex = parent->data(0, NavigatorIndexRole).toInt();
+    const QByteArray sender = parentIndex < 0 ? m_rootItem.host : m_doc->navigatorItem(parentIndex).host;
+    const TextEncoding encoding = m_doc->context().app->hostEncodings().encoding(sender);
     for (int i = m_shown; i < count; ++i) {
         const CBookmark item = m_doc->navigatorItem(i);
         auto *node = new QTreeWidgetItem;
-        node->setText(0, displayText(item.title));
+        node->setText(0, nodeText(item, encoding, 0));
         if (m_icons)
             node->setIcon(0, m_icons->icon(ItemIcons::iconKey(item)));
         node->setData(0, NavigatorIndexRole, i);
@@ -110,6 +115,28 @@ void CGTreeView::appendNodes()
     parent->addChildren(nodes);
     setUpdatesEnabled(true);
     m_shown = count;
+}
+
+QString CGTreeView::nodeLabel(const QTreeWidgetItem *node) const
+{
+    const HostEncodings &encodings = m_doc->context().app->hostEncodings();
+    if (node == m_root)
+        return nodeText(m_rootItem, encodings.encoding(m_rootItem.host), MaxRootTextLength);
+    const QTreeWidgetItem *parent = node->parent();
+    const int parentIndex = parent ? parent->data(0, NavigatorIndexRole).toInt() : -1;
+    const QByteArray sender = parentIndex < 0 ? m_rootItem.host : m_doc->navigatorItem(parentIndex).host;
+    const CBookmark item = m_doc->navigatorItem(node->data(0, NavigatorIndexRole).toInt());
+    return nodeText(item, encodings.encoding(sender), 0);
+}
+
+void CGTreeView::onEncodingChanged()
+{
+    // Nodes may come from several hosts: each one is made again from its bytes.
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        const QString text = nodeLabel(*it);
+        if ((*it)->text(0) != text)
+            (*it)->setText(0, text);
+    }
 }
 
 void CGTreeView::completeFetch()

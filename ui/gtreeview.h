@@ -56,6 +56,10 @@ protected:
 
 private:
     void onUpdate(int hint);
+    // A node's text: the title in the encoding of the host whose menu listed
+    // it (the root: its own host's), as that menu's list showed it.
+    QString nodeLabel(const QTreeWidgetItem *node) const;
+    void onEncodingChanged();
     void onFontChanged(int kind);
     void applyFont();
     void ensureRoot();

@@ -1,5 +1,6 @@
 #include "ui/phoneview.h"
 
+#include "app/tarnwickapp.h"
 #include "docs/phonetext.h"
 #include "ui/fontmanager.h"
 
@@ -44,6 +45,8 @@ CPhoneView::CPhoneView(CPhoneText *document, FontManager *fonts, QWidget *parent
             [this](QListWidgetItem *item) { onDoubleClicked(m_responses->row(item)); });
     connect(document, &CTarnwickDoc::updateAllViews, this,
             [this](int hint, int a) { onUpdate(hint, a); });
+    connect(&document->context().app->hostEncodings(), &HostEncodings::encodingChanged, this,
+            &CPhoneView::onEncodingChanged);
     if (m_fonts) {
         connect(m_fonts, &FontManager::fontChanged, this, [this](int kind) {
             if (kind == FontManager::PhoneFont)
@@ -91,6 +94,25 @@ void CPhoneView::startSearch()
     m_document->SendQuery();
 }
 
+QString CPhoneView::shownLine(int line) const
+{
+    return decodeText(m_document->GetLine(line), m_document->displayEncoding());
+}
+
+void CPhoneView::onEncodingChanged()
+{
+    // The field names are gone from the document once a query has been
+    // answered; the response lines are still there to be shown again.
+    if (!m_document || m_listingFields)
+        return;
+    const int count = qMin(m_shown, int(m_responses->count()));
+    for (int i = 0; i < count; ++i) {
+        const QString text = shownLine(i);
+        if (m_responses->item(i)->text() != text)
+            m_responses->item(i)->setText(text);
+    }
+}
+
 void CPhoneView::onFieldChosen(int index)
 {
     const QString field = m_fields->itemText(index);
@@ -119,7 +141,7 @@ void CPhoneView::onUpdate(int hint, int a)
         }
         if (m_listingFields == m_document->fieldsMode()) {
             for (; m_shown < count; ++m_shown) {
-                const QString line = QString::fromLocal8Bit(m_document->GetLine(m_shown));
+                const QString line = shownLine(m_shown);
                 if (m_listingFields)
                     m_fields->addItem(line);
                 else

@@ -31,6 +31,9 @@ public:
 
 private:
     void onUpdate(int hint, int a);
+    // A response line as shown: in the encoding of the phone book's host.
+    QString shownLine(int line) const;
+    void onEncodingChanged();
     void onFieldChosen(int index);
     void onSelectionChanged();
     void onDoubleClicked(int row);

@@ -138,7 +138,7 @@ void CMainFrame::onPrint()
     withPrintJob(activeDocument(), m_mdi, m_app.settings().printerSetup(), m_fonts, m_ui,
                  [this](const PrintSource &source, CPrintManager &manager) {
                      QPrinter &printer = sessionPrinter();
-                     printer.setDocName(QString::fromUtf8(source.heading()));
+                     printer.setDocName(decodeText(source.heading(), source.encoding()));
                      QPrintDialog dialog(&printer, this);
                      dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
                      if (dialog.exec() == QDialog::Accepted)

@@ -1,6 +1,5 @@
 #include "ui/printlayout.h"
 
-#include "items/displaytext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,12 +64,12 @@ QList<int> PrintLayout::pageStarts(int lineCount, const std::function<QByteArray
     return starts;
 }
 
-QString PrintLayout::printable(const QByteArray &line)
+QString PrintLayout::printable(const QByteArray &line, TextEncoding encoding)
 {
     qsizetype from = 0;
     while (from < line.size() && line.at(from) == '\f')
         ++from;
-    const QString text = displayText(QByteArrayView(line).sliced(from));
+    const QString text = decodeText(QByteArrayView(line).sliced(from), encoding);
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {

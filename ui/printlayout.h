@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "items/textencoding.h"
+
 #include <functional>
 
 // The arithmetic of a printed page, kept apart from the painter so that it can
@@ -47,9 +49,10 @@ public:
     // closing form-feed line) — the same rule as pageStarts.
     int linesOnPage(int first, int lineCount, const std::function<QByteArray(int)> &lineAt) const;
 
-    // A line as it is drawn: leading form feeds gone, tabs expanded to the
-    // standard stops every eight columns.
-    static QString printable(const QByteArray &line);
+    // A line as it is drawn: in the encoding its window shows it in, leading
+    // form feeds gone, tabs expanded to the standard stops every eight columns.
+    static QString printable(const QByteArray &line,
+                             TextEncoding encoding = TextEncoding::Automatic);
 
 private:
     int m_left = 0;

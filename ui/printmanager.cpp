@@ -4,7 +4,6 @@
 #include "docs/gophertextdoc.h"
 #include "docs/phonetext.h"
 #include "docs/userinterface.h"
-#include "items/displaytext.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -99,6 +98,11 @@ QByteArray TextPrintSource::heading() const
     return headingOf(m_doc);
 }
 
+TextEncoding TextPrintSource::encoding() const
+{
+    return m_doc.displayEncoding();
+}
+
 int TextPrintSource::lineCount() const
 {
     return int(m_lines.size());
@@ -136,6 +140,11 @@ QByteArray PhonePrintSource::heading() const
     return headingOf(m_doc);
 }
 
+TextEncoding PhonePrintSource::encoding() const
+{
+    return m_doc.displayEncoding();
+}
+
 int PhonePrintSource::lineCount() const
 {
     return m_selected.isEmpty() ? m_doc.lineCount() : int(m_selected.size());
@@ -158,6 +167,11 @@ DirPrintSource::DirPrintSource(const CGopherDir &doc) : m_doc(doc) {}
 QByteArray DirPrintSource::heading() const
 {
     return headingOf(m_doc);
+}
+
+TextEncoding DirPrintSource::encoding() const
+{
+    return m_doc.displayEncoding();
 }
 
 int DirPrintSource::lineCount() const
@@ -235,7 +249,7 @@ void CPrintManager::printPage(QPainter &painter, int page) const
     const int w = layout.width();
     if (layout.hasHeader()) {
         painter.drawText(QRect(x, layout.top(), w, lh), Qt::AlignHCenter | Qt::AlignTop,
-                         displayText(m_source.heading()));
+                         decodeText(m_source.heading(), m_source.encoding()));
         painter.drawLine(x, layout.headerRuleY(), x + w, layout.headerRuleY());
     }
     if (layout.hasFooter()) {
@@ -254,7 +268,7 @@ void CPrintManager::printPage(QPainter &painter, int page) const
         // A form feed on a line of its own is a page break, not a line.
         if (line.startsWith('\f') && line.count('\f') == line.size())
             continue;
-        painter.drawText(x, y + metrics.ascent(), PrintLayout::printable(line));
+        painter.drawText(x, y + metrics.ascent(), PrintLayout::printable(line, m_source.encoding()));
         y += lh;
     }
     painter.restore();

@@ -26,6 +26,8 @@ class PrintSource
 public:
     virtual ~PrintSource();
     virtual QByteArray heading() const = 0;
+    // How the window shows the heading and the lines: its host's encoding.
+    virtual TextEncoding encoding() const { return TextEncoding::Automatic; }
     virtual int lineCount() const = 0;
     virtual QByteArray line(int n) const = 0;
     // Whether the document has arrived in full; otherwise the user is asked first.
@@ -44,6 +46,7 @@ class TextPrintSource : public PrintSource
 public:
     explicit TextPrintSource(const CGopherTextDoc &doc);
     QByteArray heading() const override;
+    TextEncoding encoding() const override;
     int lineCount() const override;
     QByteArray line(int n) const override;
     bool isComplete() const override;
@@ -66,6 +69,7 @@ class DirPrintSource : public PrintSource
 public:
     explicit DirPrintSource(const CGopherDir &doc);
     QByteArray heading() const override;
+    TextEncoding encoding() const override;
     int lineCount() const override;
     QByteArray line(int n) const override;
     bool isComplete() const override;
@@ -81,6 +85,7 @@ class PhonePrintSource : public PrintSource
 public:
     PhonePrintSource(const CPhoneText &doc, const QList<int> &selectedLines);
     QByteArray heading() const override;
+    TextEncoding encoding() const override;
     int lineCount() const override;
     QByteArray line(int n) const override;
     bool isComplete() const override;

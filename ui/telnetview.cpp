@@ -1,7 +1,6 @@
 #include "ui/telnetview.h"
 
 #include "docs/telnettext.h"
-#include "items/displaytext.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,7 +25,7 @@ CTelnetView::CTelnetView(CTelnetText *document, QWidget *parent)
     layout->addStretch(1);
     setFocusProxy(m_start);
     // The window is made before its document is given the item; the texts
-    // follow when it is.
+    // follow when it is, and when the host's encoding changes.
     connect(document, &CTarnwickDoc::titleChanged, this, &CTelnetView::OnInitialUpdate);
     OnInitialUpdate();
     connect(m_start, &QPushButton::clicked, this, [this] {
@@ -39,6 +38,7 @@ void CTelnetView::OnInitialUpdate()
 {
     if (!m_document)
         return;
-    m_hint->setText(displayText(m_document->GetHintText()));
-    m_host->setText(displayText(m_document->GetHostText()));
+    const TextEncoding encoding = m_document->displayEncoding();
+    m_hint->setText(decodeText(m_document->GetHintText(), encoding));
+    m_host->setText(decodeText(m_document->GetHostText(), encoding));
 }
