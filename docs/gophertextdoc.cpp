@@ -121,7 +121,7 @@ bool CGopherTextDoc::saveTo(const QString &path)
         m_context.ui->messageBox(QByteArray("Failed to create text file\n") + pathBytes);
         return false;
     }
-    SetStatus(QByteArray("Saving ") + m_item.title);
+    SetStatus(QByteArray("Saving ") + shownBytes(m_item.title));
     bool ok = true;
     int written = 0;
     forEachOutputLine([&](int, const QByteArray &line) {
@@ -144,7 +144,8 @@ bool CGopherTextDoc::saveTo(const QString &path)
     }
     file.close();
     if (ok)
-        SetStatus(QByteArray("Saved '") + m_item.title + "' in " + pathBytes + " ... done");
+        SetStatus(QByteArray("Saved '") + shownBytes(m_item.title) + "' in " + pathBytes
+                  + " ... done");
     return ok;
 }
 

@@ -59,6 +59,21 @@ bool CPhoneText::Fetch(const CBookmark &item)
     return true;
 }
 
+bool CPhoneText::sendTypedQuery(const QString &text)
+{
+    const TextEncoding encoding = displayEncoding();
+    const std::optional<QByteArray> bytes = encodeText(text, encoding);
+    if (!bytes) {
+        m_context.ui->messageBox("The query has characters that " + encodingName(encoding)
+                                     + " cannot send. Nothing was sent.",
+                                 UserInterface::Exclamation);
+        return false;
+    }
+    m_query = *bytes;
+    SendQuery();
+    return true;
+}
+
 void CPhoneText::SendQuery()
 {
     m_lines.RemoveAll();

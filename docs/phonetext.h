@@ -39,6 +39,12 @@ public:
     bool OnUpdatePrint() const { return OnUpdateEditCopy(); }
 
     void SetQuery(const QByteArray &text) { m_query = text; }
+    // Sends the query the user typed in the bytes the phone book's host is
+    // read in, so that the server compares the characters the window shows.
+    // False, after telling the user and sending nothing, when the encoding
+    // has no byte for one of them: a '?' in its place would search for
+    // something else.
+    bool sendTypedQuery(const QString &text);
     QByteArray GetQuery() const { return m_query; }
     QByteArray GetLine(int index) const;
     void SendQuery();

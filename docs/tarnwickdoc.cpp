@@ -54,6 +54,11 @@ QString CTarnwickDoc::shownTitle() const
     return decodeText(m_title, displayEncoding());
 }
 
+QByteArray CTarnwickDoc::shownBytes(QByteArrayView serverText) const
+{
+    return decodeText(serverText, displayEncoding()).toUtf8();
+}
+
 void CTarnwickDoc::setTitle(const QByteArray &title)
 {
     m_title = title;

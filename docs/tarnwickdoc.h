@@ -139,6 +139,10 @@ public:
     // titleChanged is sent again when that encoding changes.
     QString shownTitle() const;
     void setTitle(const QByteArray &title);
+    // Server bytes (a title, a field value) as the window shows them, as
+    // UTF-8: the status line reads its text as UTF-8 where it can, so a
+    // title put into a status reads there as it does in the window.
+    QByteArray shownBytes(QByteArrayView serverText) const;
     QByteArray lastStatus() const { return m_lastStatus; }
     // The status the last transfer ended with: 0 normal, -1 cancelled, or a
     // socket error code. Set once the kind's end of transfer has run.

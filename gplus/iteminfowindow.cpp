@@ -1,7 +1,5 @@
 #include "gplus/iteminfowindow.h"
 
-#include "items/bookmark.h"
-#include "items/displaytext.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -31,10 +29,13 @@ CItemInfoWindow::CItemInfoWindow(QWidget *parent) : QDialog(parent)
     resize(520, 340);
 }
 
-void CItemInfoWindow::setItem(const CBookmark &item)
+void CItemInfoWindow::setItem(const CBookmark &item, TextEncoding encoding)
 {
+    m_item = item;
+    // The labels are ASCII, which reads the same in every encoding offered,
+    // and the line ends (TAB, LF, CR) stay what they are even in CP437.
     const QByteArray info = item.GetItemText() + item.GetNotesText() + item.GetPlusAttributes();
-    QString text = displayText(info);
+    QString text = decodeText(info, encoding);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_text->setPlainText(text);
 }

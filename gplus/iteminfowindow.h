@@ -1,8 +1,10 @@
 #pragma once
 
+#include "items/bookmark.h"
+#include "items/textencoding.h"
+
 #include <QDialog>
 
-class CBookmark;
 class QPlainTextEdit;
 
 // The "Info on Gopher Item" window: the item's record followed by its
@@ -15,7 +17,10 @@ class CItemInfoWindow : public QDialog
 public:
     explicit CItemInfoWindow(QWidget *parent = nullptr);
 
-    void setItem(const CBookmark &item);
+    // The record's values are the server's bytes, shown in the encoding of
+    // the item's host as its windows show them.
+    void setItem(const CBookmark &item, TextEncoding encoding);
+    const CBookmark &item() const { return m_item; }
     QString text() const;
     // Copies the selection, or everything when nothing is selected.
     void copyText();
@@ -25,4 +30,5 @@ Q_SIGNALS:
 
 private:
     QPlainTextEdit *m_text;
+    CBookmark m_item;
 };

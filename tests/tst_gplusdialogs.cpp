@@ -1,5 +1,6 @@
 #include "gplus/extendedviewtable.h"
 #include "gplus/extviewsdialog.h"
+#include "gplus/iteminfowindow.h"
 #include "gplus/languagesdialog.h"
 #include "gplus/languagetable.h"
 #include "gplus/rankviewsdialog.h"
@@ -46,6 +47,8 @@ private Q_SLOTS:
     void rankedOrder();
     void rankingButtons();
     void languageRename();
+    void itemInfoInTheHostEncoding_data();
+    void itemInfoInTheHostEncoding();
 };
 
 void tst_GplusDialogs::initTestCase()
@@ -226,6 +229,43 @@ void tst_GplusDialogs::languageRename()
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("De_DE=German\nen_GB=English\n"));
+}
+
+
+void tst_GplusDialogs::itemInfoInTheHostEncoding_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("abstract");
+
+    // The title "\xC9\xCD\xBB Art" and the abstract "\xE1\xD2\xC8\xC9\xD7" as
+    // each encoding reads them.
+    QTest::newRow("automatic: not UTF-8, so Latin-1")
+        << TextEncoding::Automatic << QStringLiteral(u"ÉÍ» Art") << QStringLiteral(u"áÒÈÉ×");
+    QTest::newRow("CP437") << TextEncoding::Cp437 << QStringLiteral(u"╔═╗ Art")
+                           << QStringLiteral(u"ß╥╚╔╫");
+    QTest::newRow("KOI8-R") << TextEncoding::Koi8R << QStringLiteral(u"им╩ Art")
+                            << QStringLiteral(u"Архив");
+}
+
+void tst_GplusDialogs::itemInfoInTheHostEncoding()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QString, name);
+    QFETCH(QString, abstract);
+
+    CBookmark item('1', "\xC9\xCD\xBB Art", "/art", "bbs.example", 70);
+    item.SetGopherPlus(true);
+    item.attributeText = "+ABSTRACT:\r\n \xE1\xD2\xC8\xC9\xD7\r\n";
+    CItemInfoWindow window;
+    window.setItem(item, encoding);
+    // The record keeps its layout: one field a line, the attributes after it.
+    const QStringList lines = window.text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Name=") + name);
+    QCOMPARE(lines.value(1), QStringLiteral("Type=1+"));
+    QCOMPARE(lines.value(4), QStringLiteral("Host=bbs.example"));
+    QVERIFY2(window.text().endsWith(QStringLiteral("+ABSTRACT:\n ") + abstract + QLatin1Char('\n')),
+             qPrintable(window.text()));
 }
 
 QTEST_MAIN(tst_GplusDialogs)

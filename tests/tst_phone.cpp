@@ -1,3 +1,4 @@
+#include "app/hostencodings.h"
 #include "app/tarnwickapp.h"
 #include "docs/phonetext.h"
 #include "docs/userinterface.h"
@@ -5,6 +6,7 @@
 #include "tests/support/testservers.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -59,6 +61,8 @@ private Q_SLOTS:
     void findWalksLines();
     void copiesSelectedOrAllLines();
     void talksToCsoServer();
+    void typedQueryGoesInTheHostEncoding_data();
+    void typedQueryGoesInTheHostEncoding();
     void serverErrorIsShownAsLine();
     void resetMidReplyKeepsWhatCame();
     void garbageAndEndlessRepliesEnd();
@@ -257,6 +261,55 @@ void tst_Phone::talksToCsoServer()
     const QList<QByteArray> received = server->received();
     QCOMPARE(received.at(0), QByteArray("fields\r\nquit\r\n"));
     QCOMPARE(received.at(1), QByteArray("query name=fenwright\r\nquit\r\n"));
+}
+
+void tst_Phone::typedQueryGoesInTheHostEncoding_data()
+{
+    QTest::addColumn<TextEncoding>("encoding");
+    QTest::addColumn<QString>("typed");
+    // Empty when the query is refused.
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::newRow("KOI8-R") << TextEncoding::Koi8R << QStringLiteral(u"name=Архив")
+                            << QByteArray("query name=\xE1\xD2\xC8\xC9\xD7\r\nquit\r\n")
+                            << QByteArray();
+    QTest::newRow("no byte for a character")
+        << TextEncoding::Koi8R << QStringLiteral(u"name=Café") << QByteArray()
+        << QByteArray("The query has characters that KOI8-R cannot send. Nothing was sent.");
+}
+
+void tst_Phone::typedQueryGoesInTheHostEncoding()
+{
+    QFETCH(TextEncoding, encoding);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, message);
+
+    auto server = TestServer::cso();
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    Program program;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    program.app.setSettingsPath(dir.filePath(QStringLiteral("tarnwick.ini")));
+    QVERIFY(program.app.hostEncodings().setEncoding(Loopback, encoding));
+    CPhoneText book(program.app.context());
+    book.Fetch(CBookmark('2', "Staff", "", Loopback, server->port()));
+    QTRY_VERIFY(book.isDone());
+    QTRY_COMPARE(server->received().size(), 1);
+
+    QCOMPARE(book.sendTypedQuery(typed), message.isEmpty());
+    if (message.isEmpty()) {
+        QVERIFY(program.ui.messages.isEmpty());
+        QTRY_COMPARE(server->received().size(), 2);
+        QCOMPARE(server->received().at(1), sent);
+    } else {
+        QCOMPARE(program.ui.messages.size(), 1);
+        QCOMPARE(program.ui.messages.first().text, message);
+        // Nothing started: the book still holds the field list.
+        QVERIFY(!book.hasLiveTransaction());
+        QCOMPARE(linesOf(book).size(), 4);
+    }
 }
 
 void tst_Phone::serverErrorIsShownAsLine()

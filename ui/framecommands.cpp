@@ -269,8 +269,11 @@ void CMainFrame::OnItemInfo()
         m_infoWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_infoWindow->setWindowIcon(QIcon(m_icons.icon('?')));
         m_ui.attachHelp(m_infoWindow, HelpPage::Info);
+        // The record follows View > Encoding like the item's own windows.
+        connect(&m_app.hostEncodings(), &HostEncodings::encodingChanged, m_infoWindow,
+                [this] { refreshItemInfo(m_infoWindow->item()); });
     }
-    m_infoWindow->setItem(doc->GetItem());
+    m_infoWindow->setItem(doc->GetItem(), m_app.hostEncodings().encoding(doc->GetItem().host));
     m_infoWindow->show();
     m_infoWindow->raise();
 }
@@ -278,7 +281,7 @@ void CMainFrame::OnItemInfo()
 void CMainFrame::refreshItemInfo(const CBookmark &item)
 {
     if (m_infoWindow && m_infoWindow->isVisible())
-        m_infoWindow->setItem(item);
+        m_infoWindow->setItem(item, m_app.hostEncodings().encoding(item.host));
 }
 
 void CMainFrame::OnFind()

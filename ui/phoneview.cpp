@@ -86,12 +86,14 @@ void CPhoneView::startSearch()
 {
     if (!m_document)
         return;
-    const QByteArray text = m_query->text().toLocal8Bit();
+    const QString text = m_query->text();
     if (text.isEmpty())
         return;
-    m_document->SetQuery(text);
     m_search->setEnabled(false);
-    m_document->SendQuery();
+    // The box that refuses a query runs an event loop: the window may be gone.
+    const QPointer<CPhoneView> self(this);
+    if (!m_document->sendTypedQuery(text) && self)
+        m_search->setEnabled(true);
 }
 
 QString CPhoneView::shownLine(int line) const
