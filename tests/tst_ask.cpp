@@ -81,6 +81,16 @@ struct Program
     QList<QPointer<CTarnwickDoc>> opened;
 };
 
+// Opens the ask form "/form" of the server on port as the bookmark of a form
+// would; nullptr when no ask document opens.
+QPointer<CAskText> openForm(Program &program, char type, quint16 port, bool gopherPlus)
+{
+    CBookmark item(type, "Form", "/form", "127.0.0.1", port);
+    item.SetGopherPlus(gopherPlus);
+    item.SetAskForm(true);
+    return qobject_cast<CAskText *>(program.app.OpenItem(item, 0, 0));
+}
+
 QByteArray askReply(const QList<QByteArray> &askLines)
 {
     QByteArray reply = "+-1\r\n+INFO: 0Form\t/form\t127.0.0.1\t70\t?\r\n+ASK:\r\n";
@@ -470,10 +480,7 @@ void tst_Ask::sendOverNetwork()
     QVERIFY2(server, qPrintable(TestServer::lastError()));
 
     Program program(m_dir->filePath(QStringLiteral("tarnwick.ini")));
-    CBookmark item(type, "Form", "/form", "127.0.0.1", server->port());
-    item.SetGopherPlus(true);
-    item.SetAskForm(true);
-    QPointer<CAskText> doc = qobject_cast<CAskText *>(program.app.OpenItem(item, 0, 0));
+    QPointer<CAskText> doc = openForm(program, type, server->port(), true);
     QVERIFY(doc);
     QCOMPARE(doc->lastStatus(), QByteArray("Getting ask info ..."));
     QTRY_VERIFY(doc->form());
@@ -568,9 +575,7 @@ void tst_Ask::sendRefused()
     auto server = TestServer::scripted("[" + route("/form\t!", sendStep(askReply)) + "]");
     QVERIFY2(server, qPrintable(TestServer::lastError()));
     Program program(m_dir->filePath(QStringLiteral("tarnwick.ini")));
-    CBookmark item('0', "Form", "/form", "127.0.0.1", server->port());
-    item.SetAskForm(true);
-    QPointer<CAskText> doc = qobject_cast<CAskText *>(program.app.OpenItem(item, 0, 0));
+    QPointer<CAskText> doc = openForm(program, '0', server->port(), false);
     QVERIFY(doc);
     QTRY_VERIFY(program.idle());
     if (formBuilt) {
@@ -625,9 +630,7 @@ void tst_Ask::hostileAskReplies()
     auto server = TestServer::scripted("[" + route("/form\t!", steps) + "]");
     QVERIFY2(server, qPrintable(TestServer::lastError()));
     Program program(m_dir->filePath(QStringLiteral("tarnwick.ini")));
-    CBookmark item('0', "Form", "/form", "127.0.0.1", server->port());
-    item.SetAskForm(true);
-    QPointer<CAskText> doc = qobject_cast<CAskText *>(program.app.OpenItem(item, 0, 0));
+    QPointer<CAskText> doc = openForm(program, '0', server->port(), false);
     QVERIFY(doc);
     QTRY_VERIFY(doc->isDone());
     QVERIFY(program.idle());

@@ -61,6 +61,8 @@ private:
     void writeFile(const QByteArray &text);
     QByteArray readFile() const;
     std::unique_ptr<CBookmarkStore> makeStore();
+    // Saves item alone in a new category "C".
+    void saveInNewCategory(const CBookmark &item);
     struct Run
     {
         int exitCode = -1;
@@ -136,6 +138,15 @@ std::unique_ptr<CBookmarkStore> tst_Bookmarks::makeStore()
     return std::make_unique<CBookmarkStore>(*m_file, &m_ui);
 }
 
+void tst_Bookmarks::saveInNewCategory(const CBookmark &item)
+{
+    auto store = makeStore();
+    QVERIFY(store->AddCategory("C"));
+    CBookmarkArray array;
+    array.append(item);
+    QVERIFY(store->SaveCategory("C", array));
+}
+
 void tst_Bookmarks::categoryList_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -191,11 +202,7 @@ void tst_Bookmarks::storedForm()
 {
     QFETCH(CBookmark, item);
     QFETCH(QByteArrayList, lines);
-    auto store = makeStore();
-    QVERIFY(store->AddCategory("C"));
-    CBookmarkArray array;
-    array.append(item);
-    QVERIFY(store->SaveCategory("C", array));
+    saveInNewCategory(item);
     const QByteArray text = readFile();
     QVERIFY(text.contains("[Bookmarks: C]\n"));
     QVERIFY(text.contains("Count=1\n"));
@@ -228,11 +235,7 @@ void tst_Bookmarks::roundTrip()
 {
     QFETCH(CBookmark, item);
     QFETCH(CBookmark, expected);
-    auto store = makeStore();
-    QVERIFY(store->AddCategory("C"));
-    CBookmarkArray array;
-    array.append(item);
-    QVERIFY(store->SaveCategory("C", array));
+    saveInNewCategory(item);
     ProfileFile fresh(m_path);
     const CBookmarkArray loaded = CBookmarkStore(fresh, nullptr).LoadCategory("C");
     QCOMPARE(loaded.size(), 1);

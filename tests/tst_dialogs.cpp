@@ -9,6 +9,7 @@
 #include "net/transactionengine.h"
 #include "net/winsockinfodialog.h"
 #include "app/tarnwickapp.h"
+#include "tests/support/settingsfile.h"
 #include "ui/commanddialogs.h"
 #include "ui/finddialog.h"
 #include "ui/fontmanager.h"
@@ -97,11 +98,9 @@ private Q_SLOTS:
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
-    void put(const QByteArray &data);
-    QByteArray contents() const;
-    QByteArray value(const char *section, const char *key) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    SettingsFile m_ini;
     std::unique_ptr<ProfileFile> m_file;
     std::unique_ptr<RecordingUserInterface> m_ui;
 };
@@ -120,6 +119,7 @@ void tst_Dialogs::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_ini.setPath(filePath());
     m_file = std::make_unique<ProfileFile>(filePath());
     m_ui = std::make_unique<RecordingUserInterface>();
 }
@@ -129,24 +129,6 @@ void tst_Dialogs::cleanup()
     m_ui.reset();
     m_file.reset();
     m_dir.reset();
-}
-
-void tst_Dialogs::put(const QByteArray &data)
-{
-    QFile file(filePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), data.size());
-}
-
-QByteArray tst_Dialogs::contents() const
-{
-    QFile file(filePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray tst_Dialogs::value(const char *section, const char *key) const
-{
-    return m_file->getString(section, key, "<absent>");
 }
 
 void tst_Dialogs::windowTitles()
@@ -163,7 +145,7 @@ void tst_Dialogs::windowTitles()
 
 void tst_Dialogs::homeDialogFilledFromFile()
 {
-    put("[Home Gopher]\nCount of Home Gophers=2\nHome Server 1=gopher.one\nHome Port 1=7070\n"
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=2\nHome Server 1=gopher.one\nHome Port 1=7070\n"
         "Plus Server 1=1\nHome Selector 1=1/first\nInitial Menu=Home Sweet Home\n"
         "Home Server 2=gopher.two\nHome Port 2=71\nHome Selector 2=1/second\n");
     HomeGopherDialog dialog(*m_file, m_ui.get());
@@ -202,9 +184,9 @@ void tst_Dialogs::homeDialogCleansHost()
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(m_ui->messages.isEmpty());
-    QCOMPARE(value("Home Gopher", "Home Server 1"), QByteArray("myhost1"));
-    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
-    QCOMPARE(value("Home Gopher", "Home Port 1"), QByteArray("70"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), QByteArray("myhost1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), QByteArray("70"));
 }
 
 void tst_Dialogs::homeDialogMovesLoneSecondServer()
@@ -216,13 +198,13 @@ void tst_Dialogs::homeDialogMovesLoneSecondServer()
     dialog.selectorEdit(2)->setText(QStringLiteral("1/second"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
-    QCOMPARE(value("Home Gopher", "Home Server 1"), QByteArray("gopher.two"));
-    QCOMPARE(value("Home Gopher", "Home Port 1"), QByteArray("7070"));
-    QCOMPARE(value("Home Gopher", "Plus Server 1"), QByteArray("1"));
-    QCOMPARE(value("Home Gopher", "Home Selector 1"), QByteArray("1/second"));
-    QCOMPARE(value("Home Gopher", "Home Server 2"), QByteArray("<absent>"));
-    QCOMPARE(value("Home Gopher", "Plus Server 2"), QByteArray("0"));
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), QByteArray("gopher.two"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), QByteArray("7070"));
+    QCOMPARE(m_ini.value("Home Gopher", "Plus Server 1"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Selector 1"), QByteArray("1/second"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 2"), QByteArray("<absent>"));
+    QCOMPARE(m_ini.value("Home Gopher", "Plus Server 2"), QByteArray("0"));
 }
 
 void tst_Dialogs::homeDialogRefusesPort_data()
@@ -245,8 +227,8 @@ void tst_Dialogs::homeDialogRefusesPort()
 {
     QFETCH(int, server);
     QFETCH(QString, port);
-    put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
-    const QByteArray before = contents();
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
+    const QByteArray before = m_ini.contents();
 
     QWidget parent;
     parent.resize(600, 400);
@@ -264,7 +246,7 @@ void tst_Dialogs::homeDialogRefusesPort()
     QCOMPARE(m_ui->messages[0].icon, UserInterface::Exclamation);
     QVERIFY(dialog.isVisible());
     QVERIFY(dialog.result() != QDialog::Accepted);
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
     QLineEdit *edit = dialog.portEdit(server);
     QCOMPARE(dialog.focusWidget(), edit);
     QCOMPARE(edit->selectedText(), port);
@@ -292,7 +274,7 @@ void tst_Dialogs::homeDialogAcceptsPort()
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(m_ui->messages.isEmpty());
-    QCOMPARE(value("Home Gopher", "Home Port 1"), stored);
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), stored);
 }
 
 void tst_Dialogs::homeDialogRefusesLongText_data()
@@ -321,7 +303,7 @@ void tst_Dialogs::homeDialogRefusesLongText()
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, message);
     QFETCH(int, field);
-    put(file);
+    m_ini.put(file);
     HomeGopherDialog dialog(*m_file, m_ui.get());
     QLineEdit *edit = field == 3 ? dialog.menuTitleEdit() : dialog.hostEdit(field);
     // A value from the file longer than the limit is shown whole, not cut.
@@ -330,7 +312,7 @@ void tst_Dialogs::homeDialogRefusesLongText()
     QVERIFY(dialog.result() != QDialog::Accepted);
     QCOMPARE(m_ui->messages.size(), 1);
     QCOMPARE(m_ui->messages[0].text, message);
-    QCOMPARE(contents(), file);
+    QCOMPARE(m_ini.contents(), file);
     QCOMPARE(edit->selectedText(), edit->text());
     QVERIFY(dialog.secondServerShown() || field != 2);
 
@@ -343,35 +325,35 @@ void tst_Dialogs::homeDialogRefusesLongText()
 
 void tst_Dialogs::homeDialogCancelWritesNothing()
 {
-    put("[Home Gopher]\r\nCount of Home Gophers=1\r\nHome Server 1=Gopher.One\r\nHome Port 1=0\r\n");
-    const QByteArray before = contents();
+    m_ini.put("[Home Gopher]\r\nCount of Home Gophers=1\r\nHome Server 1=Gopher.One\r\nHome Port 1=0\r\n");
+    const QByteArray before = m_ini.contents();
     HomeGopherDialog dialog(*m_file, m_ui.get());
     dialog.hostEdit(1)->setText(QStringLiteral("other.host"));
     dialog.hostEdit(2)->setText(QStringLiteral("second.host"));
     dialog.menuTitleEdit()->setText(QStringLiteral("Changed"));
     dialog.reject();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
     QVERIFY(m_ui->messages.isEmpty());
 }
 
 void tst_Dialogs::homeDialogKeepsUntouchedBytes()
 {
     // A title written by another program in Latin-1 survives OK unchanged.
-    put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=one\nInitial Menu=Caf\xe9 Gopher\n"
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=one\nInitial Menu=Caf\xe9 Gopher\n"
         "Home Selector 1=1/Men\xfc\n");
     HomeGopherDialog dialog(*m_file, m_ui.get());
     QCOMPARE(dialog.menuTitleEdit()->text(), QStringLiteral("Caf\u00e9 Gopher"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Home Gopher", "Initial Menu"), QByteArray("Caf\xe9 Gopher"));
-    QCOMPARE(value("Home Gopher", "Home Selector 1"), QByteArray("1/Men\xfc"));
+    QCOMPARE(m_ini.value("Home Gopher", "Initial Menu"), QByteArray("Caf\xe9 Gopher"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Selector 1"), QByteArray("1/Men\xfc"));
 
     // A field the user changed is stored as UTF-8.
     HomeGopherDialog again(*m_file, m_ui.get());
     again.menuTitleEdit()->setText(QStringLiteral("Caf\u00e9 Gopher!"));
     again.accept();
-    QCOMPARE(value("Home Gopher", "Initial Menu"), QByteArray("Caf\xc3\xa9 Gopher!"));
+    QCOMPARE(m_ini.value("Home Gopher", "Initial Menu"), QByteArray("Caf\xc3\xa9 Gopher!"));
 }
 
 void tst_Dialogs::homeDialogReportsWriteFailure()
@@ -445,7 +427,7 @@ void tst_Dialogs::userOptionsFetchAction()
     QFETCH(QString, checked);
     QFETCH(QByteArray, written);
     if (!file.isNull())
-        put("[Options]\nBookmark Editor Fetch Action=" + file + "\n");
+        m_ini.put("[Options]\nBookmark Editor Fetch Action=" + file + "\n");
     AppSettings settings(*m_file);
     UserOptionsDialog dialog(settings, m_ui.get());
     QCOMPARE(dialog.keepButton()->isChecked(), checked == QStringLiteral("keep"));
@@ -454,7 +436,7 @@ void tst_Dialogs::userOptionsFetchAction()
     QCOMPARE(dialog.keepButton()->text(), QStringLiteral("Keep Bookmark Editor active after fetching"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Options", "Bookmark Editor Fetch Action"), written);
+    QCOMPARE(m_ini.value("Options", "Bookmark Editor Fetch Action"), written);
 }
 
 void tst_Dialogs::userOptionsShowsSwitches()
@@ -467,7 +449,7 @@ void tst_Dialogs::userOptionsShowsSwitches()
         QVERIFY(!dialog.autoFileNameBox()->isChecked());
         QVERIFY(!dialog.autoViewFileBox()->isChecked());
     }
-    put("[Options]\nAuto Select View=0\nAuto Strip Dots=0\nAuto File Name=1\nAuto View File=5\n");
+    m_ini.put("[Options]\nAuto Select View=0\nAuto Strip Dots=0\nAuto File Name=1\nAuto View File=5\n");
     UserOptionsDialog dialog(settings, m_ui.get());
     QVERIFY(!dialog.autoSelectViewBox()->isChecked());
     QVERIFY(!dialog.autoStripDotsBox()->isChecked());
@@ -498,17 +480,17 @@ void tst_Dialogs::userOptionsWritesFiveKeys()
     QVERIFY(!dialog.keepButton()->isChecked());
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Options", "Auto Select View"), QByteArray("0"));
-    QCOMPARE(value("Options", "Auto Strip Dots"), QByteArray("1"));
-    QCOMPARE(value("Options", "Auto File Name"), QByteArray("1"));
-    QCOMPARE(value("Options", "Auto View File"), QByteArray("1"));
-    QCOMPARE(value("Options", "Bookmark Editor Fetch Action"), QByteArray("2"));
+    QCOMPARE(m_ini.value("Options", "Auto Select View"), QByteArray("0"));
+    QCOMPARE(m_ini.value("Options", "Auto Strip Dots"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Options", "Auto File Name"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Options", "Auto View File"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Options", "Bookmark Editor Fetch Action"), QByteArray("2"));
     QCOMPARE(m_file->keys("Options").size(), 5);
 }
 
 void tst_Dialogs::directoriesRoundTrip()
 {
-    put("[Directories]\nTemporary directory=/var/tmp\nDownload directory=/home/u/Downloads\n");
+    m_ini.put("[Directories]\nTemporary directory=/var/tmp\nDownload directory=/home/u/Downloads\n");
     AppSettings settings(*m_file);
     DirectoriesDialog dialog(settings, m_ui.get());
     QCOMPARE(dialog.temporaryEdit()->text(), QStringLiteral("/var/tmp"));
@@ -525,16 +507,16 @@ void tst_Dialogs::directoriesRoundTrip()
     dialog.downloadEdit()->setText(QStringLiteral("no/such/dir"));
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Directories", "Temporary directory"), QByteArray("/tmp/Gr\xc3\xbc\xc3\x9f" "e"));
-    QCOMPARE(value("Directories", "Download directory"), QByteArray("no/such/dir"));
+    QCOMPARE(m_ini.value("Directories", "Temporary directory"), QByteArray("/tmp/Gr\xc3\xbc\xc3\x9f" "e"));
+    QCOMPARE(m_ini.value("Directories", "Download directory"), QByteArray("no/such/dir"));
 
     DirectoriesDialog again(settings, m_ui.get());
     QCOMPARE(again.temporaryEdit()->text(), QStringLiteral("/tmp/Gr\u00fc\u00dfe"));
     QCOMPARE(again.downloadEdit()->text(), QStringLiteral("no/such/dir"));
-    const QByteArray before = contents();
+    const QByteArray before = m_ini.contents();
     again.temporaryEdit()->clear();
     again.reject();
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
 }
 
 // ---- "WinSock Information", About ----
@@ -621,22 +603,22 @@ void tst_Dialogs::aboutBox()
 
 void tst_Dialogs::fontEmptySectionGetsDefaults()
 {
-    put("[DirFont]\nHeight=0\nWeight=700\nItalic=1\nQuality=4\nFaceName=Old Face\n");
+    m_ini.put("[DirFont]\nHeight=0\nWeight=700\nItalic=1\nQuality=4\nFaceName=Old Face\n");
     FontManager fonts(*m_file);
     const QFont font = fonts.font(FontManager::DirFont);
     QCOMPARE(font.pixelSize(), 11);
     QCOMPARE(font.weight(), QFont::Normal);
     QVERIFY(!font.italic());
     QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
-    QCOMPARE(value("DirFont", "Height"), QByteArray("-11"));
-    QCOMPARE(value("DirFont", "Weight"), QByteArray("400"));
-    QCOMPARE(value("DirFont", "Italic"), QByteArray("0"));
-    QCOMPARE(value("DirFont", "Quality"), QByteArray("2"));
-    QCOMPARE(value("DirFont", "PitchAndFamily"), QByteArray("34"));
-    QCOMPARE(value("DirFont", "FaceName"), QByteArray(""));
+    QCOMPARE(m_ini.value("DirFont", "Height"), QByteArray("-11"));
+    QCOMPARE(m_ini.value("DirFont", "Weight"), QByteArray("400"));
+    QCOMPARE(m_ini.value("DirFont", "Italic"), QByteArray("0"));
+    QCOMPARE(m_ini.value("DirFont", "Quality"), QByteArray("2"));
+    QCOMPARE(m_ini.value("DirFont", "PitchAndFamily"), QByteArray("34"));
+    QCOMPARE(m_ini.value("DirFont", "FaceName"), QByteArray(""));
 
     // The font is made once: a later change of the file is not picked up.
-    put("[DirFont]\nHeight=-30\n");
+    m_ini.put("[DirFont]\nHeight=-30\n");
     QCOMPARE(fonts.font(FontManager::DirFont).pixelSize(), 11);
 }
 
@@ -675,9 +657,9 @@ void tst_Dialogs::fontDefaults()
 
 void tst_Dialogs::fontStoredIsUsed()
 {
-    put("[TextFont]\nHeight=-20\nWeight=700\nItalic=1\nUnderline=1\nPitchAndFamily=1\n"
+    m_ini.put("[TextFont]\nHeight=-20\nWeight=700\nItalic=1\nUnderline=1\nPitchAndFamily=1\n"
         "FaceName=DejaVu Sans Mono\n");
-    const QByteArray before = contents();
+    const QByteArray before = m_ini.contents();
     FontManager fonts(*m_file);
     const QFont font = fonts.font(FontManager::TextFont);
     QCOMPARE(font.pixelSize(), 20);
@@ -685,7 +667,7 @@ void tst_Dialogs::fontStoredIsUsed()
     QVERIFY(font.italic());
     QVERIFY(font.underline());
     QCOMPARE(font.family(), QStringLiteral("DejaVu Sans Mono"));
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
 }
 
 void tst_Dialogs::applyChosenFontWritesOnlyChangedKeys()
@@ -693,17 +675,17 @@ void tst_Dialogs::applyChosenFontWritesOnlyChangedKeys()
     // "Weight=0400" reads as 400: rewriting that key would change its text.
     const QByteArray file("[TextFont]\nHeight=-12\nWeight=0400\nItalic=0\nUnderline=0\n"
                           "Out Precision=3\nClip Precision=2\nQuality=2\nPitchAndFamily=1\nFaceName=\n");
-    put(file);
+    m_ini.put(file);
     FontManager fonts(*m_file);
     QSignalSpy changed(&fonts, &FontManager::fontChanged);
     QFont chosen = fonts.font(FontManager::TextFont);
-    QCOMPARE(contents(), file);
+    QCOMPARE(m_ini.contents(), file);
     chosen.setItalic(true);
     QVERIFY(fonts.applyChosenFont(FontManager::TextFont, chosen));
 
     QByteArray expected = file;
     expected.replace("Italic=0", "Italic=1");
-    QCOMPARE(contents(), expected);
+    QCOMPARE(m_ini.contents(), expected);
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed[0][0].toInt(), int(FontManager::TextFont));
     QVERIFY(fonts.font(FontManager::TextFont).italic());
@@ -714,14 +696,14 @@ void tst_Dialogs::applyChosenFontWritesOnlyChangedKeys()
     QVERIFY(fonts.applyChosenFont(FontManager::TextFont, chosen));
     expected.replace("Height=-12", "Height=-16");
     expected.replace("Weight=0400", "Weight=700");
-    QCOMPARE(contents(), expected);
+    QCOMPARE(m_ini.contents(), expected);
     QCOMPARE(changed.size(), 2);
     QCOMPARE(fonts.font(FontManager::TextFont).pixelSize(), 16);
 }
 
 void tst_Dialogs::applyChosenFontOnEmptySectionWritesEveryKey()
 {
-    put("[PhoneFont]\nHeight=0\nWeight=900\nFaceName=Stale\n");
+    m_ini.put("[PhoneFont]\nHeight=0\nWeight=900\nFaceName=Stale\n");
     FontManager fonts(*m_file);
     QSignalSpy changed(&fonts, &FontManager::fontChanged);
     QFont chosen = FontManager::toQFont(FontSlot::defaults("PhoneFont"));
@@ -729,11 +711,11 @@ void tst_Dialogs::applyChosenFontOnEmptySectionWritesEveryKey()
     QVERIFY(fonts.applyChosenFont(FontManager::PhoneFont, chosen));
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed[0][0].toInt(), int(FontManager::PhoneFont));
-    QCOMPARE(value("PhoneFont", "Height"), QByteArray("-15"));
-    QCOMPARE(value("PhoneFont", "Weight"), QByteArray("400"));
-    QCOMPARE(value("PhoneFont", "Quality"), QByteArray("1"));
-    QCOMPARE(value("PhoneFont", "PitchAndFamily"), QByteArray("49"));
-    QCOMPARE(value("PhoneFont", "FaceName"), QByteArray("Courier New"));
+    QCOMPARE(m_ini.value("PhoneFont", "Height"), QByteArray("-15"));
+    QCOMPARE(m_ini.value("PhoneFont", "Weight"), QByteArray("400"));
+    QCOMPARE(m_ini.value("PhoneFont", "Quality"), QByteArray("1"));
+    QCOMPARE(m_ini.value("PhoneFont", "PitchAndFamily"), QByteArray("49"));
+    QCOMPARE(m_ini.value("PhoneFont", "FaceName"), QByteArray("Courier New"));
 }
 
 void tst_Dialogs::fontRoundTrip_data()
@@ -826,13 +808,13 @@ void tst_Dialogs::usePrinterFontToggle()
     QVERIFY(!fonts.printerFontStored());
     QVERIFY(!fonts.toggleUsePrinterFont());
     QVERIFY(!fonts.usePrinterFont());
-    QCOMPARE(value("Printer Settings", "Use Printer Font"), QByteArray("<absent>"));
+    QCOMPARE(m_ini.value("Printer Settings", "Use Printer Font"), QByteArray("<absent>"));
 
-    put("[PrinterFont]\nHeight=-40\nFaceName=DejaVu Serif\n");
+    m_ini.put("[PrinterFont]\nHeight=-40\nFaceName=DejaVu Serif\n");
     QVERIFY(fonts.printerFontStored());
     QVERIFY(fonts.toggleUsePrinterFont());
     QVERIFY(fonts.usePrinterFont());
-    QCOMPARE(value("Printer Settings", "Use Printer Font"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Printer Settings", "Use Printer Font"), QByteArray("1"));
     QVERIFY(fonts.toggleUsePrinterFont());
     QVERIFY(!fonts.usePrinterFont());
     QCOMPARE(FontManager::menuText(FontManager::TreeFont), QStringLiteral("&Document List..."));
@@ -842,7 +824,7 @@ void tst_Dialogs::usePrinterFontToggle()
 
 void tst_Dialogs::homeDialogExplainsAndOffersSampleServer()
 {
-    put("[Home Gopher]\nInitial Menu=Kept title\n");
+    m_ini.put("[Home Gopher]\nInitial Menu=Kept title\n");
     qputenv(SampleServerVariable, "gopher://127.0.0.1:7071/1/sample");
     CTarnwickApp app(*m_ui);
     app.setSettingsPath(filePath());
@@ -861,11 +843,11 @@ void tst_Dialogs::homeDialogExplainsAndOffersSampleServer()
     QCOMPARE(dialog->selectorEdit(1)->text(), QStringLiteral("/sample"));
     dialog->accept();
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(value("Home Gopher", "Home Server 1"), QByteArray("127.0.0.1"));
-    QCOMPARE(value("Home Gopher", "Home Port 1"), QByteArray("7071"));
-    QCOMPARE(value("Home Gopher", "Home Selector 1"), QByteArray("/sample"));
-    QCOMPARE(value("Home Gopher", "Initial Menu"), QByteArray("Kept title"));
-    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), QByteArray("127.0.0.1"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), QByteArray("7071"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Selector 1"), QByteArray("/sample"));
+    QCOMPARE(m_ini.value("Home Gopher", "Initial Menu"), QByteArray("Kept title"));
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
 }
 
 void tst_Dialogs::homeDialogOffersNothingForBadUrl_data()

@@ -9,6 +9,7 @@
 #include "net/transactionengine.h"
 #include "tests/support/loopbackpeer.h"
 #include "tests/support/ports.h"
+#include "tests/support/servedtree.h"
 #include "tests/support/testservers.h"
 
 #include <QDir>
@@ -243,8 +244,8 @@ private Q_SLOTS:
     void realGopherPlusMenu();
 
     // Text document.
-    void twoLinesAndTerminator();
-    void lastLineWithoutLineEnd();
+    void textLines_data();
+    void textLines();
     void lineLimit_data();
     void lineLimit();
     void saveMarkedRange();
@@ -283,33 +284,18 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Peer> m_peer;
     // The tree the real servers serve, and the servers (started once).
-    QTemporaryDir m_tree;
-    std::unique_ptr<TestServer> m_gophernicus;
-    std::unique_ptr<TestServer> m_pygopherd;
+    ServedTree m_tree;
 };
 
 void tst_Documents::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_tree.isValid());
-    const QList<std::pair<QString, QByteArray>> files{
-        {QStringLiteral("hello.txt"), QByteArray("Hello\nWorld\n")},
-        {QStringLiteral("tabs.txt"), QByteArray("a\tb\n..two dots\n")},
-        {QStringLiteral("data.bin"), QByteArray("\x00\x01\x02", 3)},
-        {QStringLiteral("docs/inner.txt"), QByteArray("inner\n")},
-        {QStringLiteral("more/other.txt"), QByteArray("other\n")},
-    };
-    QVERIFY2(TestServer::writeServedTree(m_tree.path(), files), qPrintable(TestServer::lastError()));
-    m_gophernicus = TestServer::gophernicus(m_tree.path());
-    QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
-    m_pygopherd = TestServer::pygopherd(m_tree.path());
-    QVERIFY2(m_pygopherd, qPrintable(TestServer::lastError()));
+    QVERIFY2(m_tree.start(), qPrintable(TestServer::lastError()));
 }
 
 void tst_Documents::cleanupTestCase()
 {
-    m_gophernicus.reset();
-    m_pygopherd.reset();
+    m_tree.stop();
 }
 
 void tst_Documents::init()
@@ -1037,7 +1023,7 @@ void tst_Documents::failureShownByDocument()
 void tst_Documents::realPlainMenu()
 {
     auto program = makeProgram();
-    const quint16 port = m_gophernicus->port();
+    const quint16 port = m_tree.gophernicus().port();
     QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('1', QByteArray(), QByteArray(),
                                                                  port), 0, 0);
     auto *dir = qobject_cast<CGopherDir *>(doc.data());
@@ -1063,7 +1049,7 @@ void tst_Documents::realPlainMenu()
 void tst_Documents::realGopherPlusMenu()
 {
     auto program = makeProgram();
-    const quint16 port = m_pygopherd->port();
+    const quint16 port = m_tree.pygopherd().port();
     CBookmark root = localItem('1', "Plus root", QByteArray(), port);
     root.SetGopherPlus(true);
     QVERIFY(program->app.OpenItem(root, 0, 0));
@@ -1106,39 +1092,46 @@ void tst_Documents::realGopherPlusMenu()
 // ---------------------------------------------------------------------------
 // Text document
 
-void tst_Documents::twoLinesAndTerminator()
+void tst_Documents::textLines_data()
 {
-    auto program = makeProgram();
-    m_peer->route("/two", "one\r\ntwo\r\n.\r\n", Peer::Hold);
-    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Two", "/two",
-                                                                 m_peer->port()), 0, 0);
-    auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
-    QVERIFY(text);
-    QTRY_VERIFY(program->idle());
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QByteArray>("status");
 
-    QCOMPARE(text->store().GetLineCount(), 3);
-    QCOMPARE(text->store().GetLine(0), QByteArray("one"));
-    QCOMPARE(text->store().GetLine(1), QByteArray("two"));
-    QCOMPARE(text->store().GetLine(2), QByteArray());
-    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 3 lines ... done"));
-    QCOMPARE(program->ui.mainStatus.count("Received 3 lines ... done"), 1);
-    QVERIFY(text->OnUpdateFileSave());
-    QVERIFY(program->frame(doc)->hasHint(CGopherTextDoc::CompleteHint));
+    // The server holds the connection: the "." line alone ends the text.
+    QTest::newRow("two lines and the terminator")
+        << QByteArray("one\r\ntwo\r\n.\r\n") << true << QList<QByteArray>{"one", "two", ""}
+        << QByteArray("Received 3 lines ... done");
+    QTest::newRow("last line without line end, then the close")
+        << QByteArray("one\r\ntwo") << false << QList<QByteArray>{"one", "two"}
+        << QByteArray("Received 2 lines ... done");
 }
 
-void tst_Documents::lastLineWithoutLineEnd()
+void tst_Documents::textLines()
 {
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, hold);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QByteArray, status);
+
     auto program = makeProgram();
-    m_peer->route("/open", "one\r\ntwo");
-    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Open", "/open",
+    m_peer->route("/text", reply, hold ? Peer::Hold : Peer::Close);
+    QPointer<CTarnwickDoc> doc = program->app.OpenItem(localItem('0', "Text", "/text",
                                                                  m_peer->port()), 0, 0);
     auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
     QVERIFY(text);
     QTRY_VERIFY(program->idle());
 
-    QCOMPARE(text->store().GetLineCount(), 2);
-    QCOMPARE(text->store().GetLine(1), QByteArray("two"));
-    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 2 lines ... done"));
+    QCOMPARE(text->store().GetLineCount(), int(lines.size()));
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(text->store().GetLine(i), lines.at(i));
+    QCOMPARE(program->ui.mainStatus.last(), status);
+    if (hold) {
+        QCOMPARE(program->ui.mainStatus.count(status), 1);
+        QVERIFY(text->OnUpdateFileSave());
+        QVERIFY(program->frame(doc)->hasHint(CGopherTextDoc::CompleteHint));
+    }
 }
 
 void tst_Documents::lineLimit_data()
@@ -1282,8 +1275,8 @@ void tst_Documents::realText_data()
 
     QTest::newRow("two lines") << QByteArray("/hello.txt")
                                << QList<QByteArray>{"Hello", "World"};
-    QTest::newRow("TAB and two dots kept") << QByteArray("/tabs.txt")
-                                           << QList<QByteArray>{"a\tb", "..two dots"};
+    QTest::newRow("TAB, backslash, two dots kept") << QByteArray("/tabs.txt")
+                                           << QList<QByteArray>{"a\tb\\c", "..two dots"};
 }
 
 void tst_Documents::realText()
@@ -1293,7 +1286,7 @@ void tst_Documents::realText()
 
     auto program = makeProgram();
     QPointer<CTarnwickDoc> doc = program->app.OpenItem(
-        localItem('0', "Real", selector, m_gophernicus->port()), 0, 0);
+        localItem('0', "Real", selector, m_tree.gophernicus().port()), 0, 0);
     auto *text = qobject_cast<CGopherTextDoc *>(doc.data());
     QVERIFY(text);
     QTRY_VERIFY(program->idle());
@@ -1310,7 +1303,7 @@ void tst_Documents::realText()
 void tst_Documents::realGopherPlusText()
 {
     auto program = makeProgram();
-    CBookmark item = localItem('0', "Hello", "/hello.txt", m_pygopherd->port());
+    CBookmark item = localItem('0', "Hello", "/hello.txt", m_tree.pygopherd().port());
     item.SetGopherPlus(true);
     QVERIFY(program->app.OpenItem(item, 0, 0));
     QTRY_VERIFY(program->idle());

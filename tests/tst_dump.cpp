@@ -1,5 +1,6 @@
 #include "app/dumprunner.h"
 #include "tests/support/ports.h"
+#include "tests/support/servedtree.h"
 #include "tests/support/testservers.h"
 
 #include <QDir>
@@ -119,9 +120,7 @@ private:
     DumpResult dumpOnTerminal(const QStringList &arguments, int stream);
     QString url(const TestServer &server, const QString &path) const;
 
-    QTemporaryDir m_tree;
-    std::unique_ptr<TestServer> m_gophernicus;
-    std::unique_ptr<TestServer> m_pygopherd;
+    ServedTree m_tree;
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_config;
     QByteArray m_settings;
@@ -131,25 +130,12 @@ void tst_Dump::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(QFile::exists(QStringLiteral(TWK_BINARY)));
-    QVERIFY(m_tree.isValid());
-    const QList<std::pair<QString, QByteArray>> files{
-        {QStringLiteral("hello.txt"), QByteArray("Hello\nWorld\n")},
-        {QStringLiteral("tabs.txt"), QByteArray("a\tb\\c\n..two dots\n")},
-        {QStringLiteral("data.bin"), QByteArray("\x00\x01\x02", 3)},
-        {QStringLiteral("docs/inner.txt"), QByteArray("inner\n")},
-        {QStringLiteral("more/other.txt"), QByteArray("other\n")},
-    };
-    QVERIFY2(TestServer::writeServedTree(m_tree.path(), files), qPrintable(TestServer::lastError()));
-    m_gophernicus = TestServer::gophernicus(m_tree.path());
-    QVERIFY2(m_gophernicus, qPrintable(TestServer::lastError()));
-    m_pygopherd = TestServer::pygopherd(m_tree.path());
-    QVERIFY2(m_pygopherd, qPrintable(TestServer::lastError()));
+    QVERIFY2(m_tree.start(), qPrintable(TestServer::lastError()));
 }
 
 void tst_Dump::cleanupTestCase()
 {
-    m_gophernicus.reset();
-    m_pygopherd.reset();
+    m_tree.stop();
 }
 
 void tst_Dump::init()
@@ -254,7 +240,7 @@ void tst_Dump::directoryDump()
     QFETCH(QString, path);
     QFETCH(QByteArray, expected);
 
-    const TestServer &server = pygopherd ? *m_pygopherd : *m_gophernicus;
+    const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
     expected.replace("PORT", QByteArray::number(server.port()));
     const DumpResult result = dump({QStringLiteral("--dump"), url(server, path)});
     QVERIFY(result.finished);
@@ -298,9 +284,9 @@ void tst_Dump::authoredAndLinks()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, expected);
 
-    arguments.replaceInStrings(QStringLiteral("ROOT"), url(*m_gophernicus, QStringLiteral("/")),
+    arguments.replaceInStrings(QStringLiteral("ROOT"), url(m_tree.gophernicus(), QStringLiteral("/")),
                                Qt::CaseSensitive);
-    expected.replace("PORT", QByteArray::number(m_gophernicus->port()));
+    expected.replace("PORT", QByteArray::number(m_tree.gophernicus().port()));
     const DumpResult result = dump(arguments);
     QVERIFY(result.finished);
     QCOMPARE(result.out, expected);
@@ -336,7 +322,7 @@ void tst_Dump::textDump()
     QFETCH(QString, path);
     QFETCH(QByteArray, expected);
 
-    const TestServer &server = pygopherd ? *m_pygopherd : *m_gophernicus;
+    const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
     arguments.replaceInStrings(QStringLiteral("CONFIG"), m_config);
     const DumpResult result = dump(arguments << url(server, path));
     QVERIFY(result.finished);

@@ -6,6 +6,7 @@
 #include "bookmarks/homegopherdialog.h"
 #include "items/typetable.h"
 #include "support/ports.h"
+#include "support/settingsfile.h"
 #include "ui/finddialog.h"
 #include "ui/gophertextview.h"
 #include "ui/lockindicators.h"
@@ -89,12 +90,15 @@ private Q_SLOTS:
     void lockLightsFollowKeys();
 
 private:
-    void writeSettings(const QByteArray &text);
-    QByteArray settingsText() const;
+    CTarnwickDoc *open(const QString &url);
     CTarnwickDoc *openAndWait(CMainFrame &frame, const QString &url);
+    // A scripted server that sends first and then holds the connection:
+    // a transfer that stays in progress until something stops it.
+    static std::unique_ptr<TestServer> holdingServer(const QByteArray &first);
     static QWidget *mainView(QMdiSubWindow *child);
 
     QTemporaryDir m_dir;
+    SettingsFile m_ini;
     QTemporaryDir m_root;
     std::unique_ptr<TestServer> m_gophernicus;
     std::unique_ptr<GuiProgram> m_program;
@@ -122,7 +126,8 @@ void tst_MainFrame::init()
     QFile::remove(m_dir.filePath(QStringLiteral("tarnwick.ini")));
     m_program = std::make_unique<GuiProgram>();
     m_app = &m_program->app();
-    m_app->setSettingsPath(m_dir.filePath(QStringLiteral("tarnwick.ini")));
+    m_ini.setPath(m_dir.filePath(QStringLiteral("tarnwick.ini")));
+    m_app->setSettingsPath(m_ini.path());
     m_app->registerDefaultTemplates();
 }
 
@@ -132,24 +137,22 @@ void tst_MainFrame::cleanup()
     m_program.reset();
 }
 
-void tst_MainFrame::writeSettings(const QByteArray &text)
+CTarnwickDoc *tst_MainFrame::open(const QString &url)
 {
-    QFile f(m_dir.filePath(QStringLiteral("tarnwick.ini")));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
+    CBookmark item;
+    item.ParseURL(url.toUtf8());
+    return m_app->OpenItem(item, 0, 0);
 }
 
-QByteArray tst_MainFrame::settingsText() const
+std::unique_ptr<TestServer> tst_MainFrame::holdingServer(const QByteArray &first)
 {
-    QFile f(m_dir.filePath(QStringLiteral("tarnwick.ini")));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return TestServer::scripted(R"([{"match": "*", "steps": [{"send": )" + TestServer::jsonBytes(first)
+                                + R"(}, {"hold": true}]}])");
 }
 
 CTarnwickDoc *tst_MainFrame::openAndWait(CMainFrame &frame, const QString &url)
 {
-    CBookmark item;
-    item.ParseURL(url.toUtf8());
-    CTarnwickDoc *doc = m_app->OpenItem(item, 0, 0);
+    CTarnwickDoc *doc = open(url);
     if (!doc)
         return nullptr;
     QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
@@ -186,7 +189,7 @@ void tst_MainFrame::toolbarPositionFromSettings()
     QFETCH(int, position);
     QFETCH(int, area);
     QFETCH(int, code);
-    writeSettings("[Toolbar]\nPosition=" + QByteArray::number(position) + "\n");
+    m_ini.put("[Toolbar]\nPosition=" + QByteArray::number(position) + "\n");
     CMainFrame frame(*m_program);
     frame.show();
     QCOMPARE(int(frame.toolBarArea(frame.toolBar())), area);
@@ -195,7 +198,7 @@ void tst_MainFrame::toolbarPositionFromSettings()
 
 void tst_MainFrame::toolbarSettingsWrittenBack()
 {
-    writeSettings("; kept\n[Toolbar]\nPosition=2\nSize=2\nShow Toolbar=0\nShow Tooltips=0\n");
+    m_ini.put("; kept\n[Toolbar]\nPosition=2\nSize=2\nShow Toolbar=0\nShow Tooltips=0\n");
     {
         CMainFrame frame(*m_program);
         frame.show();
@@ -212,7 +215,7 @@ void tst_MainFrame::toolbarSettingsWrittenBack()
         t.show = true;
         frame.applyToolbarSettings(t);
     }
-    const QByteArray text = settingsText();
+    const QByteArray text = m_ini.contents();
     QVERIFY2(text.startsWith("; kept\n"), text.constData());
     QVERIFY2(text.contains("Position=1\n"), text.constData());
     QVERIFY2(text.contains("Show Toolbar=1\n"), text.constData());
@@ -236,7 +239,7 @@ void tst_MainFrame::windowPlacement()
     QFETCH(QByteArray, windowPos);
     QFETCH(bool, usesSaved);
     if (!windowPos.isEmpty())
-        writeSettings("[Settings]\nWindowPos=" + windowPos + "\n");
+        m_ini.put("[Settings]\nWindowPos=" + windowPos + "\n");
     CMainFrame frame(*m_program);
     frame.RestoreWindowPlacement(1);
     const QRect desktop = frame.screen()->availableGeometry();
@@ -256,7 +259,7 @@ void tst_MainFrame::windowPlacementWritten()
         frame.show();
         frame.close();
     }
-    const QByteArray text = settingsText();
+    const QByteArray text = m_ini.contents();
     QVERIFY2(text.contains("WindowPos=0,1,-1,-1,-1,-1,40,50,340,250\n"), text.constData());
 }
 
@@ -312,13 +315,11 @@ void tst_MainFrame::reopeningAnOpenItemRestoresItsWindow()
 
 void tst_MainFrame::stopStatesFollowTheTransfer()
 {
-    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "partial line"}, {"hold": true}]}])");
+    auto holding = holdingServer("partial line");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
     CMainFrame frame(*m_program);
     frame.show();
-    CBookmark item;
-    item.ParseURL(holding->url(QStringLiteral("0/slow")).toUtf8());
-    CTarnwickDoc *doc = m_app->OpenItem(item, 0, 0);
+    CTarnwickDoc *doc = open(holding->url(QStringLiteral("0/slow")));
     QVERIFY(doc);
     QTRY_VERIFY(doc->lastStatus().startsWith("Received"));
     frame.updateCommandStates();
@@ -340,7 +341,7 @@ void tst_MainFrame::stopStatesFollowTheTransfer()
 
 void tst_MainFrame::escapeClosesTheActiveDocumentAndStopsIt()
 {
-    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "1dir\t/d\t127.0.0.1\t70\r\n"}, {"hold": true}]}])");
+    auto holding = holdingServer("1dir\t/d\t127.0.0.1\t70\r\n");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
     CMainFrame frame(*m_program);
     frame.show();
@@ -359,7 +360,7 @@ void tst_MainFrame::escapeClosesTheActiveDocumentAndStopsIt()
 
 void tst_MainFrame::homeWindowUsesHomeTypeLayout()
 {
-    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(m_gophernicus->port()) + "\nHome Type=3\nInitial Menu=Home\n");
     CMainFrame frame(*m_program);
     frame.show();
@@ -384,7 +385,7 @@ void tst_MainFrame::homeWindowUsesHomeTypeLayout()
 
 void tst_MainFrame::homeCommandReplacesTheOpenHomeWindow()
 {
-    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(m_gophernicus->port()) + "\n");
     CMainFrame frame(*m_program);
     frame.show();
@@ -495,7 +496,7 @@ void tst_MainFrame::infoWindowFollowsTheItem()
 
 void tst_MainFrame::firstStartAndExitWriteOnceEach()
 {
-    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(m_gophernicus->port()) + "\n");
     const ProfileFile &profile = m_app->profile();
     {
@@ -504,8 +505,8 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
         openFirstDocuments(*m_app, frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
         // The home window's default fonts and the directory keys: one replacement.
         QCOMPARE(profile.counters().replacements, 1);
-        QVERIFY(settingsText().contains("[DirFont]\nHeight=-11\n"));
-        QVERIFY(settingsText().contains("Temporary directory=/tmp\n"));
+        QVERIFY(m_ini.contents().contains("[DirFont]\nHeight=-11\n"));
+        QVERIFY(m_ini.contents().contains("Temporary directory=/tmp\n"));
         const QList<CTarnwickDoc *> docs = m_app->findChildren<CTarnwickDoc *>();
         QCOMPARE(docs.size(), 1);
         QSignalSpy ended(docs.first(), &CTarnwickDoc::transferEnded);
@@ -515,7 +516,7 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
         QCOMPARE(profile.counters().replacements, 2);
     }
     QCOMPARE(profile.counters().replacements, 2);
-    QVERIFY(settingsText().contains("\n[Toolbar]\nPosition=0\n"));
+    QVERIFY(m_ini.contents().contains("\n[Toolbar]\nPosition=0\n"));
 }
 
 // ---- Commands ----
@@ -630,7 +631,7 @@ void tst_MainFrame::toolbarIconsComeFromTheTheme()
 
 void tst_MainFrame::floatingToolbarIsAManagedToolWindow()
 {
-    writeSettings("[Toolbar]\nPosition=4\nFloat X=30\nFloat Y=40\n");
+    m_ini.put("[Toolbar]\nPosition=4\nFloat X=30\nFloat Y=40\n");
     CMainFrame frame(*m_program);
     frame.show();
     const Qt::WindowFlags flags = frame.toolBar()->windowFlags();
@@ -852,13 +853,11 @@ void tst_MainFrame::menuPromptGoesWithTheMenu()
 
 void tst_MainFrame::closingALoadingWindowClearsItsStatus()
 {
-    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "1dir\t/d\t127.0.0.1\t70\r\n"}, {"hold": true}]}])");
+    auto holding = holdingServer("1dir\t/d\t127.0.0.1\t70\r\n");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
     CMainFrame frame(*m_program);
     frame.show();
-    CBookmark item;
-    item.ParseURL(holding->url().toUtf8());
-    QPointer<CTarnwickDoc> doc = m_app->OpenItem(item, 0, 0);
+    QPointer<CTarnwickDoc> doc = open(holding->url());
     QVERIFY(doc);
     QTRY_VERIFY(frame.statusMessage().startsWith(QStringLiteral("Received")));
     frame.mdiArea()->activeSubWindow()->close();
@@ -868,7 +867,7 @@ void tst_MainFrame::closingALoadingWindowClearsItsStatus()
 
 void tst_MainFrame::enablingFollowsSignals()
 {
-    auto holding = TestServer::scripted(R"([{"match": "*", "steps": [{"send": "partial line"}, {"hold": true}]}])");
+    auto holding = holdingServer("partial line");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
     CMainFrame frame(*m_program);
     frame.show();
@@ -876,9 +875,7 @@ void tst_MainFrame::enablingFollowsSignals()
     for (QTimer *timer : frame.findChildren<QTimer *>())
         QVERIFY2(!timer->isActive() || timer->isSingleShot(), qPrintable(timer->objectName()));
 
-    CBookmark item;
-    item.ParseURL(holding->url(QStringLiteral("0/slow")).toUtf8());
-    QPointer<CTarnwickDoc> doc = m_app->OpenItem(item, 0, 0);
+    QPointer<CTarnwickDoc> doc = open(holding->url(QStringLiteral("0/slow")));
     QVERIFY(doc);
     QTRY_VERIFY(frame.action(CMainFrame::ID_STOP)->isEnabled());
     QTRY_VERIFY(frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
@@ -919,7 +916,7 @@ void tst_MainFrame::homeFailureFlow()
     QFETCH(bool, fetched);
     TestPorts::RefusingPort refusing;
     QVERIFY(refusing.port() != 0);
-    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\nHome Port 1="
                   + QByteArray::number(refusing.port()) + "\n");
     CMainFrame frame(*m_program);
     frame.show();
@@ -993,7 +990,7 @@ void tst_MainFrame::emptyFrameShowsHowToStart()
         QTRY_VERIFY(hint->isVisible());
     }
     // With a home gopher set there is nothing to explain.
-    writeSettings("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\n");
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=127.0.0.1\n");
     CMainFrame frame(*m_program);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));

@@ -8,6 +8,7 @@
 #include "app/viewertable.h"
 #include "bookmarks/homegopherdialog.h"
 #include "docs/userinterface.h"
+#include "tests/support/settingsfile.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/preferencesheet.h"
@@ -55,11 +56,9 @@ private Q_SLOTS:
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
-    void put(const QByteArray &data);
-    QByteArray contents() const;
-    QByteArray value(const char *section, const char *key) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    SettingsFile m_ini;
     std::unique_ptr<RecordingUserInterface> m_ui;
     std::unique_ptr<CTarnwickApp> m_app;
 };
@@ -73,6 +72,7 @@ void tst_Preferences::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_ini.setPath(filePath());
     m_ui = std::make_unique<RecordingUserInterface>();
     m_app = std::make_unique<CTarnwickApp>(*m_ui);
     m_app->setSettingsPath(filePath());
@@ -83,25 +83,6 @@ void tst_Preferences::cleanup()
     m_app.reset();
     m_ui.reset();
     m_dir.reset();
-}
-
-void tst_Preferences::put(const QByteArray &data)
-{
-    QFile file(filePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), data.size());
-}
-
-QByteArray tst_Preferences::contents() const
-{
-    QFile file(filePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray tst_Preferences::value(const char *section, const char *key) const
-{
-    ProfileFile file(filePath());
-    return file.getString(section, key, "<absent>");
 }
 
 void tst_Preferences::sheetTabsAndButtons()
@@ -153,7 +134,7 @@ void tst_Preferences::generalPageSeenByUserOptions()
         sheet.accept();
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
     }
-    QCOMPARE(value("Options", "Auto File Name"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Options", "Auto File Name"), QByteArray("1"));
     UserOptionsDialog dialog(m_app->settings(), m_ui.get());
     QVERIFY(dialog.autoFileNameBox()->isChecked());
     QCOMPARE(dialog.fetchAction(), 1);
@@ -220,7 +201,7 @@ void tst_Preferences::homePageWritesServerOne()
     QFETCH(QByteArray, count);
     QFETCH(QByteArray, selector);
 
-    put("[Home Gopher]\nCount of Home Gophers=2\nHome Server 1=gopher.one\nHome Port 1=71\n"
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=2\nHome Server 1=gopher.one\nHome Port 1=71\n"
         "Home Selector 1=1/mine\nHome Server 2=gopher.two\nHome Port 2=72\n");
     {
         CPreferenceSheet sheet(*m_app, *m_ui);
@@ -232,13 +213,13 @@ void tst_Preferences::homePageWritesServerOne()
         sheet.accept();
         QCOMPARE(sheet.result(), int(QDialog::Accepted));
     }
-    QCOMPARE(value("Home Gopher", "Home Server 1"), writtenHost);
-    QCOMPARE(value("Home Gopher", "Home Port 1"), writtenPort);
-    QCOMPARE(value("Home Gopher", "Count of Home Gophers"), count);
-    QCOMPARE(value("Home Gopher", "Home Selector 1"), selector);
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), writtenHost);
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), writtenPort);
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), count);
+    QCOMPARE(m_ini.value("Home Gopher", "Home Selector 1"), selector);
     // The second server keeps its keys.
-    QCOMPARE(value("Home Gopher", "Home Server 2"), QByteArray("gopher.two"));
-    QCOMPARE(value("Home Gopher", "Home Port 2"), QByteArray("72"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 2"), QByteArray("gopher.two"));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 2"), QByteArray("72"));
 
     HomeGopherDialog dialog(m_app->profile(), m_ui.get());
     QCOMPARE(dialog.hostEdit(1)->text(),
@@ -247,8 +228,8 @@ void tst_Preferences::homePageWritesServerOne()
 
 void tst_Preferences::refusedPageKeepsSheetOpen()
 {
-    put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
-    const QByteArray before = contents();
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
+    const QByteArray before = m_ini.contents();
     CPreferenceSheet sheet(*m_app, *m_ui);
     m_ui->messages.clear();
     sheet.show();
@@ -268,19 +249,19 @@ void tst_Preferences::refusedPageKeepsSheetOpen()
     QCOMPARE(sheet.tabs()->currentWidget(), home);
     QVERIFY(home->isVisible());
     // The refusing page comes first: nothing after it has been written.
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
 
     // Put right, OK goes through.
     home->portEdit(1)->setText(QStringLiteral("70"));
     sheet.accept();
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
-    QCOMPARE(value("Directories", "Temporary directory"), QByteArray("/elsewhere"));
+    QCOMPARE(m_ini.value("Directories", "Temporary directory"), QByteArray("/elsewhere"));
 }
 
 void tst_Preferences::cancelWritesNothing()
 {
-    put("[Options]\nAuto File Name=0\n");
-    const QByteArray before = contents();
+    m_ini.put("[Options]\nAuto File Name=0\n");
+    const QByteArray before = m_ini.contents();
     {
         CPreferenceSheet sheet(*m_app, *m_ui);
         sheet.page<UserOptionsDialog>(QStringLiteral("General"))->autoFileNameBox()->setChecked(true);
@@ -291,7 +272,7 @@ void tst_Preferences::cancelWritesNothing()
         sheet.reject();
         QCOMPARE(sheet.result(), int(QDialog::Rejected));
     }
-    QCOMPARE(contents(), before);
+    QCOMPARE(m_ini.contents(), before);
 }
 
 void tst_Preferences::toolbarPageMovesToolbar()
@@ -312,7 +293,7 @@ void tst_Preferences::toolbarPageMovesToolbar()
     bottom->setChecked(true);
     sheet->accept();
     QCOMPARE(frame.toolBarArea(frame.toolBar()), Qt::BottomToolBarArea);
-    QCOMPARE(value("Toolbar", "Position"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Toolbar", "Position"), QByteArray("1"));
 }
 
 void tst_Preferences::mailArgumentsAreOneVector()
