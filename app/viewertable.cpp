@@ -5,12 +5,15 @@
 #include "docs/userinterface.h"
 
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace Keys = SettingKeys;
 
-std::function<QByteArray(const QString &)> ViewerTable::associatedProgram =
+std::function<void(const QString &, QObject *, ViewerTable::ViewerFound)>
+    ViewerTable::associatedProgram =
     &ViewerTable::desktopAssociatedProgram;
 
 ViewerTable::ViewerTable(ProfileFile &file) : m_file(file)
@@ -76,40 +79,74 @@ bool ViewerTable::save()
     return true;
 }
 
-QByteArray ViewerTable::FindViewer(const QByteArray &extension, const QString &path,
-                                   UserInterface *ui)
+void ViewerTable::FindViewer(ProfileFile &file, const QByteArray &extension, const QString &path,
+                             UserInterface *ui, QObject *context, ViewerFound found)
 {
-    if (HasViewer(extension))
-        return GetViewer(extension);
-    if (associatedProgram) {
-        const QByteArray program = associatedProgram(path);
-        if (!program.isEmpty())
-            return program;
+    {
+        const ViewerTable table(file);
+        if (table.HasViewer(extension)) {
+            const QByteArray program = table.GetViewer(extension);
+            found(program);
+            return;
+        }
     }
-    if (!ui || !ui->editViewers(*this, extension)) {
-        m_modified = false;
-        return QByteArray();
-    }
-    return GetViewer(extension);
+    auto askUser = [&file, extension, ui, found](const QByteArray &associated) {
+        if (!associated.isEmpty()) {
+            found(associated);
+            return;
+        }
+        QByteArray chosen;
+        {
+            // Written back (when the dialog changed it) as the table goes.
+            ViewerTable table(file);
+            if (ui && ui->editViewers(table, extension))
+                chosen = table.GetViewer(extension);
+            else
+                table.setModified(false);
+        }
+        found(chosen);
+    };
+    if (associatedProgram)
+        associatedProgram(path, context, askUser);
+    else
+        askUser(QByteArray());
 }
 
-QByteArray ViewerTable::desktopAssociatedProgram(const QString &path)
+void ViewerTable::desktopAssociatedProgram(const QString &path, QObject *context, ViewerFound found)
 {
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (opener.isEmpty() || query.isEmpty())
-        return QByteArray();
-    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
-    // A short local query of the desktop's configuration, not the network.
-    QProcess process;
-    process.start(query, {QStringLiteral("query"), QStringLiteral("default"), type});
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return QByteArray();
+    if (opener.isEmpty() || query.isEmpty()) {
+        found(QByteArray());
+        return;
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0
-        || process.readAllStandardOutput().trimmed().isEmpty())
-        return QByteArray();
-    return "xdg-open";
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    // A local query of the desktop's configuration (a shell script reading
+    // its files): short, but the window goes on while it runs, and it is
+    // given up after three seconds.
+    auto *process = new QProcess;
+    auto *limit = new QTimer(process);
+    limit->setSingleShot(true);
+    QObject::connect(limit, &QTimer::timeout, process, [process] { process->kill(); });
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    auto finish = [process, guard, guarded, found](bool associated) {
+        process->disconnect();
+        process->deleteLater();
+        if (guarded && !guard)
+            return;
+        found(associated ? QByteArray("xdg-open") : QByteArray());
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, finish](int code, QProcess::ExitStatus status) {
+                         finish(status == QProcess::NormalExit && code == 0
+                                && !process->readAllStandardOutput().trimmed().isEmpty());
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [finish](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             finish(false);
+                     });
+    process->start(query, {QStringLiteral("query"), QStringLiteral("default"), type});
+    limit->start(3000);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class ProfileFile;
+class QObject;
 class UserInterface;
 
 // File extension to viewer program, kept in the "Viewers" section. A table
@@ -28,11 +29,16 @@ public:
     // "EXT<TAB>program" per entry, in the table's order.
     QList<QByteArray> lines() const;
 
+    // Told the program for a file (empty when there is none).
+    using ViewerFound = std::function<void(const QByteArray &program)>;
     // The program for a file: the table's entry for the extension (compared
     // exactly; callers pass it in upper case), else the desktop's application
-    // for the file, else what the user enters in the Viewers dialog. Empty
-    // when there is none.
-    QByteArray FindViewer(const QByteArray &extension, const QString &path, UserInterface *ui);
+    // for the file, else what the user enters in the Viewers dialog. `found`
+    // is called at once when the table answers; asking the desktop runs a
+    // child process the window does not wait for, and `found` follows when it
+    // ends, unless `context` (when given) is gone by then.
+    static void FindViewer(ProfileFile &file, const QByteArray &extension, const QString &path,
+                           UserInterface *ui, QObject *context, ViewerFound found);
 
     bool isModified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }
@@ -40,11 +46,12 @@ public:
     // be written.
     [[nodiscard]] bool save();
 
-    // The program that opens a file with the desktop's default application
-    // for its type ("xdg-open"), or empty when the desktop has none. Tests
-    // replace it.
-    static std::function<QByteArray(const QString &path)> associatedProgram;
-    static QByteArray desktopAssociatedProgram(const QString &path);
+    // Tells the program that opens a file with the desktop's default
+    // application for its type ("xdg-open"), or empty when the desktop has
+    // none. Tests replace it.
+    static std::function<void(const QString &path, QObject *context, ViewerFound found)>
+        associatedProgram;
+    static void desktopAssociatedProgram(const QString &path, QObject *context, ViewerFound found);
 
 private:
     ProfileFile &m_file;

@@ -379,11 +379,12 @@ void CGopherXferDoc::ViewFile()
     if (dot < 0)
         return;
     const QByteArray extension = name.mid(dot + 1).toUpper().toUtf8();
-    QByteArray program;
-    {
-        ViewerTable table(m_context.app->profile());
-        program = table.FindViewer(extension, m_path, m_context.ui.get());
-    }
+    ViewerTable::FindViewer(m_context.app->profile(), extension, m_path, m_context.ui.get(), this,
+                            [this](const QByteArray &program) { runViewer(program); });
+}
+
+void CGopherXferDoc::runViewer(const QByteArray &program)
+{
     if (program.isEmpty())
         return;
     const QByteArray commandLine = program + ' ' + QFile::encodeName(m_path);

@@ -77,6 +77,8 @@ private:
     // Where generated names go: the download directory, else the temporary one.
     QString autoDirectory() const;
     void closeFile();
+    // Starts the viewer on the file (nothing when there is none).
+    void runViewer(const QByteArray &program);
     void reportCreateFailure(const QString &path, int error);
 
     QString m_path;

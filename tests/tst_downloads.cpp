@@ -21,6 +21,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -102,6 +103,8 @@ private Q_SLOTS:
     void viewerGetsHostilePathAsOneArgument();
     void findViewerOffersDialog_data();
     void findViewerOffersDialog();
+    void desktopQueryDoesNotWait_data();
+    void desktopQueryDoesNotWait();
     void launchFailures_data();
     void launchFailures();
     void dumpDownloads_data();
@@ -143,7 +146,8 @@ void tst_Downloads::init()
     ini.write("[Options]\nAuto File Name=1\n[Directories]\nDownload directory="
               + QFile::encodeName(m_dir->filePath(QStringLiteral("down"))) + "\nTemporary directory="
               + QFile::encodeName(m_dir->path()) + "\n");
-    ViewerTable::associatedProgram = [](const QString &) { return QByteArray(); };
+    ViewerTable::associatedProgram = [](const QString &, QObject *,
+                                        const ViewerTable::ViewerFound &found) { found({}); };
 }
 
 void tst_Downloads::cleanup()
@@ -529,18 +533,57 @@ void tst_Downloads::findViewerOffersDialog()
     QFETCH(QByteArray, program);
     QFETCH(int, dialogs);
     QFETCH(int, storedCount);
-    ViewerTable::associatedProgram = [associated](const QString &) { return associated; };
+    ViewerTable::associatedProgram = [associated](const QString &, QObject *,
+                                                  const ViewerTable::ViewerFound &found) {
+        found(associated);
+    };
     Program p(m_settings);
     if (answer)
         p.ui.viewerDialogAnswers = {{"GIF", "feh"}};
-    {
-        ViewerTable table(p.app.profile());
-        QCOMPARE(table.FindViewer("GIF", m_dir->filePath(QStringLiteral("x.gif")), &p.ui), program);
-    }
+    QByteArray found("<not told>");
+    ViewerTable::FindViewer(p.app.profile(), "GIF", m_dir->filePath(QStringLiteral("x.gif")), &p.ui,
+                            nullptr, [&found](const QByteArray &viewer) { found = viewer; });
+    QCOMPARE(found, program);
     QCOMPARE(p.ui.viewerDialogs.size(), dialogs);
     if (dialogs)
         QCOMPARE(p.ui.viewerDialogs.first(), QByteArray("GIF"));
     QCOMPARE(p.app.profile().getInt("Viewers", "Viewer Count", 0), storedCount);
+}
+
+void tst_Downloads::desktopQueryDoesNotWait_data()
+{
+    QTest::addColumn<QByteArray>("answer");  // what xdg-mime prints
+    QTest::addColumn<QByteArray>("viewer");
+    QTest::newRow("the desktop has an application") << QByteArray("feh.desktop") << QByteArray("xdg-open");
+    QTest::newRow("it has none") << QByteArray() << QByteArray();
+}
+
+// The desktop is asked by a child process; the answer comes through the
+// event loop, never while the window waits.
+void tst_Downloads::desktopQueryDoesNotWait()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, viewer);
+    const QString bin = m_dir->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    for (const auto &[name, text] :
+         {std::pair{QStringLiteral("xdg-open"), QByteArray("#!/bin/sh\nexit 0\n")},
+          std::pair{QStringLiteral("xdg-mime"), QByteArray("#!/bin/sh\necho '" + answer + "'\n")}}) {
+        QFile script(bin + QLatin1Char('/') + name);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(text);
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin));
+    std::optional<QByteArray> found;
+    ViewerTable::desktopAssociatedProgram(m_dir->filePath(QStringLiteral("x.gif")), nullptr,
+                                          [&found](const QByteArray &program) { found = program; });
+    qputenv("PATH", path);
+    QVERIFY(!found);
+    QTRY_VERIFY(found.has_value());
+    QCOMPARE(*found, viewer);
 }
 
 void tst_Downloads::launchFailures_data()
