@@ -332,6 +332,11 @@ void CTarnwickDoc::showServerError()
         }
     }
     text += serverText;
+    // The title and the server's text come from the same host: the whole box
+    // reads in the encoding chosen for it (our own words are ASCII, the same
+    // in each). Automatic is the box's own rule already.
+    if (displayEncoding() != TextEncoding::Automatic)
+        text = shownBytes(text);
     m_context.ui->messageBox(text, UserInterface::Exclamation, UserInterface::Ok,
                              Help::GopherPlusError);
 }
