@@ -249,7 +249,6 @@ void tst_ProfileFile::getInt_data()
     QTest::newRow("first number only") << QByteArray("k=\t8 9") << 8;
     QTest::newRow("absent key") << QByteArray("j=1") << 42;
     QTest::newRow("empty value reads 0") << QByteArray("k=") << 0;
-    QTest::newRow("blank value reads 0") << QByteArray("k=  ") << 0;
     QTest::newRow("number in quotes") << QByteArray("k=\"12\"") << 12;
     QTest::newRow("empty quotes read 0") << QByteArray("k=\"\"") << 0;
     QTest::newRow("too large saturates") << QByteArray("k=99999999999999999999") << INT_MAX;

@@ -289,8 +289,6 @@ void tst_TextStore::lines_data()
     QTest::newRow("sub drops the rest of the line") << QByteArray("keep\x1a lost\r\nnext\r\n")
                                                     << QByteArrayList{"keep", "next"} << 2 << false
                                                     << 4;
-    QTest::newRow("sub at line start") << QByteArray("\x1a\r\nx\r\n")
-                                       << QByteArrayList{"", "x"} << 2 << false << 1;
     QTest::newRow("two dots kept") << QByteArray("..\r\n..more\r\n")
                                    << QByteArrayList{"..", "..more"} << 2 << false << 6;
     QTest::newRow("tabs and blanks kept") << QByteArray("a\tb  \r\n")
@@ -307,8 +305,6 @@ void tst_TextStore::lines_data()
                                            << QByteArrayList{". "} << 1 << false << 2;
     QTest::newRow("last line without line end") << QByteArray("a\r\nlast")
                                                 << QByteArrayList{"a", "last"} << 1 << false << 4;
-    QTest::newRow("last line ends in cr") << QByteArray("a\r\nlast\r")
-                                          << QByteArrayList{"a", "last"} << 1 << false << 4;
     QTest::newRow("lone cr at the end") << QByteArray("a\n\r")
                                         << QByteArrayList{"a", ""} << 1 << false << 1;
     QTest::newRow("last partial line has sub") << QByteArray("a\nb\x1a\x1a")
