@@ -145,6 +145,10 @@ void tst_AppSettings::settersWriteTheirKeys()
                                     "\n[Directories]\n"
                                     "Temporary directory=/var/tmp\n"
                                     "Download directory=/home/u/Downloads\n"));
+    // Read back through the getters: each reads the key its setter writes.
+    QCOMPARE(settings.autoSelectView(), false);
+    QCOMPARE(settings.bookmarkEditorFetchAction(), 7);
+    QCOMPARE(settings.usePrinterFont(), true);
 }
 
 void tst_AppSettings::nonZeroOptionIsOn()

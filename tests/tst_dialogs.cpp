@@ -448,13 +448,6 @@ void tst_Dialogs::userOptionsFetchAction()
 void tst_Dialogs::userOptionsShowsSwitches()
 {
     AppSettings settings(*m_file);
-    {
-        UserOptionsDialog dialog(settings, m_ui.get());
-        QVERIFY(dialog.autoSelectViewBox()->isChecked());
-        QVERIFY(dialog.autoStripDotsBox()->isChecked());
-        QVERIFY(!dialog.autoFileNameBox()->isChecked());
-        QVERIFY(!dialog.autoViewFileBox()->isChecked());
-    }
     m_ini.put("[Options]\nAuto Select View=0\nAuto Strip Dots=0\nAuto File Name=1\nAuto View File=5\n");
     UserOptionsDialog dialog(settings, m_ui.get());
     QVERIFY(!dialog.autoSelectViewBox()->isChecked());
@@ -582,7 +575,6 @@ void tst_Dialogs::winSockForm()
     QCOMPARE(help.size(), 1);
 
     // The form of the real socket layer.
-    RecordingUserInterface ui;
     TransactionEngine engine;
     WinSockInfoDialog real(engine.winSockInfo());
     QCOMPARE(real.versionEdit()->text(), QStringLiteral("1.1"));
@@ -877,7 +869,6 @@ void tst_Dialogs::homeDialogOffersNothingForBadUrl()
 void tst_Dialogs::winSockHelpIsGreyed()
 {
     // Until the manual is attached to it, the form's Help is greyed.
-    RecordingUserInterface ui;
     TransactionEngine engine;
     const std::unique_ptr<WinSockInfoDialog> dialog = makeWinSockInfo(nullptr, engine.winSockInfo());
     QPushButton *help = helpButton(dialog.get());
