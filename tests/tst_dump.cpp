@@ -75,12 +75,10 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void directoryDump_data();
-    void directoryDump();
+    void servedTreeDump_data();
+    void servedTreeDump();
     void authoredAndLinks_data();
     void authoredAndLinks();
-    void textDump_data();
-    void textDump();
     void scriptedReplies_data();
     void scriptedReplies();
     void refusedConnection();
@@ -199,53 +197,76 @@ QString tst_Dump::url(const TestServer &server, const QString &path) const
     return QStringLiteral("gopher://127.0.0.1:") + QString::number(server.port()) + path;
 }
 
-void tst_Dump::directoryDump_data()
+void tst_Dump::servedTreeDump_data()
 {
     QTest::addColumn<bool>("pygopherd");
+    QTest::addColumn<QStringList>("options"); // before --dump URL; "CONFIG": our settings
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("expected"); // "PORT" stands for the server's port
+    QTest::addColumn<QByteArray>("errEnd");
 
+    const QByteArray menuDone("status: Received 5 menu items ... done\n");
+    const QByteArray textDone("status: Received 2 lines ... done\n");
     QTest::newRow("gophernicus: files, then sub-directories")
-        << false << QStringLiteral("/")
+        << false << QStringList() << QStringLiteral("/")
         << QByteArray("dir\t9\tdata.bin\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t0\thello.txt\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t0\ttabs.txt\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
                       "nav\t1\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs%2F>\n"
-                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n");
+                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n")
+        << menuDone;
     QTest::newRow("pygopherd plain menu: Gopher+ items")
-        << true << QStringLiteral("/")
+        << true << QStringList() << QStringLiteral("/")
         << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
                       "nav\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
-                      "nav\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n");
+                      "nav\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n")
+        << menuDone;
     QTest::newRow("pygopherd \\t$ menu: every +INFO item in the list")
-        << true << QStringLiteral("/1%09%24")
+        << true << QStringList() << QStringLiteral("/1%09%24")
         << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
                       "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n"
-                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n");
+                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n")
+        << menuDone;
+    QTest::newRow("gophernicus text") << false << QStringList() << QStringLiteral("/0/hello.txt")
+                                      << QByteArray("Hello\nWorld\n") << textDone;
+    QTest::newRow("TAB, backslash and two dots as sent")
+        << false << QStringList() << QStringLiteral("/0/tabs.txt")
+        << QByteArray("a\tb\\c\n..two dots\n") << textDone;
+    QTest::newRow("pygopherd Gopher+ text") << true << QStringList()
+                                            << QStringLiteral("/0%2Fhello.txt%09%2B")
+                                            << QByteArray("Hello\nWorld\n") << textDone;
+    QTest::newRow("-I names the configuration directory")
+        << false << QStringList{QStringLiteral("-I"), QStringLiteral("CONFIG")}
+        << QStringLiteral("/0/hello.txt") << QByteArray("Hello\nWorld\n") << textDone;
 }
 
-void tst_Dump::directoryDump()
+void tst_Dump::servedTreeDump()
 {
     QFETCH(bool, pygopherd);
+    QFETCH(QStringList, options);
     QFETCH(QString, path);
     QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, errEnd);
 
     const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
     expected.replace("PORT", QByteArray::number(server.port()));
-    const DumpResult result = dump({QStringLiteral("--dump"), url(server, path)});
+    options.replaceInStrings(QStringLiteral("CONFIG"), m_config);
+    const DumpResult result = dump(options << QStringLiteral("--dump") << url(server, path));
     QVERIFY(result.finished);
     QCOMPARE(result.out, expected);
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.err.startsWith(Connected), result.err.constData());
-    QVERIFY2(result.err.endsWith("status: Received 5 menu items ... done\n"),
-             result.err.constData());
+    QVERIFY2(result.err.endsWith(errEnd), result.err.constData());
+    // Only status lines (and the chosen view of a text): no message.
+    const bool menu = expected.startsWith("dir\t");
     for (const QByteArray &line : result.err.split('\n')) {
         if (!line.isEmpty())
-            QVERIFY2(line.startsWith("status: "), line.constData());
+            QVERIFY2(line.startsWith("status: ") || (!menu && line.startsWith("view: ")),
+                     line.constData());
     }
 }
 
@@ -285,45 +306,6 @@ void tst_Dump::authoredAndLinks()
     QVERIFY(result.finished);
     QCOMPARE(result.out, expected);
     QCOMPARE(result.exitCode, 0);
-}
-
-void tst_Dump::textDump_data()
-{
-    QTest::addColumn<bool>("pygopherd");
-    QTest::addColumn<QStringList>("arguments"); // the URL is appended
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("expected");
-
-    QTest::newRow("gophernicus text") << false << QStringList{QStringLiteral("--dump")}
-                                      << QStringLiteral("/0/hello.txt")
-                                      << QByteArray("Hello\nWorld\n");
-    QTest::newRow("TAB, backslash and two dots as sent")
-        << false << QStringList{QStringLiteral("--dump")} << QStringLiteral("/0/tabs.txt")
-        << QByteArray("a\tb\\c\n..two dots\n");
-    QTest::newRow("pygopherd Gopher+ text") << true << QStringList{QStringLiteral("--dump")}
-                                            << QStringLiteral("/0%2Fhello.txt%09%2B")
-                                            << QByteArray("Hello\nWorld\n");
-    QTest::newRow("-I names the configuration directory")
-        << false
-        << QStringList{QStringLiteral("-I"), QStringLiteral("CONFIG"), QStringLiteral("--dump")}
-        << QStringLiteral("/0/hello.txt") << QByteArray("Hello\nWorld\n");
-}
-
-void tst_Dump::textDump()
-{
-    QFETCH(bool, pygopherd);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, path);
-    QFETCH(QByteArray, expected);
-
-    const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
-    arguments.replaceInStrings(QStringLiteral("CONFIG"), m_config);
-    const DumpResult result = dump(arguments << url(server, path));
-    QVERIFY(result.finished);
-    QCOMPARE(result.out, expected);
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.err.endsWith("status: Received 2 lines ... done\n"), result.err.constData());
-    QVERIFY2(!result.err.contains("message: "), result.err.constData());
 }
 
 void tst_Dump::scriptedReplies_data()
