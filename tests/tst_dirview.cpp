@@ -113,10 +113,9 @@ private Q_SLOTS:
     void navigatorRootTextIsCut();
     void navigatorAndTitleFollowTheEncoding();
     void clickFetchesNodeIntoSameDocument();
-    void minusButtonCollapsesWithoutFetching();
+    void rootButtonCollapsesAndLabelFetches();
     void doubleClickKeepsNodeOpen();
     void emptyDirectoryLosesButton();
-    void rootClickFetchesWindowItem();
     void failureMarks_data();
     void failureMarks();
     void menuEndedByCloseCompletes();
@@ -684,7 +683,7 @@ void tst_DirView::clickFetchesNodeIntoSameDocument()
     QVERIFY(!tree.doubleClickOrButton());
 }
 
-void tst_DirView::minusButtonCollapsesWithoutFetching()
+void tst_DirView::rootButtonCollapsesAndLabelFetches()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
@@ -707,6 +706,19 @@ void tst_DirView::minusButtonCollapsesWithoutFetching()
     QCOMPARE(f.doc.listCount(), 0);
     f.feed(TopMenu);
     QVERIFY(root->isExpanded());
+
+    // A click on the root's label fetches the window's own item.
+    clickLabel(tree, child(root, 0));
+    f.feed(".\r\n");
+    QCOMPARE(f.doc.item().title, QByteArray("Docs"));
+    clickLabel(tree, root);
+    QCOMPARE(f.doc.item().title, QByteArray("Home Gopher"));
+    QCOMPARE(f.doc.item().selector, QByteArray("\r\n"));
+    // The root's sub-directories are known already.
+    QVERIFY(f.doc.navigatorFlag());
+    f.feed(TopMenu);
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(f.doc.listCount(), 1);
 }
 
 void tst_DirView::doubleClickKeepsNodeOpen()
@@ -746,26 +758,6 @@ void tst_DirView::emptyDirectoryLosesButton()
     const QByteArray key = f.doc.windowKey();
     clickButton(tree, files);
     QCOMPARE(f.doc.windowKey(), key);
-}
-
-void tst_DirView::rootClickFetchesWindowItem()
-{
-    DirFixture f;
-    CGTreeView tree(&f.doc, nullptr, nullptr);
-    QVERIFY(showOnScreen(tree));
-    f.feed(TopMenu);
-    clickLabel(tree, child(tree.rootNode(), 0));
-    f.feed(".\r\n");
-    QCOMPARE(f.doc.item().title, QByteArray("Docs"));
-
-    clickLabel(tree, tree.rootNode());
-    QCOMPARE(f.doc.item().title, QByteArray("Home Gopher"));
-    QCOMPARE(f.doc.item().selector, QByteArray("\r\n"));
-    // The root's sub-directories are known already.
-    QVERIFY(f.doc.navigatorFlag());
-    f.feed(TopMenu);
-    QCOMPARE(tree.rootNode()->childCount(), 2);
-    QCOMPARE(f.doc.listCount(), 1);
 }
 
 void tst_DirView::failureMarks_data()
