@@ -86,7 +86,6 @@ private Q_SLOTS:
     void clipboardField();
     void singleItemFromKeys();
     void singleItemFromRecordUsesUrl();
-    void singleItemBareUrlThenRecord();
     void multiItemTwoRecords();
     void multiItemReader_data();
     void multiItemReader();
@@ -796,7 +795,7 @@ void tst_Items::singleItemFromKeys()
 void tst_Items::singleItemFromRecordUsesUrl()
 {
     const CBookmark item = makeItem('0', QByteArray("/a b\t+"), QByteArray("host"), 7070, true);
-    const ItemFields fields = readSingleItem(item.GetItemText());
+    ItemFields fields = readSingleItem(item.GetItemText());
     QCOMPARE(fields.url, QByteArray("gopher://host:7070/0%2Fa%20b%09+"));
     QCOMPARE(fields.title, QByteArray("host:7070"));
     QCOMPARE(fields.selector, QByteArray("/a b\t+\r\n"));
@@ -806,14 +805,11 @@ void tst_Items::singleItemFromRecordUsesUrl()
     QVERIFY(fields.typeSet);
     QVERIFY(fields.gopherPlus);
     QVERIFY(!fields.askForm);
-}
 
-void tst_Items::singleItemBareUrlThenRecord()
-{
     // Two records on the clipboard: the first URL is taken, not the next name.
     const CBookmark a = makeItem('1', QByteArray("/a"), QByteArray("one"), 70);
     const CBookmark b = makeItem('0', QByteArray("/b"), QByteArray("two"), 70);
-    ItemFields fields = readSingleItem(recordsText({a, b}));
+    fields = readSingleItem(recordsText({a, b}));
     QCOMPARE(fields.host, QByteArray("one"));
     QCOMPARE(fields.selector, QByteArray("/a\r\n"));
 
