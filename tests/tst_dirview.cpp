@@ -59,6 +59,14 @@ QByteArray numberedMenu(int count)
     return menu;
 }
 
+// Clicks and scrolling need the widget's geometry.
+bool showOnScreen(QWidget &widget, QSize size = QSize(300, 300))
+{
+    widget.resize(size);
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
 QImage imageOf(const QIcon &icon)
 {
     return icon.pixmap(QSize(ItemIcons::IconSize, ItemIcons::IconSize)).toImage();
@@ -82,7 +90,6 @@ private Q_SLOTS:
     void iconKeys_data();
     void iconKeys();
     void everyTypeHasItsOwnPicture();
-    void infoLinesHaveNoPicture();
     void picturesLoadOnFirstUse();
     void failureImages();
 
@@ -92,15 +99,12 @@ private Q_SLOTS:
     void clickSelectionReachesDocument();
     void emptyListReportsInvalidSelection();
     void doubleClickOpensThroughApplication();
-    void enterOpensSelectedRow();
-    void infoLineOpensNothing();
     void unknownTypeIsMarkedWhenShown();
     void findHintSelectsAndScrolls();
     void clearHintEmptiesList();
     void accessibleNameIsTypeAndTitle();
     void fontChangeKeepsSelection();
     void encodingChangeRedrawsTitles();
-    void fontChangeSelectsFirstRowWithoutSelection();
     void rowHeightIsAtLeastSixteen();
     void horizontalExtentFollowsLongestRow();
     void largeMenuLayoutGrowsWithItsLength();
@@ -109,11 +113,9 @@ private Q_SLOTS:
     void navigatorRootTextIsCut();
     void navigatorAndTitleFollowTheEncoding();
     void clickFetchesNodeIntoSameDocument();
-    void buttonClickKeepsNodeOpenAndSkipsKnownChildren();
-    void minusButtonCollapsesWithoutFetching();
+    void rootButtonCollapsesAndLabelFetches();
     void doubleClickKeepsNodeOpen();
     void emptyDirectoryLosesButton();
-    void rootClickFetchesWindowItem();
     void failureMarks_data();
     void failureMarks();
     void menuEndedByCloseCompletes();
@@ -196,11 +198,7 @@ void tst_DirView::everyTypeHasItsOwnPicture()
     QCOMPARE(seen.size(), ItemIcons::RowCount - 1);
     QCOMPARE(ItemIcons::tableRow('g'), -1);
     QCOMPARE(ItemIcons::tableRow('!'), ItemIcons::RowCount - 1);
-}
-
-void tst_DirView::infoLinesHaveNoPicture()
-{
-    ItemIcons icons;
+    // Info lines are text only.
     QVERIFY(icons.icon('i').isNull());
 }
 
@@ -256,9 +254,7 @@ void tst_DirView::keysAtBothEnds()
     DirFixture f;
     f.feed(numberedMenu(30) + ".\r\n");
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(300, view.rowHeight() * 6 + 2 * view.frameWidth());
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, view.rowHeight() * 6 + 2 * view.frameWidth())));
     const int last = f.doc.listCount() - 1;
     view.selectRow(start < 0 ? last : start);
 
@@ -274,9 +270,8 @@ void tst_DirView::pageKeysMoveByVisibleRows()
     DirFixture f;
     f.feed(numberedMenu(100) + ".\r\n");
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(300, view.rowHeight() * 7 + view.rowHeight() / 2 + 2 * view.frameWidth());
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, view.rowHeight() * 7 + view.rowHeight() / 2
+                                              + 2 * view.frameWidth())));
     const int page = view.pageSize();
     QVERIFY(page >= 5 && page <= 8);
 
@@ -297,9 +292,7 @@ void tst_DirView::clickSelectionReachesDocument()
     DirFixture f;
     f.feed(menuLine('0', "First") + menuLine('7', "Search", "/find") + menuLine('9', "Binary") + ".\r\n");
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(300, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, 200)));
     QSignalSpy selected(&view, &CGopherDirView::itemSelected);
 
     const QRect row = view.visualRect(view.model()->index(1, 0));
@@ -343,9 +336,7 @@ void tst_DirView::doubleClickOpensThroughApplication()
     app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
     app.registerDefaultTemplates();
     CGopherDirView view(&f.doc, &app, nullptr, nullptr);
-    view.resize(300, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, 200)));
     QList<CTarnwickDoc *> opened;
     connect(&app, &CTarnwickApp::documentOpened, &app,
             [&opened](CTarnwickDoc *doc) { opened.append(doc); });
@@ -362,40 +353,15 @@ void tst_DirView::doubleClickOpensThroughApplication()
     QCOMPARE(f.doc.findPosition(), 2);
     // The document's own list item is untouched.
     QVERIFY(f.doc.listItem(2).parentKey.isEmpty());
-}
 
-void tst_DirView::enterOpensSelectedRow()
-{
-    DirFixture f;
-    f.feed(menuLine('0', "About this server", "/about") + ".\r\n");
-    CTarnwickApp &app = f.app;
-    app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
-    app.registerDefaultTemplates();
-    CGopherDirView view(&f.doc, &app, nullptr, nullptr);
-    QList<CTarnwickDoc *> opened;
-    connect(&app, &CTarnwickApp::documentOpened, &app,
-            [&opened](CTarnwickDoc *doc) { opened.append(doc); });
-    view.selectRow(0);
-    QTest::keyClick(&view, Qt::Key_Enter);
-    QCOMPARE(opened.count(), 1);
-    QCOMPARE(opened.at(0)->item().title,
-             QByteArray("About this server"));
-}
-
-void tst_DirView::infoLineOpensNothing()
-{
-    DirFixture f;
-    f.feed(menuLine('i', "Just words", "", "error.host", 1) + ".\r\n");
-    CTarnwickApp &app = f.app;
-    app.setSettingsPath(m_dir.filePath(QStringLiteral("app.ini")));
-    app.registerDefaultTemplates();
-    CGopherDirView view(&f.doc, &app, nullptr, nullptr);
-    QList<CTarnwickDoc *> opened;
-    connect(&app, &CTarnwickApp::documentOpened, &app,
-            [&opened](CTarnwickDoc *doc) { opened.append(doc); });
+    // An info line opens nothing; Enter opens the selected row.
     view.selectRow(0);
     view.fetchSelected();
-    QCOMPARE(opened.count(), 0);
+    QCOMPARE(opened.count(), 1);
+    view.selectRow(1);
+    QTest::keyClick(&view, Qt::Key_Enter);
+    QCOMPARE(opened.count(), 2);
+    QCOMPARE(opened.at(1)->item().title, QByteArray("About this server"));
 }
 
 void tst_DirView::unknownTypeIsMarkedWhenShown()
@@ -405,9 +371,7 @@ void tst_DirView::unknownTypeIsMarkedWhenShown()
     f.feed(menuLine('$', "Odd one") + menuLine('g', "Cat picture") + ".\r\n");
     QCOMPARE(f.doc.listItem(0).type, '$');
     CGopherDirView view(&f.doc, nullptr, nullptr, &icons);
-    view.resize(300, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, 200)));
     QTRY_COMPARE(f.doc.listItem(0).type, '!');
     QCOMPARE(f.doc.listItem(1).type, 'g');
     const QVariant decoration = view.model()->index(1, 0).data(Qt::DecorationRole);
@@ -419,9 +383,7 @@ void tst_DirView::findHintSelectsAndScrolls()
     DirFixture f;
     f.feed(numberedMenu(200) + menuLine('0', "Needle") + ".\r\n");
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(300, 150);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(300, 150)));
 
     f.doc.FindText(QByteArray("needle"), true, false, false);
     QCOMPARE(view.selectedRow(), 200);
@@ -503,6 +465,14 @@ void tst_DirView::fontChangeKeepsSelection()
     f.feed(numberedMenu(10) + ".\r\n");
     FontManager fonts(*m_profile);
     CGopherDirView view(&f.doc, nullptr, &fonts, nullptr);
+    // Without a selection, a new font selects the first row.
+    QCOMPARE(view.selectedRow(), -1);
+    QFont font = fonts.font(FontManager::DirFont);
+    font.setPixelSize(14);
+    (void)fonts.applyChosenFont(FontManager::DirFont, font);
+    QCOMPARE(view.selectedRow(), 0);
+    QCOMPARE(f.doc.GetItem().title, QByteArray("Item 0"));
+
     view.selectRow(3);
     QFont big = fonts.font(FontManager::DirFont);
     big.setPixelSize(30);
@@ -517,20 +487,6 @@ void tst_DirView::fontChangeKeepsSelection()
     tree.setPixelSize(9);
     (void)fonts.applyChosenFont(FontManager::TreeFont, tree);
     QCOMPARE(view.font().pixelSize(), 30);
-}
-
-void tst_DirView::fontChangeSelectsFirstRowWithoutSelection()
-{
-    DirFixture f;
-    f.feed(numberedMenu(4) + ".\r\n");
-    FontManager fonts(*m_profile);
-    CGopherDirView view(&f.doc, nullptr, &fonts, nullptr);
-    QCOMPARE(view.selectedRow(), -1);
-    QFont font = fonts.font(FontManager::DirFont);
-    font.setPixelSize(14);
-    (void)fonts.applyChosenFont(FontManager::DirFont, font);
-    QCOMPARE(view.selectedRow(), 0);
-    QCOMPARE(f.doc.GetItem().title, QByteArray("Item 0"));
 }
 
 void tst_DirView::rowHeightIsAtLeastSixteen()
@@ -550,9 +506,7 @@ void tst_DirView::horizontalExtentFollowsLongestRow()
     const QByteArray longTitle(300, 'W');
     f.feed(menuLine('0', "Short") + menuLine('0', longTitle) + ".\r\n");
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(200, 200);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(200, 200)));
     const int textWidth = view.fontMetrics().horizontalAdvance(QString::fromLatin1(longTitle));
     QTRY_VERIFY(view.horizontalExtent() >= textWidth + 24);
     QTRY_VERIFY(view.horizontalScrollBar()->maximum() >= textWidth + 24 - view.viewport()->width());
@@ -562,9 +516,7 @@ void tst_DirView::largeMenuLayoutGrowsWithItsLength()
 {
     DirFixture f;
     CGopherDirView view(&f.doc, nullptr, nullptr, nullptr);
-    view.resize(400, 300);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(showOnScreen(view, QSize(400, 300)));
 
     constexpr int Count = 200000;
     QByteArray menu = numberedMenu(Count) + ".\r\n";
@@ -619,14 +571,6 @@ void clickButton(CGTreeView &tree, QTreeWidgetItem *node)
     const QRect rect = tree.visualItemRect(node);
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
                       QPoint(rect.left() - tree.indentation() / 2, rect.center().y()));
-}
-
-// Clicks need the tree's geometry.
-bool showOnScreen(CGTreeView &tree)
-{
-    tree.resize(300, 300);
-    tree.show();
-    return QTest::qWaitForWindowExposed(&tree);
 }
 
 const QByteArray TopMenu = menuLine('0', "Readme") + menuLine('1', "Docs", "/docs")
@@ -727,31 +671,19 @@ void tst_DirView::clickFetchesNodeIntoSameDocument()
     // A plain click shows the directory without opening its outline.
     QVERIFY(!docs->isExpanded());
     QCOMPARE(docs->data(0, CGTreeView::ExpandedBeforeRole).toBool(), true);
-}
 
-void tst_DirView::buttonClickKeepsNodeOpenAndSkipsKnownChildren()
-{
-    DirFixture f;
-    CGTreeView tree(&f.doc, nullptr, nullptr);
-    QVERIFY(showOnScreen(tree));
-    f.feed(TopMenu);
-    QTreeWidgetItem *docs = child(tree.rootNode(), 0);
-    const QByteArray subMenu = menuLine('1', "Old docs", "/docs/old") + ".\r\n";
-    clickLabel(tree, docs);
-    f.feed(subMenu);
-    QCOMPARE(docs->childCount(), 1);
-
+    // The button fetches it again, opens it and adds no known child twice.
     clickButton(tree, docs);
     QVERIFY(tree.doubleClickOrButton());
     QVERIFY(f.doc.navigatorFlag());
-    f.feed(subMenu);
+    f.feed(menuLine('1', "Old docs", "/docs/old") + ".\r\n");
     QCOMPARE(f.doc.navigatorCount(), 3);
     QCOMPARE(docs->childCount(), 1);
     QVERIFY(docs->isExpanded());
     QVERIFY(!tree.doubleClickOrButton());
 }
 
-void tst_DirView::minusButtonCollapsesWithoutFetching()
+void tst_DirView::rootButtonCollapsesAndLabelFetches()
 {
     DirFixture f;
     CGTreeView tree(&f.doc, nullptr, nullptr);
@@ -774,6 +706,19 @@ void tst_DirView::minusButtonCollapsesWithoutFetching()
     QCOMPARE(f.doc.listCount(), 0);
     f.feed(TopMenu);
     QVERIFY(root->isExpanded());
+
+    // A click on the root's label fetches the window's own item.
+    clickLabel(tree, child(root, 0));
+    f.feed(".\r\n");
+    QCOMPARE(f.doc.item().title, QByteArray("Docs"));
+    clickLabel(tree, root);
+    QCOMPARE(f.doc.item().title, QByteArray("Home Gopher"));
+    QCOMPARE(f.doc.item().selector, QByteArray("\r\n"));
+    // The root's sub-directories are known already.
+    QVERIFY(f.doc.navigatorFlag());
+    f.feed(TopMenu);
+    QCOMPARE(root->childCount(), 2);
+    QCOMPARE(f.doc.listCount(), 1);
 }
 
 void tst_DirView::doubleClickKeepsNodeOpen()
@@ -813,26 +758,6 @@ void tst_DirView::emptyDirectoryLosesButton()
     const QByteArray key = f.doc.windowKey();
     clickButton(tree, files);
     QCOMPARE(f.doc.windowKey(), key);
-}
-
-void tst_DirView::rootClickFetchesWindowItem()
-{
-    DirFixture f;
-    CGTreeView tree(&f.doc, nullptr, nullptr);
-    QVERIFY(showOnScreen(tree));
-    f.feed(TopMenu);
-    clickLabel(tree, child(tree.rootNode(), 0));
-    f.feed(".\r\n");
-    QCOMPARE(f.doc.item().title, QByteArray("Docs"));
-
-    clickLabel(tree, tree.rootNode());
-    QCOMPARE(f.doc.item().title, QByteArray("Home Gopher"));
-    QCOMPARE(f.doc.item().selector, QByteArray("\r\n"));
-    // The root's sub-directories are known already.
-    QVERIFY(f.doc.navigatorFlag());
-    f.feed(TopMenu);
-    QCOMPARE(tree.rootNode()->childCount(), 2);
-    QCOMPARE(f.doc.listCount(), 1);
 }
 
 void tst_DirView::failureMarks_data()

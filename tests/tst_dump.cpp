@@ -75,25 +75,17 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void directoryDump_data();
-    void directoryDump();
+    void servedTreeDump_data();
+    void servedTreeDump();
     void authoredAndLinks_data();
     void authoredAndLinks();
-    void textDump_data();
-    void textDump();
-    void statusLinesInOrder();
-    void gopherPlusErrorReply();
+    void scriptedReplies_data();
+    void scriptedReplies();
     void refusedConnection();
-    void usageErrors_data();
-    void usageErrors();
-    void typesThatOpenNothing_data();
-    void typesThatOpenNothing();
     void searchDump_data();
     void searchDump();
-    void searchUsage_data();
-    void searchUsage();
-    void telnetLaunchLine_data();
-    void telnetLaunchLine();
+    void withoutAServer_data();
+    void withoutAServer();
     void gopherPlusViews_data();
     void gopherPlusViews();
     void attributeInfo();
@@ -205,53 +197,76 @@ QString tst_Dump::url(const TestServer &server, const QString &path) const
     return QStringLiteral("gopher://127.0.0.1:") + QString::number(server.port()) + path;
 }
 
-void tst_Dump::directoryDump_data()
+void tst_Dump::servedTreeDump_data()
 {
     QTest::addColumn<bool>("pygopherd");
+    QTest::addColumn<QStringList>("options"); // before --dump URL; "CONFIG": our settings
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("expected"); // "PORT" stands for the server's port
+    QTest::addColumn<QByteArray>("errEnd");
 
+    const QByteArray menuDone("status: Received 5 menu items ... done\n");
+    const QByteArray textDone("status: Received 2 lines ... done\n");
     QTest::newRow("gophernicus: files, then sub-directories")
-        << false << QStringLiteral("/")
+        << false << QStringList() << QStringLiteral("/")
         << QByteArray("dir\t9\tdata.bin\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t0\thello.txt\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t0\ttabs.txt\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
                       "nav\t1\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs%2F>\n"
-                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n");
+                      "nav\t1\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore%2F>\n")
+        << menuDone;
     QTest::newRow("pygopherd plain menu: Gopher+ items")
-        << true << QStringLiteral("/")
+        << true << QStringList() << QStringLiteral("/")
         << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n"
                       "nav\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
-                      "nav\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n");
+                      "nav\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n")
+        << menuDone;
     QTest::newRow("pygopherd \\t$ menu: every +INFO item in the list")
-        << true << QStringLiteral("/1%09%24")
+        << true << QStringList() << QStringLiteral("/1%09%24")
         << QByteArray("dir\t9+\tdata\t<URL=gopher://127.0.0.1:PORT/9%2Fdata.bin>\n"
                       "dir\t1+\tdocs\t<URL=gopher://127.0.0.1:PORT/1%2Fdocs>\n"
                       "dir\t0+\thello\t<URL=gopher://127.0.0.1:PORT/0%2Fhello.txt>\n"
                       "dir\t1+\tmore\t<URL=gopher://127.0.0.1:PORT/1%2Fmore>\n"
-                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n");
+                      "dir\t0+\ttabs\t<URL=gopher://127.0.0.1:PORT/0%2Ftabs.txt>\n")
+        << menuDone;
+    QTest::newRow("gophernicus text") << false << QStringList() << QStringLiteral("/0/hello.txt")
+                                      << QByteArray("Hello\nWorld\n") << textDone;
+    QTest::newRow("TAB, backslash and two dots as sent")
+        << false << QStringList() << QStringLiteral("/0/tabs.txt")
+        << QByteArray("a\tb\\c\n..two dots\n") << textDone;
+    QTest::newRow("pygopherd Gopher+ text") << true << QStringList()
+                                            << QStringLiteral("/0%2Fhello.txt%09%2B")
+                                            << QByteArray("Hello\nWorld\n") << textDone;
+    QTest::newRow("-I names the configuration directory")
+        << false << QStringList{QStringLiteral("-I"), QStringLiteral("CONFIG")}
+        << QStringLiteral("/0/hello.txt") << QByteArray("Hello\nWorld\n") << textDone;
 }
 
-void tst_Dump::directoryDump()
+void tst_Dump::servedTreeDump()
 {
     QFETCH(bool, pygopherd);
+    QFETCH(QStringList, options);
     QFETCH(QString, path);
     QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, errEnd);
 
     const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
     expected.replace("PORT", QByteArray::number(server.port()));
-    const DumpResult result = dump({QStringLiteral("--dump"), url(server, path)});
+    options.replaceInStrings(QStringLiteral("CONFIG"), m_config);
+    const DumpResult result = dump(options << QStringLiteral("--dump") << url(server, path));
     QVERIFY(result.finished);
     QCOMPARE(result.out, expected);
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.err.startsWith(Connected), result.err.constData());
-    QVERIFY2(result.err.endsWith("status: Received 5 menu items ... done\n"),
-             result.err.constData());
+    QVERIFY2(result.err.endsWith(errEnd), result.err.constData());
+    // Only status lines (and the chosen view of a text): no message.
+    const bool menu = expected.startsWith("dir\t");
     for (const QByteArray &line : result.err.split('\n')) {
         if (!line.isEmpty())
-            QVERIFY2(line.startsWith("status: "), line.constData());
+            QVERIFY2(line.startsWith("status: ") || (!menu && line.startsWith("view: ")),
+                     line.constData());
     }
 }
 
@@ -293,78 +308,75 @@ void tst_Dump::authoredAndLinks()
     QCOMPARE(result.exitCode, 0);
 }
 
-void tst_Dump::textDump_data()
+void tst_Dump::scriptedReplies_data()
 {
-    QTest::addColumn<bool>("pygopherd");
-    QTest::addColumn<QStringList>("arguments"); // the URL is appended
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("more"); // after --dump URL
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");      // "PORT" stands for the server's port
+    QTest::addColumn<bool>("errIsEnd");       // else the whole of standard error
+    QTest::addColumn<QByteArrayList>("requests"); // {"?"}: not looked at
 
-    QTest::newRow("gophernicus text") << false << QStringList{QStringLiteral("--dump")}
-                                      << QStringLiteral("/0/hello.txt")
-                                      << QByteArray("Hello\nWorld\n");
-    QTest::newRow("TAB, backslash and two dots as sent")
-        << false << QStringList{QStringLiteral("--dump")} << QStringLiteral("/0/tabs.txt")
-        << QByteArray("a\tb\\c\n..two dots\n");
-    QTest::newRow("pygopherd Gopher+ text") << true << QStringList{QStringLiteral("--dump")}
-                                            << QStringLiteral("/0%2Fhello.txt%09%2B")
-                                            << QByteArray("Hello\nWorld\n");
-    QTest::newRow("-I names the configuration directory")
-        << false
-        << QStringList{QStringLiteral("-I"), QStringLiteral("CONFIG"), QStringLiteral("--dump")}
-        << QStringLiteral("/0/hello.txt") << QByteArray("Hello\nWorld\n");
-}
-
-void tst_Dump::textDump()
-{
-    QFETCH(bool, pygopherd);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, path);
-    QFETCH(QByteArray, expected);
-
-    const TestServer &server = pygopherd ? m_tree.pygopherd() : m_tree.gophernicus();
-    arguments.replaceInStrings(QStringLiteral("CONFIG"), m_config);
-    const DumpResult result = dump(arguments << url(server, path));
-    QVERIFY(result.finished);
-    QCOMPARE(result.out, expected);
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.err.endsWith("status: Received 2 lines ... done\n"), result.err.constData());
-    QVERIFY2(!result.err.contains("message: "), result.err.constData());
-}
-
-void tst_Dump::statusLinesInOrder()
-{
-    auto server = TestServer::scripted(script({route("/two", "one\r\ntwo\r\n.\r\n")}));
-    QVERIFY2(server, qPrintable(TestServer::lastError()));
-    const DumpResult result = dump({QStringLiteral("--dump"),
-                                    url(*server, QStringLiteral("/0/two"))});
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 0);
-    QCOMPARE(result.err, Connected + "status: Received 3 lines\n"
-                                     "status: Received 3 lines ... done\n");
     // The document counts the "." line; it reads back as an empty line.
-    QCOMPARE(result.out, QByteArray("one\ntwo\n\n"));
-    QCOMPARE(server->requests(), QList<QByteArray>{"/two\r\n"});
+    QTest::newRow("status lines in order")
+        << QStringLiteral("/0/two") << QByteArray("one\r\ntwo\r\n.\r\n") << QStringList() << 0
+        << QByteArray("one\ntwo\n\n")
+        << Connected + "status: Received 3 lines\nstatus: Received 3 lines ... done\n" << false
+        << QByteArrayList{"/two\r\n"};
+    QTest::newRow("Gopher+ error reply")
+        << QStringLiteral("/0/busy") << QByteArray("--1\r\n2 admin@host\r\nServer busy\r\n.\r\n")
+        << QStringList() << 1 << QByteArray()
+        << Connected + "message: Re: the item '127.0.0.1:PORT'\\r\\n"
+                       "Please fetch this item later, when the server is less busy!\\r\\n"
+                       "The Gopher server '127.0.0.1'\\r\\n"
+                       "returned the following text:\\r\\n\\r\\n"
+                       "admin@host\\r\\nServer busy\\r\\n\n"
+        << false << QByteArrayList{"?"};
+    for (const char *path : {"/3/error", "/i/info", "/x/thing"}) {
+        QTest::addRow("type that opens nothing: %s", path)
+            << QString::fromLatin1(path) << QByteArray("0Never\t/n\t127.0.0.1\t70\r\n.\r\n")
+            << QStringList() << 2 << QByteArray() << QByteArray() << false << QByteArrayList();
+    }
+    QTest::newRow("a search item without words")
+        << QStringLiteral("/7/idx") << QByteArray(".\r\n") << QStringList() << 2 << QByteArray()
+        << QByteArray("tarnwick: a search item needs --search WORDS\n") << true
+        << QByteArrayList{"?"};
+    QTest::newRow("words for a directory")
+        << QStringLiteral("/1/dir") << QByteArray(".\r\n")
+        << QStringList{QStringLiteral("--search"), QStringLiteral("x")} << 2 << QByteArray()
+        << QByteArray("tarnwick: --search needs a search item (type 7)\n") << true
+        << QByteArrayList{"?"};
+    QTest::newRow("a query for a directory")
+        << QStringLiteral("/1/dir") << QByteArray(".\r\n")
+        << QStringList{QStringLiteral("--query"), QStringLiteral("name=x")} << 2 << QByteArray()
+        << QByteArray("tarnwick: --query needs a phone book item (type 2)\n") << true
+        << QByteArrayList{"?"};
 }
 
-void tst_Dump::gopherPlusErrorReply()
+void tst_Dump::scriptedReplies()
 {
-    auto server = TestServer::scripted(
-        script({route("/busy", "--1\r\n2 admin@host\r\nServer busy\r\n.\r\n")}));
+    QFETCH(QString, path);
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, more);
+    QFETCH(QByteArray, err);
+    QFETCH(bool, errIsEnd);
+    QFETCH(QByteArrayList, requests);
+
+    auto server = TestServer::scripted(script({route("*", reply)}));
     QVERIFY2(server, qPrintable(TestServer::lastError()));
-    const DumpResult result = dump({QStringLiteral("--dump"),
-                                    url(*server, QStringLiteral("/0/busy"))});
+    const DumpResult result = dump(QStringList{QStringLiteral("--dump"), url(*server, path)} + more);
     QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QByteArray());
-    const QByteArray port = QByteArray::number(server->port());
-    QCOMPARE(result.err,
-             Connected
-                 + "message: Re: the item '127.0.0.1:" + port + "'\\r\\n"
-                 + "Please fetch this item later, when the server is less busy!\\r\\n"
-                   "The Gopher server '127.0.0.1'\\r\\n"
-                   "returned the following text:\\r\\n\\r\\n"
-                   "admin@host\\r\\nServer busy\\r\\n\n");
+    QTEST(result.exitCode, "exitCode");
+    QTEST(result.out, "out");
+    err.replace("PORT", QByteArray::number(server->port()));
+    if (errIsEnd)
+        QVERIFY2(result.err.endsWith(err), result.err.constData());
+    else
+        QCOMPARE(result.err, err);
+    if (requests != QByteArrayList{"?"})
+        QCOMPARE(server->requests(), requests);
 }
 
 void tst_Dump::refusedConnection()
@@ -382,71 +394,6 @@ void tst_Dump::refusedConnection()
                                     "message: Connect error to host\\n127.0.0.1\\n"
                                     "[10061] Connection refused\n"
                                     "status: Directory appears empty (received 0 bytes)\n"));
-}
-
-void tst_Dump::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("err");
-
-    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL\n");
-    QTest::newRow("no URL") << QStringList{QStringLiteral("--dump")} << usage;
-    QTest::newRow("unknown option")
-        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1/"),
-                       QStringLiteral("--bogus")}
-        << usage;
-    QTest::newRow("stray argument")
-        << QStringList{QStringLiteral("stray"), QStringLiteral("--dump"),
-                       QStringLiteral("gopher://127.0.0.1/")}
-        << usage;
-    for (const char *value : {"", "x", "1.5", "-1", " 5", "2147484"}) {
-        QStringList arguments{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1/"),
-                              QStringLiteral("--timeout")};
-        if (*value)
-            arguments << QString::fromLatin1(value);
-        QTest::addRow("timeout '%s'", value) << arguments << usage;
-    }
-    QTest::newRow("not a gopher URL")
-        << QStringList{QStringLiteral("--dump"), QStringLiteral("http://example.org/")}
-        << QByteArray("tarnwick: not a gopher URL: http://example.org/\n");
-    QTest::newRow("URL without port")
-        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1:0/")}
-        << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:0/\n");
-}
-
-void tst_Dump::usageErrors()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, err);
-
-    const DumpResult result = dump(arguments);
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.out, QByteArray());
-    QCOMPARE(result.err, err);
-}
-
-void tst_Dump::typesThatOpenNothing_data()
-{
-    QTest::addColumn<QString>("path");
-
-    QTest::newRow("type 3") << QStringLiteral("/3/error");
-    QTest::newRow("type i") << QStringLiteral("/i/info");
-    QTest::newRow("unknown type") << QStringLiteral("/x/thing");
-}
-
-void tst_Dump::typesThatOpenNothing()
-{
-    QFETCH(QString, path);
-
-    auto server = TestServer::scripted(script({route("*", "0Never\t/n\t127.0.0.1\t70\r\n.\r\n")}));
-    QVERIFY2(server, qPrintable(TestServer::lastError()));
-    const DumpResult result = dump({QStringLiteral("--dump"), url(*server, path)});
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.out, QByteArray());
-    QCOMPARE(result.err, QByteArray());
-    QCOMPARE(server->requests(), QList<QByteArray>());
 }
 
 void tst_Dump::phoneBook_data()
@@ -510,71 +457,63 @@ void tst_Dump::searchDump()
     QVERIFY2(result.err.endsWith("status: Received 2 menu items ... done\n"), result.err.constData());
 }
 
-void tst_Dump::searchUsage_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QStringList>("more");
-    QTest::addColumn<QByteArray>("err");
-
-    QTest::newRow("a search item without words")
-        << QStringLiteral("/7/idx") << QStringList()
-        << QByteArray("tarnwick: a search item needs --search WORDS\n");
-    QTest::newRow("words for a directory")
-        << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--search"), QStringLiteral("x")}
-        << QByteArray("tarnwick: --search needs a search item (type 7)\n");
-    QTest::newRow("a query for a directory")
-        << QStringLiteral("/1/dir") << QStringList{QStringLiteral("--query"), QStringLiteral("name=x")}
-        << QByteArray("tarnwick: --query needs a phone book item (type 2)\n");
-}
-
-void tst_Dump::searchUsage()
-{
-    QFETCH(QString, path);
-    QFETCH(QStringList, more);
-    QFETCH(QByteArray, err);
-
-    auto server = TestServer::scripted(script({route("*", ".\r\n")}));
-    QVERIFY2(server, qPrintable(TestServer::lastError()));
-    const DumpResult result = dump(QStringList{QStringLiteral("--dump"), url(*server, path)} + more);
-    QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, 2);
-    QCOMPARE(result.out, QByteArray());
-    QVERIFY2(result.err.endsWith(err), result.err.constData());
-}
-
-void tst_Dump::telnetLaunchLine_data()
+// Runs that end before any connection: usage errors and session launches.
+void tst_Dump::withoutAServer_data()
 {
     QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QString>("url");
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
 
+    const auto dumping = [](const char *url) {
+        return QStringList{QStringLiteral("--dump"), QString::fromLatin1(url)};
+    };
+    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL\n");
+    QTest::newRow("no URL") << QByteArray() << QStringList{QStringLiteral("--dump")} << 2
+                            << QByteArray() << usage;
+    QTest::newRow("unknown option")
+        << QByteArray() << dumping("gopher://127.0.0.1/") + QStringList{QStringLiteral("--bogus")}
+        << 2 << QByteArray() << usage;
+    QTest::newRow("stray argument")
+        << QByteArray() << QStringList{QStringLiteral("stray")} + dumping("gopher://127.0.0.1/")
+        << 2 << QByteArray() << usage;
+    for (const char *value : {"", "x", "1.5", "-1", " 5", "2147484"}) {
+        QStringList arguments = dumping("gopher://127.0.0.1/") << QStringLiteral("--timeout");
+        if (*value)
+            arguments << QString::fromLatin1(value);
+        QTest::addRow("timeout '%s'", value) << QByteArray() << arguments << 2 << QByteArray()
+                                             << usage;
+    }
+    QTest::newRow("not a gopher URL")
+        << QByteArray() << dumping("http://example.org/") << 2 << QByteArray()
+        << QByteArray("tarnwick: not a gopher URL: http://example.org/\n");
+    QTest::newRow("URL without port")
+        << QByteArray() << dumping("gopher://127.0.0.1:0/") << 2 << QByteArray()
+        << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:0/\n");
+
     QTest::newRow("telnet: the Debian default")
-        << QByteArray() << QStringLiteral("gopher://bbs.example:2323/8guest") << 0
+        << QByteArray() << dumping("gopher://bbs.example:2323/8guest") << 0
         << QByteArray("launch\tx-terminal-emulator\t-e\ttelnet\tbbs.example\t2323\n")
         << QByteArray();
     QTest::newRow("tn3270: the Debian default")
-        << QByteArray() << QStringLiteral("gopher://ibm.example:23/T") << 0
+        << QByteArray() << dumping("gopher://ibm.example:23/T") << 0
         << QByteArray("launch\tx3270\tibm.example:23\n") << QByteArray();
     QTest::newRow("the setting split, placeholders filled, escapes")
         << QByteArray("[Telnet]\r\nCurrent telnet=\"/opt/my term\" -T 'a\tb\\' %port%\r\n")
-        << QStringLiteral("gopher://bbs.example:2323/8") << 0
+        << dumping("gopher://bbs.example:2323/8") << 0
         << QByteArray("launch\t/opt/my term\t-T\ta\\tb\\\\\t2323\n") << QByteArray();
     QTest::newRow("a host that would be an option")
-        << QByteArray() << QStringLiteral("gopher://-oProxyCommand=x:23/8") << 1 << QByteArray()
+        << QByteArray() << dumping("gopher://-oProxyCommand=x:23/8") << 1 << QByteArray()
         << QByteArray("message: Refusing to start a session with the host '-oproxycommand=x'.\\n"
                       "A host name must not begin with \"-\" or hold a space, a control "
                       "character or a shell character.\n");
 }
 
-void tst_Dump::telnetLaunchLine()
+void tst_Dump::withoutAServer()
 {
     QFETCH(QByteArray, settings);
-    QFETCH(QString, url);
-    QFETCH(int, exitCode);
-    QFETCH(QByteArray, out);
-    QFETCH(QByteArray, err);
+    QFETCH(QStringList, arguments);
 
     if (!settings.isEmpty()) {
         m_settings += settings;
@@ -582,11 +521,11 @@ void tst_Dump::telnetLaunchLine()
         QVERIFY(file.open(QIODevice::WriteOnly));
         QCOMPARE(file.write(m_settings), m_settings.size());
     }
-    const DumpResult result = dump({QStringLiteral("--dump"), url});
+    const DumpResult result = dump(arguments);
     QVERIFY(result.finished);
-    QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(result.out, out);
-    QCOMPARE(result.err, err);
+    QTEST(result.exitCode, "exitCode");
+    QTEST(result.out, "out");
+    QTEST(result.err, "err");
 }
 
 DumpResult tst_Dump::dumpOnTerminal(const QStringList &arguments, int stream)

@@ -74,8 +74,8 @@ private Q_SLOTS:
     void unescape();
     void escapeRoundTripEveryByte();
 
+    void itemText_data();
     void itemText();
-    void itemTextSearchItem();
     void itemTextFlags_data();
     void itemTextFlags();
     void recordsTextSeparatesRecords();
@@ -86,7 +86,6 @@ private Q_SLOTS:
     void clipboardField();
     void singleItemFromKeys();
     void singleItemFromRecordUsesUrl();
-    void singleItemBareUrlThenRecord();
     void multiItemTwoRecords();
     void multiItemReader_data();
     void multiItemReader();
@@ -118,87 +117,52 @@ void tst_Items::parseMenuLine_data()
     QTest::addColumn<bool>("gopherPlus");
     QTest::addColumn<bool>("askForm");
 
-    QTest::newRow("text item, host lower-cased")
-        << QByteArray("0About\t/about.txt\tHost.Example.ORG\t70") << '0' << QByteArray("About")
-        << QByteArray("/about.txt\r\n") << QByteArray("host.example.org") << 70 << false << false;
-    QTest::newRow("gopher+ directory with empty selector")
-        << QByteArray("1Dir\t\thost\t70\t+") << '1' << QByteArray("Dir") << QByteArray("\r\n")
-        << QByteArray("host") << 70 << true << false;
-    QTest::newRow("ask field sets ask form and gopher+")
-        << QByteArray("0Form\tsel\thost\t70\t?") << '0' << QByteArray("Form")
-        << QByteArray("sel\r\n") << QByteArray("host") << 70 << true << true;
-    QTest::newRow("telnet with empty port gets 23")
-        << QByteArray("8Login\t\thost\t") << '8' << QByteArray("Login") << QByteArray("\r\n")
-        << QByteArray("host") << 23 << false << false;
-    QTest::newRow("tn3270 with port 0 gets 23")
-        << QByteArray("TLogin\t\thost\t0") << 'T' << QByteArray("Login") << QByteArray("\r\n")
-        << QByteArray("host") << 23 << false << false;
-    QTest::newRow("text with empty port becomes error item")
-        << QByteArray("0Login\t\thost\t") << '3' << QByteArray("Login") << QByteArray("\r\n")
-        << QByteArray("host") << 0 << false << false;
-    QTest::newRow("empty first field")
-        << QByteArray("\tsel\thost\t70") << '!' << QByteArray("<missing title>")
-        << QByteArray("sel\r\n") << QByteArray("host") << 70 << false << false;
-    QTest::newRow("unknown type keeps whole field as title")
-        << QByteArray("xWeird\tsel\thost\t70") << '!' << QByteArray("xWeird")
-        << QByteArray("sel\r\n") << QByteArray("host") << 70 << false << false;
-    QTest::newRow("info line with port 1 stays info")
-        << QByteArray("iHello\t\terror.host\t1") << 'i' << QByteArray("Hello")
-        << QByteArray("\r\n") << QByteArray("error.host") << 1 << false << false;
-    QTest::newRow("info line with port 0 becomes error item")
-        << QByteArray("iHello\tfake\t(NULL)\t0") << '3' << QByteArray("Hello")
-        << QByteArray("fake\r\n") << QByteArray("(null)") << 0 << false << false;
-    QTest::newRow("type character only gives empty title")
-        << QByteArray("1\tsel\thost\t70") << '1' << QByteArray() << QByteArray("sel\r\n")
-        << QByteArray("host") << 70 << false << false;
-    QTest::newRow("no tab at all")
-        << QByteArray("just text") << '3' << QByteArray("just text") << QByteArray("\r\n")
-        << QByteArray("error") << 0 << false << false;
-    QTest::newRow("selector holding CR gets no line end")
-        << QByteArray("0T\ta\rb\thost\t70") << '0' << QByteArray("T") << QByteArray("a\rb")
-        << QByteArray("host") << 70 << false << false;
-    QTest::newRow("selector holding LF gets no line end")
-        << QByteArray("0T\ta\nb\thost\t70") << '0' << QByteArray("T") << QByteArray("a\nb")
-        << QByteArray("host") << 70 << false << false;
-    QTest::newRow("port followed by letters")
-        << QByteArray("0T\ts\thost\t70abc") << '0' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 70 << false << false;
-    QTest::newRow("port above 65535 keeps low 16 bits")
-        << QByteArray("0T\ts\thost\t65606") << '0' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 70 << false << false;
-    QTest::newRow("port beyond 32 bits keeps low 16 bits")
-        << QByteArray("0T\ts\thost\t4294967366") << '0' << QByteArray("T")
-        << QByteArray("s\r\n") << QByteArray("host") << 70 << false << false;
-    QTest::newRow("port beyond 64 bits keeps low 16 bits")
-        << QByteArray("0T\ts\thost\t99999999999999999999999") << '0' << QByteArray("T")
-        << QByteArray("s\r\n") << QByteArray("host") << 65535 << false << false;
-    QTest::newRow("port with leading blanks and plus sign")
-        << QByteArray("0T\ts\thost\t  +7070") << '0' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 7070 << false << false;
-    QTest::newRow("negative port wraps to 16 bits")
-        << QByteArray("0T\ts\thost\t-70") << '0' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 65466 << false << false;
-    QTest::newRow("port not a number")
-        << QByteArray("0T\ts\thost\tseventy") << '3' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 0 << false << false;
-    QTest::newRow("fields after the fifth are ignored")
-        << QByteArray("0T\ts\thost\t70\t+\t?") << '0' << QByteArray("T") << QByteArray("s\r\n")
-        << QByteArray("host") << 70 << true << false;
-    QTest::newRow("host bytes above 0x7F are not lower-cased")
-        << QByteArray("0T\ts\tH\xD6ST\xC3\x84.Org\t70") << '0' << QByteArray("T")
-        << QByteArray("s\r\n") << QByteArray("h\xD6st\xC3\x84.org") << 70 << false << false;
-    QTest::newRow("NUL bytes in every field")
-        << raw("\0ab\ts\0l\th\0st\t7\0" "0") << '!' << raw("\0ab") << raw("s\0l\r\n")
-        << raw("h\0st") << 7 << false << false;
-    QTest::newRow("NUL after a type character")
-        << raw("0\0\ts\th\t70") << '0' << raw("\0") << QByteArray("s\r\n")
-        << QByteArray("h") << 70 << false << false;
-    QTest::newRow("only tabs")
-        << QByteArray("\t\t\t\t\t\t\t") << '3' << QByteArray("<missing title>")
-        << QByteArray("\r\n") << QByteArray("error") << 0 << false << false;
-    QTest::newRow("empty line")
-        << QByteArray() << '3' << QByteArray("<missing title>") << QByteArray("\r\n")
-        << QByteArray("error") << 0 << false << false;
+    const auto row = [](const char *name, const QByteArray &line, char type, const QByteArray &title,
+                        const QByteArray &selector, const QByteArray &host, int port,
+                        bool plus = false, bool ask = false) {
+        QTest::newRow(name) << line << type << title << selector << host << port << plus << ask;
+    };
+    row("text item, host lower-cased", "0About\t/about.txt\tHost.Example.ORG\t70", '0', "About",
+        "/about.txt\r\n", "host.example.org", 70);
+    row("gopher+ directory with empty selector", "1Dir\t\thost\t70\t+", '1', "Dir", "\r\n", "host",
+        70, true);
+    row("ask field sets ask form and gopher+", "0Form\tsel\thost\t70\t?", '0', "Form", "sel\r\n",
+        "host", 70, true, true);
+    row("telnet with empty port gets 23", "8Login\t\thost\t", '8', "Login", "\r\n", "host", 23);
+    row("tn3270 with port 0 gets 23", "TLogin\t\thost\t0", 'T', "Login", "\r\n", "host", 23);
+    row("text with empty port becomes error item", "0Login\t\thost\t", '3', "Login", "\r\n", "host",
+        0);
+    row("empty first field", "\tsel\thost\t70", '!', "<missing title>", "sel\r\n", "host", 70);
+    row("unknown type keeps whole field as title", "xWeird\tsel\thost\t70", '!', "xWeird",
+        "sel\r\n", "host", 70);
+    row("info line with port 1 stays info", "iHello\t\terror.host\t1", 'i', "Hello", "\r\n",
+        "error.host", 1);
+    row("info line with port 0 becomes error item", "iHello\tfake\t(NULL)\t0", '3', "Hello",
+        "fake\r\n", "(null)", 0);
+    row("type character only gives empty title", "1\tsel\thost\t70", '1', QByteArray(), "sel\r\n",
+        "host", 70);
+    row("no tab at all", "just text", '3', "just text", "\r\n", "error", 0);
+    row("selector holding CR gets no line end", "0T\ta\rb\thost\t70", '0', "T", "a\rb", "host", 70);
+    row("selector holding LF gets no line end", "0T\ta\nb\thost\t70", '0', "T", "a\nb", "host", 70);
+    row("port followed by letters", "0T\ts\thost\t70abc", '0', "T", "s\r\n", "host", 70);
+    row("port above 65535 keeps low 16 bits", "0T\ts\thost\t65606", '0', "T", "s\r\n", "host", 70);
+    row("port beyond 32 bits keeps low 16 bits", "0T\ts\thost\t4294967366", '0', "T", "s\r\n",
+        "host", 70);
+    row("port beyond 64 bits keeps low 16 bits", "0T\ts\thost\t99999999999999999999999", '0', "T",
+        "s\r\n", "host", 65535);
+    row("port with leading blanks and plus sign", "0T\ts\thost\t  +7070", '0', "T", "s\r\n", "host",
+        7070);
+    row("negative port wraps to 16 bits", "0T\ts\thost\t-70", '0', "T", "s\r\n", "host", 65466);
+    row("port not a number", "0T\ts\thost\tseventy", '3', "T", "s\r\n", "host", 0);
+    row("fields after the fifth are ignored", "0T\ts\thost\t70\t+\t?", '0', "T", "s\r\n", "host", 70,
+        true);
+    row("host bytes above 0x7F are not lower-cased", "0T\ts\tH\xD6ST\xC3\x84.Org\t70", '0', "T",
+        "s\r\n", "h\xD6st\xC3\x84.org", 70);
+    row("NUL bytes in every field", raw("\0ab\ts\0l\th\0st\t7\0" "0"), '!', raw("\0ab"),
+        raw("s\0l\r\n"), raw("h\0st"), 7);
+    row("NUL after a type character", raw("0\0\ts\th\t70"), '0', raw("\0"), "s\r\n", "h", 70);
+    row("only tabs", "\t\t\t\t\t\t\t", '3', "<missing title>", "\r\n", "error", 0);
+    row("empty line", QByteArray(), '3', "<missing title>", "\r\n", "error", 0);
 }
 
 void tst_Items::parseMenuLine()
@@ -393,24 +357,21 @@ void tst_Items::url_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<QByteArray>("url");
 
-    QTest::newRow("directory, empty selector, port 70")
-        << '1' << QByteArray() << 70 << QByteArray("<URL=gopher://host/>");
-    QTest::newRow("directory, empty selector, port 7070")
-        << '1' << QByteArray() << 7070 << QByteArray("<URL=gopher://host:7070/>");
-    QTest::newRow("text with blank and slash")
-        << '0' << QByteArray("a b/c") << 70 << QByteArray("<URL=gopher://host/0a%20b%2Fc>");
-    QTest::newRow("safe characters unchanged")
-        << '0' << QByteArray("x.y-z") << 70 << QByteArray("<URL=gopher://host/0x.y-z>");
-    QTest::newRow("percent written as %25")
-        << '0' << QByteArray("50%") << 70 << QByteArray("<URL=gopher://host/050%25>");
-    QTest::newRow("gopher+ marker kept, line end dropped")
-        << '1' << QByteArray("sel\t+\r\n") << 70 << QByteArray("<URL=gopher://host/1sel%09+>");
-    QTest::newRow("text with empty selector keeps its type")
-        << '0' << QByteArray() << 70 << QByteArray("<URL=gopher://host/0>");
-    QTest::newRow("directory with selector")
-        << '1' << QByteArray("/pub") << 65535 << QByteArray("<URL=gopher://host:65535/1%2Fpub>");
-    QTest::newRow("nothing after the first line end")
-        << '0' << QByteArray("a\r\nb") << 70 << QByteArray("<URL=gopher://host/0a>");
+    const auto row = [](const char *name, char type, const QByteArray &selector, int port,
+                        const QByteArray &url) {
+        QTest::newRow(name) << type << selector << port << url;
+    };
+    row("directory, empty selector, port 70", '1', QByteArray(), 70, "<URL=gopher://host/>");
+    row("directory, empty selector, port 7070", '1', QByteArray(), 7070,
+        "<URL=gopher://host:7070/>");
+    row("text with blank and slash", '0', "a b/c", 70, "<URL=gopher://host/0a%20b%2Fc>");
+    row("safe characters unchanged", '0', "x.y-z", 70, "<URL=gopher://host/0x.y-z>");
+    row("percent written as %25", '0', "50%", 70, "<URL=gopher://host/050%25>");
+    row("gopher+ marker kept, line end dropped", '1', "sel\t+\r\n", 70,
+        "<URL=gopher://host/1sel%09+>");
+    row("text with empty selector keeps its type", '0', QByteArray(), 70, "<URL=gopher://host/0>");
+    row("directory with selector", '1', "/pub", 65535, "<URL=gopher://host:65535/1%2Fpub>");
+    row("nothing after the first line end", '0', "a\r\nb", 70, "<URL=gopher://host/0a>");
 }
 
 void tst_Items::url()
@@ -431,75 +392,41 @@ void tst_Items::parseUrl_data()
     QTest::addColumn<QByteArray>("selector");
     QTest::addColumn<bool>("gopherPlus");
 
-    QTest::newRow("upper-case prefix, host lower-cased")
-        << QByteArray("GOPHER://HOST/0/A") << QByteArray("host") << 70 << '0'
-        << QByteArray("/A\r\n") << false;
-    QTest::newRow("an escaped line end ends the selector: no second request line")
-        << QByteArray("gopher://host:25/1HELO%20x%0D%0AMAIL%20FROM:%3Ca@b%3E") << QByteArray("host")
-        << 25 << '1' << QByteArray("HELO x\r\n") << false;
-    QTest::newRow("an escaped LF or NUL ends it too")
-        << QByteArray("gopher://host/0/a%0Ab") << QByteArray("host") << 70 << '0'
-        << QByteArray("/a\r\n") << false;
-    QTest::newRow("escaped NUL")
-        << QByteArray("gopher://host/0/a%00b") << QByteArray("host") << 70 << '0'
-        << QByteArray("/a\r\n") << false;
-    QTest::newRow("port not a number gives 0")
-        << QByteArray("gopher://host:abc/1/x") << QByteArray("host") << 0 << '1'
-        << QByteArray("/x\r\n") << false;
-    QTest::newRow("bracketed URL in text")
-        << QByteArray("see <URL=gopher://host/1/x%20y> here") << QByteArray("host") << 70 << '1'
-        << QByteArray("/x y\r\n") << false;
-    QTest::newRow("host only")
-        << QByteArray("gopher://Host.Example") << QByteArray("host.example") << 70 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("host and port only")
-        << QByteArray("gopher://host:7070") << QByteArray("host") << 7070 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("trailing slash gives directory")
-        << QByteArray("gopher://host:7070/") << QByteArray("host") << 7070 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("type without selector")
-        << QByteArray("gopher://host/0") << QByteArray("host") << 70 << '0' << QByteArray("\r\n")
-        << false;
-    QTest::newRow("gopher+ marker sets the flag")
-        << QByteArray("<URL=gopher://host/1sel%09+>") << QByteArray("host") << 70 << '1'
-        << QByteArray("sel\t+\r\n") << true;
-    QTest::newRow("attribute request marker sets the flag")
-        << QByteArray("gopher://host/0a%09!") << QByteArray("host") << 70 << '0'
-        << QByteArray("a\t!\r\n") << true;
-    QTest::newRow("directory request marker sets the flag")
-        << QByteArray("gopher://host/1a%09$") << QByteArray("host") << 70 << '1'
-        << QByteArray("a\t$\r\n") << true;
-    QTest::newRow("port above 65535 keeps low 16 bits")
-        << QByteArray("gopher://host:65606/") << QByteArray("host") << 70 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("huge port does not overflow")
-        << QByteArray("gopher://host:99999999999999999999999/0x") << QByteArray("host") << 65535
-        << '0' << QByteArray("x\r\n") << false;
-    QTest::newRow("ends at a double quote")
-        << QByteArray("href=\"gopher://host/0a\">") << QByteArray("host") << 70 << '0'
-        << QByteArray("a\r\n") << false;
-    QTest::newRow("lower-case prefix found before upper-case")
-        << QByteArray("GOPHER://one/0a gopher://two/0b") << QByteArray("two") << 70 << '0'
-        << QByteArray("b\r\n") << false;
-    QTest::newRow("bad escapes kept")
-        << QByteArray("gopher://host/0100%") << QByteArray("host") << 70 << '0'
-        << QByteArray("100%\r\n") << false;
-    QTest::newRow("bracketed IPv6 literal with port")
-        << QByteArray("gopher://[::1]:7070/1/") << QByteArray("::1") << 7070 << '1'
-        << QByteArray("/\r\n") << false;
-    QTest::newRow("bracketed IPv6 literal, lower-cased, default port")
-        << QByteArray("<URL=gopher://[FE80::A:1]/0a%3Ab>") << QByteArray("fe80::a:1") << 70
-        << '0' << QByteArray("a:b\r\n") << false;
-    QTest::newRow("bracketed IPv6 literal only")
-        << QByteArray("gopher://[2001:db8::7]") << QByteArray("2001:db8::7") << 70 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("bracketed IPv6 literal and port only")
-        << QByteArray("gopher://[::1]:71") << QByteArray("::1") << 71 << '1'
-        << QByteArray("\r\n") << false;
-    QTest::newRow("unclosed bracket read by the plain rule")
-        << QByteArray("gopher://[::1/0x") << QByteArray("[") << 0 << '0'
-        << QByteArray("x\r\n") << false;
+    const auto row = [](const char *name, const QByteArray &text, const QByteArray &host, int port,
+                        char type, const QByteArray &selector, bool plus = false) {
+        QTest::newRow(name) << text << host << port << type << selector << plus;
+    };
+    row("upper-case prefix, host lower-cased", "GOPHER://HOST/0/A", "host", 70, '0', "/A\r\n");
+    row("an escaped line end ends the selector: no second request line",
+        "gopher://host:25/1HELO%20x%0D%0AMAIL%20FROM:%3Ca@b%3E", "host", 25, '1', "HELO x\r\n");
+    row("an escaped LF or NUL ends it too", "gopher://host/0/a%0Ab", "host", 70, '0', "/a\r\n");
+    row("escaped NUL", "gopher://host/0/a%00b", "host", 70, '0', "/a\r\n");
+    row("port not a number gives 0", "gopher://host:abc/1/x", "host", 0, '1', "/x\r\n");
+    row("bracketed URL in text", "see <URL=gopher://host/1/x%20y> here", "host", 70, '1',
+        "/x y\r\n");
+    row("host only", "gopher://Host.Example", "host.example", 70, '1', "\r\n");
+    row("host and port only", "gopher://host:7070", "host", 7070, '1', "\r\n");
+    row("trailing slash gives directory", "gopher://host:7070/", "host", 7070, '1', "\r\n");
+    row("type without selector", "gopher://host/0", "host", 70, '0', "\r\n");
+    row("gopher+ marker sets the flag", "<URL=gopher://host/1sel%09+>", "host", 70, '1',
+        "sel\t+\r\n", true);
+    row("attribute request marker sets the flag", "gopher://host/0a%09!", "host", 70, '0',
+        "a\t!\r\n", true);
+    row("directory request marker sets the flag", "gopher://host/1a%09$", "host", 70, '1',
+        "a\t$\r\n", true);
+    row("port above 65535 keeps low 16 bits", "gopher://host:65606/", "host", 70, '1', "\r\n");
+    row("huge port does not overflow", "gopher://host:99999999999999999999999/0x", "host", 65535,
+        '0', "x\r\n");
+    row("ends at a double quote", "href=\"gopher://host/0a\">", "host", 70, '0', "a\r\n");
+    row("lower-case prefix found before upper-case", "GOPHER://one/0a gopher://two/0b", "two", 70,
+        '0', "b\r\n");
+    row("bad escapes kept", "gopher://host/0100%", "host", 70, '0', "100%\r\n");
+    row("bracketed IPv6 literal with port", "gopher://[::1]:7070/1/", "::1", 7070, '1', "/\r\n");
+    row("bracketed IPv6 literal, lower-cased, default port", "<URL=gopher://[FE80::A:1]/0a%3Ab>",
+        "fe80::a:1", 70, '0', "a:b\r\n");
+    row("bracketed IPv6 literal only", "gopher://[2001:db8::7]", "2001:db8::7", 70, '1', "\r\n");
+    row("bracketed IPv6 literal and port only", "gopher://[::1]:71", "::1", 71, '1', "\r\n");
+    row("unclosed bracket read by the plain rule", "gopher://[::1/0x", "[", 0, '0', "x\r\n");
 }
 
 void tst_Items::parseUrl()
@@ -652,8 +579,8 @@ void tst_Items::escape_data()
     QTest::newRow("blank") << QByteArray(" ") << QByteArray("%20");
     QTest::newRow("line end") << QByteArray("\r\n") << QByteArray("%0D%0A");
     QTest::newRow("slash and blank") << QByteArray("a b/c") << QByteArray("a%20b%2Fc");
-    QTest::newRow("safe characters") << QByteArray("$-_.+!*'()") << QByteArray("$-_.+!*'()");
-    QTest::newRow("letters and digits") << QByteArray("AZaz09") << QByteArray("AZaz09");
+    QTest::newRow("safe characters, letters and digits")
+        << QByteArray("$-_.+!*'()AZaz09") << QByteArray("$-_.+!*'()AZaz09");
     QTest::newRow("reserved characters")
         << QByteArray("%=?:#&\"<>") << QByteArray("%25%3D%3F%3A%23%26%22%3C%3E");
     QTest::newRow("high bytes upper-case hex")
@@ -710,38 +637,40 @@ void tst_Items::escapeRoundTripEveryByte()
         QVERIFY(c > ' ' && c < 0x7F && c != '"' && c != '>');
 }
 
-void tst_Items::itemText()
+void tst_Items::itemText_data()
 {
-    CBookmark item('0', QByteArray("About \xC3\xA9"), QByteArray("/about.txt\t+\r\n"),
-                   QByteArray("host"), 7070);
-    item.SetGopherPlus(true);
-    QCOMPARE(item.GetItemText(),
-             QByteArray("Name=About \xC3\xA9\r\n"
-                        "Type=0+\r\n"
-                        "Port=7070\r\n"
-                        "Path=/about.txt\r\n"
-                        "Host=host\r\n"
-                        "<URL=gopher://host:7070/0%2Fabout.txt%09+>\r\n"
-                        "** Text **\r\n"));
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("title");
+    QTest::addColumn<QByteArray>("selector");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("gopherPlus");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("gopher+ text")
+        << '0' << QByteArray("About \xC3\xA9") << QByteArray("/about.txt\t+\r\n") << 7070 << true
+        << QByteArray("Name=About \xC3\xA9\r\nType=0+\r\nPort=7070\r\nPath=/about.txt\r\nHost=host\r\n"
+                      "<URL=gopher://host:7070/0%2Fabout.txt%09+>\r\n** Text **\r\n");
+    QTest::newRow("search item")
+        << '7' << QByteArray("Find") << QByteArray("/find\tword\r\n") << 70 << false
+        << QByteArray("Name=Find\r\nType=7\r\nPort=70\r\nPath=/find\tword\r\nHost=host\r\n"
+                      "<URL=gopher://host/7%2Ffind%09word>\r\n** Index search **\r\n");
 }
 
-void tst_Items::itemTextSearchItem()
+void tst_Items::itemText()
 {
-    const CBookmark search('7', QByteArray("Find"), QByteArray("/find\tword\r\n"),
-                           QByteArray("host"), 70);
-    QCOMPARE(search.GetItemText(),
-             QByteArray("Name=Find\r\n"
-                        "Type=7\r\n"
-                        "Port=70\r\n"
-                        "Path=/find\tword\r\n"
-                        "Host=host\r\n"
-                        "<URL=gopher://host/7%2Ffind%09word>\r\n"
-                        "** Index search **\r\n"));
+    QFETCH(char, type);
+    QFETCH(QByteArray, title);
+    QFETCH(QByteArray, selector);
+    QFETCH(int, port);
+    QFETCH(bool, gopherPlus);
+    CBookmark item(type, title, selector, QByteArray("host"), quint16(port));
+    item.SetGopherPlus(gopherPlus);
+    QTEST(item.GetItemText(), "text");
 
     // An item that never went through normalisation has no line end of its
     // own; its "Host=" line still starts a line.
     CBookmark raw;
-    raw.type = '7';
+    raw.type = type;
     raw.selector = QByteArray("/find");
     raw.host = QByteArray("host");
     raw.port = 70;
@@ -866,7 +795,7 @@ void tst_Items::singleItemFromKeys()
 void tst_Items::singleItemFromRecordUsesUrl()
 {
     const CBookmark item = makeItem('0', QByteArray("/a b\t+"), QByteArray("host"), 7070, true);
-    const ItemFields fields = readSingleItem(item.GetItemText());
+    ItemFields fields = readSingleItem(item.GetItemText());
     QCOMPARE(fields.url, QByteArray("gopher://host:7070/0%2Fa%20b%09+"));
     QCOMPARE(fields.title, QByteArray("host:7070"));
     QCOMPARE(fields.selector, QByteArray("/a b\t+\r\n"));
@@ -876,14 +805,11 @@ void tst_Items::singleItemFromRecordUsesUrl()
     QVERIFY(fields.typeSet);
     QVERIFY(fields.gopherPlus);
     QVERIFY(!fields.askForm);
-}
 
-void tst_Items::singleItemBareUrlThenRecord()
-{
     // Two records on the clipboard: the first URL is taken, not the next name.
     const CBookmark a = makeItem('1', QByteArray("/a"), QByteArray("one"), 70);
     const CBookmark b = makeItem('0', QByteArray("/b"), QByteArray("two"), 70);
-    ItemFields fields = readSingleItem(recordsText({a, b}));
+    fields = readSingleItem(recordsText({a, b}));
     QCOMPARE(fields.host, QByteArray("one"));
     QCOMPARE(fields.selector, QByteArray("/a\r\n"));
 
@@ -1147,9 +1073,7 @@ void tst_Items::typedTextEncodesToTheShownBytes()
 // match the published mapping (which ICU also carries, when Qt has it).
 void tst_Items::cp437EveryByteItsOwnCharacter()
 {
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
+    const QByteArray all = allBytes();
     const QString text = decodeText(all, TextEncoding::Cp437);
     QCOMPARE(text.size(), 256);
     QCOMPARE(QSet<QChar>(text.cbegin(), text.cend()).size(), 256);

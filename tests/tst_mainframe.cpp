@@ -57,10 +57,8 @@ private Q_SLOTS:
     void windowPlacement_data();
     void windowPlacement();
     void windowPlacementWritten();
-    void findOpensOneDialog();
     void findInTextWindowMarksTheMatch();
     void reopeningAnOpenItemRestoresItsWindow();
-    void stopStatesFollowTheTransfer();
     void escapeClosesTheActiveDocumentAndStopsIt();
     void homeWindowUsesHomeTypeLayout();
     void homeCommandReplacesTheOpenHomeWindow();
@@ -82,6 +80,7 @@ private Q_SLOTS:
     void windowMenuListsAndActivatesWindows();
     void menuPromptGoesWithTheMenu();
     void closingALoadingWindowClearsItsStatus();
+    void enablingFollowsSignals_data();
     void enablingFollowsSignals();
     void homeFailureFlow_data();
     void homeFailureFlow();
@@ -263,10 +262,11 @@ void tst_MainFrame::windowPlacementWritten()
     QVERIFY2(text.contains("WindowPos=0,1,-1,-1,-1,-1,40,50,340,250\n"), text.constData());
 }
 
-void tst_MainFrame::findOpensOneDialog()
+void tst_MainFrame::findInTextWindowMarksTheMatch()
 {
     CMainFrame frame(*m_program);
     frame.show();
+    // Find opens one dialog, however often it is asked for.
     frame.OnFind();
     frame.OnFind();
     QCOMPARE(frame.findChildren<FindDialog *>().size(), 1);
@@ -274,12 +274,9 @@ void tst_MainFrame::findOpensOneDialog()
     QTRY_COMPARE(frame.findChildren<FindDialog *>().size(), 0);
     frame.OnFind();
     QCOMPARE(frame.findChildren<FindDialog *>().size(), 1);
-}
+    frame.findDialog()->close();
+    QTRY_COMPARE(frame.findChildren<FindDialog *>().size(), 0);
 
-void tst_MainFrame::findInTextWindowMarksTheMatch()
-{
-    CMainFrame frame(*m_program);
-    frame.show();
     auto *doc = qobject_cast<CGopherTextDoc *>(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
     QVERIFY(doc);
     QCOMPARE(frame.activeDocument(), doc);
@@ -311,32 +308,6 @@ void tst_MainFrame::reopeningAnOpenItemRestoresItsWindow()
     QCOMPARE(shown, (QList<QByteArray>{"Restoring window", "Restored window"}));
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
     QCOMPARE(frame.activeDocument(), first);
-}
-
-void tst_MainFrame::stopStatesFollowTheTransfer()
-{
-    auto holding = holdingServer("partial line");
-    QVERIFY2(holding, qPrintable(TestServer::lastError()));
-    CMainFrame frame(*m_program);
-    frame.show();
-    CTarnwickDoc *doc = open(holding->url(QStringLiteral("0/slow")));
-    QVERIFY(doc);
-    QTRY_VERIFY(doc->lastStatus().startsWith("Received"));
-    frame.updateCommandStates();
-    QVERIFY(frame.action(CMainFrame::ID_STOP)->isEnabled());
-    QVERIFY(frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
-    QVERIFY(!frame.action(CMainFrame::ID_RELOAD)->isEnabled());
-    QSignalSpy ended(doc, &CTarnwickDoc::transferEnded);
-    frame.action(CMainFrame::ID_STOP)->trigger();
-    QCOMPARE(ended.size(), 1);
-    QCOMPARE(ended.at(0).at(0).toInt(), -1);
-    frame.updateCommandStates();
-    QVERIFY(!frame.action(CMainFrame::ID_STOP)->isEnabled());
-    QVERIFY(!frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
-    QVERIFY(frame.action(CMainFrame::ID_RELOAD)->isEnabled());
-    // The partial line is kept when the transfer is stopped.
-    frame.action(CMainFrame::ID_STOP)->trigger();
-    QCOMPARE(ended.size(), 1);
 }
 
 void tst_MainFrame::escapeClosesTheActiveDocumentAndStopsIt()
@@ -865,8 +836,16 @@ void tst_MainFrame::closingALoadingWindowClearsItsStatus()
     QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
 }
 
+void tst_MainFrame::enablingFollowsSignals_data()
+{
+    QTest::addColumn<bool>("byCommand");
+    QTest::newRow("stopped by the Stop command") << true;
+    QTest::newRow("stopped from elsewhere") << false;
+}
+
 void tst_MainFrame::enablingFollowsSignals()
 {
+    QFETCH(bool, byCommand);
     auto holding = holdingServer("partial line");
     QVERIFY2(holding, qPrintable(TestServer::lastError()));
     CMainFrame frame(*m_program);
@@ -882,11 +861,19 @@ void tst_MainFrame::enablingFollowsSignals()
     QVERIFY(!frame.action(CMainFrame::ID_RELOAD)->isEnabled());
     QVERIFY(frame.action(CMainFrame::ID_FIND)->isEnabled());
 
-    // Stopped from elsewhere than the frame's command.
-    doc->cancelTransfer();
+    QSignalSpy ended(doc.data(), &CTarnwickDoc::transferEnded);
+    if (byCommand)
+        frame.action(CMainFrame::ID_STOP)->trigger();
+    else
+        doc->cancelTransfer();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toInt(), -1);
     QTRY_VERIFY(!frame.action(CMainFrame::ID_STOP)->isEnabled());
     QTRY_VERIFY(!frame.action(CMainFrame::ID_STOP_ALL)->isEnabled());
     QTRY_VERIFY(frame.action(CMainFrame::ID_RELOAD)->isEnabled());
+    // Stopping a stopped transfer ends nothing more.
+    frame.action(CMainFrame::ID_STOP)->trigger();
+    QCOMPARE(ended.size(), 1);
 
     // A disabled command does not run, whatever the action shows.
     frame.mdiArea()->closeAllSubWindows();

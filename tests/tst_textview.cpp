@@ -55,7 +55,6 @@ private Q_SLOTS:
     void doubleClickMarksWord_data();
     void doubleClickMarksWord();
     void rightClickClearsMark();
-    void rightClickWhileMarking();
     void autoScrollWhileHeldBelow();
     void findMarksAndScrolls();
     void findFarRightScrollsAcross();
@@ -76,7 +75,8 @@ private:
     // Feeds text to the document; `finish` ends the transfer as a server
     // closing the connection would.
     void feed(const QByteArray &text, bool finish = true);
-    void makeView(QSize size = QSize(400, 300));
+    // Feeds `text` (if any) as a whole transfer, then shows the view.
+    void makeView(const QByteArray &text = {});
     QPoint at(TextPosition pos) const;
 
     QTemporaryDir m_dir;
@@ -123,10 +123,12 @@ void tst_TextView::feed(const QByteArray &text, bool finish)
         m_doc->FinishTransfer();
 }
 
-void tst_TextView::makeView(QSize size)
+void tst_TextView::makeView(const QByteArray &text)
 {
+    if (!text.isEmpty())
+        feed(text);
     m_view = std::make_unique<CGopherTextView>(m_doc.get(), m_fonts.get());
-    m_view->resize(size);
+    m_view->resize(400, 300);
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
 }
@@ -165,8 +167,7 @@ void tst_TextView::clickShowsPosition()
 
 void tst_TextView::backwardDragMarksInOrder()
 {
-    feed("abcdefgh\r\n0123456789\r\nthird\r\n");
-    makeView();
+    makeView("abcdefgh\r\n0123456789\r\nthird\r\n");
     QWidget *viewport = m_view->viewport();
 
     QTest::mousePress(viewport, Qt::LeftButton, {}, at({4, 1}));
@@ -195,8 +196,7 @@ void tst_TextView::backwardDragMarksInOrder()
 
 void tst_TextView::captureHeldElsewhere()
 {
-    feed("one\r\ntwo\r\n");
-    makeView();
+    makeView("one\r\ntwo\r\n");
     QWidget other;
     other.resize(50, 50);
     other.show();
@@ -237,8 +237,7 @@ void tst_TextView::doubleClickMarksWord()
     QFETCH(int, start);
     QFETCH(int, end);
 
-    feed("first line\r\n" + line + "\r\nlast\r\n");
-    makeView();
+    makeView("first line\r\n" + line + "\r\nlast\r\n");
 
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({column, 1}));
     QCOMPARE(m_doc->markMode(), mode);
@@ -256,8 +255,7 @@ void tst_TextView::doubleClickMarksWord()
 
 void tst_TextView::rightClickClearsMark()
 {
-    feed("hello world\r\nsecond\r\n");
-    makeView();
+    makeView("hello world\r\nsecond\r\n");
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, 0}));
     QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::Marked));
 
@@ -268,12 +266,8 @@ void tst_TextView::rightClickClearsMark()
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, 0}));
     QTest::mouseDClick(m_view->viewport(), Qt::RightButton, {}, at({3, 1}));
     QCOMPARE(m_doc->markMode(), int(CGopherTextDoc::NoMark));
-}
 
-void tst_TextView::rightClickWhileMarking()
-{
-    feed("hello world\r\nsecond\r\n");
-    makeView();
+    // A right press while dragging ends the marking too.
     QWidget *viewport = m_view->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 0}));
     QTest::mouseMove(viewport, at({3, 1}));
@@ -289,8 +283,7 @@ void tst_TextView::rightClickWhileMarking()
 
 void tst_TextView::autoScrollWhileHeldBelow()
 {
-    feed(numberedLines(1000));
-    makeView();
+    makeView(numberedLines(1000));
     QWidget *viewport = m_view->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, {}, at({0, 2}));
     QTest::mouseMove(viewport, QPoint(20, viewport->height() + 10));
@@ -315,8 +308,7 @@ void tst_TextView::autoScrollWhileHeldBelow()
 
 void tst_TextView::findMarksAndScrolls()
 {
-    feed(numberedLines(1000));
-    makeView();
+    makeView(numberedLines(1000));
     QCOMPARE(m_view->firstLine(), 0);
 
     m_doc->FindText("line 700", true, false, false);
@@ -340,8 +332,7 @@ void tst_TextView::findMarksAndScrolls()
 
 void tst_TextView::findFarRightScrollsAcross()
 {
-    feed("short\r\n" + QByteArray(300, ' ') + "needle here\r\n");
-    makeView();
+    makeView("short\r\n" + QByteArray(300, ' ') + "needle here\r\n");
     QCOMPARE(m_view->horizontalOffset(), 0);
 
     m_doc->FindText("needle", true, false, false);
@@ -354,8 +345,7 @@ void tst_TextView::findFarRightScrollsAcross()
 
 void tst_TextView::keysScroll()
 {
-    feed(numberedLines(1000));
-    makeView();
+    makeView(numberedLines(1000));
     const int rows = m_view->rowsPerPage();
     QVERIFY(rows > 2);
     const int last = 1000 - rows;
@@ -388,8 +378,7 @@ void tst_TextView::keysScroll()
 
 void tst_TextView::keysNeedTheirBar()
 {
-    feed("one\r\ntwo\r\n" + QByteArray(500, 'x') + "\r\n");
-    makeView();
+    makeView("one\r\ntwo\r\n" + QByteArray(500, 'x') + "\r\n");
     QTest::keyClick(m_view.get(), Qt::Key_End);
     QCOMPARE(m_view->firstLine(), 0);
     QVERIFY(!m_view->followsEnd());
@@ -442,8 +431,7 @@ void tst_TextView::followEndKeepsEndInView()
 
 void tst_TextView::reloadClearsMark()
 {
-    feed(numberedLines(200));
-    makeView();
+    makeView(numberedLines(200));
     QTest::keyClick(m_view.get(), Qt::Key_End);
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, m_view->firstLine()}));
     QCOMPARE(m_view->marker().state(), TextMarker::Marked);
@@ -516,8 +504,7 @@ void tst_TextView::fullTextDrawsOnlyTheScreen()
 
 void tst_TextView::tabsExpandForHitTesting()
 {
-    feed("a\tb\tc\r\nxxxxxxxxxxxxxxxxxxxx\r\n");
-    makeView();
+    makeView("a\tb\tc\r\nxxxxxxxxxxxxxxxxxxxx\r\n");
     const int cw = m_view->charWidth();
     const QRect b = m_view->characterRect({2, 0});
     const QRect c = m_view->characterRect({4, 0});
@@ -539,8 +526,7 @@ void tst_TextView::utf8ColumnsAreBytes()
 {
     // "grüße welt": ü and ß take two bytes each.
     const QByteArray line("gr\xc3\xbc\xc3\x9f" "e welt");
-    feed(line + "\r\nnext\r\n");
-    makeView();
+    makeView(line + "\r\nnext\r\n");
 
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({8, 0}));
     QCOMPARE(m_doc->markStartColumn(), 8);
@@ -571,8 +557,7 @@ void tst_TextView::encodingRedrawsSaveKeepsBytes()
     const QByteArray box("\xC9\xCD\xBB box");
     const QByteArray russian("\xF0\xD2\xC9\xD7\xC5\xD4");
     m_doc->item().host = "bbs.example";
-    feed(box + "\r\n" + russian + "\r\n");
-    makeView();
+    makeView(box + "\r\n" + russian + "\r\n");
     CGopherTextDoc other(m_app->context());
     other.item().host = "elsewhere.example";
     bool done = false;
@@ -616,8 +601,7 @@ void tst_TextView::findLooksForWhatIsShown()
 {
     m_app->setSettingsPath(m_dir.filePath(QStringLiteral("find.ini")));
     m_doc->item().host = "bbs.example";
-    feed("First line\r\nSay \xF0\xD2\xC9\xD7\xC5\xD4!\r\n");
-    makeView();
+    makeView("First line\r\nSay \xF0\xD2\xC9\xD7\xC5\xD4!\r\n");
     const QByteArray typed = QStringLiteral(u"привет").toUtf8();
 
     m_doc->FindText(typed, true, false, false);
@@ -636,8 +620,7 @@ void tst_TextView::findLooksForWhatIsShown()
 
 void tst_TextView::fontChangeRecomputesGeometry()
 {
-    feed(numberedLines(300));
-    makeView();
+    makeView(numberedLines(300));
     QFont big = m_fonts->font(FontManager::TextFont);
     big.setPixelSize(40);
     const QFontMetrics metrics(big);
