@@ -223,8 +223,6 @@ private Q_SLOTS:
     void copyProgress();
     void homeGopherGivesUp_data();
     void homeGopherGivesUp();
-    void homeGopherSecondServer_data();
-    void homeGopherSecondServer();
 
     // Directory document.
     void plainMenu_data();
@@ -583,55 +581,6 @@ void tst_Documents::homeGopherGivesUp()
     QVERIFY(frame->destroyed);
     QCOMPARE(program->windows.size(), 0);
     QVERIFY(program->idle());
-}
-
-void tst_Documents::homeGopherSecondServer_data()
-{
-    QTest::addColumn<QByteArray>("initialMenu");
-    QTest::addColumn<bool>("titleIsHostAndPort");
-
-    QTest::newRow("initial menu title") << QByteArray("My Home") << false;
-    QTest::newRow("empty initial menu: host and port") << QByteArray() << true;
-}
-
-void tst_Documents::homeGopherSecondServer()
-{
-    QFETCH(QByteArray, initialMenu);
-    QFETCH(bool, titleIsHostAndPort);
-
-    TestPorts::RefusingPort refusing1;
-    const quint16 port1 = refusing1.port();
-    m_peer->route("/home2", menuLine('0', "Welcome", "/welcome") + ".\r\n");
-    writeSettings("[Home Gopher]\r\nCount of Home Gophers=2\r\nHome Server 1=127.0.0.1\r\n"
-                  "Home Port 1=" + QByteArray::number(port1)
-                  + "\r\nHome Selector 1=/home1\r\nHome Server 2=127.0.0.1\r\nHome Port 2="
-                  + QByteArray::number(m_peer->port()) + "\r\nHome Selector 2=/home2\r\n"
-                  + "Initial Menu=" + initialMenu + "\r\n");
-    auto program = makeProgram();
-    const CBookmark home1 = program->app.homeGophers().homeItem(1);
-    const QByteArray key1 = home1.GetURL();
-    QPointer<CTarnwickDoc> doc = program->app.OpenItem(home1, CTarnwickDoc::HomeOpen, 1);
-    QVERIFY(doc);
-    auto *dir = qobject_cast<CGopherDir *>(doc.data());
-    QVERIFY(dir);
-    QVERIFY(program->windows.Find(key1));
-
-    QTRY_COMPARE(dir->listCount(), 1);
-    QTRY_VERIFY(program->idle());
-    QVERIFY(doc);
-    QCOMPARE(dir->listItem(0).title, QByteArray("Welcome"));
-    QCOMPARE(m_peer->requests, QList<QByteArray>{QByteArray("/home2\r\n")});
-    const QByteArray key2 = "<URL=gopher://127.0.0.1:" + QByteArray::number(m_peer->port())
-                            + "/1%2Fhome2>";
-    QCOMPARE(doc->windowKey(), key2);
-    QVERIFY(program->windows.Find(key2));
-    QVERIFY(!program->windows.Find(key1));
-    QCOMPARE(program->windows.size(), 1);
-    QCOMPARE(doc->title(), titleIsHostAndPort
-                               ? "127.0.0.1:" + QByteArray::number(m_peer->port())
-                               : initialMenu);
-    QCOMPARE(program->messageTexts(), QList<QByteArray>{RefusedBox});
-    QCOMPARE(program->ui.homeServerSetupCount, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -1494,18 +1443,27 @@ void tst_Documents::gopherPlusHome_data()
     QTest::addColumn<bool>("reachable2");
     QTest::addColumn<QList<QByteArray>>("requests");
     QTest::addColumn<int>("refusals");
+    QTest::addColumn<QByteArray>("initialMenu");
 
+    const QByteArray home("Home");
     QTest::newRow("Gopher+ home: attributes, then the menu in the home window")
-        << true << true << false << false << QList<QByteArray>{"/h1\t!\r\n", "/h1\t$\r\n"} << 0;
+        << true << true << false << false << QList<QByteArray>{"/h1\t!\r\n", "/h1\t$\r\n"} << 0
+        << home;
     QTest::newRow("Gopher+ pair, first unreachable")
-        << true << false << true << true << QList<QByteArray>{"/h2\t!\r\n", "/h2\t$\r\n"} << 1;
+        << true << false << true << true << QList<QByteArray>{"/h2\t!\r\n", "/h2\t$\r\n"} << 1
+        << home;
     QTest::newRow("Gopher+ first unreachable, plain second")
-        << true << false << false << true << QList<QByteArray>{"/h2\r\n"} << 1;
+        << true << false << false << true << QList<QByteArray>{"/h2\r\n"} << 1 << home;
     QTest::newRow("plain first unreachable, Gopher+ second")
-        << false << false << true << true << QList<QByteArray>{"/h2\t$\r\n"} << 1;
+        << false << false << true << true << QList<QByteArray>{"/h2\t$\r\n"} << 1 << home;
+    QTest::newRow("plain pair, first unreachable")
+        << false << false << false << true << QList<QByteArray>{"/h2\r\n"} << 1
+        << QByteArray("My Home");
+    QTest::newRow("plain pair, first unreachable, empty initial menu: host and port")
+        << false << false << false << true << QList<QByteArray>{"/h2\r\n"} << 1 << QByteArray();
     // The failures count across the attribute window and the menu window.
     QTest::newRow("Gopher+ first, plain second, both unreachable: two tries")
-        << true << false << false << false << QList<QByteArray>() << 2;
+        << true << false << false << false << QList<QByteArray>() << 2 << home;
 }
 
 void tst_Documents::gopherPlusHome()
@@ -1516,6 +1474,7 @@ void tst_Documents::gopherPlusHome()
     QFETCH(bool, reachable2);
     QFETCH(QList<QByteArray>, requests);
     QFETCH(int, refusals);
+    QFETCH(QByteArray, initialMenu);
 
     const QByteArray port = QByteArray::number(m_peer->port());
     for (const QByteArray &n : {QByteArray("1"), QByteArray("2")}) {
@@ -1534,10 +1493,12 @@ void tst_Documents::gopherPlusHome()
                   + "\r\nHome Selector 1=/h1\r\nPlus Server 1=" + (plus1 ? "1" : "0")
                   + "\r\nHome Server 2=127.0.0.1\r\nHome Port 2=" + QByteArray::number(port2)
                   + "\r\nHome Selector 2=/h2\r\nPlus Server 2=" + (plus2 ? "1" : "0")
-                  + "\r\nInitial Menu=Home\r\n");
+                  + "\r\nInitial Menu=" + initialMenu + "\r\n");
     auto program = makeProgram();
     const CBookmark home1 = program->app.homeGophers().homeItem(1);
     QVERIFY(program->app.OpenItem(home1, CTarnwickDoc::HomeOpen, 1));
+    if (!plus1)
+        QVERIFY(program->windows.Find(home1.GetURL()));
     QTRY_VERIFY(program->idle());
 
     QCOMPARE(m_peer->requests, requests);
@@ -1556,12 +1517,19 @@ void tst_Documents::gopherPlusHome()
     QCOMPARE(listTitles(dir), QList<QByteArray>{"Inside"});
     QCOMPARE(dir->openMode(), int(CTarnwickDoc::HomeOpen));
     QCOMPARE(dir->secondValue(), qintptr(1));
-    QCOMPARE(dir->title(), QByteArray("Home"));
+    QCOMPARE(dir->title(), initialMenu.isEmpty() ? "127.0.0.1:" + port : initialMenu);
     QCOMPARE(program->windows.size(), 1);
-    QVERIFY(program->ui.homeServerSetupCount == 0);
+    QCOMPARE(program->ui.homeServerSetupCount, 0);
     // "Home Gopher" finds the home window of server 1 to open it anew.
     if (reachable1)
         QVERIFY(program->windows.Find(program->app.windowKeyOf(home1)));
+    if (!plus1 && !plus2) {
+        // The window is now known by the server that answered.
+        QCOMPARE(dir->windowKey(), "<URL=gopher://127.0.0.1:" + port + "/1%2Fh2>");
+        QVERIFY(program->windows.Find(dir->windowKey()));
+        QVERIFY(!program->windows.Find(home1.GetURL()));
+        QCOMPARE(program->messageTexts(), QList<QByteArray>{RefusedBox});
+    }
 }
 
 void tst_Documents::homePortRule()
