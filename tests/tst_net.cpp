@@ -223,16 +223,14 @@ private Q_SLOTS:
     void nameLookedUpOnceThenCached();
     void autoStripDots_data();
     void autoStripDots();
-    void lookUpFailure();
-    void lookUpWithoutUsableAddress_data();
     void lookUpWithoutUsableAddress();
+    void connectionRefused_data();
     void connectionRefused();
     void ipv6Connects_data();
     void ipv6Connects();
-    void ipv6ConnectionRefused();
     void unknownErrorCode();
-    void controlCharacterInHost_data();
-    void controlCharacterInHost();
+    void hostNotFound_data();
+    void hostNotFound();
 
     void secondStopDoesNothing();
     void stopAll_data();
@@ -271,7 +269,18 @@ private:
     {
         m_peer->answerAll(reply, end, streamBytes);
     }
-    [[nodiscard]] static bool writeFile(const QString &path, const QByteArray &content);
+    // A read-only descriptor of a new file in the test's directory; -1 on failure.
+    int uploadFile(const QString &name, const QByteArray &content);
+    // Nothing left in the engine: no transaction, no registered document.
+    bool engineIdle() const
+    {
+        return m_engine->transactionCount() == 0 && m_engine->registry().documentCount() == 0;
+    }
+    // The one box shown so far, with OK as its only button.
+    static void checkOnlyBox(const NestedLoopUserInterface &ui, const QByteArray &text,
+                             Help help, UserInterface::Icon icon = UserInterface::Exclamation);
+    // A later transfer runs to its end, and the failed document hears nothing more.
+    void checkNothingLate(const FakeDocument *failed);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<NestedLoopUserInterface> m_ui;
@@ -313,18 +322,12 @@ void tst_Net::winSockErrorText_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("text");
 
-    QTest::newRow("refused") << 10061 << QByteArray("[10061] Connection refused");
-    QTest::newRow("reset") << 10054 << QByteArray("[10054] Connection reset by peer");
     QTest::newRow("host not found") << 11001 << QByteArray("[11001] Host not found");
     QTest::newRow("10000 reads as no error") << 10000 << QByteArray("[0] No Error");
-    QTest::newRow("route, capital R") << 10065 << QByteArray("[10065] No Route to Host");
-    QTest::newRow("quota, capitals") << 10069 << QByteArray("[10069] Disc Quota Exceeded");
     QTest::newRow("comma and colon")
         << 11003 << QByteArray("[11003] Non-Recoverable errors: FORMERR, REFUSED, NOTIMP");
-    QTest::newRow("apostrophe") << 10049 << QByteArray("[10049] Can't assign requested address");
     QTest::newRow("no data") << 11004
                              << QByteArray("[11004] Valid name, no data record of requested type");
-    QTest::newRow("zero has no text") << 0 << QByteArray("Unspecified WinSock error 0");
     QTest::newRow("10100 has no text") << 10100 << QByteArray("Unspecified WinSock error 10100");
     QTest::newRow("gap in the table") << 10072 << QByteArray("Unspecified WinSock error 10072");
     QTest::newRow("negative") << -1 << QByteArray("Unspecified WinSock error -1");
@@ -356,8 +359,7 @@ void tst_Net::errnoMapping_data()
     row("EINVAL", EINVAL, 10022, "[10022] Invalid argument");
     row("EMFILE", EMFILE, 10024, "[10024] Too many open files");
     row("ENFILE, the system's table is full", ENFILE, 10024, "[10024] Too many open files");
-    row("EWOULDBLOCK", EWOULDBLOCK, 10035, "[10035] Operation would block");
-    row("EAGAIN", EAGAIN, 10035, "[10035] Operation would block");
+    row("EAGAIN (EWOULDBLOCK)", EAGAIN, 10035, "[10035] Operation would block");
     row("EINPROGRESS", EINPROGRESS, 10036, "[10036] Operation now in progress");
     row("EALREADY", EALREADY, 10037, "[10037] Operation already in progress");
     row("ENOTSOCK", ENOTSOCK, 10038, "[10038] Socket operation on non-socket");
@@ -397,15 +399,11 @@ void tst_Net::errnoMapping_data()
     row("ESTALE", ESTALE, 10070, "[10070] Stale NFS file handle");
     row("EREMOTE", EREMOTE, 10071, "[10071] Too many levels of remote in path");
     // No classic code means these; they must not borrow another code's text.
-    row("EPROTO has no text", EPROTO, EPROTO,
-        QByteArray("Unspecified WinSock error " + QByteArray::number(EPROTO)).constData());
-    row("ENODATA has no text", ENODATA, ENODATA,
-        QByteArray("Unspecified WinSock error " + QByteArray::number(ENODATA)).constData());
-    row("EIO has no text", EIO, EIO,
-        QByteArray("Unspecified WinSock error " + QByteArray::number(EIO)).constData());
-    row("ENOENT has no text", ENOENT, ENOENT,
-        QByteArray("Unspecified WinSock error " + QByteArray::number(ENOENT)).constData());
-    row("no error", 0, 0, "Unspecified WinSock error 0");
+    for (int e : {EPROTO, ENODATA, EIO, ENOENT, 0}) {
+        const QByteArray text = "Unspecified WinSock error " + QByteArray::number(e);
+        const QByteArray name = "errno " + QByteArray::number(e) + " has no text";
+        row(name.constData(), e, e, text.constData());
+    }
 }
 
 void tst_Net::errnoMapping()
@@ -448,8 +446,7 @@ void tst_Net::shortRequestFromDottedHost()
     QCOMPARE(doc->callsAfterEnd, 0);
     QVERIFY(m_engine->hostCache().isEmpty());
     QVERIFY(m_ui->messages.isEmpty());
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
 }
 
 // A request far larger than the socket buffers: the send blocks, the status
@@ -541,13 +538,7 @@ void tst_Net::uploadTerminator()
     QFETCH(bool, appendTerminator);
     QFETCH(QByteArray, terminator);
 
-    const QString path = m_dir->filePath(QStringLiteral("upload.bin"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), qint64(content.size()));
-    }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = uploadFile(QStringLiteral("upload.bin"), content);
     QVERIFY(fd >= 0);
 
     const QByteArray selector("ask\t+\t1\r\n+-1\r\n");
@@ -579,13 +570,7 @@ void tst_Net::uploadTerminator()
 // waiting forever, and must not end as a success either.
 void tst_Net::uploadShorterThanAnnounced()
 {
-    const QString path = m_dir->filePath(QStringLiteral("short.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write("12345"), qint64(5));
-    }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = uploadFile(QStringLiteral("short.txt"), "12345");
     QVERIFY(fd >= 0);
 
     answer(QByteArray(), LoopbackPeer::Hold);
@@ -610,8 +595,7 @@ void tst_Net::uploadShorterThanAnnounced()
     QCOMPARE(doc->statuses.last(), QByteArray("Couldn't send request to 127.0.0.1"));
     QCOMPARE(doc->finished, 0);
     QCOMPARE(doc->callsAfterEnd, 0);
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
     // The bytes that were there went out after the request.
     QTRY_VERIFY(m_peer->count() == 1 && m_peer->at(0).disconnected);
     QCOMPARE(m_peer->at(0).received, QByteArray("up\r\n12345"));
@@ -660,8 +644,7 @@ void tst_Net::replyEnds()
     QCOMPARE(doc->bytesAtFinish, qint64(doc->data.size()));
     QCOMPARE(doc->data.size(), reply.size());
     QVERIFY(doc->data == reply);
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
     // The engine closes its end when the document has all it wants.
     QTRY_VERIFY(m_peer->at(0).disconnected);
     QCOMPARE(doc->callsAfterEnd, 0);
@@ -704,8 +687,7 @@ void tst_Net::resetIsAFailure()
     QVERIFY(doc->data.size() < reply.size() || more == 0);
     QVERIFY(doc->data == reply.left(doc->data.size()));
     QCOMPARE(doc->callsAfterEnd, 0);
-    QCOMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QVERIFY(engineIdle());
 }
 
 // A document that starts a new request while its reply is being read (a
@@ -735,8 +717,7 @@ void tst_Net::newRequestDropsTheOldOne()
     QCOMPARE(m_peer->requests, QList<QByteArray>({"first\r\n", "second\r\n"}));
     // The first connection is closed by the client, though its server holds it.
     QTRY_VERIFY(m_peer->at(0).disconnected);
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
     QCOMPARE(doc->callsAfterEnd, 0);
     QVERIFY(m_ui->messages.isEmpty());
 }
@@ -816,53 +797,11 @@ void tst_Net::autoStripDots()
         QCOMPARE(doc->finished, 1);
 }
 
-void tst_Net::lookUpFailure()
-{
-    FakeDocument *doc = newDocumentAt(QByteArray("\r\n"), QByteArray("nonexistent.invalid"), 70);
-    QVERIFY(fetch(*doc) > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(doc->failures, QList<int>({11001}), 10000);
-    QCOMPARE(doc->statuses,
-             QList<QByteArray>({"Resolving hostname nonexistent.invalid",
-                                "Hostname lookup failure for nonexistent.invalid : [11001] Host not found"}));
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             QByteArray("Hostname lookup failure for nonexistent.invalid :\n[11001] Host not found"));
-    QCOMPARE(m_ui->messages.at(0).icon, UserInterface::Exclamation);
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::HostLookup);
-    QCOMPARE(doc->finished, 0);
-    QCOMPARE(doc->callsAfterEnd, 0);
-    QVERIFY(m_engine->hostCache().isEmpty());
-    QCOMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
-}
-
-// Results the resolver could give that carry no usable address (a name with
-// IPv6 addresses only is reached: see ipv6Connects). They are fed to
-// the handler before the real answer, which then arrives for a handle no
-// longer pending and is ignored.
-void tst_Net::lookUpWithoutUsableAddress_data()
-{
-    QTest::addColumn<QList<QHostAddress>>("addresses");
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QByteArray>("box");
-    QTest::addColumn<Help>("helpContext");
-    QTest::addColumn<int>("code");
-
-    QTest::newRow("no address at all")
-        << QList<QHostAddress>()
-        << QByteArray("Possible WinSock failure resolving localhost")
-        << QByteArray("Problem looking up\nlocalhost\nPossible WinSock failure!")
-        << Help::LookupProblem << 11004;
-}
-
+// A look-up result without any address (a name with IPv6 addresses only is
+// reached: see ipv6Connects). It is fed to the handler before the real
+// answer, which then arrives for a handle no longer pending and is ignored.
 void tst_Net::lookUpWithoutUsableAddress()
 {
-    QFETCH(QList<QHostAddress>, addresses);
-    QFETCH(QByteArray, status);
-    QFETCH(QByteArray, box);
-    QFETCH(Help, helpContext);
-    QFETCH(int, code);
-
     FakeDocument *doc = newDocument(QByteArray("sel\r\n"), QByteArray("localhost"));
     const int key = fetch(*doc);
     QVERIFY(key > 0);
@@ -871,25 +810,18 @@ void tst_Net::lookUpWithoutUsableAddress()
 
     QHostInfo info(handle);
     info.setHostName(QStringLiteral("localhost"));
-    info.setAddresses(addresses);
     m_engine->OnHostResolved(handle, info);
     // The transaction is gone at once; the document hears of it from the
     // event loop.
     QCOMPARE(m_engine->transactionCount(), 0);
     QVERIFY(doc->failures.isEmpty());
-    QTRY_COMPARE(doc->failures.size(), 1);
+    QTRY_COMPARE(doc->failures, QList<int>({11004}));
 
-    QCOMPARE(doc->statuses.last(), status);
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text, box);
-    QCOMPARE(m_ui->messages.at(0).icon, UserInterface::Exclamation);
-    QCOMPARE(m_ui->messages.at(0).helpContext, helpContext);
-    QCOMPARE(doc->failures.size(), 1);
-    QVERIFY2(doc->failures.at(0) != 0, "a failed look-up must not reach the document as success");
-    QCOMPARE(doc->failures.at(0), code);
+    QCOMPARE(doc->statuses.last(), QByteArray("Possible WinSock failure resolving localhost"));
+    checkOnlyBox(*m_ui, "Problem looking up\nlocalhost\nPossible WinSock failure!",
+                 Help::LookupProblem);
     QVERIFY(m_engine->hostCache().isEmpty());
-    QCOMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QVERIFY(engineIdle());
 
     // The real answer comes later and finds nothing to do. A second look-up of
     // the same name is answered after it.
@@ -901,27 +833,35 @@ void tst_Net::lookUpWithoutUsableAddress()
     QCOMPARE(m_ui->messages.size(), 1);
 }
 
+void tst_Net::connectionRefused_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::newRow("IPv4") << loopback;
+    // Over IPv6 the texts are the same, with the host as given.
+    QTest::newRow("IPv6") << QByteArray("[::1]");
+}
+
 void tst_Net::connectionRefused()
 {
-    TestPorts::RefusingPort refusing;
-    const quint16 port = refusing.port();
-    QVERIFY(port != 0);
-    FakeDocument *doc = newDocumentAt(QByteArray("\r\n"), loopback, port);
+    QFETCH(QByteArray, host);
+
+    const bool six = host.startsWith('[');
+    TestPorts::RefusingPort refusing(six ? TestPorts::RefusingPort::IPv6
+                                         : TestPorts::RefusingPort::IPv4);
+    if (six && refusing.port() == 0)
+        QSKIP("This machine has no IPv6 loopback (::1)");
+    QVERIFY(refusing.port() != 0);
+    FakeDocument *doc = newDocumentAt(QByteArray("\r\n"), host, refusing.port());
     QVERIFY(fetch(*doc) > 0);
     QTRY_COMPARE(doc->failures, QList<int>({10061}));
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             QByteArray("Connect error to host\n127.0.0.1\n[10061] Connection refused"));
-    QCOMPARE(m_ui->messages.at(0).icon, UserInterface::Exclamation);
-    QCOMPARE(m_ui->messages.at(0).buttons, UserInterface::Ok);
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::ConnectError);
+    checkOnlyBox(*m_ui, "Connect error to host\n" + host + "\n[10061] Connection refused",
+                 Help::ConnectError);
     // The status line says what happened, not "Connecting to" any more.
-    QCOMPARE(doc->statuses, QList<QByteArray>({"Connecting to 127.0.0.1",
-                                               "Can't connect to 127.0.0.1 : [10061] Connection refused"}));
+    QCOMPARE(doc->statuses, QList<QByteArray>({"Connecting to " + host, "Can't connect to " + host
+                                                   + " : [10061] Connection refused"}));
     QCOMPARE(doc->finished, 0);
     QCOMPARE(doc->callsAfterEnd, 0);
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
 }
 
 // IPv6 literals, bare or bracketed as URLs write them, connect without a
@@ -972,22 +912,6 @@ void tst_Net::ipv6Connects()
         QVERIFY(m_engine->hostCache().isEmpty());
 }
 
-// Failures over IPv6 read as the socket layer's texts, with the host as given.
-void tst_Net::ipv6ConnectionRefused()
-{
-    TestPorts::RefusingPort refusing(TestPorts::RefusingPort::IPv6);
-    if (refusing.port() == 0)
-        QSKIP("This machine has no IPv6 loopback (::1)");
-    FakeDocument *doc = newDocumentAt(QByteArray("\r\n"), QByteArray("[::1]"), refusing.port());
-    QVERIFY(fetch(*doc) > 0);
-    QTRY_COMPARE(doc->failures, QList<int>({10061}));
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             QByteArray("Connect error to host\n[::1]\n[10061] Connection refused"));
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::ConnectError);
-    QCOMPARE(m_engine->transactionCount(), 0);
-}
-
 // A code the table does not know still reaches the user with its number.
 void tst_Net::unknownErrorCode()
 {
@@ -1003,20 +927,11 @@ void tst_Net::unknownErrorCode()
     QVERIFY(m_ui->messages.isEmpty());
     QCOMPARE(m_engine->pendingFailureCount(), 1);
     QTRY_COMPARE(doc->failures, QList<int>({10100}));
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             QByteArray("Connect error to host\n127.0.0.1\nUnspecified WinSock error 10100"));
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::ConnectError);
-    QCOMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
-
+    checkOnlyBox(*m_ui, "Connect error to host\n127.0.0.1\nUnspecified WinSock error 10100",
+                 Help::ConnectError);
+    QVERIFY(engineIdle());
     // Whatever the socket still reports finds no transaction.
-    FakeDocument *probe = newDocument(QByteArray("probe\r\n"));
-    answer(QByteArray("ok"));
-    QVERIFY(fetch(*probe) > 0);
-    QTRY_COMPARE(probe->finished, 1);
-    QCOMPARE(doc->callsAfterEnd, 0);
-    QCOMPARE(m_ui->messages.size(), 1);
+    checkNothingLate(doc);
 }
 
 void tst_Net::secondStopDoesNothing()
@@ -1236,13 +1151,7 @@ void tst_Net::failureOnItsWay()
 // registered, and the document is not told.
 void tst_Net::socketCreationFailure()
 {
-    const QString path = m_dir->filePath(QStringLiteral("upload.txt"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write("data\n"), qint64(5));
-    }
-    const int uploadFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int uploadFd = uploadFile(QStringLiteral("upload.txt"), "data\n");
     QVERIFY(uploadFd >= 0);
     FakeDocument *doc = newDocument(QByteArray("sel\r\n"));
 
@@ -1262,15 +1171,10 @@ void tst_Net::socketCreationFailure()
     QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
 
     QCOMPARE(key, 0);
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             QByteArray("You are temporarily out of network resources\nTry again later![10024] Too many open files"));
-    QCOMPARE(m_ui->messages.at(0).icon, UserInterface::Exclamation);
-    QCOMPARE(m_ui->messages.at(0).buttons, UserInterface::Ok);
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::CreateSocket);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    checkOnlyBox(*m_ui, "You are temporarily out of network resources\nTry again later!"
+                        "[10024] Too many open files", Help::CreateSocket);
+    QVERIFY(engineIdle());
     QCOMPARE(m_engine->registry().lastKey(), 0);
-    QCOMPARE(m_engine->transactionCount(), 0);
     QCOMPARE(doc->transactionKey, 0);
     QVERIFY(doc->statuses.isEmpty());
     QCOMPARE(doc->endings(), 0);
@@ -1284,40 +1188,51 @@ void tst_Net::socketCreationFailure()
     QTRY_COMPARE(doc->finished, 1);
 }
 
-void tst_Net::controlCharacterInHost_data()
+void tst_Net::hostNotFound_data()
 {
     QTest::addColumn<QByteArray>("host");
-    QTest::newRow("NUL after a dotted address") << QByteArray("127.0.0.1\0.evil.example", 23);
-    QTest::newRow("NUL at the end") << QByteArray("127.0.0.1\0", 10);
-    QTest::newRow("line feed") << QByteArray("127.0.0.1\n");
-    QTest::newRow("tab inside a name") << QByteArray("local\thost");
-    QTest::newRow("escape sequence") << QByteArray("\x1b[2J127.0.0.1");
-    QTest::newRow("DEL") << QByteArray("127.0.0.1\x7f");
-    QTest::newRow("NUL inside a bracketed IPv6 literal") << QByteArray("[::1\0evil]", 11);
-    QTest::newRow("line feed after an IPv6 literal") << QByteArray("::1\n");
+    QTest::addColumn<bool>("lookedUp");
+    QTest::newRow("name the resolver does not know")
+        << QByteArray("nonexistent.invalid") << true;
+    // The resolver and inet_addr() read a host name up to its first NUL, so
+    // such a host would be reached while another one is shown: it is not
+    // looked up at all.
+    QTest::newRow("NUL after a dotted address") << QByteArray("127.0.0.1\0.evil.example", 23)
+                                                << false;
+    QTest::newRow("NUL at the end") << QByteArray("127.0.0.1\0", 10) << false;
+    QTest::newRow("line feed") << QByteArray("127.0.0.1\n") << false;
+    QTest::newRow("tab inside a name") << QByteArray("local\thost") << false;
+    QTest::newRow("escape sequence") << QByteArray("\x1b[2J127.0.0.1") << false;
+    QTest::newRow("DEL") << QByteArray("127.0.0.1\x7f") << false;
+    QTest::newRow("NUL inside a bracketed IPv6 literal") << QByteArray("[::1\0evil]", 11) << false;
+    QTest::newRow("line feed after an IPv6 literal") << QByteArray("::1\n") << false;
 }
 
-// The resolver and inet_addr() read a host name up to its first NUL, so such
-// a host would be reached while another one is shown: it is not found.
-void tst_Net::controlCharacterInHost()
+void tst_Net::hostNotFound()
 {
     QFETCH(QByteArray, host);
+    QFETCH(bool, lookedUp);
 
     answer(QByteArray("should never be read"));
     FakeDocument *doc = newDocument(QByteArray("sel\r\n"), host);
     QVERIFY(fetch(*doc) > 0);
-    QCOMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->pendingLookups().size(), 0);
+    if (!lookedUp) {
+        QCOMPARE(m_engine->transactionCount(), 0);
+        QCOMPARE(m_engine->pendingLookups().size(), 0);
+    }
 
-    QTRY_COMPARE(doc->failures, QList<int>({11001}));
-    const QByteArray status = "Hostname lookup failure for " + host + " : [11001] Host not found";
-    QCOMPARE(doc->statuses, QList<QByteArray>({status}));
-    QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages.at(0).text,
-             "Hostname lookup failure for " + host + " :\n[11001] Host not found");
-    QCOMPARE(m_ui->messages.at(0).helpContext, Help::HostLookup);
+    QTRY_COMPARE_WITH_TIMEOUT(doc->failures, QList<int>({11001}), 10000);
+    QList<QByteArray> statuses{"Hostname lookup failure for " + host
+                               + " : [11001] Host not found"};
+    if (lookedUp)
+        statuses.prepend("Resolving hostname " + host);
+    QCOMPARE(doc->statuses, statuses);
+    checkOnlyBox(*m_ui, "Hostname lookup failure for " + host + " :\n[11001] Host not found",
+                 Help::HostLookup);
+    QCOMPARE(doc->finished, 0);
+    QCOMPARE(doc->callsAfterEnd, 0);
     QVERIFY(m_engine->hostCache().isEmpty());
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QVERIFY(engineIdle());
     // Nothing connected: a probe is the peer's first connection.
     FakeDocument *probe = newDocument(QByteArray("probe\r\n"));
     QVERIFY(fetch(*probe) > 0);
@@ -1424,8 +1339,7 @@ void tst_Net::boxRunsEventLoop()
         QCOMPARE(other->endings(), 1);
         QCOMPARE(other->callsAfterEnd, 0);
     }
-    QTRY_COMPARE(m_engine->transactionCount(), 0);
-    QCOMPARE(m_engine->registry().documentCount(), 0);
+    QTRY_VERIFY(engineIdle());
     QCOMPARE(m_engine->pendingFailureCount(), 0);
     QTRY_VERIFY(idle.count() > 0);
 }
@@ -1459,10 +1373,8 @@ void tst_Net::engineDestroyedWhileLive()
         QCOMPARE(doc->statuses, QList<QByteArray>({"Connecting to 127.0.0.1"}));
     } else if (when == QStringLiteral("upload")) {
         m_peer->holdReading = true;
-        const QString path = m_dir->filePath(QStringLiteral("upload.bin"));
         const QByteArray content = LoopbackPeer::pattern(0, 16 * 1024 * 1024);
-        QVERIFY(writeFile(path, content));
-        uploadFd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        uploadFd = uploadFile(QStringLiteral("upload.bin"), content);
         QVERIFY(uploadFd >= 0);
         doc = newDocument(QByteArray("ask\r\n"));
         const int key = fetch(*doc, uploadFd, content.size(), true);
@@ -1496,10 +1408,34 @@ void tst_Net::engineDestroyedWhileLive()
     QCOMPARE(doc->endings(), 0);
 }
 
-bool tst_Net::writeFile(const QString &path, const QByteArray &content)
+int tst_Net::uploadFile(const QString &name, const QByteArray &content)
 {
+    const QString path = m_dir->filePath(name);
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return -1;
+    file.close();
+    return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+}
+
+void tst_Net::checkOnlyBox(const NestedLoopUserInterface &ui, const QByteArray &text, Help help,
+                           UserInterface::Icon icon)
+{
+    QCOMPARE(ui.messages.size(), 1);
+    QCOMPARE(ui.messages.at(0).text, text);
+    QCOMPARE(ui.messages.at(0).icon, icon);
+    QCOMPARE(ui.messages.at(0).buttons, UserInterface::Ok);
+    QCOMPARE(ui.messages.at(0).helpContext, help);
+}
+
+void tst_Net::checkNothingLate(const FakeDocument *failed)
+{
+    FakeDocument *probe = newDocument(QByteArray("probe\r\n"));
+    answer(QByteArray("ok"));
+    QVERIFY(fetch(*probe) > 0);
+    QTRY_COMPARE(probe->finished, 1);
+    QCOMPARE(failed->callsAfterEnd, 0);
+    QCOMPARE(m_ui->messages.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Net)
