@@ -91,8 +91,6 @@ private Q_SLOTS:
     void infoLinesInFixedPitchFace();
     void directoryRowOpensLikeTheNavigator();
 
-    void redundantLines_data();
-    void redundantLines();
     void redundantServersInOrder_data();
     void redundantServersInOrder();
 
@@ -122,21 +120,46 @@ void tst_Authored::listOrder_data()
 {
     QTest::addColumn<QByteArray>("menu");
     QTest::addColumn<QList<QByteArray>>("plain");
-    QTest::addColumn<QList<QByteArray>>("authored");
+    QTest::addColumn<QList<QByteArray>>("authored");  // the same as plain when empty
+    QTest::addColumn<QList<Server>>("servers");        // of the first row, laid out as authored
+    QTest::addColumn<QByteArray>("notes");             // of the first row
 
     QTest::newRow("a page: directories stand under their headings")
         << Page
         << QList<QByteArray>{"  +--------+", "  | TARN   |", "  +--------+", "Reading", "About",
                              "Elsewhere", "The web"}
         << QList<QByteArray>{"  +--------+", "  | TARN   |", "  +--------+", "Reading",
-                             "Field notes", "About", "Elsewhere", "The web", "Maps"};
+                             "Field notes", "About", "Elsewhere", "The web", "Maps"}
+        << QList<Server>{} << QByteArray();
     QTest::newRow("Gopher+ blocks keep their order in both")
         << QByteArray("+INFO: " + line('0', "One", "/1", "h", 70) + "+ADMIN:\r\n Admin: x\r\n"
                       "+INFO: " + line('1', "Two", "/2", "h", 70) + ".\r\n")
-        << QList<QByteArray>{"One", "Two"} << QList<QByteArray>{"One", "Two"};
+        << QList<QByteArray>{"One", "Two"} << QList<QByteArray>{} << QList<Server>{} << QByteArray();
     QTest::newRow("directories only")
         << line('1', "A", "/a") + line('1', "B", "/b") + ".\r\n" << QList<QByteArray>{}
-        << QList<QByteArray>{"A", "B"};
+        << QList<QByteArray>{"A", "B"} << QList<Server>{} << QByteArray();
+
+    // Redundant servers: "+" lines of a plain menu name more servers for the item above.
+    QTest::newRow("two servers for the item above, in order")
+        << line('0', "Notes", "/n", "down.example") + line('+', "", "/n", "mirror.example", 7070)
+               + line('+', "", "", "third.example") + line('0', "Next", "/x") + ".\r\n"
+        << QList<QByteArray>{"Notes", "Next"} << QList<QByteArray>{}
+        << QList<Server>{{"mirror.example", 7070, "/n\r\n"}, {"third.example", 70, ""}}
+        << QByteArray("Redundant server=mirror.example:7070\r\nRedundant server=third.example:70\r\n");
+    QTest::newRow("a line without a port or host names no server")
+        << line('0', "Notes", "/n") + line('+', "", "/n", "mirror.example", 0)
+               + QByteArray("+\t/n\r\n") + ".\r\n"
+        << QList<QByteArray>{"Notes"} << QList<QByteArray>{} << QList<Server>{} << QByteArray();
+    QTest::newRow("a line before any item is dropped")
+        << line('+', "", "/n", "mirror.example") + line('0', "Notes", "/n") + ".\r\n"
+        << QList<QByteArray>{"Notes"} << QList<QByteArray>{} << QList<Server>{} << QByteArray();
+    QTest::newRow("Gopher+ attribute lines are no servers")
+        << QByteArray("+INFO: " + line('0', "One", "/1", "h", 70)
+                      + "+VIEWS:\r\n text/plain: <1k>\r\n.\r\n")
+        << QList<QByteArray>{"One"} << QList<QByteArray>{} << QList<Server>{} << QByteArray();
+    QTest::newRow("a link shows its address")
+        << line('h', "Web", "URL:https://example.org/x") + ".\r\n" << QList<QByteArray>{"Web"}
+        << QList<QByteArray>{} << QList<Server>{} << QByteArray("Address=https://example.org/x\r\n");
 }
 
 void tst_Authored::listOrder()
@@ -144,12 +167,16 @@ void tst_Authored::listOrder()
     QFETCH(QByteArray, menu);
     QFETCH(QList<QByteArray>, plain);
     QFETCH(QList<QByteArray>, authored);
+    if (authored.isEmpty())
+        authored = plain;
 
     DirFixture f(settingsPath());
     f.feed(menu);
     QCOMPARE(titles(*f.doc), plain);
     f.doc->setAuthored(true);
     QCOMPARE(titles(*f.doc), authored);
+    QTEST(f.doc->listItem(0).redundantServers, "servers");
+    QTEST(f.doc->listItem(0).GetNotesText(), "notes");
     // The navigator holds the directories either way.
     for (int row = 0; row < f.doc->listCount(); ++row) {
         const int node = f.doc->navigatorIndexOfRow(row);
@@ -270,50 +297,6 @@ void tst_Authored::directoryRowOpensLikeTheNavigator()
 }
 
 // ---- Redundant servers ----
-
-void tst_Authored::redundantLines_data()
-{
-    QTest::addColumn<QByteArray>("menu");
-    QTest::addColumn<QList<QByteArray>>("rows");
-    QTest::addColumn<QList<Server>>("servers"); // of the first row
-    QTest::addColumn<QByteArray>("notes");      // of the first row
-
-    QTest::newRow("two servers for the item above, in order")
-        << line('0', "Notes", "/n", "down.example") + line('+', "", "/n", "mirror.example", 7070)
-               + line('+', "", "", "third.example") + line('0', "Next", "/x") + ".\r\n"
-        << QList<QByteArray>{"Notes", "Next"}
-        << QList<Server>{{"mirror.example", 7070, "/n\r\n"}, {"third.example", 70, ""}}
-        << QByteArray("Redundant server=mirror.example:7070\r\nRedundant server=third.example:70\r\n");
-    QTest::newRow("a line without a port or host names no server")
-        << line('0', "Notes", "/n") + line('+', "", "/n", "mirror.example", 0)
-               + QByteArray("+\t/n\r\n") + ".\r\n"
-        << QList<QByteArray>{"Notes"} << QList<Server>{} << QByteArray();
-    QTest::newRow("a line before any item is dropped")
-        << line('+', "", "/n", "mirror.example") + line('0', "Notes", "/n") + ".\r\n"
-        << QList<QByteArray>{"Notes"} << QList<Server>{} << QByteArray();
-    QTest::newRow("Gopher+ attribute lines are no servers")
-        << QByteArray("+INFO: " + line('0', "One", "/1", "h", 70)
-                      + "+VIEWS:\r\n text/plain: <1k>\r\n.\r\n")
-        << QList<QByteArray>{"One"} << QList<Server>{} << QByteArray();
-    QTest::newRow("a link shows its address")
-        << line('h', "Web", "URL:https://example.org/x") + ".\r\n" << QList<QByteArray>{"Web"}
-        << QList<Server>{} << QByteArray("Address=https://example.org/x\r\n");
-}
-
-void tst_Authored::redundantLines()
-{
-    QFETCH(QByteArray, menu);
-    QFETCH(QList<QByteArray>, rows);
-    QFETCH(QList<Server>, servers);
-    QFETCH(QByteArray, notes);
-
-    DirFixture f(settingsPath());
-    f.feed(menu);
-    f.doc->setAuthored(true);
-    QCOMPARE(titles(*f.doc), rows);
-    QCOMPARE(f.doc->listItem(0).redundantServers, servers);
-    QCOMPARE(f.doc->listItem(0).GetNotesText(), notes);
-}
 
 void tst_Authored::redundantServersInOrder_data()
 {
