@@ -69,6 +69,13 @@ QByteArray frame(const QByteArray &url)
 
 const QByteArray End(4, '\0');
 
+// Connects a peer to a program's socket and sends it a message.
+bool sendTo(QLocalSocket &peer, const QString &path, const QByteArray &message)
+{
+    peer.connectToServer(path);
+    return peer.waitForConnected(10000) && peer.write(message) == message.size();
+}
+
 struct Run
 {
     int exitCode = -1;
@@ -245,33 +252,26 @@ void tst_Desktop::readerFraming_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArrayList>("urls");
 
+    const int done = InstanceChannel::Reader::Done;
+    const int bad = InstanceChannel::Reader::Bad;
     const QByteArray a("gopher://a.example/");
     const QByteArray b("gopher://b.example:7070/0/x");
     const QByteArray two = "TWK1" + frame(a) + frame(b) + End;
-    QTest::newRow("two URLs") << two << 0 << int(InstanceChannel::Reader::Done) << QByteArrayList{a, b};
-    QTest::newRow("byte by byte") << two << 1 << int(InstanceChannel::Reader::Done)
-                                  << QByteArrayList{a, b};
-    QTest::newRow("no URL") << QByteArray("TWK1" + End) << 0 << int(InstanceChannel::Reader::Done)
-                            << QByteArrayList();
-    QTest::newRow("cut short") << two.left(two.size() - 1) << 0
-                               << int(InstanceChannel::Reader::NeedMore) << QByteArrayList{a, b};
+    QTest::newRow("two URLs") << two << 0 << done << QByteArrayList{a, b};
+    QTest::newRow("byte by byte") << two << 1 << done << QByteArrayList{a, b};
+    QTest::newRow("no URL") << QByteArray("TWK1" + End) << 0 << done << QByteArrayList();
+    QTest::newRow("cut short") << two.chopped(1) << 0 << int(InstanceChannel::Reader::NeedMore)
+                               << QByteArrayList{a, b};
     QTest::newRow("wrong magic, seen at the first byte")
-        << QByteArray("GET / HTTP/1.0\r\n") << 1 << int(InstanceChannel::Reader::Bad)
-        << QByteArrayList();
-    QTest::newRow("bytes after the end") << QByteArray(two + 'x') << 0
-                                         << int(InstanceChannel::Reader::Bad) << QByteArrayList{a, b};
-    QByteArray tooLong("TWK1");
-    char length[4];
-    qToBigEndian(quint32(InstanceChannel::MaxUrl + 1), length);
-    tooLong.append(length, 4);
-    QTest::newRow("URL over its limit, refused before it arrives")
-        << tooLong << 0 << int(InstanceChannel::Reader::Bad) << QByteArrayList();
+        << QByteArray("GET / HTTP/1.0\r\n") << 1 << bad << QByteArrayList();
+    QTest::newRow("bytes after the end") << QByteArray(two + 'x') << 0 << bad << QByteArrayList{a, b};
+    // Only the length of a URL over its limit: refused before the URL arrives.
+    const QByteArray tooLong = "TWK1" + frame(QByteArray(InstanceChannel::MaxUrl + 1, 'u')).left(4);
+    QTest::newRow("URL over its limit") << tooLong << 0 << bad << QByteArrayList();
     QByteArray endless("TWK1");
-    const QByteArray one = frame(QByteArray(1000, 'u'));
     while (endless.size() <= InstanceChannel::MaxMessage)
-        endless += one;
-    QTest::newRow("message over its limit") << endless << 4096 << int(InstanceChannel::Reader::Bad)
-                                            << QByteArrayList();
+        endless += frame(QByteArray(1000, 'u'));
+    QTest::newRow("message over its limit") << endless << 4096 << bad << QByteArrayList();
 }
 
 void tst_Desktop::readerFraming()
@@ -371,18 +371,14 @@ void tst_Desktop::brokenMessageIsRefusedAndServingGoesOn()
 {
     QSignalSpy refused(m_instance.get(), &InstanceServer::messageRefused);
     QLocalSocket peer;
-    peer.connectToServer(m_instance->socketPath());
-    QVERIFY(peer.waitForConnected(10000));
-    peer.write("TWK1" + frame("gopher://a/") + "junk after the URL");
+    QVERIFY(sendTo(peer, m_instance->socketPath(), "TWK1" + frame("gopher://a/") + "junk after the URL"));
     QTRY_COMPARE_WITH_TIMEOUT(peer.bytesAvailable(), 1, 10000);
     QCOMPARE(peer.read(1), QByteArray(1, InstanceChannel::Nak));
     QCOMPARE(refused.count(), 1);
 
     QSignalSpy received(m_instance.get(), &InstanceServer::urlsReceived);
     QLocalSocket next;
-    next.connectToServer(m_instance->socketPath());
-    QVERIFY(next.waitForConnected(10000));
-    next.write(InstanceChannel::encode({"gopher://b/"}));
+    QVERIFY(sendTo(next, m_instance->socketPath(), InstanceChannel::encode({"gopher://b/"})));
     QVERIFY(received.wait(10000));
     QTRY_COMPARE_WITH_TIMEOUT(next.bytesAvailable(), 1, 10000);
     QCOMPARE(next.read(1), QByteArray(1, InstanceChannel::Ack));
@@ -402,9 +398,7 @@ void tst_Desktop::staleSocketDoesNotStopAStart()
     QVERIFY(!second.listen(path));
     QSignalSpy received(&first, &InstanceServer::urlsReceived);
     QLocalSocket peer;
-    peer.connectToServer(path);
-    QVERIFY(peer.waitForConnected(10000));
-    peer.write(InstanceChannel::encode({"gopher://a/"}));
+    QVERIFY(sendTo(peer, path, InstanceChannel::encode({"gopher://a/"})));
     QVERIFY(received.wait(10000));
 
     // A program on a configuration directory of its own is a program apart.

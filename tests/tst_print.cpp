@@ -318,9 +318,9 @@ void tst_Print::printedText()
     QFETCH(QByteArray, settings);
     QFETCH(bool, decorated);
     const Run run = print(m_server->url(QStringLiteral("0/long.txt")), settings);
-    QVERIFY2(run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.pages.size() >= 2, run.err.constData());
-    QVERIFY2(run.err.contains(QByteArray(QByteArray("pages: ") + QByteArray::number(run.pages.size()))), run.err.constData());
+    QVERIFY2(run.exitCode == 0 && run.pages.size() >= 2, run.err.constData());
+    QVERIFY2(run.err.contains(QByteArray("pages: " + QByteArray::number(run.pages.size()))),
+             run.err.constData());
 
     static const QRegularExpression bodyLine(QStringLiteral("^line (\\d{3}) of the test text$"));
     int expected = 1;
@@ -339,8 +339,7 @@ void tst_Print::printedText()
         for (const QString &line : std::as_const(lines)) {
             const QRegularExpressionMatch match = bodyLine.match(line);
             QVERIFY2(match.hasMatch(), qPrintable(line));
-            QCOMPARE(match.captured(1).toInt(), expected);
-            ++expected;
+            QCOMPARE(match.captured(1).toInt(), expected++);
         }
         // The form feed after line 50 ends its page.
         if (expected > 50 && expected - lines.size() <= 50)
@@ -352,16 +351,14 @@ void tst_Print::printedText()
 void tst_Print::printedDirectory()
 {
     const Run run = print(m_server->url(QStringLiteral("1/dir/")), QByteArray());
-    QVERIFY2(run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.pages.size() >= 2, run.err.constData());
+    QVERIFY2(run.exitCode == 0 && run.pages.size() >= 2, run.err.constData());
     int expected = 1;
     for (int p = 0; p < run.pages.size(); ++p) {
         const QStringList lines = nonEmptyLines(run.pages.at(p));
         QCOMPARE(lines.first(), QStringLiteral("127.0.0.1:%1").arg(m_server->port()));
         QCOMPARE(lines.last(), QStringLiteral("Page %1").arg(p + 1));
         for (const QString &line : lines.mid(1, lines.size() - 2)) {
-            QCOMPARE(line, QStringLiteral("entry%1.txt").arg(expected, 3, 10, QLatin1Char('0')));
-            ++expected;
+            QCOMPARE(line, QStringLiteral("entry%1.txt").arg(expected++, 3, 10, QLatin1Char('0')));
         }
     }
     QCOMPARE(expected, 91);
@@ -406,8 +403,7 @@ void tst_Print::printedPhoneBook()
 
     const Run run = print(cso->url(QStringLiteral("2")), QByteArray(),
                           {QStringLiteral("--query"), QStringLiteral("name=*")});
-    QVERIFY2(run.exitCode == 0, run.err.constData());
-    QVERIFY2(run.pages.size() >= 2, run.err.constData());
+    QVERIFY2(run.exitCode == 0 && run.pages.size() >= 2, run.err.constData());
     QStringList body;
     for (int p = 0; p < run.pages.size(); ++p) {
         const QStringList lines = nonEmptyLines(run.pages.at(p));
