@@ -56,7 +56,7 @@ CTarnwickDoc *CGopherDocTemplate::OpenItemDocument(const AppContext &context, Fr
 }
 
 CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
-    : QObject(parent), m_settings(m_profile), m_homeGophers(m_profile), m_hostEncodings(m_profile), m_ui(ui),
+    : AppServices(parent), m_settings(m_profile), m_homeGophers(m_profile), m_hostEncodings(m_profile), m_ui(ui),
       m_windows(&ui), m_languages(&ui), m_views(&ui, &m_languages)
 {
     m_engine.autoStripDots = [this] { return m_settings.autoStripDots(); };

@@ -50,7 +50,7 @@ private:
 // accessors, the document templates, and OpenItem, through which every item
 // is opened in a window of its own. main (through the main frame), the
 // command-line runners and the tests each make one.
-class CTarnwickApp : public QObject
+class CTarnwickApp : public AppServices
 {
     Q_OBJECT
 
@@ -67,17 +67,17 @@ public:
     void setFrameFactory(FrameFactory *frames) { m_frames = frames; }
 
     void setSettingsPath(const QString &path);
-    QString settingsPath() const { return m_profile.path(); }
-    ProfileFile &profile() { return m_profile; }
-    AppSettings &settings() { return m_settings; }
-    HomeGophers &homeGophers() { return m_homeGophers; }
+    QString settingsPath() const override { return m_profile.path(); }
+    ProfileFile &profile() override { return m_profile; }
+    AppSettings &settings() override { return m_settings; }
+    HomeGophers &homeGophers() override { return m_homeGophers; }
     // The encoding each host is shown in.
-    HostEncodings &hostEncodings() { return m_hostEncodings; }
+    HostEncodings &hostEncodings() override { return m_hostEncodings; }
     // The files this program downloaded; marked ones go at exit.
-    DownloadedFiles &downloadedFiles() { return m_downloadedFiles; }
+    DownloadedFiles &downloadedFiles() override { return m_downloadedFiles; }
     // Starts a program from its argument vector; a failure is shown with
     // "Couldn't run " and the command line.
-    bool RunProgram(const QStringList &arguments, const QByteArray &commandLine);
+    bool RunProgram(const QStringList &arguments, const QByteArray &commandLine) override;
     // What starts the programs (tests record the argument vectors instead);
     // it returns a launcher code, ProgramLauncher::Started on success.
     using Launcher = std::function<int(const QStringList &arguments)>;
@@ -85,7 +85,7 @@ public:
 
     // "Menu as Authored": directory lists show every item in the server's
     // order. Saved in the settings file; a run may override it.
-    bool menuAsAuthored() const;
+    bool menuAsAuthored() const override;
     void setMenuAsAuthored(bool on);
     void setMenuAsAuthoredOverride(std::optional<bool> on) { m_authoredOverride = on; }
 
@@ -113,7 +113,7 @@ public:
     // The Gopher+ view and language tables, found through the program-file
     // search; their edited copies go to the user's configuration directory.
     void setProgramFiles(const ProgramFiles &files);
-    ExtendedViewTable &extendedViews() { return m_views; }
+    ExtendedViewTable &extendedViews() override { return m_views; }
     // The directory of the HTML manual, found by the same search.
     QString helpDirectory() const { return m_helpDirectory; }
     void setHelpDirectory(const QString &directory) { m_helpDirectory = directory; }
@@ -132,7 +132,7 @@ public:
     // opened on behalf of another (its attributes came first) carries the
     // failures of the home gophers tried before it.
     CTarnwickDoc *OpenItem(const CBookmark &item, int firstValue, qintptr secondValue,
-                           int homeFailures = 0);
+                           int homeFailures = 0) override;
     // The window key under which the document for the item is registered
     // once it is open (the Gopher+ request marker included).
     QByteArray windowKeyOf(const CBookmark &item) const;
@@ -144,8 +144,6 @@ Q_SIGNALS:
     void documentOpened(CTarnwickDoc *document);
     // A view of an item was chosen (by rank or by the user).
     void viewChosen(const ViewChoice &choice);
-    // The "Menu as Authored" switch changed.
-    void menuLayoutChanged(bool authored);
 
 private:
     ProfileFile m_profile;

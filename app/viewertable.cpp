@@ -2,7 +2,6 @@
 
 #include "app/profilefile.h"
 #include "app/settingkeys.h"
-#include "docs/userinterface.h"
 
 #include <QMimeDatabase>
 #include <QPointer>
@@ -80,7 +79,7 @@ bool ViewerTable::save()
 }
 
 void ViewerTable::FindViewer(ProfileFile &file, const QByteArray &extension, const QString &path,
-                             UserInterface *ui, QObject *context, ViewerFound found)
+                             EditViewers editViewers, QObject *context, ViewerFound found)
 {
     {
         const ViewerTable table(file);
@@ -90,7 +89,7 @@ void ViewerTable::FindViewer(ProfileFile &file, const QByteArray &extension, con
             return;
         }
     }
-    auto askUser = [&file, extension, ui, found](const QByteArray &associated) {
+    auto askUser = [&file, extension, editViewers, found](const QByteArray &associated) {
         if (!associated.isEmpty()) {
             found(associated);
             return;
@@ -99,7 +98,7 @@ void ViewerTable::FindViewer(ProfileFile &file, const QByteArray &extension, con
         {
             // Written back (when the dialog changed it) as the table goes.
             ViewerTable table(file);
-            if (ui && ui->editViewers(table, extension))
+            if (editViewers && editViewers(table, extension))
                 chosen = table.GetViewer(extension);
             else
                 table.setModified(false);

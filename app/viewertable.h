@@ -8,7 +8,6 @@
 
 class ProfileFile;
 class QObject;
-class UserInterface;
 
 // File extension to viewer program, kept in the "Viewers" section. A table
 // lives as long as the operation that needs it: it reads the section when
@@ -31,6 +30,9 @@ public:
 
     // Told the program for a file (empty when there is none).
     using ViewerFound = std::function<void(const QByteArray &program)>;
+    // Lets the user enter a viewer for the extension in the table; true when
+    // the dialog was accepted.
+    using EditViewers = std::function<bool(ViewerTable &table, const QByteArray &extension)>;
     // The program for a file: the table's entry for the extension (compared
     // exactly; callers pass it in upper case), else the desktop's application
     // for the file, else what the user enters in the Viewers dialog. `found`
@@ -38,7 +40,7 @@ public:
     // child process the window does not wait for, and `found` follows when it
     // ends, unless `context` (when given) is gone by then.
     static void FindViewer(ProfileFile &file, const QByteArray &extension, const QString &path,
-                           UserInterface *ui, QObject *context, ViewerFound found);
+                           EditViewers editViewers, QObject *context, ViewerFound found);
 
     bool isModified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }

@@ -1,6 +1,16 @@
 #pragma once
 
-class CTarnwickApp;
+#include <QObject>
+#include <QStringList>
+
+class AppSettings;
+class CBookmark;
+class CTarnwickDoc;
+class DownloadedFiles;
+class ExtendedViewTable;
+class HomeGophers;
+class HostEncodings;
+class ProfileFile;
 class TransactionEngine;
 class UserInterface;
 class WindowRegistry;
@@ -20,6 +30,34 @@ private:
     T *m_object;
 };
 
+// What documents ask of the program that holds them: its settings and
+// tables, the files it downloaded, and opening further items. Declared here,
+// below the assembly, so that documents never include the application; the
+// application object (CTarnwickApp) implements it.
+class AppServices : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual ProfileFile &profile() = 0;
+    virtual QString settingsPath() const = 0;
+    virtual AppSettings &settings() = 0;
+    virtual HomeGophers &homeGophers() = 0;
+    virtual HostEncodings &hostEncodings() = 0;
+    virtual DownloadedFiles &downloadedFiles() = 0;
+    virtual ExtendedViewTable &extendedViews() = 0;
+    virtual bool menuAsAuthored() const = 0;
+    virtual bool RunProgram(const QStringList &arguments, const QByteArray &commandLine) = 0;
+    virtual CTarnwickDoc *OpenItem(const CBookmark &item, int firstValue, qintptr secondValue,
+                                   int homeFailures = 0) = 0;
+
+Q_SIGNALS:
+    // The "Menu as Authored" switch changed.
+    void menuLayoutChanged(bool authored);
+};
+
 // The program-wide objects a document reaches; handed to each document when
 // it is made, never global. The application object (CTarnwickApp) owns them
 // and makes the context.
@@ -28,5 +66,5 @@ struct AppContext
     Ref<TransactionEngine> engine;
     Ref<WindowRegistry> windows;
     Ref<UserInterface> ui;
-    Ref<CTarnwickApp> app;
+    Ref<AppServices> app;
 };

@@ -1,6 +1,6 @@
 #include "docs/gopherdir.h"
 
-#include "app/tarnwickapp.h"
+#include "docs/appcontext.h"
 #include "docs/boolsearch.h"
 #include "docs/userinterface.h"
 #include "docs/windowregistry.h"
@@ -39,7 +39,7 @@ const QByteArray GopherPlusMenuView("\t+application/gopher+-menu");
 CGopherDir::CGopherDir(const AppContext &context, QObject *parent) : CTarnwickDoc(context, parent)
 {
     m_authored = context.app->menuAsAuthored();
-    connect(context.app.get(), &CTarnwickApp::menuLayoutChanged, this, &CGopherDir::setAuthored);
+    connect(context.app.get(), &AppServices::menuLayoutChanged, this, &CGopherDir::setAuthored);
 }
 
 const MenuItemStore &CGopherDir::storeOf(quint32 code) const

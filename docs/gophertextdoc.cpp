@@ -1,6 +1,6 @@
 #include "docs/gophertextdoc.h"
 
-#include "app/tarnwickapp.h"
+#include "app/appsettings.h"
 #include "docs/boolsearch.h"
 #include "docs/shortfilename.h"
 #include "docs/userinterface.h"

@@ -2,7 +2,8 @@
 
 #include "app/commandline.h"
 #include "app/downloadedfiles.h"
-#include "app/tarnwickapp.h"
+#include "app/appsettings.h"
+#include "app/profilefile.h"
 #include "app/viewertable.h"
 #include "docs/shortfilename.h"
 #include "docs/userinterface.h"
@@ -379,8 +380,11 @@ void CGopherXferDoc::ViewFile()
     if (dot < 0)
         return;
     const QByteArray extension = name.mid(dot + 1).toUpper().toUtf8();
-    ViewerTable::FindViewer(m_context.app->profile(), extension, m_path, m_context.ui.get(), this,
-                            [this](const QByteArray &program) { runViewer(program); });
+    UserInterface *ui = m_context.ui.get();
+    ViewerTable::FindViewer(
+        m_context.app->profile(), extension, m_path,
+        [ui](ViewerTable &table, const QByteArray &ext) { return ui->editViewers(table, ext); }, this,
+        [this](const QByteArray &program) { runViewer(program); });
 }
 
 void CGopherXferDoc::runViewer(const QByteArray &program)

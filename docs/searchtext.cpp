@@ -1,6 +1,7 @@
 #include "docs/searchtext.h"
 
-#include "app/tarnwickapp.h"
+#include "app/appsettings.h"
+#include "app/profilefile.h"
 #include "docs/userinterface.h"
 
 CSearchText::CSearchText(const AppContext &context, QObject *parent)

@@ -1,6 +1,6 @@
 #include "docs/tarnwickdoc.h"
 
-#include "app/tarnwickapp.h"
+#include "app/hostencodings.h"
 #include "bookmarks/homegophers.h"
 #include "docs/documentframe.h"
 #include "docs/userinterface.h"

@@ -2,7 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/programlauncher.h"
-#include "app/tarnwickapp.h"
+#include "app/appsettings.h"
 #include "docs/userinterface.h"
 #include "gplus/extendedviewtable.h"
 

@@ -1,6 +1,6 @@
 #include "gplus/asktext.h"
 
-#include "app/tarnwickapp.h"
+#include "docs/appcontext.h"
 #include "docs/userinterface.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "gplus/extinfodoc.h"
 
-#include "app/tarnwickapp.h"
+#include "docs/appcontext.h"
 #include "docs/userinterface.h"
 
 namespace {

@@ -541,8 +541,10 @@ void tst_Downloads::findViewerOffersDialog()
     if (answer)
         p.ui.viewerDialogAnswers = {{"GIF", "feh"}};
     QByteArray found("<not told>");
-    ViewerTable::FindViewer(p.app.profile(), "GIF", m_dir->filePath(QStringLiteral("x.gif")), &p.ui,
-                            nullptr, [&found](const QByteArray &viewer) { found = viewer; });
+    ViewerTable::FindViewer(
+        p.app.profile(), "GIF", m_dir->filePath(QStringLiteral("x.gif")),
+        [&p](ViewerTable &table, const QByteArray &ext) { return p.ui.editViewers(table, ext); },
+        nullptr, [&found](const QByteArray &viewer) { found = viewer; });
     QCOMPARE(found, program);
     QCOMPARE(p.ui.viewerDialogs.size(), dialogs);
     if (dialogs)
