@@ -4,7 +4,7 @@
 #include "app/programfiles.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "bookmarks/bookmarkstore.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QFile>
 #include <QProcessEnvironment>

@@ -2,7 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/programlauncher.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 #include "app/downloadedfiles.h"
 
-#include "docs/gopherxferdoc.h"
+#include "documents/gopherxferdoc.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "app/instancechannel.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/bookmark.h"
 
 #include <QCryptographicHash>

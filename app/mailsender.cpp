@@ -1,9 +1,9 @@
 #include "app/mailsender.h"
 
 #include "app/programlauncher.h"
-#include "docs/gophertextdoc.h"
-#include "docs/gopherxferdoc.h"
-#include "docs/userinterface.h"
+#include "documents/gophertextdoc.h"
+#include "documents/gopherxferdoc.h"
+#include "documents/userinterface.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "app/printrunner.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "ui/fontmanager.h"
 #include "ui/printmanager.h"
 

@@ -1,6 +1,6 @@
 #include "app/programlauncher.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -5,7 +5,7 @@
 // which serves the file.
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherxferdoc.h"
+#include "documents/gopherxferdoc.h"
 #include "items/bookmark.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"

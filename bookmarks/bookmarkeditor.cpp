@@ -1,6 +1,6 @@
 #include "bookmarks/bookmarkeditor.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 #include "items/itemrecords.h"
 #include "items/itemtype.h"

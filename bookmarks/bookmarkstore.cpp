@@ -1,6 +1,6 @@
 #include "bookmarks/bookmarkstore.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <algorithm>
 

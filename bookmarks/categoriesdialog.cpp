@@ -1,7 +1,7 @@
 #include "bookmarks/categoriesdialog.h"
 
 #include "bookmarks/bookmarkstore.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "bookmarks/homegopherdialog.h"
 
 #include "app/profilefile.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/bookmark.h"
 #include "items/displaytext.h"
 

@@ -1,6 +1,6 @@
 #include "gplus/askitems.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "gplus/asktext.h"
 
-#include "docs/appcontext.h"
-#include "docs/userinterface.h"
+#include "documents/appcontext.h"
+#include "documents/userinterface.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "gplus/extendedviewtable.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "gplus/languagetable.h"
 #include "gplus/tablefile.h"
 #include "items/bookmark.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 
 // Fetches the Gopher+ attributes of an item opened before they were known
 // (the "\t!" request), then opens the item again with them and goes away.

@@ -1,6 +1,6 @@
 #include "gplus/tablefile.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QDir>
 #include <QFile>

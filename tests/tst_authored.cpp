@@ -2,8 +2,8 @@
 // selectors) and redundant servers ("+" lines of a plain menu).
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
-#include "docs/userinterface.h"
+#include "documents/gopherdir.h"
+#include "documents/userinterface.h"
 #include "net/transactionengine.h"
 #include "tests/support/loopbackpeer.h"
 #include "tests/support/ports.h"

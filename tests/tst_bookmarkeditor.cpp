@@ -4,7 +4,7 @@
 #include "bookmarks/bookmarkstore.h"
 #include "bookmarks/categoriesdialog.h"
 #include "bookmarks/itemform.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/itemrecords.h"
 #include "ui/bmview.h"
 #include "ui/guiprogram.h"

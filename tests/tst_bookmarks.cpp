@@ -1,7 +1,7 @@
 #include "app/profilefile.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "bookmarks/bookmarkstore.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QFile>
 #include <QRandomGenerator>

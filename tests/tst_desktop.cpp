@@ -1,7 +1,7 @@
 #include "app/defaultgopherprogram.h"
 #include "app/instancechannel.h"
 #include "app/tarnwickapp.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "support/testservers.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "app/profilefile.h"
 #include "app/useroptionsdialog.h"
 #include "bookmarks/homegopherdialog.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 #include "net/transactionengine.h"
 #include "net/winsockinfodialog.h"

@@ -2,8 +2,8 @@
 
 #include "app/profilefile.h"
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
-#include "docs/userinterface.h"
+#include "documents/gopherdir.h"
+#include "documents/userinterface.h"
 #include "net/transactionengine.h"
 #include "ui/fontmanager.h"
 #include "ui/gophermdichild.h"

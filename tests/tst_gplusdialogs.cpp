@@ -5,7 +5,7 @@
 #include "gplus/languagetable.h"
 #include "gplus/rankviewsdialog.h"
 #include "gplus/selectviewdialog.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "app/programfiles.h"
 #include "app/tarnwickapp.h"
-#include "docs/helptopics.h"
+#include "documents/helptopics.h"
 #include "net/transactionengine.h"
 #include "net/winsockinfodialog.h"
 #include "ui/commanddialogs.h"

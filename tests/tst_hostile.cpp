@@ -1,8 +1,8 @@
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
-#include "docs/gophertextdoc.h"
-#include "docs/userinterface.h"
-#include "docs/windowregistry.h"
+#include "documents/gopherdir.h"
+#include "documents/gophertextdoc.h"
+#include "documents/userinterface.h"
+#include "documents/windowregistry.h"
 #include "net/transactionengine.h"
 #include "tests/support/testservers.h"
 

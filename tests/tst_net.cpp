@@ -1,4 +1,4 @@
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "net/transaction.h"
 #include "net/transactionengine.h"
 #include "net/transactionfailure.h"

@@ -1,7 +1,7 @@
 #include "app/hostencodings.h"
 #include "app/tarnwickapp.h"
-#include "docs/phonetext.h"
-#include "docs/userinterface.h"
+#include "documents/phonetext.h"
+#include "documents/userinterface.h"
 #include "net/transactionengine.h"
 #include "tests/support/testservers.h"
 

@@ -1,6 +1,6 @@
 #include "app/tarnwickapp.h"
-#include "docs/phonetext.h"
-#include "docs/userinterface.h"
+#include "documents/phonetext.h"
+#include "documents/userinterface.h"
 #include "ui/phoneview.h"
 
 #include <QComboBox>

@@ -7,7 +7,7 @@
 #include "app/viewersdialog.h"
 #include "app/viewertable.h"
 #include "bookmarks/homegopherdialog.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "tests/support/settingsfile.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"

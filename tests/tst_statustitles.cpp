@@ -1,7 +1,7 @@
 #include "app/hostencodings.h"
 #include "app/tarnwickapp.h"
-#include "docs/gophertextdoc.h"
-#include "docs/userinterface.h"
+#include "documents/gophertextdoc.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 
 #include <QTemporaryDir>

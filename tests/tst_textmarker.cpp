@@ -1,4 +1,4 @@
-#include "docs/textmarker.h"
+#include "documents/textmarker.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "docs/boolsearch.h"
-#include "docs/maxarray.h"
-#include "docs/qtextdoc.h"
-#include "docs/shortfilename.h"
-#include "docs/userinterface.h"
+#include "documents/boolsearch.h"
+#include "documents/maxarray.h"
+#include "documents/qtextdoc.h"
+#include "documents/shortfilename.h"
+#include "documents/userinterface.h"
 
 #include <QTest>
 

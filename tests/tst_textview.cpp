@@ -3,8 +3,8 @@
 #include "app/hostencodings.h"
 #include "app/profilefile.h"
 #include "app/tarnwickapp.h"
-#include "docs/gophertextdoc.h"
-#include "docs/userinterface.h"
+#include "documents/gophertextdoc.h"
+#include "documents/userinterface.h"
 #include "ui/fontmanager.h"
 
 #include <QScrollBar>

@@ -10,8 +10,8 @@
 #include "bookmarks/categoriesdialog.h"
 #include "bookmarks/fetchbookmarkdialog.h"
 #include "bookmarks/itemform.h"
-#include "docs/gopherdir.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/gopherdir.h"
+#include "documents/tarnwickdoc.h"
 #include "ui/commanddialogs.h"
 
 #include <QFile>

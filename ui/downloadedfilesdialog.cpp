@@ -1,7 +1,7 @@
 #include "ui/downloadedfilesdialog.h"
 
 #include "app/downloadedfiles.h"
-#include "docs/gopherxferdoc.h"
+#include "documents/gopherxferdoc.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

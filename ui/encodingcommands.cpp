@@ -1,7 +1,7 @@
 // View > Encoding: how the active window's host is shown.
 
 #include "app/tarnwickapp.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 #include "ui/mainframe.h"
 
 #include "items/displaytext.h"

@@ -2,7 +2,7 @@
 
 #include "app/appsettings.h"
 #include "app/profilefile.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 
 #include <QFontDatabase>

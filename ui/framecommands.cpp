@@ -4,7 +4,7 @@
 #include "ui/mainframe.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 #include "items/displaytext.h"
 #include "net/winsockinfodialog.h"
 #include "ui/commanddialogs.h"

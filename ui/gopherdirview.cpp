@@ -1,7 +1,7 @@
 #include "ui/gopherdirview.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
+#include "documents/gopherdir.h"
 #include "items/displaytext.h"
 #include "items/textencoding.h"
 #include "ui/fontmanager.h"

@@ -1,6 +1,6 @@
 #include "ui/gophermdichild.h"
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 #include "items/displaytext.h"
 
 #include <QCloseEvent>

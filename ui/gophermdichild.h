@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/documentframe.h"
+#include "documents/documentframe.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>

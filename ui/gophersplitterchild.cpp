@@ -1,6 +1,6 @@
 #include "ui/gophersplitterchild.h"
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 #include "ui/gophermdichild.h"
 
 #include <QCloseEvent>

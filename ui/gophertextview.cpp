@@ -1,7 +1,7 @@
 #include "ui/gophertextview.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gophertextdoc.h"
+#include "documents/gophertextdoc.h"
 #include "ui/fontmanager.h"
 
 #include <QContextMenuEvent>

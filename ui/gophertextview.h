@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/gophertextdoc.h"
-#include "docs/textmarker.h"
+#include "documents/gophertextdoc.h"
+#include "documents/textmarker.h"
 #include "items/textencoding.h"
 
 #include <QAbstractScrollArea>

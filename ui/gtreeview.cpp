@@ -1,7 +1,7 @@
 #include "ui/gtreeview.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
+#include "documents/gopherdir.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 

@@ -4,7 +4,7 @@
 
 #include "ui/mainframe.h"
 
-#include "docs/helptopics.h"
+#include "documents/helptopics.h"
 
 void CMainFrame::onHelp()
 {

@@ -1,7 +1,7 @@
 #include "ui/homeviewpage.h"
 
 #include "bookmarks/homegophers.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

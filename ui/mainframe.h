@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/appsettings.h"
-#include "docs/documentframe.h"
-#include "docs/windowregistry.h"
+#include "documents/documentframe.h"
+#include "documents/windowregistry.h"
 #include "gplus/iteminfowindow.h"
 #include "net/transactionengine.h"
 #include "items/textencoding.h"

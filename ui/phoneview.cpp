@@ -1,7 +1,7 @@
 #include "ui/phoneview.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/phonetext.h"
+#include "documents/phonetext.h"
 #include "ui/fontmanager.h"
 
 #include <QComboBox>

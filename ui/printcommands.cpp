@@ -4,9 +4,9 @@
 #include "ui/mainframe.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherdir.h"
-#include "docs/gophertextdoc.h"
-#include "docs/phonetext.h"
+#include "documents/gopherdir.h"
+#include "documents/gophertextdoc.h"
+#include "documents/phonetext.h"
 #include "ui/gophermdichild.h"
 #include "ui/phoneview.h"
 #include "ui/printmanager.h"

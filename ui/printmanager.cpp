@@ -1,9 +1,9 @@
 #include "ui/printmanager.h"
 
-#include "docs/gopherdir.h"
-#include "docs/gophertextdoc.h"
-#include "docs/phonetext.h"
-#include "docs/userinterface.h"
+#include "documents/gopherdir.h"
+#include "documents/gophertextdoc.h"
+#include "documents/phonetext.h"
+#include "documents/userinterface.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

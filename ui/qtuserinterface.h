@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/helptopics.h"
-#include "docs/userinterface.h"
+#include "documents/helptopics.h"
+#include "documents/userinterface.h"
 
 #include <functional>
 #include <memory>

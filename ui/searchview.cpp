@@ -1,6 +1,6 @@
 #include "ui/searchview.h"
 
-#include "docs/searchtext.h"
+#include "documents/searchtext.h"
 #include "items/displaytext.h"
 
 #include <QGridLayout>

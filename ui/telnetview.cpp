@@ -1,6 +1,6 @@
 #include "ui/telnetview.h"
 
-#include "docs/telnettext.h"
+#include "documents/telnettext.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "ui/toolbarpage.h"
 
 #include "app/profilefile.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "items/displaytext.h"
 
 #include <QButtonGroup>

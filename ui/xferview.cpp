@@ -1,7 +1,7 @@
 #include "ui/xferview.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/gopherxferdoc.h"
+#include "documents/gopherxferdoc.h"
 #include "items/displaytext.h"
 
 #include <QCheckBox>

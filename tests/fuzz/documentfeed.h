@@ -3,8 +3,8 @@
 #include "tests/fuzz/fuzzcheck.h"
 
 #include "app/tarnwickapp.h"
-#include "docs/tarnwickdoc.h"
-#include "docs/userinterface.h"
+#include "documents/tarnwickdoc.h"
+#include "documents/userinterface.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

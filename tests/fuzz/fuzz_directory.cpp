@@ -3,7 +3,7 @@
 
 #include "tests/fuzz/documentfeed.h"
 
-#include "docs/gopherdir.h"
+#include "documents/gopherdir.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "tests/fuzz/documentfeed.h"
 
-#include "docs/gophertextdoc.h"
+#include "documents/gophertextdoc.h"
 
 #include <cstddef>
 #include <cstdint>

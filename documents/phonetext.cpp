@@ -1,7 +1,7 @@
-#include "docs/phonetext.h"
+#include "documents/phonetext.h"
 
-#include "docs/boolsearch.h"
-#include "docs/userinterface.h"
+#include "documents/boolsearch.h"
+#include "documents/userinterface.h"
 
 const QByteArray CPhoneText::BlockEnd("quit\r\nbye\r\nexit\r\n");
 const QByteArray CPhoneText::FieldsRequest("fields\r\nquit\r\nbye\r\nexit\r\n");

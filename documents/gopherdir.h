@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/menuitemstore.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/menuitemstore.h"
+#include "documents/tarnwickdoc.h"
 
 #include <optional>
 #include <utility>

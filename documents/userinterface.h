@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/helpcontext.h"
+#include "documents/helpcontext.h"
 #include "items/textencoding.h"
 
 #include <QByteArray>

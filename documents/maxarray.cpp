@@ -1,4 +1,4 @@
-#include "docs/maxarray.h"
+#include "documents/maxarray.h"
 
 CMaxArray::CMaxArray()
 {

@@ -1,4 +1,4 @@
-#include "docs/shortfilename.h"
+#include "documents/shortfilename.h"
 
 namespace {
 

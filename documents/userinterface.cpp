@@ -1,4 +1,4 @@
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include "app/viewertable.h"
 #include "gplus/extendedviewtable.h"

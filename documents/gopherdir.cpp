@@ -1,9 +1,9 @@
-#include "docs/gopherdir.h"
+#include "documents/gopherdir.h"
 
-#include "docs/appcontext.h"
-#include "docs/boolsearch.h"
-#include "docs/userinterface.h"
-#include "docs/windowregistry.h"
+#include "documents/appcontext.h"
+#include "documents/boolsearch.h"
+#include "documents/userinterface.h"
+#include "documents/windowregistry.h"
 #include "net/winsockerrors.h"
 
 #include <QMetaMethod>

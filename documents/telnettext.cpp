@@ -1,9 +1,9 @@
-#include "docs/telnettext.h"
+#include "documents/telnettext.h"
 
 #include "app/commandline.h"
 #include "app/programlauncher.h"
 #include "app/appsettings.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"
 
 CTelnetText::CTelnetText(const AppContext &context, QObject *parent)

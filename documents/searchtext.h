@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 
 // An index search (type 7): opening it fetches nothing; the user types
 // words, and each search opens the server's reply in a new directory window.

@@ -1,8 +1,8 @@
-#include "docs/searchtext.h"
+#include "documents/searchtext.h"
 
 #include "app/appsettings.h"
 #include "app/profilefile.h"
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 CSearchText::CSearchText(const AppContext &context, QObject *parent)
     : CTarnwickDoc(context, parent)

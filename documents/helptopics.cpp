@@ -1,11 +1,11 @@
-#include "docs/helptopics.h"
+#include "documents/helptopics.h"
 
-#include "docs/gopherdir.h"
-#include "docs/gophertextdoc.h"
-#include "docs/gopherxferdoc.h"
-#include "docs/phonetext.h"
-#include "docs/searchtext.h"
-#include "docs/telnettext.h"
+#include "documents/gopherdir.h"
+#include "documents/gophertextdoc.h"
+#include "documents/gopherxferdoc.h"
+#include "documents/phonetext.h"
+#include "documents/searchtext.h"
+#include "documents/telnettext.h"
 #include "gplus/asktext.h"
 #include "gplus/extinfodoc.h"
 

@@ -1,9 +1,9 @@
-#include "docs/gophertextdoc.h"
+#include "documents/gophertextdoc.h"
 
 #include "app/appsettings.h"
-#include "docs/boolsearch.h"
-#include "docs/shortfilename.h"
-#include "docs/userinterface.h"
+#include "documents/boolsearch.h"
+#include "documents/shortfilename.h"
+#include "documents/userinterface.h"
 
 #include <QFile>
 

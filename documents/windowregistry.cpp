@@ -1,7 +1,7 @@
-#include "docs/windowregistry.h"
+#include "documents/windowregistry.h"
 
-#include "docs/tarnwickdoc.h"
-#include "docs/userinterface.h"
+#include "documents/tarnwickdoc.h"
+#include "documents/userinterface.h"
 
 void WindowRegistry::Register(const QByteArray &key, CTarnwickDoc *document)
 {

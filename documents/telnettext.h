@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "docs/menuitemstore.h"
+#include "documents/menuitemstore.h"
 
 void MenuItemStore::append(QByteArrayView line, QByteArrayView attributes)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "docs/appcontext.h"
-#include "docs/maxarray.h"
-#include "docs/replyframer.h"
+#include "documents/appcontext.h"
+#include "documents/maxarray.h"
+#include "documents/replyframer.h"
 #include "items/bookmark.h"
 #include "items/textencoding.h"
 #include "net/transactionregistry.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/maxarray.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/maxarray.h"
+#include "documents/tarnwickdoc.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "docs/replyframer.h"
+#include "documents/replyframer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "docs/boolsearch.h"
+#include "documents/boolsearch.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
-#include "docs/gopherxferdoc.h"
+#include "documents/gopherxferdoc.h"
 
 #include "app/commandline.h"
 #include "app/downloadedfiles.h"
 #include "app/appsettings.h"
 #include "app/profilefile.h"
 #include "app/viewertable.h"
-#include "docs/shortfilename.h"
-#include "docs/userinterface.h"
+#include "documents/shortfilename.h"
+#include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"
 
 #include <QDir>

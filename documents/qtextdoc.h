@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/maxarray.h"
+#include "documents/maxarray.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

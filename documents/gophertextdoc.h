@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/qtextdoc.h"
-#include "docs/tarnwickdoc.h"
+#include "documents/qtextdoc.h"
+#include "documents/tarnwickdoc.h"
 
 // A Gopher text item: the reply cut into lines as it arrives, with Save, Copy
 // and Find on the whole text or on the part marked in the view.

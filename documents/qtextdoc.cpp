@@ -1,6 +1,6 @@
-#include "docs/qtextdoc.h"
+#include "documents/qtextdoc.h"
 
-#include "docs/userinterface.h"
+#include "documents/userinterface.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 
 #include "app/hostencodings.h"
 #include "bookmarks/homegophers.h"
-#include "docs/documentframe.h"
-#include "docs/userinterface.h"
-#include "docs/windowregistry.h"
+#include "documents/documentframe.h"
+#include "documents/userinterface.h"
+#include "documents/windowregistry.h"
 #include "net/transactionengine.h"
 #include "net/transactionfailure.h"
 

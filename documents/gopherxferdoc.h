@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/tarnwickdoc.h"
+#include "documents/tarnwickdoc.h"
 
 #include <QElapsedTimer>
 #include <QString>
