@@ -1,7 +1,7 @@
 #include "app/bookmarkrunner.h"
 
-#include "app/profilefile.h"
-#include "app/programfiles.h"
+#include "settings/profilefile.h"
+#include "settings/programfiles.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "bookmarks/bookmarkstore.h"
 #include "documents/userinterface.h"

@@ -1,6 +1,6 @@
 #include "app/defaultgopherprogram.h"
 
-#include "app/commandline.h"
+#include "settings/commandline.h"
 #include "app/programlauncher.h"
 #include "documents/userinterface.h"
 

@@ -1,6 +1,6 @@
 #include "app/pathbrowser.h"
 
-#include "app/commandline.h"
+#include "settings/commandline.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

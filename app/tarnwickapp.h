@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "app/downloadedfiles.h"
-#include "app/hostencodings.h"
-#include "app/profilefile.h"
+#include "settings/hostencodings.h"
+#include "settings/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "documents/appcontext.h"
 #include "documents/windowregistry.h"

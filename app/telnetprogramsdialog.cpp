@@ -1,8 +1,8 @@
 #include "app/telnetprogramsdialog.h"
 
-#include "app/appsettings.h"
-#include "app/commandline.h"
-#include "app/profilefile.h"
+#include "settings/appsettings.h"
+#include "settings/commandline.h"
+#include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 

@@ -1,7 +1,7 @@
 #include "app/viewersdialog.h"
 
 #include "app/pathbrowser.h"
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

@@ -5,7 +5,7 @@
 //
 //   cmake --build build --target bench_bookmarks && build/bench_bookmarks [COUNT]
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "bookmarks/bookmarkstore.h"
 
 #include <QCoreApplication>

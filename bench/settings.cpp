@@ -5,7 +5,7 @@
 //
 //   cmake --build build --target bench_settings && build/bench_settings [MB]
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 
 class UserInterface;
 

@@ -1,6 +1,6 @@
 #include "bookmarks/homegopherdialog.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/bookmark.h"
 #include "items/displaytext.h"

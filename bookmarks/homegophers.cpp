@@ -1,7 +1,7 @@
 #include "bookmarks/homegophers.h"
 
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 #include "items/itemrecords.h"
 
 namespace {

@@ -11,7 +11,7 @@ set(TWK_METAINFO_FILE ${TWK_DESKTOP_DIR}/${TWK_APP_ID}.metainfo.xml)
 # The program finds its installed tables here when it has been moved away
 # from the prefix it was built for (the search tries share/tarnwick beside
 # its own bin directory first).
-set_property(SOURCE app/programfiles.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+set_property(SOURCE settings/programfiles.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   TWK_INSTALL_DATADIR="${CMAKE_INSTALL_FULL_DATADIR}/tarnwick")
 
 install(FILES ${TWK_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

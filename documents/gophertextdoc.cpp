@@ -1,6 +1,6 @@
 #include "documents/gophertextdoc.h"
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "documents/boolsearch.h"
 #include "documents/shortfilename.h"
 #include "documents/userinterface.h"

@@ -1,7 +1,7 @@
 #include "documents/searchtext.h"
 
-#include "app/appsettings.h"
-#include "app/profilefile.h"
+#include "settings/appsettings.h"
+#include "settings/profilefile.h"
 #include "documents/userinterface.h"
 
 CSearchText::CSearchText(const AppContext &context, QObject *parent)

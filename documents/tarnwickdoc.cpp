@@ -1,6 +1,6 @@
 #include "documents/tarnwickdoc.h"
 
-#include "app/hostencodings.h"
+#include "settings/hostencodings.h"
 #include "bookmarks/homegophers.h"
 #include "documents/documentframe.h"
 #include "documents/userinterface.h"

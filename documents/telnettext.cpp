@@ -1,8 +1,8 @@
 #include "documents/telnettext.h"
 
-#include "app/commandline.h"
+#include "settings/commandline.h"
 #include "app/programlauncher.h"
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"
 

@@ -1,6 +1,6 @@
 #include "documents/userinterface.h"
 
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 #include "gplus/extendedviewtable.h"
 
 UserInterface::~UserInterface() = default;

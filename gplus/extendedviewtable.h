@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 #include "gplus/tablefile.h"
 #include "gplus/viewinfo.h"
 

@@ -2,7 +2,7 @@
 // is killed: the peer of the test that kills a save at random moments.
 //   bookmarksaver SETTINGS COUNT
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "bookmarks/bookmarkstore.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "app/appsettings.h"
-#include "app/fontslot.h"
-#include "app/hostencodings.h"
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/appsettings.h"
+#include "settings/fontslot.h"
+#include "settings/hostencodings.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 #include "bookmarks/homegophers.h"
 
 #include <QDir>

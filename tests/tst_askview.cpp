@@ -1,4 +1,4 @@
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "documents/userinterface.h"
 #include "documents/windowregistry.h"

@@ -1,4 +1,4 @@
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "bookmarks/bookmarkeditor.h"
 #include "bookmarks/bookmarkstore.h"

@@ -1,4 +1,4 @@
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "bookmarks/bookmarkstore.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "settings/commandline.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "ui/gopherdirview.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"
 #include "documents/userinterface.h"

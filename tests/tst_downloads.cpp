@@ -1,7 +1,7 @@
 #include "app/downloadedfiles.h"
 #include "app/programlauncher.h"
 #include "app/tarnwickapp.h"
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 #include "documents/gopherxferdoc.h"
 #include "documents/shortfilename.h"
 #include "documents/userinterface.h"

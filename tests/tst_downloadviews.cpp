@@ -1,8 +1,8 @@
 #include "app/downloadedfiles.h"
 #include "app/pathbrowser.h"
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "app/viewersdialog.h"
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 #include "ui/downloadedfilesdialog.h"
 
 #include <QFile>

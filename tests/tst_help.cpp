@@ -1,4 +1,4 @@
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "documents/helptopics.h"
 #include "net/transactionengine.h"

@@ -1,5 +1,5 @@
-#include "app/appsettings.h"
-#include "app/profilefile.h"
+#include "settings/appsettings.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
 #include "documents/userinterface.h"

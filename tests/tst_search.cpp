@@ -1,4 +1,4 @@
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "app/telnetprogramsdialog.h"
 #include "documents/gopherdir.h"

@@ -1,4 +1,4 @@
-#include "app/hostencodings.h"
+#include "settings/hostencodings.h"
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
 #include "documents/userinterface.h"

@@ -1,7 +1,7 @@
 #include "ui/gophertextview.h"
 
-#include "app/hostencodings.h"
-#include "app/profilefile.h"
+#include "settings/hostencodings.h"
+#include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
 #include "documents/windowregistry.h"

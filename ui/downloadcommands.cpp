@@ -2,7 +2,7 @@
 
 #include "app/tarnwickapp.h"
 #include "app/viewersdialog.h"
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 #include "ui/downloadedfilesdialog.h"
 
 void CMainFrame::onViewers()

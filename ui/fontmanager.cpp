@@ -1,7 +1,7 @@
 #include "ui/fontmanager.h"
 
-#include "app/appsettings.h"
-#include "app/profilefile.h"
+#include "settings/appsettings.h"
+#include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 

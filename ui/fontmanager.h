@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/fontslot.h"
+#include "settings/fontslot.h"
 
 #include <QFont>
 #include <QObject>

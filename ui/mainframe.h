@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 #include "documents/documentframe.h"
 #include "documents/windowregistry.h"
 #include "gplus/iteminfowindow.h"

@@ -5,7 +5,7 @@
 #include "app/telnetprogramsdialog.h"
 #include "app/useroptionsdialog.h"
 #include "app/viewersdialog.h"
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 #include "bookmarks/homegopherdialog.h"
 #include "gplus/extendedviewtable.h"
 #include "gplus/extviewsdialog.h"

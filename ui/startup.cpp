@@ -1,7 +1,7 @@
 #include "ui/startup.h"
 
 #include "app/instancechannel.h"
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"

@@ -1,6 +1,6 @@
 #include "ui/toolbarpage.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 

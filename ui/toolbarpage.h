@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 
 #include <QDialog>
 

@@ -5,7 +5,7 @@
 
 #include "tests/fuzz/fuzzcheck.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 
 #include <QDir>
 #include <QFile>

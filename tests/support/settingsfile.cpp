@@ -1,6 +1,6 @@
 #include "tests/support/settingsfile.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,6 +1,6 @@
-#include "app/settingkeys.h"
+#include "settings/settingkeys.h"
 
-#include "app/profilefile.h"
+#include "settings/profilefile.h"
 
 namespace {
 

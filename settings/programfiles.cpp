@@ -1,4 +1,4 @@
-#include "app/programfiles.h"
+#include "settings/programfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "app/fontslot.h"
+#include "settings/fontslot.h"
 
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 
 #include <array>
 

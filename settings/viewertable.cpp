@@ -1,7 +1,7 @@
-#include "app/viewertable.h"
+#include "settings/viewertable.h"
 
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 
 #include <QMimeDatabase>
 #include <QPointer>

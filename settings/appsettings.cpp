@@ -1,7 +1,7 @@
-#include "app/appsettings.h"
+#include "settings/appsettings.h"
 
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 
 #include <QDir>
 #include <QStandardPaths>

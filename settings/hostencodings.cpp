@@ -1,7 +1,7 @@
-#include "app/hostencodings.h"
+#include "settings/hostencodings.h"
 
-#include "app/profilefile.h"
-#include "app/settingkeys.h"
+#include "settings/profilefile.h"
+#include "settings/settingkeys.h"
 
 // A key name cannot begin with "[".
 QByteArray HostEncodings::hostKey(const QByteArray &host)
