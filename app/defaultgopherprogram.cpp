@@ -1,7 +1,7 @@
 #include "app/defaultgopherprogram.h"
 
 #include "settings/commandline.h"
-#include "app/programlauncher.h"
+#include "documents/programlauncher.h"
 #include "documents/userinterface.h"
 
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "app/mailsender.h"
 
-#include "app/programlauncher.h"
+#include "documents/programlauncher.h"
 #include "documents/gophertextdoc.h"
 #include "documents/gopherxferdoc.h"
 #include "documents/userinterface.h"

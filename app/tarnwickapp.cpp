@@ -2,7 +2,7 @@
 
 #include "documents/helptopics.h"
 
-#include "app/programlauncher.h"
+#include "documents/programlauncher.h"
 #include "documents/documentframe.h"
 #include "documents/gopherxferdoc.h"
 #include "documents/gopherdir.h"

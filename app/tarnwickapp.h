@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/appsettings.h"
-#include "app/downloadedfiles.h"
+#include "documents/downloadedfiles.h"
 #include "settings/hostencodings.h"
 #include "settings/profilefile.h"
 #include "bookmarks/homegophers.h"

@@ -1,7 +1,7 @@
 #include "documents/gopherxferdoc.h"
 
 #include "settings/commandline.h"
-#include "app/downloadedfiles.h"
+#include "documents/downloadedfiles.h"
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"
 #include "settings/viewertable.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "documents/helpcontext.h"
+#include "items/helpcontext.h"
 
 #include <QList>
 #include <QString>

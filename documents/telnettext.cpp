@@ -1,7 +1,7 @@
 #include "documents/telnettext.h"
 
 #include "settings/commandline.h"
-#include "app/programlauncher.h"
+#include "documents/programlauncher.h"
 #include "settings/appsettings.h"
 #include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"

@@ -1,5 +1,5 @@
-#include "app/downloadedfiles.h"
-#include "app/programlauncher.h"
+#include "documents/downloadedfiles.h"
+#include "documents/programlauncher.h"
 #include "app/tarnwickapp.h"
 #include "settings/viewertable.h"
 #include "documents/gopherxferdoc.h"

@@ -1,4 +1,4 @@
-#include "app/downloadedfiles.h"
+#include "documents/downloadedfiles.h"
 #include "app/pathbrowser.h"
 #include "settings/profilefile.h"
 #include "app/viewersdialog.h"

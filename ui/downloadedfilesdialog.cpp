@@ -1,6 +1,6 @@
 #include "ui/downloadedfilesdialog.h"
 
-#include "app/downloadedfiles.h"
+#include "documents/downloadedfiles.h"
 #include "documents/gopherxferdoc.h"
 
 #include <QDialogButtonBox>

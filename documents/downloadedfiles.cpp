@@ -1,4 +1,4 @@
-#include "app/downloadedfiles.h"
+#include "documents/downloadedfiles.h"
 
 #include "documents/gopherxferdoc.h"
 

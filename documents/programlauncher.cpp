@@ -1,4 +1,4 @@
-#include "app/programlauncher.h"
+#include "documents/programlauncher.h"
 
 #include "documents/userinterface.h"
 
