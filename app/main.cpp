@@ -1,5 +1,5 @@
 #include "app/dumprunner.h"
-#include "app/printrunner.h"
+#include "ui/print/printrunner.h"
 #include "ui/startup.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "documents/downloadedfiles.h"
-#include "app/pathbrowser.h"
+#include "ui/dialogs/pathbrowser.h"
 #include "settings/profilefile.h"
-#include "app/viewersdialog.h"
+#include "ui/dialogs/viewersdialog.h"
 #include "settings/viewertable.h"
 #include "ui/downloadedfilesdialog.h"
 

@@ -4,8 +4,8 @@
 #include "documents/gophertextdoc.h"
 #include "documents/userinterface.h"
 #include "support/testservers.h"
-#include "ui/printlayout.h"
-#include "ui/printmanager.h"
+#include "ui/print/printlayout.h"
+#include "ui/print/printmanager.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
-#include "app/telnetprogramsdialog.h"
+#include "ui/dialogs/telnetprogramsdialog.h"
 #include "documents/gopherdir.h"
 #include "documents/searchtext.h"
 #include "documents/telnettext.h"

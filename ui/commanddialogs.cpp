@@ -1,9 +1,9 @@
 #include "ui/commanddialogs.h"
 
-#include "app/aboutdialog.h"
-#include "app/directoriesdialog.h"
+#include "ui/dialogs/aboutdialog.h"
+#include "ui/dialogs/directoriesdialog.h"
 #include "app/tarnwickapp.h"
-#include "app/useroptionsdialog.h"
+#include "ui/dialogs/useroptionsdialog.h"
 #include "bookmarks/homegopherdialog.h"
 #include "net/winsockinfodialog.h"
 

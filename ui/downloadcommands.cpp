@@ -1,7 +1,7 @@
 #include "ui/mainframe.h"
 
 #include "app/tarnwickapp.h"
-#include "app/viewersdialog.h"
+#include "ui/dialogs/viewersdialog.h"
 #include "settings/viewertable.h"
 #include "ui/downloadedfilesdialog.h"
 

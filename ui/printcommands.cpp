@@ -9,7 +9,7 @@
 #include "documents/phonetext.h"
 #include "ui/gophermdichild.h"
 #include "ui/phoneview.h"
-#include "ui/printmanager.h"
+#include "ui/print/printmanager.h"
 #include "ui/qtuserinterface.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "ui/qtuserinterface.h"
 
-#include "app/viewersdialog.h"
+#include "ui/dialogs/viewersdialog.h"
 #include "gplus/extendedviewtable.h"
 #include "gplus/extviewsdialog.h"
 #include "gplus/selectviewdialog.h"

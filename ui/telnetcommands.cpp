@@ -3,7 +3,7 @@
 #include "ui/mainframe.h"
 
 #include "app/tarnwickapp.h"
-#include "app/telnetprogramsdialog.h"
+#include "ui/dialogs/telnetprogramsdialog.h"
 
 void CMainFrame::onTelnetPrograms()
 {

@@ -1,4 +1,4 @@
-#include "app/directoriesdialog.h"
+#include "ui/dialogs/directoriesdialog.h"
 
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"

@@ -1,4 +1,4 @@
-#include "app/aboutdialog.h"
+#include "ui/dialogs/aboutdialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

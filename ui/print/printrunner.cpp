@@ -1,9 +1,9 @@
-#include "app/printrunner.h"
+#include "ui/print/printrunner.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/userinterface.h"
 #include "ui/fontmanager.h"
-#include "ui/printmanager.h"
+#include "ui/print/printmanager.h"
 
 #include <QFileInfo>
 #include <QPrinter>

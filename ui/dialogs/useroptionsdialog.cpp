@@ -1,4 +1,4 @@
-#include "app/useroptionsdialog.h"
+#include "ui/dialogs/useroptionsdialog.h"
 
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"

@@ -1,4 +1,4 @@
-#include "ui/printlayout.h"
+#include "ui/print/printlayout.h"
 
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "app/viewersdialog.h"
+#include "ui/dialogs/viewersdialog.h"
 
-#include "app/pathbrowser.h"
+#include "ui/dialogs/pathbrowser.h"
 #include "settings/viewertable.h"
 
 #include <QCoreApplication>

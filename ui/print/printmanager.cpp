@@ -1,4 +1,4 @@
-#include "ui/printmanager.h"
+#include "ui/print/printmanager.h"
 
 #include "documents/gopherdir.h"
 #include "documents/gophertextdoc.h"

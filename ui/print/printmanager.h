@@ -2,7 +2,7 @@
 
 #include "settings/appsettings.h"
 #include "ui/fontmanager.h"
-#include "ui/printlayout.h"
+#include "ui/print/printlayout.h"
 
 #include <QByteArray>
 #include <QFont>

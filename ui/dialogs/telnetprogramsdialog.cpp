@@ -1,4 +1,4 @@
-#include "app/telnetprogramsdialog.h"
+#include "ui/dialogs/telnetprogramsdialog.h"
 
 #include "settings/appsettings.h"
 #include "settings/commandline.h"

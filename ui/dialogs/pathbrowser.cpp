@@ -1,4 +1,4 @@
-#include "app/pathbrowser.h"
+#include "ui/dialogs/pathbrowser.h"
 
 #include "settings/commandline.h"
 
