@@ -7,7 +7,7 @@
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 #include "net/transactionengine.h"
-#include "net/winsockinfodialog.h"
+#include "ui/dialogs/winsockinfodialog.h"
 #include "app/tarnwickapp.h"
 #include "tests/support/settingsfile.h"
 #include "ui/commanddialogs.h"

@@ -2,7 +2,7 @@
 #include "app/tarnwickapp.h"
 #include "documents/helptopics.h"
 #include "net/transactionengine.h"
-#include "net/winsockinfodialog.h"
+#include "ui/dialogs/winsockinfodialog.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"

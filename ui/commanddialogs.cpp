@@ -5,7 +5,7 @@
 #include "app/tarnwickapp.h"
 #include "ui/dialogs/useroptionsdialog.h"
 #include "bookmarks/homegopherdialog.h"
-#include "net/winsockinfodialog.h"
+#include "ui/dialogs/winsockinfodialog.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

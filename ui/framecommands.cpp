@@ -6,7 +6,7 @@
 #include "app/tarnwickapp.h"
 #include "documents/tarnwickdoc.h"
 #include "items/displaytext.h"
-#include "net/winsockinfodialog.h"
+#include "ui/dialogs/winsockinfodialog.h"
 #include "ui/commanddialogs.h"
 #include "ui/gopherdirview.h"
 #include "ui/gophermdichild.h"

@@ -1,4 +1,4 @@
-#include "net/winsockinfodialog.h"
+#include "ui/dialogs/winsockinfodialog.h"
 
 #include "items/displaytext.h"
 
