@@ -3,7 +3,7 @@
 #include "documents/userinterface.h"
 #include "documents/windowregistry.h"
 #include "gplus/asktext.h"
-#include "gplus/askview.h"
+#include "ui/gplus/askview.h"
 #include "items/typetable.h"
 #include "net/transactionengine.h"
 #include "ui/fontmanager.h"

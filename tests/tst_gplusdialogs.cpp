@@ -1,10 +1,10 @@
 #include "gplus/extendedviewtable.h"
-#include "gplus/extviewsdialog.h"
-#include "gplus/iteminfowindow.h"
-#include "gplus/languagesdialog.h"
+#include "ui/gplus/extviewsdialog.h"
+#include "ui/gplus/iteminfowindow.h"
+#include "ui/gplus/languagesdialog.h"
 #include "gplus/languagetable.h"
-#include "gplus/rankviewsdialog.h"
-#include "gplus/selectviewdialog.h"
+#include "ui/gplus/rankviewsdialog.h"
+#include "ui/gplus/selectviewdialog.h"
 #include "documents/userinterface.h"
 
 #include <QComboBox>

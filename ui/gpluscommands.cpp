@@ -4,8 +4,8 @@
 #include "ui/mainframe.h"
 
 #include "app/tarnwickapp.h"
-#include "gplus/languagesdialog.h"
-#include "gplus/rankviewsdialog.h"
+#include "ui/gplus/languagesdialog.h"
+#include "ui/gplus/rankviewsdialog.h"
 
 void CMainFrame::onEditViews()
 {

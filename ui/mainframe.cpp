@@ -9,7 +9,7 @@
 #include "documents/tarnwickdoc.h"
 #include "documents/telnettext.h"
 #include "gplus/asktext.h"
-#include "gplus/askview.h"
+#include "ui/gplus/askview.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
 #include "ui/commanddialogs.h"

@@ -3,7 +3,7 @@
 #include "settings/appsettings.h"
 #include "documents/documentframe.h"
 #include "documents/windowregistry.h"
-#include "gplus/iteminfowindow.h"
+#include "ui/gplus/iteminfowindow.h"
 #include "net/transactionengine.h"
 #include "items/textencoding.h"
 #include "ui/command.h"

@@ -2,8 +2,8 @@
 
 #include "ui/dialogs/viewersdialog.h"
 #include "gplus/extendedviewtable.h"
-#include "gplus/extviewsdialog.h"
-#include "gplus/selectviewdialog.h"
+#include "ui/gplus/extviewsdialog.h"
+#include "ui/gplus/selectviewdialog.h"
 
 #include "items/displaytext.h"
 

@@ -1,4 +1,4 @@
-#include "gplus/selectviewdialog.h"
+#include "ui/gplus/selectviewdialog.h"
 
 #include "items/displaytext.h"
 

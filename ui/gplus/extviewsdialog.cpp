@@ -1,7 +1,7 @@
-#include "gplus/extviewsdialog.h"
+#include "ui/gplus/extviewsdialog.h"
 
 #include "gplus/extendedviewtable.h"
-#include "gplus/rankviewsdialog.h"
+#include "ui/gplus/rankviewsdialog.h"
 #include "items/displaytext.h"
 #include "items/typetable.h"
 

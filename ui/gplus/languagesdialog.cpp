@@ -1,4 +1,4 @@
-#include "gplus/languagesdialog.h"
+#include "ui/gplus/languagesdialog.h"
 
 #include "gplus/languagetable.h"
 #include "items/displaytext.h"

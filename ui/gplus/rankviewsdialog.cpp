@@ -1,4 +1,4 @@
-#include "gplus/rankviewsdialog.h"
+#include "ui/gplus/rankviewsdialog.h"
 
 #include "gplus/extendedviewtable.h"
 #include "items/displaytext.h"

@@ -1,4 +1,4 @@
-#include "gplus/askview.h"
+#include "ui/gplus/askview.h"
 
 #include "gplus/asktext.h"
 #include "items/displaytext.h"

@@ -1,4 +1,4 @@
-#include "gplus/iteminfowindow.h"
+#include "ui/gplus/iteminfowindow.h"
 
 
 #include <QDialogButtonBox>
