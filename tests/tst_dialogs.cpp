@@ -3,7 +3,7 @@
 #include "ui/dialogs/directoriesdialog.h"
 #include "settings/profilefile.h"
 #include "ui/dialogs/useroptionsdialog.h"
-#include "bookmarks/homegopherdialog.h"
+#include "ui/bookmarks/homegopherdialog.h"
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 #include "net/transactionengine.h"

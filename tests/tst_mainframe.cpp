@@ -3,7 +3,7 @@
 #include "documents/gopherdir.h"
 #include "documents/gophertextdoc.h"
 #include "support/testservers.h"
-#include "bookmarks/homegopherdialog.h"
+#include "ui/bookmarks/homegopherdialog.h"
 #include "items/typetable.h"
 #include "support/ports.h"
 #include "support/settingsfile.h"

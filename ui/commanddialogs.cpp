@@ -4,7 +4,7 @@
 #include "ui/dialogs/directoriesdialog.h"
 #include "app/tarnwickapp.h"
 #include "ui/dialogs/useroptionsdialog.h"
-#include "bookmarks/homegopherdialog.h"
+#include "ui/bookmarks/homegopherdialog.h"
 #include "ui/dialogs/winsockinfodialog.h"
 
 #include <QDialogButtonBox>

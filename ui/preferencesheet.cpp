@@ -6,7 +6,7 @@
 #include "ui/dialogs/useroptionsdialog.h"
 #include "ui/dialogs/viewersdialog.h"
 #include "settings/viewertable.h"
-#include "bookmarks/homegopherdialog.h"
+#include "ui/bookmarks/homegopherdialog.h"
 #include "gplus/extendedviewtable.h"
 #include "ui/gplus/extviewsdialog.h"
 #include "ui/gplus/languagesdialog.h"

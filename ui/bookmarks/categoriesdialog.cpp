@@ -1,4 +1,4 @@
-#include "bookmarks/categoriesdialog.h"
+#include "ui/bookmarks/categoriesdialog.h"
 
 #include "bookmarks/bookmarkstore.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "bookmarks/homegopherdialog.h"
+#include "ui/bookmarks/homegopherdialog.h"
 
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "bookmarks/itemform.h"
+#include "ui/bookmarks/itemform.h"
 
 #include "documents/userinterface.h"
 #include "items/displaytext.h"

@@ -1,4 +1,4 @@
-#include "bookmarks/fetchbookmarkdialog.h"
+#include "ui/bookmarks/fetchbookmarkdialog.h"
 
 #include "bookmarks/bookmarkstore.h"
 #include "items/displaytext.h"

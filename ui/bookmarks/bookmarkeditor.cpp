@@ -1,4 +1,4 @@
-#include "bookmarks/bookmarkeditor.h"
+#include "ui/bookmarks/bookmarkeditor.h"
 
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
