@@ -1,4 +1,4 @@
-#include "items/itemtype.h"
+#include "ui/itemtype.h"
 
 #include "items/typetable.h"
 

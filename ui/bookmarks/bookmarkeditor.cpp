@@ -3,7 +3,7 @@
 #include "documents/userinterface.h"
 #include "items/displaytext.h"
 #include "items/itemrecords.h"
-#include "items/itemtype.h"
+#include "ui/itemtype.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
