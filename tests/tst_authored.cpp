@@ -7,8 +7,8 @@
 #include "net/transactionengine.h"
 #include "tests/support/loopbackpeer.h"
 #include "tests/support/ports.h"
-#include "ui/gopherdirview.h"
-#include "ui/gtreeview.h"
+#include "ui/views/gopherdirview.h"
+#include "ui/views/gtreeview.h"
 
 #include <QFile>
 #include <QFontDatabase>

@@ -6,7 +6,7 @@
 #include "ui/bookmarks/itemform.h"
 #include "documents/userinterface.h"
 #include "items/itemrecords.h"
-#include "ui/bmview.h"
+#include "ui/views/bmview.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 

@@ -11,7 +11,7 @@
 #include "app/tarnwickapp.h"
 #include "tests/support/settingsfile.h"
 #include "ui/commanddialogs.h"
-#include "ui/finddialog.h"
+#include "ui/dialogs/finddialog.h"
 #include "ui/fontmanager.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "ui/gopherdirview.h"
+#include "ui/views/gopherdirview.h"
 
 #include "settings/profilefile.h"
 #include "app/tarnwickapp.h"
@@ -7,7 +7,7 @@
 #include "net/transactionengine.h"
 #include "ui/fontmanager.h"
 #include "ui/gophermdichild.h"
-#include "ui/gtreeview.h"
+#include "ui/views/gtreeview.h"
 #include "ui/itemicons.h"
 
 #include <QAccessible>

@@ -3,7 +3,7 @@
 #include "settings/profilefile.h"
 #include "ui/dialogs/viewersdialog.h"
 #include "settings/viewertable.h"
-#include "ui/downloadedfilesdialog.h"
+#include "ui/dialogs/downloadedfilesdialog.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "app/tarnwickapp.h"
 #include "documents/phonetext.h"
 #include "documents/userinterface.h"
-#include "ui/phoneview.h"
+#include "ui/views/phoneview.h"
 
 #include <QComboBox>
 #include <QLineEdit>

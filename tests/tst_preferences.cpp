@@ -11,8 +11,8 @@
 #include "tests/support/settingsfile.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
-#include "ui/preferencesheet.h"
-#include "ui/toolbarpage.h"
+#include "ui/preferences/preferencesheet.h"
+#include "ui/preferences/toolbarpage.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>

@@ -10,8 +10,8 @@
 #include "ui/gophermdichild.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
-#include "ui/searchview.h"
-#include "ui/telnetview.h"
+#include "ui/views/searchview.h"
+#include "ui/views/telnetview.h"
 
 #include <QDir>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "ui/gophertextview.h"
+#include "ui/views/gophertextview.h"
 
 #include "settings/hostencodings.h"
 #include "settings/profilefile.h"

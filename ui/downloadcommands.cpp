@@ -3,7 +3,7 @@
 #include "app/tarnwickapp.h"
 #include "ui/dialogs/viewersdialog.h"
 #include "settings/viewertable.h"
-#include "ui/downloadedfilesdialog.h"
+#include "ui/dialogs/downloadedfilesdialog.h"
 
 void CMainFrame::onViewers()
 {

@@ -8,7 +8,7 @@
 #include "items/displaytext.h"
 #include "ui/dialogs/winsockinfodialog.h"
 #include "ui/commanddialogs.h"
-#include "ui/gopherdirview.h"
+#include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
 

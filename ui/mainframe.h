@@ -7,7 +7,7 @@
 #include "net/transactionengine.h"
 #include "items/textencoding.h"
 #include "ui/command.h"
-#include "ui/finddialog.h"
+#include "ui/dialogs/finddialog.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 #include "ui/qtuserinterface.h"

@@ -5,7 +5,7 @@
 #include "app/mailsender.h"
 #include "app/tarnwickapp.h"
 #include "bookmarks/homegophers.h"
-#include "ui/preferencesheet.h"
+#include "ui/preferences/preferencesheet.h"
 
 #include <QDir>
 

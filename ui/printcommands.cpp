@@ -8,7 +8,7 @@
 #include "documents/gophertextdoc.h"
 #include "documents/phonetext.h"
 #include "ui/gophermdichild.h"
-#include "ui/phoneview.h"
+#include "ui/views/phoneview.h"
 #include "ui/print/printmanager.h"
 #include "ui/qtuserinterface.h"
 

@@ -1,4 +1,4 @@
-#include "ui/gtreeview.h"
+#include "ui/views/gtreeview.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"

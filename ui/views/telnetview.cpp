@@ -1,4 +1,4 @@
-#include "ui/telnetview.h"
+#include "ui/views/telnetview.h"
 
 #include "documents/telnettext.h"
 

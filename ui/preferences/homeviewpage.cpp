@@ -1,4 +1,4 @@
-#include "ui/homeviewpage.h"
+#include "ui/preferences/homeviewpage.h"
 
 #include "bookmarks/homegophers.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "ui/preferencesheet.h"
+#include "ui/preferences/preferencesheet.h"
 
 #include "ui/dialogs/directoriesdialog.h"
 #include "app/tarnwickapp.h"
@@ -11,8 +11,8 @@
 #include "ui/gplus/extviewsdialog.h"
 #include "ui/gplus/languagesdialog.h"
 #include "gplus/languagetable.h"
-#include "ui/homeviewpage.h"
-#include "ui/toolbarpage.h"
+#include "ui/preferences/homeviewpage.h"
+#include "ui/preferences/toolbarpage.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "ui/xferview.h"
+#include "ui/views/xferview.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/gopherxferdoc.h"

@@ -1,4 +1,4 @@
-#include "ui/toolbarpage.h"
+#include "ui/preferences/toolbarpage.h"
 
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"

@@ -1,4 +1,4 @@
-#include "ui/finddialog.h"
+#include "ui/dialogs/finddialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "ui/phoneview.h"
+#include "ui/views/phoneview.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/phonetext.h"

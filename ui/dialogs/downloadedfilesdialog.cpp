@@ -1,4 +1,4 @@
-#include "ui/downloadedfilesdialog.h"
+#include "ui/dialogs/downloadedfilesdialog.h"
 
 #include "documents/downloadedfiles.h"
 #include "documents/gopherxferdoc.h"

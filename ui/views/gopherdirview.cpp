@@ -1,4 +1,4 @@
-#include "ui/gopherdirview.h"
+#include "ui/views/gopherdirview.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"

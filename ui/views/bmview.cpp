@@ -1,4 +1,4 @@
-#include "ui/bmview.h"
+#include "ui/views/bmview.h"
 
 #include "bookmarks/bookmarkstore.h"
 #include "items/displaytext.h"

@@ -1,4 +1,4 @@
-#include "ui/searchview.h"
+#include "ui/views/searchview.h"
 
 #include "documents/searchtext.h"
 #include "items/displaytext.h"

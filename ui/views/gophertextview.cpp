@@ -1,4 +1,4 @@
-#include "ui/gophertextview.h"
+#include "ui/views/gophertextview.h"
 
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
