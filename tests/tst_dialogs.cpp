@@ -14,6 +14,7 @@
 #include "ui/dialogs/finddialog.h"
 #include "ui/fontmanager.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -72,6 +73,8 @@ private Q_SLOTS:
     void homeDialogReportsWriteFailure();
     void homeDialogMoreButton();
     void homeDialogCentredOnParent();
+    void homeDialogTakesTypingInHostServer_data();
+    void homeDialogTakesTypingInHostServer();
 
     // "User Options", "Gopher Directories"
     void userOptionsFetchAction_data();
@@ -410,6 +413,31 @@ void tst_Dialogs::homeDialogCentredOnParent()
     const QPoint offset = dialog.geometry().center() - parent.geometry().center();
     QVERIFY2(offset.manhattanLength() <= 50,
              qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+void tst_Dialogs::homeDialogTakesTypingInHostServer_data()
+{
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("first start") << QString();
+    QTest::newRow("sample server offered") << QStringLiteral("gopher://127.0.0.1:7070/");
+}
+
+void tst_Dialogs::homeDialogTakesTypingInHostServer()
+{
+    QFETCH(QString, offered);
+    HomeGopherDialog dialog(*m_file, m_ui.get());
+    if (!offered.isEmpty())
+        dialog.offerServer(offered);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // What the user types goes into "Host Server:", and Return saves it.
+    QCOMPARE(QApplication::focusWidget(), dialog.hostEdit(1));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("gopher.example.org"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), QByteArray("gopher.example.org"));
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
 }
 
 // ---- "User Options", "Gopher Directories" ----

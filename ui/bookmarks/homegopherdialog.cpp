@@ -81,6 +81,19 @@ HomeGopherDialog::HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget
     fill();
     // A second server already configured is shown; otherwise it waits behind "More >>".
     setSecondServerShown(!m_homes.GetHomeServer(2).isEmpty());
+
+    // The keyboard starts in "Host Server:" and Tab runs down the form, then
+    // to the buttons; without this the dialog would hand the keyboard to OK
+    // (the first control it holds is a push button), and what the user typed
+    // would be lost while Return saved the empty form.
+    QWidget *order[] = {m_servers[0].host, m_servers[0].port, m_servers[0].plus,
+                        m_servers[0].selector, m_title, m_servers[1].host, m_servers[1].port,
+                        m_servers[1].plus, m_servers[1].selector, m_offer, m_more,
+                        buttons->button(QDialogButtonBox::Ok),
+                        buttons->button(QDialogButtonBox::Cancel)};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    m_servers[0].host->setFocus(Qt::OtherFocusReason);
 }
 
 void HomeGopherDialog::addServerRows(QFormLayout *form, Server &server, const QString &hostLabel)
