@@ -12,6 +12,7 @@
 #include "tests/support/settingsfile.h"
 #include "ui/commanddialogs.h"
 #include "ui/dialogs/finddialog.h"
+#include "ui/qtuserinterface.h"
 #include "ui/fontmanager.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +60,7 @@ private Q_SLOTS:
     void cleanup();
 
     void windowTitles();
+    void fixedSizeDialogsCannotBeMaximised();
 
     // "Home Gopher Server(s)"
     void homeDialogFilledFromFile();
@@ -152,6 +155,28 @@ void tst_Dialogs::windowTitles()
     QCOMPARE(DirectoriesDialog(settings, m_ui.get()).windowTitle(), QStringLiteral("Gopher Directories"));
     QCOMPARE(WinSockInfoDialog(WinSockInfo()).windowTitle(), QStringLiteral("WinSock Information"));
     QCOMPARE(AboutDialog().windowTitle(), QStringLiteral("About Tarnwick"));
+}
+
+void tst_Dialogs::fixedSizeDialogsCannotBeMaximised()
+{
+    // Without the request, a window manager offers minimise and maximise
+    // buttons on every dialog.
+    AppSettings settings(*m_file);
+    QtUserInterface ui;
+    const std::unique_ptr<QWidget> dialogs[] = {
+        std::make_unique<HomeGopherDialog>(*m_file, m_ui.get()),
+        std::make_unique<UserOptionsDialog>(settings, m_ui.get()),
+        std::make_unique<WinSockInfoDialog>(WinSockInfo()),
+        std::make_unique<AboutDialog>(),
+        ui.makeMessageBox("Connection refused", UserInterface::Exclamation, UserInterface::Ok,
+                          Help::Connect),
+    };
+    for (const std::unique_ptr<QWidget> &dialog : dialogs) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QVERIFY2(flags & Qt::CustomizeWindowHint, qPrintable(dialog->windowTitle()));
+        QVERIFY2(!(flags & Qt::WindowMaximizeButtonHint), qPrintable(dialog->windowTitle()));
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, qPrintable(dialog->windowTitle()));
+    }
 }
 
 // ---- "Home Gopher Server(s)" ----
@@ -431,8 +456,12 @@ void tst_Dialogs::homeDialogTakesTypingInHostServer()
     dialog.show();
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    // What the user types goes into "Host Server:", and Return saves it.
     QCOMPARE(QApplication::focusWidget(), dialog.hostEdit(1));
+    // Return with no host saves no empty home.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!QFile::exists(filePath()));
+    // What the user types goes into "Host Server:", and Return saves it.
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("gopher.example.org"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));

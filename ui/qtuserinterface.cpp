@@ -1,5 +1,6 @@
 #include "ui/qtuserinterface.h"
 
+#include "ui/dialogs/fixedsize.h"
 #include "ui/help/helpwindow.h"
 
 #include "ui/dialogs/viewersdialog.h"
@@ -26,6 +27,7 @@ std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &t
                                                              Buttons buttons, Help helpContext)
 {
     auto box = std::make_unique<QMessageBox>(m_parent);
+    box->setWindowFlags(fixedSizeDialogFlags());
     box->setWindowTitle(QApplication::applicationName());
     // Texts may use CR LF between lines; the box wants plain line feeds.
     QString shown = displayText(text);

@@ -1,5 +1,7 @@
 #include "ui/bookmarks/homegopherdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/bookmark.h"
@@ -76,7 +78,7 @@ HomeGopherDialog::HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget
     buttonRow->addWidget(buttons);
     layout->addLayout(buttonRow);
     // The dialog takes the height of the rows shown, as the second block comes and goes.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 
     fill();
     // A second server already configured is shown; otherwise it waits behind "More >>".
@@ -94,6 +96,26 @@ HomeGopherDialog::HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     m_servers[0].host->setFocus(Qt::OtherFocusReason);
+
+    // Return saves a home that has a host; with "Host Server:" empty it does
+    // nothing (a click on OK still clears the home gophers).
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_ok->setAutoDefault(false);
+    connect(m_servers[0].host, &QLineEdit::textChanged, this, &HomeGopherDialog::updateDefault);
+}
+
+void HomeGopherDialog::updateDefault()
+{
+    // As a page of the preferences sheet, Return is the sheet's OK.
+    if (!m_pageMode)
+        m_ok->setDefault(!m_servers[0].host->text().trimmed().isEmpty());
+}
+
+void HomeGopherDialog::showEvent(QShowEvent *event)
+{
+    // The button box has made OK the default as it was shown.
+    QDialog::showEvent(event);
+    updateDefault();
 }
 
 void HomeGopherDialog::addServerRows(QFormLayout *form, Server &server, const QString &hostLabel)

@@ -1,5 +1,7 @@
 #include "ui/dialogs/aboutdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include "ui/programicon.h"
 
 #include <QDialogButtonBox>
@@ -49,7 +51,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     layout->addLayout(top);
     layout->addSpacing(12);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 }
 
 QString AboutDialog::programName()

@@ -16,6 +16,8 @@
 HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("helpWindow"));
+    // Closing the main window ends the program, help open or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QString::fromLatin1(Title));
     setWindowIcon(ProgramIcon::icon());
     CommandIcons::useFallbackTheme();

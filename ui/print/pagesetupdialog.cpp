@@ -1,5 +1,7 @@
 #include "ui/print/pagesetupdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -38,6 +40,7 @@ PageSetupDialog::PageSetupDialog(const PrinterSetup &setup, QWidget *parent) : Q
     // buttons.
     const QFont titleFont = font();
     setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) * 3 / 2 + 160);
+    setWindowFlags(fixedSizeDialogFlags());
 }
 
 PrinterSetup PageSetupDialog::setup() const

@@ -1,5 +1,7 @@
 #include "ui/print/printsetupdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -58,6 +60,7 @@ PrintSetupDialog::PrintSetupDialog(QPrinter &printer, QWidget *parent)
     form->addRow(orientation);
     form->addRow(buttons);
     setMinimumWidth(360);
+    setWindowFlags(fixedSizeDialogFlags());
 }
 
 void PrintSetupDialog::accept()
