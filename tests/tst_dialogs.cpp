@@ -13,6 +13,7 @@
 #include "ui/commanddialogs.h"
 #include "ui/dialogs/finddialog.h"
 #include "ui/qtuserinterface.h"
+#include "ui/print/pagesetupdialog.h"
 #include "ui/fontmanager.h"
 
 #include <QApplication>
@@ -168,6 +169,7 @@ void tst_Dialogs::fixedSizeDialogsCannotBeMaximised()
         std::make_unique<UserOptionsDialog>(settings, m_ui.get()),
         std::make_unique<WinSockInfoDialog>(WinSockInfo()),
         std::make_unique<AboutDialog>(),
+        std::make_unique<PageSetupDialog>(PrinterSetup()),
         ui.makeMessageBox("Connection refused", UserInterface::Exclamation, UserInterface::Ok,
                           Help::Connect),
     };

@@ -729,7 +729,8 @@ void CMainFrame::applyToolbarSettings(const ToolbarSettings &toolbar)
         // Floating: a tool window of its own, moved (by its title bar) and
         // stacked by the window manager like any other. It floats as a row
         // of buttons, not in the shape it had in a side dock.
-        m_toolBar->setWindowFlags(Qt::Tool);
+        m_toolBar->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                  | Qt::WindowCloseButtonHint);
         m_toolBar->setMovable(false);
         m_toolBar->setOrientation(Qt::Horizontal);
         m_toolbarSettings.position = 4;

@@ -37,10 +37,11 @@ PageSetupDialog::PageSetupDialog(const PrinterSetup &setup, QWidget *parent) : Q
     form->addRow(buttons);
     // The window manager cuts a title longer than the window ("Printe...
     // Setup"): the dialog is wide enough for its title and the title bar's
-    // buttons.
-    const QFont titleFont = font();
-    setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) * 3 / 2 + 160);
-    setWindowFlags(fixedSizeDialogFlags());
+    // buttons (its size follows its contents, this strut included).
+    auto *strut = new QWidget(this);
+    strut->setFixedSize(fontMetrics().horizontalAdvance(windowTitle()) * 3 / 2 + 140, 0);
+    form->addRow(strut);
+    makeFixedSizeDialog(this);
 }
 
 PrinterSetup PageSetupDialog::setup() const

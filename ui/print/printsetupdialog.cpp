@@ -59,8 +59,8 @@ PrintSetupDialog::PrintSetupDialog(QPrinter &printer, QWidget *parent)
     form->addRow(QStringLiteral("Paper &size:"), m_paper);
     form->addRow(orientation);
     form->addRow(buttons);
-    setMinimumWidth(360);
-    setWindowFlags(fixedSizeDialogFlags());
+    m_printers->setMinimumWidth(fontMetrics().averageCharWidth() * 32);
+    makeFixedSizeDialog(this);
 }
 
 void PrintSetupDialog::accept()
