@@ -383,12 +383,14 @@ bool CGopherXferDoc::createFile(const QString &path)
     const QByteArray target = QFile::encodeName(path);
     struct stat info;
     if (::stat(target.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        // A device or a pipe the user chose takes the bytes as they come.
-        m_fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        // A device or a pipe the user chose takes the bytes as they come. A
+        // pipe nobody reads would hold the window at the open: it fails.
+        m_fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (m_fd < 0) {
             reportCreateFailure(path, errno);
             return false;
         }
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
         m_path = path;
         return true;
     }
