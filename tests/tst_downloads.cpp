@@ -104,7 +104,6 @@ private Q_SLOTS:
     void userChosenFile_data();
     void userChosenFile();
     void generatedNameTakenMeanwhile();
-    void exitDuringTransfer();
     void deleteMarkedAtExit();
 
     void viewerGetsHostilePathAsOneArgument();
@@ -568,29 +567,6 @@ void tst_Downloads::generatedNameTakenMeanwhile()
     QVERIFY(!QFileInfo::exists(downloaded));
     QVERIFY(other.open(QIODevice::ReadOnly));
     QCOMPARE(other.readAll(), QByteArray("another program's"));
-}
-
-// Exit during a transfer removes its part; a file another program put under
-// the download's name meanwhile is not the download's and stays.
-void tst_Downloads::exitDuringTransfer()
-{
-    auto server = TestServer::scripted(
-        R"({"routes": [{"match": "*", "steps": [{"send": "abc"}, {"hold": true}]}]})");
-    QVERIFY2(server, qPrintable(TestServer::lastError()));
-    Program program(m_settings);
-    QPointer<CGopherXferDoc> doc = download(program, CBookmark('9', "Held", "/held", "127.0.0.1",
-                                                               server->port()));
-    QVERIFY(doc);
-    QTRY_VERIFY(doc->bytesWritten() > 0);
-    const QString part = doc->partPath();
-    QVERIFY(QFileInfo::exists(part));
-    QFile other(doc->path());
-    QVERIFY(other.open(QIODevice::WriteOnly));
-    other.write("another program's");
-    other.close();
-    program.appOwner.reset();
-    QVERIFY(!QFileInfo::exists(part));
-    QVERIFY(QFileInfo::exists(other.fileName()));
 }
 
 void tst_Downloads::deleteMarkedAtExit()
