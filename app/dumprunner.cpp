@@ -718,8 +718,11 @@ int DumpRunner::run(const QStringList &arguments)
             writeErr("status: ", xfer->bytesText());
             if (!xfer->rateText().isEmpty())
                 writeErr("status: ", xfer->rateText());
-            out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
-            if (!xfer->isComplete())
+            // A file is named only when it is complete: a transfer that
+            // broke off left nothing behind.
+            if (xfer->isComplete())
+                out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
+            else
                 endStatus = endStatus ? endStatus : 1;
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();

@@ -117,12 +117,17 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     });
     connect(&m_engine, &TransactionEngine::activityChanged, this,
             &CMainFrame::scheduleCommandUpdate);
+    // A logout asks as Exit does; the session's own close follows.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::onCommitData,
+            Qt::DirectConnection);
     updateEmptyFrameHint();
     updateCommandStates();
 }
 
 CMainFrame::~CMainFrame()
 {
+    // Windows closed with the frame ask nothing.
+    m_exiting = true;
     if (m_findDialog)
         delete m_findDialog;
     if (m_infoWindow)
@@ -480,6 +485,7 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
         if (!xfer)
             return nullptr;
         auto *child = new CGopherMDIChild(document);
+        child->setCloseQuestion([this, xfer] { return mayCloseDownload(xfer); });
         child->setView(new CXferView(xfer, m_app.settings().autoViewFile()));
         child->setWindowIcon(QIcon(m_icons.icon('9')));
         m_mdi->addSubWindow(child);
@@ -874,8 +880,8 @@ void CMainFrame::WriteWindowPlacement()
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
-    WriteWindowPlacement();
-    if (m_findDialog)
-        m_findDialog->close();
-    event->accept();
+    if (exitProgram(ExitRequest::User))
+        event->accept();
+    else
+        event->ignore();
 }

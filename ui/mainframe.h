@@ -37,6 +37,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QSessionManager;
 class QTimer;
 class QToolBar;
 
@@ -114,6 +115,25 @@ public:
     FindDialog *findDialog() const { return m_findDialog; }
     CItemInfoWindow *infoWindow() const { return m_infoWindow; }
 
+    // How the program is asked to end.
+    enum class ExitRequest { User, Signal };
+    // The one way out of the program (exitcommands.cpp). File > Exit, Ctrl+Q,
+    // the close box and a logout reach it through the frame's close, a stop
+    // signal through exitOnSignal(). While transfers run a user is asked
+    // first (a signal is not); then what the program keeps across runs is
+    // written: window placement, toolbar, edited tables. Returns false when
+    // the user chose to stay. Marked downloads go when the application
+    // object ends, after the frame.
+    bool exitProgram(ExitRequest request);
+    // SIGTERM, SIGHUP and SIGINT: the program ends as File > Exit ends it,
+    // without a question, whatever modal window is open.
+    void exitOnSignal();
+    bool isExiting() const { return m_exiting; }
+    // Transfers running now, in every window.
+    int runningTransfers() const;
+    // "N transfers are running. Quit anyway?" and its singular.
+    static QByteArray transfersRunningText(int count, const char *question);
+
     // Window placement ("Settings"/"WindowPos") and the toolbar ("Toolbar").
     void RestoreWindowPlacement(int requestedShow = 1);
     void WriteWindowPlacement();
@@ -184,6 +204,13 @@ private:
     // corner when it would reach past the client area. `advance` false keeps
     // the position for the window that follows (a short-lived window).
     void placeChild(QMdiSubWindow *child, bool advance);
+
+    // Ways out (exitcommands.cpp): the question while transfers run, with
+    // No as its default, and the one a logout asks.
+    bool askToStopTransfers(const QByteArray &text);
+    void onCommitData(QSessionManager &manager);
+    // Whether a download window may close: asked while its transfer runs.
+    bool mayCloseDownload(const CTarnwickDoc *document);
 
     // What the command rows run (framecommands.cpp).
     void onReload();
@@ -306,6 +333,10 @@ private:
     bool m_settingTitle = false;
     // How many windows the cascade has placed since it last started at the corner.
     int m_cascadeIndex = 0;
+    // The program is on its way out: nothing asks any more.
+    bool m_exiting = false;
+    // A stop signal or an agreed logout: the way out asks no question.
+    bool m_exitWithoutQuestion = false;
 
     DefaultGopherProgram *m_defaultGopher = nullptr;
     QPointer<FindDialog> m_findDialog;

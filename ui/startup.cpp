@@ -1,5 +1,6 @@
 #include "ui/startup.h"
 
+#include "app/exitsignals.h"
 #include "app/instancechannel.h"
 #include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
@@ -77,9 +78,16 @@ int runTarnwick(const QStringList &arguments)
     app.setUp(arguments, env);
 
     CMainFrame frame(program);
+    // A logout's SIGTERM or SIGHUP, and Ctrl+C in the terminal, end the
+    // program as File > Exit does: nothing it keeps is lost.
+    ExitSignals exitSignals({SIGTERM, SIGHUP, SIGINT});
+    QObject::connect(&exitSignals, &ExitSignals::received, &frame, &CMainFrame::exitOnSignal);
     frame.RestoreWindowPlacement(1);
     frame.acceptHandedOverUrls(server);
 
     openFirstDocuments(app, frame, arguments, env);
+    // A signal during start-up (a dialog was open) has ended it already.
+    if (frame.isExiting())
+        return 0;
     return QApplication::exec();
 }
