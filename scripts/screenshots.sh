@@ -9,6 +9,7 @@
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 #   share/screenshots/print-preview.png       the print preview of a text
 #   share/screenshots/preferences.png         the preferences sheet on its Home Gopher page
+#   share/screenshots/help-window.png         the help window on the page of a directory window
 #   share/screenshots/gazette-plain.png       a page-like menu in the default layout
 #   share/screenshots/gazette-authored.png    the same menu with View > Menu as Authored
 # With TWK_SHOTS=menus only the last two are made.
@@ -103,6 +104,10 @@ if [ "${1:-}" = "--inside" ]; then
   settings browse '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
   shot main-window.png browse window "$frame" settle 2 \
     keys 80 'Down Down Down Down Down Down Return' settle 2 screen 1000x640 -- "$url"
+
+  # F1 on the sample menu: the help window on the page of directory windows.
+  shot help-window.png browse window "$frame" settle 2 keys 80 F1 \
+    window 'Tarnwick Help$' settle 1 picture -- "$url"
 
   # The view chooser: with "Auto Select View" off, opening the notes on the
   # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.

@@ -81,7 +81,7 @@ bool CMainFrame::canFetch() const
 
 bool CMainFrame::isToolbarShown() const
 {
-    return !m_toolBar->isHidden();
+    return toolbarWanted();
 }
 
 bool CMainFrame::isStatusBarShown() const
@@ -148,7 +148,7 @@ void CMainFrame::onFetch()
 void CMainFrame::onToggleToolbar()
 {
     ToolbarSettings t = currentToolbarSettings();
-    t.show = m_toolBar->isHidden();
+    t.show = !toolbarWanted();
     applyToolbarSettings(t);
 }
 
@@ -183,6 +183,31 @@ void CMainFrame::onNextPane()
 void CMainFrame::onPreviousPane()
 {
     activatePane(-1);
+}
+
+void CMainFrame::onNextWindow()
+{
+    switchWindow(1);
+}
+
+void CMainFrame::onPreviousWindow()
+{
+    switchWindow(-1);
+}
+
+void CMainFrame::switchWindow(int step)
+{
+    if (step > 0)
+        m_mdi->activateNextSubWindow();
+    else
+        m_mdi->activatePreviousSubWindow();
+    // The window comes back with the keyboard where it was; a window that
+    // never had it gets it on its list or text.
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    if (active && !active->isAncestorOf(QApplication::focusWidget())) {
+        if (QWidget *view = mainViewOf(active))
+            view->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CMainFrame::onDirFont()

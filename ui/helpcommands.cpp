@@ -1,5 +1,5 @@
-// The Help menu and F1: pages of the HTML manual opened in the desktop's
-// browser. Qt has no "click on something to get its help" mode worth having,
+// The Help menu and F1: pages of the HTML manual shown in the program's help
+// window. Qt has no "click on something to get its help" mode worth having,
 // so context help, like F1, opens the page of the active window.
 
 #include "ui/mainframe.h"

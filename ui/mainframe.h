@@ -38,6 +38,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QSessionManager;
+class QTimer;
 class QToolBar;
 
 // The one top-level window: menus, toolbar, status bar and the document
@@ -69,7 +70,7 @@ public:
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
-        ID_DEFAULT_GOPHER = 1063,
+        ID_DEFAULT_GOPHER = 1063, ID_NEXT_WINDOW = 1064, ID_PREV_WINDOW = 1065,
         ID_ENCODING_AUTOMATIC = 1080, ID_ENCODING_UTF8 = 1081, ID_ENCODING_LATIN1 = 1082,
         ID_ENCODING_WINDOWS1252 = 1083, ID_ENCODING_CP437 = 1084, ID_ENCODING_KOI8R = 1085,
     };
@@ -78,6 +79,9 @@ public:
     static constexpr const char *FrameTitle = "Tarnwick";
     // The message pane's text when nothing else is to be said.
     static constexpr const char *IdleMessage = "Ready";
+    // How long a note (a file loaded, a window restored) stays before the
+    // pane says IdleMessage again; a document's progress stays.
+    static constexpr int StatusNoteMs = 5000;
 
     explicit CMainFrame(GuiProgram &program, QWidget *parent = nullptr);
     ~CMainFrame() override;
@@ -98,6 +102,8 @@ public:
     // The message pane; a command's prompt shows over it while the command
     // is pointed at.
     QString statusMessage() const;
+    // A text that is not the active progress of a document is a note: it
+    // gives way to IdleMessage after StatusNoteMs, or when a menu closes.
     void setStatusMessage(const QByteArray &text);
     LockIndicators &lockIndicators() { return *m_locks; }
     QLabel *lockLabel(int lock) const;
@@ -174,6 +180,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -182,6 +189,9 @@ private:
     void createToolBar();
     void createStatusBar();
     void addToolbarButtonsMenu(QMenu *view);
+    void placeFloatingToolbar();
+    // The toolbar is shown, or will be once the frame is (floating).
+    bool toolbarWanted() const;
     void fillWindowMenu();
     void updateLockIndicators();
     void updateFrameTitle();
@@ -217,6 +227,12 @@ private:
     void onArrangeIcons();
     void onNextPane();
     void onPreviousPane();
+    void onNextWindow();
+    void onPreviousWindow();
+    void switchWindow(int step);
+    // The main view of a document window: where the keyboard goes when the
+    // window opens or comes back.
+    static QWidget *mainViewOf(QMdiSubWindow *child);
     void onDirFont();
     void onTreeFont();
     void onBookmarkFont();
@@ -306,12 +322,14 @@ private:
     QMenu *m_windowMenu = nullptr;
     QList<QAction *> m_windowListActions;
     QLabel *m_message = nullptr;
+    QTimer *m_noteTimer = nullptr;
     QLabel *m_locksLabels[3] = {nullptr, nullptr, nullptr};
     LockIndicators *m_locks = nullptr;
     QLabel *m_emptyHint = nullptr;
     ToolbarSettings m_toolbarSettings;
     int m_toolbarSizeCode = 0;
     bool m_updateScheduled = false;
+    bool m_placeToolbarOnShow = false;
     bool m_settingTitle = false;
     // How many windows the cascade has placed since it last started at the corner.
     int m_cascadeIndex = 0;

@@ -1,5 +1,5 @@
-// The printing commands of the main frame: Print, Print Preview, Print Setup,
-// the page set-up and the printer font.
+// The printing commands of the main frame: Print, Print Preview, Print Setup
+// (printer and paper), Page Setup (margins, header, footer) and the printer font.
 
 #include "ui/mainframe.h"
 
@@ -9,17 +9,13 @@
 #include "documents/phonetext.h"
 #include "ui/gophermdichild.h"
 #include "ui/views/phoneview.h"
+#include "ui/print/pagesetupdialog.h"
 #include "ui/print/printmanager.h"
+#include "ui/print/printsetupdialog.h"
 #include "ui/qtuserinterface.h"
 
-#include <QCheckBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
-#include <QFormLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -67,55 +63,6 @@ void withPrintJob(CTarnwickDoc *doc, QMdiArea *area, const PrinterSetup &setup, 
     print(*source, manager);
 }
 
-// The margins and the two switches of printed pages.
-class PrintedPageSetupDialog : public QDialog
-{
-public:
-    PrintedPageSetupDialog(const PrinterSetup &setup, QWidget *parent) : QDialog(parent)
-    {
-        setWindowTitle(QStringLiteral("Printed Page Setup"));
-        auto *form = new QFormLayout(this);
-        const auto margin = [this, form](const QString &label, double value) {
-            auto *box = new QDoubleSpinBox(this);
-            box->setRange(0.0, 10.0);
-            box->setDecimals(2);
-            box->setSingleStep(0.25);
-            box->setSuffix(QStringLiteral(" in"));
-            box->setValue(value);
-            form->addRow(label, box);
-            return box;
-        };
-        m_left = margin(QStringLiteral("&Left margin:"), setup.left);
-        m_right = margin(QStringLiteral("&Right margin:"), setup.right);
-        m_top = margin(QStringLiteral("&Top margin:"), setup.top);
-        m_bottom = margin(QStringLiteral("&Bottom margin:"), setup.bottom);
-        m_header = new QCheckBox(QStringLiteral("Print &header"), this);
-        m_header->setChecked(setup.header);
-        m_footer = new QCheckBox(QStringLiteral("Print &footer"), this);
-        m_footer->setChecked(setup.footer);
-        form->addRow(m_header);
-        form->addRow(m_footer);
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        form->addRow(buttons);
-    }
-
-    PrinterSetup setup() const
-    {
-        return {m_left->value(), m_right->value(), m_top->value(), m_bottom->value(),
-                m_header->isChecked(), m_footer->isChecked()};
-    }
-
-private:
-    QDoubleSpinBox *m_left;
-    QDoubleSpinBox *m_right;
-    QDoubleSpinBox *m_top;
-    QDoubleSpinBox *m_bottom;
-    QCheckBox *m_header;
-    QCheckBox *m_footer;
-};
-
 } // namespace
 
 bool CMainFrame::canPrint() const
@@ -160,13 +107,13 @@ void CMainFrame::onPrintPreview()
 
 void CMainFrame::onPrintSetup()
 {
-    QPageSetupDialog dialog(&sessionPrinter(), this);
+    PrintSetupDialog dialog(sessionPrinter(), this);
     dialog.exec();
 }
 
 void CMainFrame::onPageSetup()
 {
-    PrintedPageSetupDialog dialog(m_app.settings().printerSetup(), this);
+    PageSetupDialog dialog(m_app.settings().printerSetup(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (!m_app.settings().setPrinterSetup(dialog.setup()))
