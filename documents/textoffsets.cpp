@@ -81,6 +81,7 @@ int TextOffsets::offsetOf(const CQTextDoc &store, TextPosition pos) const
 {
     if (pos.line < 0 || pos.line >= lineCount())
         return pos.line < 0 ? 0 : characterCount();
+    ++m_linesRead;
     const ShownLine shown = shownLine(store.GetLine(pos.line), m_encoding);
     return m_starts.at(pos.line) + shown.charAt(pos.column);
 }
@@ -91,6 +92,7 @@ TextPosition TextOffsets::positionOf(const CQTextDoc &store, int offset) const
     if (line < 0)
         return {};
     const int ch = qBound(0, offset - m_starts.at(line), m_lengths.at(line));
+    ++m_linesRead;
     return {shownLine(store.GetLine(line), m_encoding).byteAt(ch), line};
 }
 
@@ -108,6 +110,7 @@ QString TextOffsets::text(const CQTextDoc &store, int start, int end) const
         const int lineTo = lineFrom + m_lengths.at(line) + (line + 1 < lineCount() ? 1 : 0);
         if (lineTo <= start)
             continue;
+        ++m_linesRead;
         QString shown = decodeText(store.GetLine(line), m_encoding);
         if (line + 1 < lineCount())
             shown += QLatin1Char('\n');

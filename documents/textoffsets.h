@@ -46,9 +46,14 @@ public:
     // The joined text from start to end (offsets clamped to the text).
     QString text(const CQTextDoc &store, int start, int end) const;
 
+    // Lines decoded to answer queries so far: a query reads the lines it
+    // touches, never the whole text.
+    qint64 linesRead() const { return m_linesRead; }
+
 private:
     QList<int> m_starts;
     QList<int> m_lengths;
     QByteArray m_lastLine; // the bytes of the last line counted, to see if it changed
     TextEncoding m_encoding = TextEncoding::Automatic;
+    mutable qint64 m_linesRead = 0;
 };
