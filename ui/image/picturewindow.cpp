@@ -156,7 +156,7 @@ void CPictureWindow::showDecoded(const std::shared_ptr<const DecodedPicture> &pi
         m_view->setFocus(Qt::OtherFocusReason);
     // A picture smaller than the window gets a window its size.
     if (!isMaximized() && !isMinimized()) {
-        const QSize wanted = (QSize(facts.width, facts.height) + chrome).expandedTo(QSize(320, 200));
+        const QSize wanted = (QSize(facts.width, facts.height) + chrome).expandedTo(QSize(400, 300));
         resize(wanted.boundedTo(size()));
     }
     m_view->setPicture(picture);
