@@ -1,11 +1,19 @@
 #include "ui/image/picturedecoder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QPixelFormat>
+#include <QPointer>
+#include <QThreadPool>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -234,7 +242,46 @@ QByteArray readProblem(QImageReader::ImageReaderError error)
     }
 }
 
+// The picture threads belong to the application and go with it.
+QThreadPool *pictureThreads()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool)
+        pool = new QThreadPool(QCoreApplication::instance());
+    return pool;
+}
+
+// A thread's niceness is its own on Linux: raised once, for good.
+void yieldToTheWindow()
+{
+    thread_local bool lowered = false;
+    if (lowered)
+        return;
+    lowered = true;
+    const id_t thread = id_t(::gettid());
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, thread);
+    if (errno == 0)
+        static_cast<void>(::setpriority(PRIO_PROCESS, thread, std::min(nice + 10, 19)));
+}
+
 } // namespace
+
+void PictureDecoder::startTask(std::function<void()> task)
+{
+    pictureThreads()->start([task = std::move(task)] {
+        yieldToTheWindow();
+        task();
+    });
+}
+
+void PictureDecoder::release(std::shared_ptr<const DecodedPicture> picture)
+{
+    // The last reference goes on the picture thread (unless the window's
+    // thread still holds one elsewhere).
+    if (picture)
+        startTask([picture = std::move(picture)]() mutable { picture.reset(); });
+}
 
 PictureDecoder::Ending PictureDecoder::checkEnding(QIODevice &device, const QByteArray &format)
 {

@@ -6,6 +6,8 @@
 #include <QList>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -43,6 +45,13 @@ DecodedPicture decode(const QString &path, const std::atomic_bool *cancelled = n
 QList<QImage> reductions(const QImage &image);
 // What the headless dump prints of a picture: decode()'s facts.
 PictureFacts readFacts(const QString &path);
+
+// Runs work on the picture threads, which yield to the window's: on a busy
+// machine a large picture takes longer, the window does not.
+void startTask(std::function<void()> task);
+// Lets go of a picture on a picture thread: giving back the memory of a
+// large one takes longer than a frame of the window.
+void release(std::shared_ptr<const DecodedPicture> picture);
 
 // Whether the bytes of a PNG, GIF or JPEG file run to the picture's end.
 // The image reader draws what a cut GIF or JPEG holds and says nothing;

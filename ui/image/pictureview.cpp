@@ -22,9 +22,15 @@ PictureView::PictureView(QWidget *parent) : QAbstractScrollArea(parent)
     connect(&m_animation, &QTimer::timeout, this, &PictureView::nextFrame);
 }
 
+PictureView::~PictureView()
+{
+    PictureDecoder::release(std::move(m_picture));
+}
+
 void PictureView::setPicture(std::shared_ptr<const DecodedPicture> picture)
 {
     m_animation.stop();
+    PictureDecoder::release(std::move(m_picture));
     m_picture = picture && !picture->frames.isEmpty() ? std::move(picture) : nullptr;
     m_frame = 0;
     m_fit = true;

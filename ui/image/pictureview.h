@@ -23,6 +23,7 @@ public:
     static constexpr double MaxScale = 32.0;
 
     explicit PictureView(QWidget *parent = nullptr);
+    ~PictureView() override;
 
     void setPicture(std::shared_ptr<const DecodedPicture> picture);
     bool hasPicture() const { return m_picture != nullptr; }

@@ -11,41 +11,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <cerrno>
-
-#include <sys/resource.h>
-#include <unistd.h>
-
-namespace {
-
-// Pictures are read on threads of their own that yield to the window's: on
-// a busy machine a large picture takes longer, the window does not.
-QThreadPool *readingThreads()
-{
-    static QPointer<QThreadPool> pool;
-    if (!pool)
-        pool = new QThreadPool(QCoreApplication::instance());
-    return pool;
-}
-
-void yieldToTheWindow()
-{
-    thread_local bool lowered = false;
-    if (lowered)
-        return;
-    lowered = true;
-    const id_t thread = id_t(::gettid());
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, thread);
-    if (errno == 0)
-        static_cast<void>(::setpriority(PRIO_PROCESS, thread, std::min(nice + 10, 19)));
-}
-
-} // namespace
 
 CPictureWindow::CPictureWindow(CGopherXferDoc *document, QWidget *parent)
     : QMdiSubWindow(parent), m_document(document)
@@ -112,9 +79,8 @@ void CPictureWindow::startReading()
     m_cancelled = std::make_shared<std::atomic_bool>(false);
     // The worker holds the flag, the window is looked for again on the UI
     // thread: a window closed meanwhile stops the reading and gets nothing.
-    readingThreads()->start(
+    PictureDecoder::startTask(
         [path = m_document->path(), cancelled = m_cancelled, window = QPointer<CPictureWindow>(this)]() mutable {
-            yieldToTheWindow();
             auto picture = std::make_shared<DecodedPicture>(PictureDecoder::decode(path, cancelled.get()));
             if (*cancelled)
                 return;
@@ -127,6 +93,8 @@ void CPictureWindow::startReading()
                 [window = std::move(window), picture = std::shared_ptr<const DecodedPicture>(std::move(picture))] {
                     if (window)
                         window->showDecoded(picture);
+                    else
+                        PictureDecoder::release(picture);
                 },
                 Qt::QueuedConnection);
         });
