@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -361,6 +362,15 @@ void tst_Picture::pictureOpensWithoutSetup()
     QTRY_VERIFY(frame.action(CMainFrame::ID_INFO)->isEnabled());
     QCOMPARE(m_app->downloadedFiles().files().size(), 1);
     QCOMPARE(m_app->downloadedFiles().files().first().keep, false);
+    // F1 opens the manual's section on pictures.
+    QUrl opened;
+    frame.userInterface().setHelpDirectory(QStringLiteral(TWK_SOURCE_DIR "/share/help"));
+    frame.userInterface().urlOpener = [&opened](const QUrl &url) {
+        opened = url;
+        return true;
+    };
+    frame.runCommand(CMainFrame::ID_HELP);
+    QCOMPARE(opened.fileName() + u'#' + opened.fragment(), QStringLiteral("download.html#picture"));
     // Esc closes the picture, not the download.
     frame.runCommand(CMainFrame::ID_FILE_CLOSE);
     QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 1);
