@@ -112,8 +112,6 @@ private Q_SLOTS:
     void dumpDownloads_data();
     void dumpDownloads();
 
-    void pictureItems_data();
-    void pictureItems();
     void picturesShowWithoutAViewer_data();
     void picturesShowWithoutAViewer();
     void savePictureAs_data();
@@ -668,28 +666,6 @@ void tst_Downloads::dumpDownloads()
                  err.constData());
         QVERIFY(file.readAll() == m_binary);
     }
-}
-
-void tst_Downloads::pictureItems_data()
-{
-    QTest::addColumn<char>("type");
-    QTest::addColumn<QByteArray>("view");
-    QTest::addColumn<bool>("picture");
-    QTest::newRow("image") << 'I' << QByteArray() << true;
-    QTest::newRow("GIF") << 'g' << QByteArray() << true;
-    QTest::newRow("Image+") << ':' << QByteArray() << true;
-    QTest::newRow("PNG, as servers give it") << 'p' << QByteArray() << true;
-    QTest::newRow("binary") << '9' << QByteArray() << false;
-    QTest::newRow("binary in an image view") << '9' << QByteArray("IMAGE/png") << true;
-    QTest::newRow("image in a text view") << 'I' << QByteArray("text/plain") << false;
-    QTest::newRow("a view named image/ alone") << 'I' << QByteArray("image/") << false;
-}
-
-void tst_Downloads::pictureItems()
-{
-    QFETCH(char, type);
-    QFETCH(QByteArray, view);
-    QTEST(Picture::isPictureItem(type, view), "picture");
 }
 
 void tst_Downloads::picturesShowWithoutAViewer_data()

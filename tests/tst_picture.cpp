@@ -275,7 +275,6 @@ void tst_Picture::readsPictures_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QList<int>>("delays");
     QTest::newRow("png") << WidePng << QByteArray("png") << QSize(600, 400) << QList<int>{100};
-    QTest::newRow("jpeg") << SmallJpeg << QByteArray("jpeg") << QSize(64, 48) << QList<int>{100};
     // Two hundredths of a second are stretched to the shortest delay.
     QTest::newRow("animated gif") << Animation << QByteArray("gif") << QSize(40, 30)
                                   << QList<int>{20, 20, 20};
