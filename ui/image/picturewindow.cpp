@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-
 CPictureWindow::CPictureWindow(CGopherXferDoc *document, QWidget *parent)
     : QMdiSubWindow(parent), m_document(document)
 {
