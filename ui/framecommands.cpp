@@ -11,6 +11,7 @@
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/image/picturewindow.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -44,12 +45,17 @@ bool CMainFrame::canReload() const
 
 bool CMainFrame::canSave() const
 {
+    // A picture window saves its download's bytes, readable or not.
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->document() != nullptr;
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateFileSave();
 }
 
 bool CMainFrame::canCopy() const
 {
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->hasPicture();
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateEditCopy();
 }
@@ -114,7 +120,10 @@ void CMainFrame::onReload()
 
 void CMainFrame::onSave()
 {
-    activeDocument()->OnFileSave();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->saveItem();
+    else
+        activeDocument()->OnFileSave();
 }
 
 void CMainFrame::onExit()
@@ -124,7 +133,10 @@ void CMainFrame::onExit()
 
 void CMainFrame::onCopy()
 {
-    activeDocument()->OnEditCopy();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->copyToClipboard();
+    else
+        activeDocument()->OnEditCopy();
 }
 
 void CMainFrame::onGoTop()
