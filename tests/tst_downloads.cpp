@@ -820,6 +820,8 @@ void tst_Downloads::dumpOnAFullDisk()
     QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(Limit) + " bytes\n")), err.constData());
     QVERIFY2(err.contains("message: Failed to write download file\\n"), err.constData());
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
 void tst_Downloads::picturesShowWithoutAViewer_data()
 {
     QTest::addColumn<char>("type");

@@ -7,6 +7,7 @@
 #include "ui/image/picturedecoder.h"
 #include "ui/image/picturewindow.h"
 #include "ui/image/pictureview.h"
+#include "ui/help/helpwindow.h"
 #include "ui/mainframe.h"
 #include "ui/print/pictureprint.h"
 
@@ -26,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
@@ -362,14 +364,12 @@ void tst_Picture::pictureOpensWithoutSetup()
     QCOMPARE(m_app->downloadedFiles().files().size(), 1);
     QCOMPARE(m_app->downloadedFiles().files().first().keep, false);
     // F1 opens the manual's section on pictures.
-    QUrl opened;
     frame.userInterface().setHelpDirectory(QStringLiteral(TWK_SOURCE_DIR "/share/help"));
-    frame.userInterface().urlOpener = [&opened](const QUrl &url) {
-        opened = url;
-        return true;
-    };
     frame.runCommand(CMainFrame::ID_HELP);
+    QVERIFY(frame.userInterface().helpWindow());
+    const QUrl opened = frame.userInterface().helpWindow()->browser()->source();
     QCOMPARE(opened.fileName() + u'#' + opened.fragment(), QStringLiteral("download.html#picture"));
+    frame.userInterface().helpWindow()->close();
     // Esc closes the picture, not the download.
     frame.runCommand(CMainFrame::ID_FILE_CLOSE);
     QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 1);
