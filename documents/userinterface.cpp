@@ -15,6 +15,12 @@ void UserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray
     table.afterDialog(false, false);
 }
 
+bool UserInterface::askTrustNewCertificate(const QByteArray &text, Help helpContext)
+{
+    return messageBox(text + "\n\nTrust the new certificate?", Exclamation, YesNo, helpContext)
+           == AnswerYes;
+}
+
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
                                        Help helpContext)
 {

@@ -71,6 +71,10 @@ public:
     // The modal "Viewers" dialog on the table, with the extension filled in;
     // true when the user confirmed it.
     virtual bool editViewers(ViewerTable &table, const QByteArray &extension);
+    // A server shows another certificate than the one remembered; the text
+    // names the host and both fingerprints. True: trust the new one. The
+    // window program asks; a script never trusts it on its own.
+    virtual bool askTrustNewCertificate(const QByteArray &text, Help helpContext);
 };
 
 // A user interface that answers every question with its default button and

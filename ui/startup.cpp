@@ -9,6 +9,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 
 void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList &arguments,
                         const QProcessEnvironment &env)
@@ -51,6 +53,10 @@ int runTarnwick(const QStringList &arguments)
 {
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (const QByteArray error = NetworkOptions::fromArguments(arguments).error; !error.isEmpty()) {
+        std::fprintf(stderr, "tarnwick: %s\n", error.constData());
+        return 2;
+    }
 
     // One program per user: when one runs already, it gets the URLs (or
     // just comes forward) and this start ends. When it cannot take them,
