@@ -254,6 +254,8 @@ QByteArray CTarnwickApp::windowKeyOf(const CBookmark &source) const
 {
     CBookmark item;
     item.Assign(source);
+    if (!item.tls && m_network.knownTlsHost(item.host, item.port))
+        item.tls = true;
     if (item.IsGopherPlus() && !item.selector.contains("\t1"))
         addPlusMarker(item);
     return item.GetURL();

@@ -121,6 +121,50 @@ def self_signed(directory):
     return cert, key
 
 
+class Danted:
+    """Dante's SOCKS5 server on 127.0.0.1, no login, relaying to anywhere;
+    None from __enter__ when it is not installed (Debian package
+    dante-server)."""
+
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.process = None
+
+    def __enter__(self):
+        if not os.path.exists("/usr/sbin/danted"):
+            return None
+        for _ in range(5):
+            self.port = free_port()
+            config = os.path.join(self.workdir, "danted.conf")
+            with open(config, "w") as f:
+                f.write(f"logoutput: stderr\ninternal: 127.0.0.1 port = {self.port}\nexternal: 127.0.0.1\n"
+                        "socksmethod: none\nclientmethod: none\n")
+                # Settings before rules, as danted reads them.
+                if os.getuid() == 0:
+                    f.write("user.privileged: root\nuser.unprivileged: nobody\n")
+                f.write("client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                        "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 command: connect }\n")
+            self.process = subprocess.Popen(["/usr/sbin/danted", "-f", config, "-N", "2"],
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                            start_new_session=True)
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if answers(self.port):
+                    return self
+                time.sleep(0.02)
+            self.__exit__()
+        sys.exit("could not start danted")
+
+    def __exit__(self, *exc):
+        if self.process is None:
+            return
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
+
+
 class Microsocks:
     """microsocks, a SOCKS5 proxy, on 127.0.0.1."""
 

@@ -24,6 +24,7 @@ public:
 
     virtual std::optional<KnownCertificate> knownCertificate(const QByteArray &host,
                                                              quint16 port) const = 0;
+    // Remembers the certificate; the host has answered over TLS as well.
     [[nodiscard]] virtual bool rememberCertificate(const QByteArray &host, quint16 port,
                                                    const KnownCertificate &certificate) = 0;
     // A changed certificate is taken without asking (--trust-new-certificate).

@@ -444,7 +444,6 @@ bool TransactionEngine::certificateTrusted(TransactionClient *document, CTransac
         status = "Remembered the new certificate of " + where + " (SHA-256 " + shown.fingerprint
                  + ')';
     document->SetStatus(status);
-    m_policy->answeredOverTls(host, port);
     return true;
 }
 

@@ -172,8 +172,8 @@ void NetworkSettings::answeredOverTls(const QByteArray &host, quint16 port)
     if (!rememberTlsHosts() || knownTlsHost(host, port))
         return;
     const int next = int(tlsHosts().size());
-    // Not being remembered costs nothing but this convenience.
     const QByteArray entry = CBookmark::hostForUrl(bare(host)) + ':' + QByteArray::number(port);
+    // Not being remembered costs nothing but this convenience.
     static_cast<void>(Setting(SettingKeys::TlsHost, next).setText(m_file, entry));
 }
 
@@ -187,11 +187,15 @@ std::optional<KnownCertificate> NetworkSettings::knownCertificate(const QByteArr
 bool NetworkSettings::rememberCertificate(const QByteArray &host, quint16 port,
                                           const KnownCertificate &certificate)
 {
+    // With the host, when it goes on the list of TLS hosts: one replacement
+    // of the file, which is synced to disk on the thread of the windows.
     ProfileFile::Edit edit(m_file);
     const QByteArray value = certificate.fingerprint + ' ' + isoTime(certificate.since) + ' '
                              + isoTime(certificate.notAfter);
-    return Setting::named(SettingKeys::Certificate, certificateKey(host, port)).setText(m_file, value)
-           && edit.commit();
+    if (!Setting::named(SettingKeys::Certificate, certificateKey(host, port)).setText(m_file, value))
+        return false;
+    answeredOverTls(host, port);
+    return edit.commit();
 }
 
 QList<NetworkSettings::RememberedCertificate> NetworkSettings::certificates() const
