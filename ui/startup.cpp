@@ -53,8 +53,9 @@ int runTarnwick(const QStringList &arguments)
 {
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (const QByteArray error = NetworkOptions::fromArguments(arguments).error; !error.isEmpty()) {
-        std::fprintf(stderr, "tarnwick: %s\n", error.constData());
+    const NetworkOptions networkOptions = NetworkOptions::fromArguments(arguments);
+    if (!networkOptions.error.isEmpty()) {
+        std::fprintf(stderr, "tarnwick: %s\n", networkOptions.error.constData());
         return 2;
     }
 
@@ -66,8 +67,11 @@ int runTarnwick(const QStringList &arguments)
     const QString socketPath =
         InstanceChannel::defaultSocketPath(ProgramFiles::configDirectoryFrom(arguments, env));
     InstanceServer server;
+    // Nor does a start with its own proxy or trust: the running program
+    // would fetch its URLs without them (outside Tor, say).
+    const bool ownNetwork = networkOptions.proxy || networkOptions.trustNewCertificate;
     const InstanceChannel::HandOver handOver =
-        env.contains(QLatin1String(SampleServerVariable))
+        env.contains(QLatin1String(SampleServerVariable)) || ownNetwork
             ? InstanceChannel::HandOver::NoServer
             : InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments));
     if (handOver == InstanceChannel::HandOver::Delivered)
