@@ -136,6 +136,15 @@ TransactionFailure TransactionFailure::tlsOnPlain(const QByteArray &host, quint1
     return f;
 }
 
+TransactionFailure TransactionFailure::resetBeforeReply(const QByteArray &host, int code)
+{
+    TransactionFailure f = readError(host, code);
+    f.help = Help::Tls;
+    f.text += "\n\nThe server dropped the connection before answering. If it speaks only TLS, "
+              "try gophers:// instead of gopher://.";
+    return f;
+}
+
 TransactionFailure TransactionFailure::certificateChanged(const QByteArray &host, quint16 port,
                                                           const KnownCertificate &remembered,
                                                           const PeerCertificate &offered)

@@ -53,6 +53,9 @@ struct TransactionFailure
     static TransactionFailure notTls(const QByteArray &host, quint16 port);
     // A gopher:// address whose server answers in TLS only.
     static TransactionFailure tlsOnPlain(const QByteArray &host, quint16 port);
+    // A plain request reset before a byte of reply came: what a TLS front
+    // end (socat, stunnel) does with it, among other causes.
+    static TransactionFailure resetBeforeReply(const QByteArray &host, int code);
     static TransactionFailure certificateChanged(const QByteArray &host, quint16 port,
                                                  const KnownCertificate &remembered,
                                                  const PeerCertificate &offered);

@@ -30,6 +30,8 @@ qint64 PlainTransport::receive(char *data, qint64 length, int *error)
     const ssize_t n = ::recv(m_socket, data, size_t(length), 0);
     if (n < 0) {
         *error = winSockErrorFromErrno(errno);
+        if (*error == WinSock::ConnectionReset && m_firstChunk)
+            m_failure = TransactionFailure::resetBeforeReply(m_host, *error);
         return -1;
     }
     if (n > 0 && m_firstChunk) {

@@ -333,11 +333,16 @@ void tst_Tls::wrongProtocol_data()
         << false << QByteArray("1/") << QByteArray("%1 did not answer over TLS")
         << QByteArray("%1 did not answer over TLS.\nIt may be a plain Gopher server: try gopher:// "
                       "instead of gophers://.");
-    // A TLS server answers a plain request with an alert (socat resets the
-    // connection instead: that is a read error).
+    // A TLS server answers a plain request with an alert; socat resets the
+    // connection instead, and the read error says what it may mean.
     QTest::newRow("a TLS server on a gopher:// address")
         << true << QByteArray("0/hello.txt") << QByteArray("%1 answered over TLS")
         << QByteArray("%1 answered over TLS, not plain Gopher.\nTry gophers:// instead of gopher://.");
+    QTest::newRow("socat's TLS on a gopher:// address: a reset")
+        << true << QByteArray("0/socat") << QByteArray("Read error from host 127.0.0.1 : [10054] Connection reset by peer")
+        << QByteArray("Read error from host 127.0.0.1[10054] Connection reset by peer\n\nThe server "
+                      "dropped the connection before answering. If it speaks only TLS, try gophers:// "
+                      "instead of gopher://.");
 }
 
 void tst_Tls::wrongProtocol()
@@ -349,10 +354,13 @@ void tst_Tls::wrongProtocol()
     LoopbackPeer alerting;
     QVERIFY(alerting.isListening());
     alerting.answerAll(QByteArray("\x15\x03\x01\x00\x02\x02\x0a", 7), LoopbackPeer::Close);
-    const quint16 port = tlsServer ? alerting.port() : m_plain->port();
+    const bool socat = path == "0/socat";
+    if (socat)
+        path = "0/hello.txt";
+    const quint16 port = socat ? m_server->port() : tlsServer ? alerting.port() : m_plain->port();
     const QByteArray url = (tlsServer ? "gopher://" : "gophers://") + where(port) + '/' + path;
     Program program(settingsPath());
-    QCOMPARE(program.fetch(url), int(WinSock::ConnectionAborted));
+    QCOMPARE(program.fetch(url), socat ? int(WinSock::ConnectionReset) : int(WinSock::ConnectionAborted));
     message.replace("%1", where(port));
     QCOMPARE(program.messageTexts(), QList<QByteArray>{message});
     QCOMPARE(program.ui.messages.first().helpContext, Help::Tls);
