@@ -36,7 +36,8 @@
 
 namespace {
 
-const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL");
+const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] [--proxy socks5h://HOST:PORT] "
+                       "[--trust-new-certificate] --dump URL");
 // Timers count milliseconds in an int.
 constexpr int MaxTimeout = 2147483;
 // Status lines wait in a buffer (one comes per received chunk); this often
@@ -90,6 +91,12 @@ public:
         for (const ViewChoice &c : entries)
             writeErr("views: ", c.viewText + '\t' + c.languageName + '\t' + c.sizeText);
         return -1;
+    }
+    // A script never trusts a changed certificate on its own.
+    bool askTrustNewCertificate(const QByteArray &text, Help) override
+    {
+        writeErr("message: ", text + "\nRefused: --trust-new-certificate accepts it.");
+        return false;
     }
     // Views are not defined from a script.
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &, char) override
@@ -416,6 +423,11 @@ int DumpRunner::run(const QStringList &arguments)
             }
         } else if (arg == QLatin1String("-I")) {
             ++i;
+        } else if (arg == QLatin1String("--proxy")) {
+            // The network options are read by CTarnwickApp::setUp.
+            ++i;
+        } else if (arg == QLatin1String("--trust-new-certificate")) {
+            continue;
         } else if (arg == QLatin1String("--download-dir")) {
             if (i + 1 < arguments.size())
                 downloadDir = arguments.at(++i);
@@ -424,6 +436,10 @@ int DumpRunner::run(const QStringList &arguments)
         } else if (!arg.startsWith(QLatin1String("-I"))) {
             usageError = true;
         }
+    }
+    if (const QByteArray error = NetworkOptions::fromArguments(arguments).error; !error.isEmpty()) {
+        writeErr("tarnwick: ", error);
+        usageError = true;
     }
     if (usageError || url.isEmpty() || (!printPath.isEmpty() && !m_printer)) {
         writeErr("", Usage);
@@ -722,8 +738,18 @@ int DumpRunner::run(const QStringList &arguments)
             // broke off left nothing behind.
             if (xfer->isComplete())
                 out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
-            else
+            if (!xfer->isComplete()) {
                 endStatus = endStatus ? endStatus : 1;
+            } else if (m_pictureReader && Picture::isPictureItem(xfer->item().type, xfer->viewType())) {
+                // Read whole, as the picture window reads it.
+                const PictureFacts facts = m_pictureReader(xfer->path());
+                if (facts.readable()) {
+                    out += "image\t" + QByteArray::number(facts.width) + 'x'
+                           + QByteArray::number(facts.height) + '\t' + facts.format + '\n';
+                } else {
+                    writeErr("message: ", Picture::unreadableMessage(facts.problem));
+                }
+            }
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();
             const int count = store.GetLineCount();

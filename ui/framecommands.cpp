@@ -11,6 +11,7 @@
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/image/picturewindow.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -44,12 +45,17 @@ bool CMainFrame::canReload() const
 
 bool CMainFrame::canSave() const
 {
+    // A picture window saves its download's bytes, readable or not.
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->document() != nullptr;
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateFileSave();
 }
 
 bool CMainFrame::canCopy() const
 {
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->hasPicture();
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateEditCopy();
 }
@@ -114,7 +120,10 @@ void CMainFrame::onReload()
 
 void CMainFrame::onSave()
 {
-    activeDocument()->OnFileSave();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->saveItem();
+    else
+        activeDocument()->OnFileSave();
 }
 
 void CMainFrame::onExit()
@@ -124,7 +133,10 @@ void CMainFrame::onExit()
 
 void CMainFrame::onCopy()
 {
-    activeDocument()->OnEditCopy();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->copyToClipboard();
+    else
+        activeDocument()->OnEditCopy();
 }
 
 void CMainFrame::onGoTop()
@@ -284,6 +296,22 @@ void CMainFrame::activatePane(int step)
     panes.at(next)->setFocus(Qt::OtherFocusReason);
 }
 
+namespace {
+
+// The connection is the window's: it belongs to a row of a directory only
+// when the row names the same server the same way.
+QByteArray connectionText(const CTarnwickDoc *doc, const CBookmark &shown)
+{
+    if (!doc)
+        return {};
+    const CBookmark &own = doc->item();
+    if (shown.host != own.host || shown.port != own.port || shown.tls != own.tls)
+        return {};
+    return doc->connectionInfo().infoText();
+}
+
+} // namespace
+
 void CMainFrame::OnItemInfo()
 {
     CTarnwickDoc *doc = activeDocument();
@@ -298,7 +326,9 @@ void CMainFrame::OnItemInfo()
         connect(&m_app.hostEncodings(), &HostEncodings::encodingChanged, m_infoWindow,
                 [this] { refreshItemInfo(m_infoWindow->item()); });
     }
-    m_infoWindow->setItem(doc->GetItem(), m_app.hostEncodings().encoding(doc->GetItem().host));
+    const CBookmark &shown = doc->GetItem();
+    m_infoWindow->setItem(shown, m_app.hostEncodings().encoding(shown.host),
+                          connectionText(doc, shown));
     m_infoWindow->show();
     m_infoWindow->raise();
 }
@@ -306,7 +336,8 @@ void CMainFrame::OnItemInfo()
 void CMainFrame::refreshItemInfo(const CBookmark &item)
 {
     if (m_infoWindow && m_infoWindow->isVisible())
-        m_infoWindow->setItem(item, m_app.hostEncodings().encoding(item.host));
+        m_infoWindow->setItem(item, m_app.hostEncodings().encoding(item.host),
+                              connectionText(activeDocument(), item));
 }
 
 void CMainFrame::OnFind()

@@ -8,7 +8,11 @@
 
 void CMainFrame::onHelp()
 {
-    m_ui.showHelp(HelpTopics::topic(HelpTopics::pageFor(activeDocument())));
+    HelpTopic topic = HelpTopics::topic(HelpTopics::pageFor(activeDocument()));
+    // A picture window is a window of its download: its own section there.
+    if (activePictureWindow())
+        topic.anchor = QStringLiteral("picture");
+    m_ui.showHelp(topic);
 }
 
 void CMainFrame::onHelpIndex()

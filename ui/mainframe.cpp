@@ -17,6 +17,7 @@
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/image/picturewindow.h"
 #include "ui/views/bmview.h"
 #include "ui/views/gophertextview.h"
 #include "ui/guiprogram.h"
@@ -95,6 +96,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
     // After "You could not reach your Home Gopher server": a changed home is
     // fetched once the failed window has gone.
+    m_ui.pictureSink = [this](CGopherXferDoc &download) { showPicture(download); };
     m_ui.homeServerSetupHandler = [this] {
         HomeGophers &home = m_app.homeGophers();
         const QString before = homeSettingsSnapshot(home);
@@ -146,6 +148,7 @@ CMainFrame::~CMainFrame()
     m_app.setFrameFactory(nullptr);
     m_ui.statusSink = nullptr;
     m_ui.homeServerSetupHandler = nullptr;
+    m_ui.pictureSink = nullptr;
     m_ui.setParentWindow(nullptr);
 }
 
@@ -155,6 +158,9 @@ QWidget *CMainFrame::mainViewOf(QMdiSubWindow *child)
         return c->view();
     if (auto *c = qobject_cast<CGopherSplitterChild *>(child))
         return c->directoryList();
+    // It hands the keyboard to the picture, or to what it says instead.
+    if (auto *c = qobject_cast<CPictureWindow *>(child))
+        return c;
     return nullptr;
 }
 
@@ -349,6 +355,8 @@ CTarnwickDoc *CMainFrame::activeDocument() const
     if (auto *c = qobject_cast<CGopherMDIChild *>(w))
         return c->document();
     if (auto *c = qobject_cast<CGopherSplitterChild *>(w))
+        return c->document();
+    if (auto *c = qobject_cast<CPictureWindow *>(w))
         return c->document();
     return nullptr;
 }
@@ -604,6 +612,11 @@ void CMainFrame::initialUpdate(DocumentFrame *frame)
             a->setShortcuts(keys);
         }
     }
+    showChild(child);
+}
+
+void CMainFrame::showChild(QMdiSubWindow *child)
+{
     QMdiSubWindow *previous = m_mdi->activeSubWindow();
     const bool maximised = previous && previous->isMaximized();
     child->show();

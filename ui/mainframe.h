@@ -25,6 +25,8 @@ class CBookmark;
 class CBookmarkStore;
 class BookmarkEditorLink;
 class CGopherDirView;
+class CGopherXferDoc;
+class CPictureWindow;
 class CPreferenceSheet;
 class CTarnwickApp;
 class DefaultGopherProgram;
@@ -37,6 +39,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QPagedPaintDevice;
 class QSessionManager;
 class QTimer;
 class QToolBar;
@@ -73,6 +76,7 @@ public:
         ID_DEFAULT_GOPHER = 1063, ID_NEXT_WINDOW = 1064, ID_PREV_WINDOW = 1065,
         ID_ENCODING_AUTOMATIC = 1080, ID_ENCODING_UTF8 = 1081, ID_ENCODING_LATIN1 = 1082,
         ID_ENCODING_WINDOWS1252 = 1083, ID_ENCODING_CP437 = 1084, ID_ENCODING_KOI8R = 1085,
+        ID_ZOOM_IN = 1090, ID_ZOOM_OUT = 1091, ID_ZOOM_FIT = 1092, ID_ZOOM_ACTUAL = 1093,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
@@ -110,7 +114,12 @@ public:
     // The hint the empty frame shows while no home gopher is set.
     QLabel *emptyFrameHint() const { return m_emptyHint; }
 
+    // The document of the active window (a picture window's is its download).
     CTarnwickDoc *activeDocument() const;
+    CPictureWindow *activePictureWindow() const;
+    // Shows a finished picture download in a picture window of its own, or
+    // brings back the one that shows it.
+    void showPicture(CGopherXferDoc &download);
     CBookmarkStore &bookmarkStore() const { return *m_bookmarks; }
     FindDialog *findDialog() const { return m_findDialog; }
     CItemInfoWindow *infoWindow() const { return m_infoWindow; }
@@ -204,6 +213,8 @@ private:
     // corner when it would reach past the client area. `advance` false keeps
     // the position for the window that follows (a short-lived window).
     void placeChild(QMdiSubWindow *child, bool advance);
+    // Shows a new child window, active and with the keyboard.
+    void showChild(QMdiSubWindow *child);
 
     // Ways out (exitcommands.cpp): the question while transfers run, with
     // No as its default, and the one a logout asks.
@@ -275,6 +286,14 @@ private:
     void onEditLanguages();
     void onViewers();
     void onDeleteFiles();
+    // The picture window's zoom (picturecommands.cpp).
+    void onZoomIn();
+    void onZoomOut();
+    void onZoomFit();
+    void onZoomActual();
+    bool hasPicture() const;
+    bool isPictureFitted() const;
+    bool isPictureActualSize() const;
     // Printing (printcommands.cpp).
     void onPrint();
     void onPrintPreview();
@@ -283,6 +302,8 @@ private:
     void onPrinterFont();
     void onUsePrinterFont();
     bool canPrint() const;
+    // Prints the active picture window's picture, fitted to the page.
+    bool printActivePicture(QPagedPaintDevice &device);
     bool printerFontStored() const;
     // View > Encoding: the encoding of the active window's host, which every
     // window of that host follows (encodingcommands.cpp).

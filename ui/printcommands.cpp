@@ -8,6 +8,9 @@
 #include "documents/gophertextdoc.h"
 #include "documents/phonetext.h"
 #include "ui/gophermdichild.h"
+#include "ui/image/picturewindow.h"
+#include "ui/image/pictureview.h"
+#include "ui/print/pictureprint.h"
 #include "ui/views/phoneview.h"
 #include "ui/print/pagesetupdialog.h"
 #include "ui/print/printmanager.h"
@@ -67,6 +70,8 @@ void withPrintJob(CTarnwickDoc *doc, QMdiArea *area, const PrinterSetup &setup, 
 
 bool CMainFrame::canPrint() const
 {
+    if (activePictureWindow())
+        return hasPicture();
     const CTarnwickDoc *doc = activeDocument();
     if (const auto *text = qobject_cast<const CGopherTextDoc *>(doc)) {
         // Not while a mark is being drawn; a mark prints at once, the whole
@@ -82,6 +87,15 @@ bool CMainFrame::canPrint() const
 
 void CMainFrame::onPrint()
 {
+    if (CPictureWindow *picture = activePictureWindow()) {
+        QPrinter &printer = sessionPrinter();
+        printer.setDocName(picture->windowTitle());
+        QPrintDialog dialog(&printer, this);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+        if (dialog.exec() == QDialog::Accepted)
+            printActivePicture(printer);
+        return;
+    }
     withPrintJob(activeDocument(), m_mdi, m_app.settings().printerSetup(), m_fonts, m_ui,
                  [this](const PrintSource &source, CPrintManager &manager) {
                      QPrinter &printer = sessionPrinter();
@@ -95,6 +109,14 @@ void CMainFrame::onPrint()
 
 void CMainFrame::onPrintPreview()
 {
+    if (activePictureWindow()) {
+        QPrintPreviewDialog preview(&sessionPrinter(), this);
+        preview.setWindowTitle(QStringLiteral("Print Preview"));
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter *printer) { printActivePicture(*printer); });
+        preview.exec();
+        return;
+    }
     withPrintJob(activeDocument(), m_mdi, m_app.settings().printerSetup(), m_fonts, m_ui,
                  [this](const PrintSource &, CPrintManager &manager) {
                      QPrintPreviewDialog preview(&sessionPrinter(), this);
@@ -103,6 +125,16 @@ void CMainFrame::onPrintPreview()
                              [this, &manager](QPrinter *printer) { manager.print(*printer, &m_ui); });
                      preview.exec();
                  });
+}
+
+bool CMainFrame::printActivePicture(QPagedPaintDevice &device)
+{
+    CPictureWindow *picture = activePictureWindow();
+    if (!picture || !picture->hasPicture() || !picture->document())
+        return false;
+    return printPicture(device, picture->view()->currentFrame(), *picture->document(),
+                        m_app.settings().printerSetup(), printFont(m_fonts, FontManager::TextFont),
+                        &m_ui);
 }
 
 void CMainFrame::onPrintSetup()

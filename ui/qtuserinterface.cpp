@@ -259,3 +259,9 @@ bool QtUserInterface::editViewers(ViewerTable &table, const QByteArray &extensio
     dialog.setExtension(QString::fromUtf8(extension));
     return dialog.exec() == QDialog::Accepted;
 }
+
+void QtUserInterface::showPicture(CGopherXferDoc &download)
+{
+    if (pictureSink)
+        pictureSink(download);
+}

@@ -25,6 +25,8 @@ public:
     void setParentWindow(QWidget *parent) { m_parent = parent; }
     std::function<void(const QByteArray &)> statusSink;
     std::function<void()> homeServerSetupHandler;
+    // Where finished pictures are shown: the main frame's picture windows.
+    std::function<void(CGopherXferDoc &)> pictureSink;
     // Hands a manual page to the desktop's browser ("Open in browser" in the
     // help window); tests record instead.
     std::function<bool(const QUrl &)> urlOpener;
@@ -61,6 +63,7 @@ public:
                            const std::function<bool(int)> &accept) override;
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
     bool editViewers(ViewerTable &table, const QByteArray &extension) override;
+    void showPicture(CGopherXferDoc &download) override;
 
     // "Text files (*.txt)|*.txt|All Files (*.*)|*.*||" as a Qt name filter list.
     static QString qtFilter(const QString &classicFilter);
