@@ -7,6 +7,7 @@
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"
 #include "documents/gophertextdoc.h"
+#include "documents/gopherxferdoc.h"
 #include "documents/phonetext.h"
 #include "documents/searchtext.h"
 #include "documents/telnettext.h"
@@ -35,6 +36,7 @@
 #include "ui/gplus/selectviewdialog.h"
 #include "ui/guiprogram.h"
 #include "ui/help/helpwindow.h"
+#include "ui/image/picturewindow.h"
 #include "ui/itemicons.h"
 #include "ui/mainframe.h"
 #include "ui/preferences/homeviewpage.h"
@@ -48,6 +50,7 @@
 #include "ui/views/phoneview.h"
 #include "ui/views/searchview.h"
 #include "ui/views/telnetview.h"
+#include "ui/views/xferview.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -58,6 +61,7 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -626,6 +630,18 @@ void tst_Accessibility::dialogControlsHaveNames_data()
         doc->setParent(view);
         return view;
     });
+    QTest::addRow("download") << Factory([](CMainFrame &, CTarnwickApp &a) -> QWidget * {
+        auto *doc = new CGopherXferDoc(a.context());
+        auto *view = new CXferView(doc, false);
+        doc->setParent(view);
+        return view;
+    });
+    QTest::addRow("picture window") << Factory([](CMainFrame &, CTarnwickApp &a) -> QWidget * {
+        auto *doc = new CGopherXferDoc(a.context());
+        auto *window = new CPictureWindow(doc);
+        doc->setParent(window);
+        return window;
+    });
     QTest::addRow("telnet session") << Factory([](CMainFrame &, CTarnwickApp &a) -> QWidget * {
         auto *doc = new CTelnetText(a.context());
         auto *view = new CTelnetView(doc);
@@ -650,7 +666,15 @@ void tst_Accessibility::dialogControlsHaveNames()
     const std::unique_ptr<QWidget> window(make(frame, program.app()));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    const QStringList unnamed = unnamedControls(window.get());
+    QStringList unnamed = unnamedControls(window.get());
+    // Each page of a sheet, as the reader sees it once its tab is chosen.
+    for (QTabWidget *tabs : window->findChildren<QTabWidget *>()) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            for (const QString &control : unnamedControls(window.get()))
+                unnamed.append(tabs->tabText(i) + QStringLiteral(": ") + control);
+        }
+    }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 }
 
