@@ -105,6 +105,22 @@ quint16 leadingDigits(QByteArrayView text)
     return quint16(value);
 }
 
+// The port of a URL: the digits after its colon. A number beyond what TCP can
+// name is no port at all (0, which callers refuse), never its low 16 bits:
+// ":108576" must not reach port 43040.
+quint16 urlPort(QByteArrayView text)
+{
+    quint32 value = 0;
+    for (const char c : text) {
+        if (!isDigit(c))
+            break;
+        value = value * 10 + quint32(c - '0');
+        if (value > 65535)
+            return 0;
+    }
+    return quint16(value);
+}
+
 bool holdsPlusRequest(QByteArrayView selector)
 {
     return selector.contains(QByteArrayView("\t+")) || selector.contains(QByteArrayView("\t!"))
@@ -323,7 +339,7 @@ void CBookmark::ParseURL(QByteArrayView text)
     }
 
     host = rest.sliced(hostStart, hostLength).toByteArray();
-    port = rest[hostEnd] == ':' ? leadingDigits(rest.sliced(hostEnd + 1)) : defaultPort;
+    port = rest[hostEnd] == ':' ? urlPort(rest.sliced(hostEnd + 1)) : defaultPort;
 
     const qsizetype slash = rest.indexOf('/', scanFrom);
     if (slash < 0 || slash + 1 == rest.size()) {

@@ -491,6 +491,9 @@ void tst_Dump::withoutAServer_data()
     QTest::newRow("URL without port")
         << QByteArray() << dumping("gopher://127.0.0.1:0/") << 2 << QByteArray()
         << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:0/\n");
+    QTest::newRow("port beyond 65535, never wrapped")
+        << QByteArray() << dumping("gopher://127.0.0.1:108576/") << 2 << QByteArray()
+        << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:108576/\n");
 
     QTest::newRow("telnet: the Debian default")
         << QByteArray() << dumping("gopher://bbs.example:2323/8guest") << 0

@@ -414,9 +414,12 @@ void tst_Items::parseUrl_data()
         "a\t!\r\n", true);
     row("directory request marker sets the flag", "gopher://host/1a%09$", "host", 70, '1',
         "a\t$\r\n", true);
-    row("port above 65535 keeps low 16 bits", "gopher://host:65606/", "host", 70, '1', "\r\n");
-    row("huge port does not overflow", "gopher://host:99999999999999999999999/0x", "host", 65535,
+    row("port above 65535 is no port", "gopher://host:65606/", "host", 0, '1', "\r\n");
+    row("port never wraps to 16 bits", "gopher://host:108576/0x", "host", 0, '0', "x\r\n");
+    row("huge port does not overflow", "gopher://host:99999999999999999999999/0x", "host", 0,
         '0', "x\r\n");
+    row("highest port", "gopher://host:65535/0x", "host", 65535, '0', "x\r\n");
+    row("port 0 is no port", "gopher://host:0/0x", "host", 0, '0', "x\r\n");
     row("ends at a double quote", "href=\"gopher://host/0a\">", "host", 70, '0', "a\r\n");
     row("lower-case prefix found before upper-case", "GOPHER://one/0a gopher://two/0b", "two", 70,
         '0', "b\r\n");
