@@ -434,7 +434,7 @@ void tst_Dump::searchDump_data()
 
     QTest::newRow("words with spaces") << QStringLiteral("north  shore AND map")
                                        << QByteArray("/idx\tnorth  shore AND map\r\n");
-    QTest::newRow("a TAB in the words") << QStringLiteral("a\tb") << QByteArray("/idx\ta\tb\r\n");
+    QTest::newRow("a TAB in the words goes as a blank") << QStringLiteral("a\tb") << QByteArray("/idx\ta b\r\n");
     QTest::newRow("non-ASCII words as UTF-8")
         << QStringLiteral("Z\u00fcrich \u2603") << QByteArray("/idx\tZ\xc3\xbcrich \xe2\x98\x83\r\n");
 }
