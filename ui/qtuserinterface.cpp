@@ -62,6 +62,10 @@ std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &t
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     case RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case YesNoDefaultNo:
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::No);
+        break;
     }
     if (helpContext != Help::None)
         box->addButton(QMessageBox::Help);
