@@ -363,6 +363,21 @@ void tst_Dump::scriptedReplies_data()
         << QStringList{QStringLiteral("--search"), QStringLiteral("x")} << 2 << QByteArray()
         << QByteArray("tarnwick: --search needs a search item (type 7)\n") << true
         << QByteArrayList{"?"};
+    // Output cut at the text's line limit is printed as far as it goes; the
+    // last line says what was cut, and the exit status is no success.
+    QByteArray manyLines;
+    QByteArray keptLines;
+    for (int i = 1; i <= 40000; ++i) {
+        const QByteArray line = "line " + QByteArray::number(i);
+        manyLines += line + "\r\n";
+        if (i <= 32767)
+            keptLines += line + '\n';
+    }
+    QTest::newRow("a text cut at its line limit")
+        << QStringLiteral("/0/long") << manyLines << QStringList() << 1 << keptLines
+        << QByteArray("status: Received 32767 lines ... stopped at the limit of 32,767 lines\n"
+                      "tarnwick: the text was cut at 32,767 lines\n")
+        << true << QByteArrayList{"/long\r\n"};
     QTest::newRow("a query for a directory")
         << QStringLiteral("/1/dir") << QByteArray(".\r\n")
         << QStringList{QStringLiteral("--query"), QStringLiteral("name=x")} << 2 << QByteArray()
