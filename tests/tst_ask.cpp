@@ -658,6 +658,9 @@ void tst_Ask::hostileAskReplies()
     QCOMPARE(program.messages(), messages);
     QCOMPARE(doc->lastStatus(), "Found " + QByteArray::number(count) + " ask item"
                                     + (count > 1 ? "s" : ""));
+    // What the command-line modes report as cut.
+    QCOMPARE(doc->cutNotice(), messages.isEmpty() ? QByteArray()
+                                                  : QByteArray("the ask form was cut at 32,766 bytes"));
 }
 
 QTEST_GUILESS_MAIN(tst_Ask)
