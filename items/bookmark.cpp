@@ -356,13 +356,14 @@ void CBookmark::ParseURL(QByteArrayView text)
         selector = QByteArray("\r\n");
         return;
     }
-    // A request is one line. A CR, LF or NUL spelled into a URL (%0D, %0A,
-    // %00) would hand the server further lines of the link's choosing (mail
-    // or web commands when the port is another protocol's): the selector
-    // ends there.
+    // A request is one line. A CR or LF spelled into a URL (%0D, %0A) would
+    // hand the server further lines of the link's choosing (mail or web
+    // commands when the port is another protocol's): the selector ends
+    // there. Any other byte, NUL too, is a byte of the selector, as the URL
+    // form writes it.
     QByteArray unescaped = UnescapeSelector(path);
     for (qsizetype i = 0; i < unescaped.size(); ++i) {
-        if (unescaped[i] == '\r' || unescaped[i] == '\n' || unescaped[i] == '\0') {
+        if (unescaped[i] == '\r' || unescaped[i] == '\n') {
             unescaped.truncate(i);
             break;
         }
