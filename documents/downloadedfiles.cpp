@@ -5,11 +5,31 @@
 #include <QFile>
 #include <QFileInfo>
 
-void DownloadedFiles::AddDownloadedFile(CGopherXferDoc *document, const QString &path)
+void DownloadedFiles::AddDownloadedFile(CGopherXferDoc *document, const QString &path, bool keep)
 {
-    if (find(path))
+    for (DownloadedFile &file : m_files) {
+        if (file.path == path) {
+            file.document = document;
+            file.keep = file.keep || keep;
+            return;
+        }
+    }
+    m_files.append(DownloadedFile{path, keep, document});
+}
+
+void DownloadedFiles::RemoveDownloadedFile(const CGopherXferDoc *document)
+{
+    if (!document)
         return;
-    m_files.append(DownloadedFile{path, false, document});
+    m_files.removeIf([document](const DownloadedFile &file) { return file.document == document; });
+}
+
+void DownloadedFiles::MoveDownloadedFile(const CGopherXferDoc *document, const QString &path)
+{
+    for (DownloadedFile &file : m_files) {
+        if (file.document == document)
+            file.path = path;
+    }
 }
 
 void DownloadedFiles::SetKeepFile(const QString &path, bool keep)
@@ -30,8 +50,11 @@ void DownloadedFiles::DeleteMarkedFiles()
         (file.keep ? kept : marked).append(file);
     m_files = kept;
     for (const DownloadedFile &file : std::as_const(marked)) {
+        const bool underWay = file.document && !file.document->isComplete();
         if (file.document)
             file.document->OnCloseDocument();
+        if (underWay)
+            continue;
         // Only a file the download made: a path the user pointed at a
         // device or a directory is never removed.
         const QFileInfo info(file.path);

@@ -20,11 +20,18 @@ struct DownloadedFile
 class DownloadedFiles
 {
 public:
-    // Appends a marked record unless the path is listed already.
-    void AddDownloadedFile(CGopherXferDoc *document, const QString &path);
+    // Appends a record, marked unless keep is set; a path listed already
+    // gets the new document (and is kept when keep is set).
+    void AddDownloadedFile(CGopherXferDoc *document, const QString &path, bool keep = false);
+    // Forgets the record of a download that did not complete.
+    void RemoveDownloadedFile(const CGopherXferDoc *document);
+    // The document's file went under another name.
+    void MoveDownloadedFile(const CGopherXferDoc *document, const QString &path);
     void SetKeepFile(const QString &path, bool keep);
     // Closes the documents of marked files, deletes the files from disk and
-    // drops their records; kept files stay listed.
+    // drops their records; kept files stay listed. A download still under
+    // way has no file under its name yet: its document is closed, and that
+    // is all.
     void DeleteMarkedFiles();
     // Forgets every record, touching no file.
     void FreeDownloadedFiles();

@@ -33,8 +33,11 @@ QByteArray shortName(QByteArrayView source)
 
     QByteArray result;
     for (qsizetype i = start; i < end && result.size() < MaxBaseName; ++i) {
-        if (isAllowed(name.at(i)))
-            result.append(name.at(i));
+        // A name that begins with "-" reads as an option to every program
+        // it is handed to: leading hyphens are left out.
+        const char c = name.at(i);
+        if (isAllowed(c) && !(c == '-' && result.isEmpty()))
+            result.append(c);
     }
     return result;
 }

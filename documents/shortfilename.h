@@ -5,5 +5,6 @@
 
 // A short base name (at most eight of the characters a-z, 0-9, '-' and '_')
 // made from an item title or selector, for default file names. The result
-// has no extension; it is empty when the source holds no usable character.
+// never begins with '-' and has no extension; it is empty when the source
+// holds no usable character.
 QByteArray MakeShortFileName(QByteArrayView source);

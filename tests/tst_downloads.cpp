@@ -1,6 +1,8 @@
 #include "documents/downloadedfiles.h"
+#include "documents/picture.h"
 #include "documents/programlauncher.h"
 #include "app/tarnwickapp.h"
+#include "settings/programfiles.h"
 #include "settings/viewertable.h"
 #include "documents/gopherxferdoc.h"
 #include "documents/shortfilename.h"
@@ -20,8 +22,11 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <memory>
 #include <optional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -98,6 +103,9 @@ private Q_SLOTS:
     void failingWrite();
     void brokenOffIsNotDone_data();
     void brokenOffIsNotDone();
+    void userChosenFile_data();
+    void userChosenFile();
+    void generatedNameTakenMeanwhile();
     void deleteMarkedAtExit();
 
     void viewerGetsHostilePathAsOneArgument();
@@ -109,6 +117,12 @@ private Q_SLOTS:
     void launchFailures();
     void dumpDownloads_data();
     void dumpDownloads();
+    void dumpOnAFullDisk();
+
+    void picturesShowWithoutAViewer_data();
+    void picturesShowWithoutAViewer();
+    void savePictureAs_data();
+    void savePictureAs();
 
 private:
     CGopherXferDoc *download(Program &program, const CBookmark &item);
@@ -127,6 +141,9 @@ void tst_Downloads::initTestCase()
     m_binary = hostileBinary(300 * 1024);
     QVERIFY2(TestServer::writeServedTree(m_tree.path(), {{QStringLiteral("blob.bin"), m_binary},
                                                          {QStringLiteral("copy.bin"), "copy"},
+                                                         {QStringLiteral("pub/v1.2/noext"), "data"},
+                                                         {QStringLiteral("pic.gif"), "GIF89a, not read here"},
+                                                         {QStringLiteral("pic.png"), "\x89PNG, not read here"},
                                                          {QStringLiteral("gophermap"), QByteArray()}}),
              qPrintable(TestServer::lastError()));
     m_gophernicus = TestServer::gophernicus(m_tree.path());
@@ -173,6 +190,17 @@ void tst_Downloads::extension_data()
     QTest::newRow("selector jpeg keeps three letters")
         << 'I' << QByteArray("Photo") << QByteArray("/pics/cat.jpeg\r\n") << QByteArray("jpe")
         << QByteArray("jpe (*.jpe) | *.jpe | ") + all;
+    QTest::newRow("dot of a directory name does not count")
+        << '9' << QByteArray("noext") << QByteArray("/pub/v1.2/noext\r\n") << QByteArray("bin") << all;
+    QTest::newRow("last component of a deep path")
+        << '9' << QByteArray("Sources") << QByteArray("/pub/v1.2/src.tar.gz") << QByteArray("gz")
+        << QByteArray("gz (*.gz) | *.gz | ") + all;
+    QTest::newRow("letters and digits only")
+        << '9' << QByteArray("Tool") << QByteArray("/bin/tool.m-4") << QByteArray("m")
+        << QByteArray("m (*.m) | *.m | ") + all;
+    QTest::newRow("nothing usable after the dot falls through to the title")
+        << '9' << QByteArray("Notes.txt") << QByteArray("/n.-rf") << QByteArray("txt")
+        << QByteArray("txt (*.txt) | *.txt | ") + all;
     QTest::newRow("title JPEG becomes jpg") << 'I' << QByteArray("My cat.JPEG")
                                             << QByteArray("/pics/cat\r\n") << QByteArray("jpg")
                                             << QByteArray("jpg (*.jpg) | *.jpg | ") + all;
@@ -296,6 +324,7 @@ void tst_Downloads::generatedNames_data()
     QTest::newRow("free name") << u"down"_qs << QByteArray("Report") << false << u"down"_qs << u"report.bin"_qs;
     QTest::newRow("trailing slash") << u"down/"_qs << QByteArray("Report") << false << u"down"_qs << u"report.bin"_qs;
     QTest::newRow("taken: four-letter prefix") << u"down"_qs << QByteArray("Report") << true << u"down"_qs << u"repo"_qs;
+    QTest::newRow("never an option") << u"down"_qs << QByteArray("--help") << false << u"down"_qs << u"help.bin"_qs;
     QTest::newRow("taken: short base is the prefix") << u"down"_qs << QByteArray("Abc") << true << u"down"_qs << u"abc"_qs;
     QTest::newRow("missing directory: temporary") << u"gone"_qs << QByteArray("Report") << false << QString() << u"report.bin"_qs;
     QTest::newRow("empty directory: temporary") << QString() << QByteArray("Report") << false << QString() << u"report.bin"_qs;
@@ -413,12 +442,15 @@ void tst_Downloads::failingWrite()
                                                   "The disk is full, you will have to do some cleanup first."});
     QVERIFY(!doc->bytesText().contains("done"));
     QVERIFY(doc->bytesWritten() < quint64(m_binary.size()));
-    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
-    QCOMPARE(program.app.downloadedFiles().files().first().keep, false);
+    QCOMPARE(doc->lastStatus(),
+             "Received " + QByteArray::number(doc->bytesWritten()) + " bytes ... transfer failed");
+    // Nothing was downloaded: no record, and on the full disk no file, not
+    // even the part that fitted.
+    QVERIFY(program.app.downloadedFiles().files().isEmpty());
     if (smallFileSystem)
-        QVERIFY(QFileInfo(expectedPath).size() < m_binary.size());
+        QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList());
     program.appOwner.reset();
-    // Marked files go at exit, but never a device.
+    // A device is never deleted.
     QCOMPARE(QFileInfo::exists(expectedPath), !smallFileSystem);
 }
 
@@ -426,16 +458,25 @@ void tst_Downloads::brokenOffIsNotDone_data()
 {
     QTest::addColumn<QByteArray>("steps");
     QTest::addColumn<bool>("stop");
+    QTest::addColumn<QByteArray>("status");
     QTest::newRow("announced size not reached")
-        << QByteArray(R"([{"send": "+100\r\n0123456789"}, {"close": true}])") << false;
-    QTest::newRow("refused") << QByteArray() << false;
-    QTest::newRow("stopped") << QByteArray(R"([{"send": "abc"}, {"hold": true}])") << true;
+        << QByteArray(R"([{"send": "+100\r\n0123456789"}, {"close": true}])") << false
+        << QByteArray("Received 10 bytes ... transfer failed");
+    QTest::newRow("reset") << QByteArray(R"([{"send": "0123"}, {"reset": true}])") << false
+                           << QByteArray("Received 4 bytes ... transfer failed");
+    QTest::newRow("refused") << QByteArray() << false
+                             << QByteArray("Received 0 bytes ... transfer failed");
+    QTest::newRow("stopped") << QByteArray(R"([{"send": "abc"}, {"hold": true}])") << true
+                             << QByteArray("Transfer stopped");
 }
 
+// A transfer that does not complete leaves no file: neither under the name
+// the file was to have, nor the part that arrived.
 void tst_Downloads::brokenOffIsNotDone()
 {
     QFETCH(QByteArray, steps);
     QFETCH(bool, stop);
+    QFETCH(QByteArray, status);
     auto server = TestServer::scripted(R"({"routes": [{"match": "*", "steps": )"
                                        + (steps.isEmpty() ? QByteArray("[]") : steps) + "}]}");
     QVERIFY2(server, qPrintable(TestServer::lastError()));
@@ -445,15 +486,96 @@ void tst_Downloads::brokenOffIsNotDone()
     QPointer<CGopherXferDoc> doc = download(program, CBookmark('9', "Part", "/p", "127.0.0.1",
                                                                server->port()));
     QVERIFY(doc);
+    const QString down = m_dir->filePath(QStringLiteral("down"));
+    QCOMPARE(doc->path(), down + u"/part.bin"_qs);
+    QVERIFY(doc->partPath().startsWith(down + u"/part.bin."_qs));
+    QVERIFY(doc->partPath().endsWith(u".part"_qs));
     QSignalSpy complete(doc.data(), &CGopherXferDoc::fileComplete);
     if (stop) {
         QTRY_VERIFY(doc->bytesWritten() > 0);
+        // While bytes arrive the file has not got its name.
+        QVERIFY(!QFileInfo::exists(doc->path()));
+        QVERIFY(QFileInfo::exists(doc->partPath()));
+        QCOMPARE(doc->lastStatus(), QByteArray("Received 3 bytes"));
         doc->cancelTransfer();
     }
     QTRY_VERIFY(program.idle());
     QVERIFY(!doc->isComplete());
     QCOMPARE(complete.size(), 0);
     QVERIFY(!doc->bytesText().contains("done"));
+    QCOMPARE(doc->lastStatus(), status);
+    QCOMPARE(QDir(down).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(program.app.downloadedFiles().files().isEmpty());
+}
+
+void tst_Downloads::userChosenFile_data()
+{
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("complete") << true;
+    QTest::newRow("broken off") << false;
+}
+
+// A place and a name the user chose are the user's: the file stays at exit,
+// and a file that had the name is replaced only by a complete download.
+void tst_Downloads::userChosenFile()
+{
+    QFETCH(bool, complete);
+    auto broken = TestServer::scripted(
+        R"({"routes": [{"match": "*", "steps": [{"send": "+100\r\n01234"}, {"close": true}]}]})");
+    QVERIFY2(broken, qPrintable(TestServer::lastError()));
+    Program program(m_settings);
+    QVERIFY(program.app.settings().setAutoFileName(false));
+    const QString chosen = m_dir->filePath(QStringLiteral("mine/report.bin"));
+    QVERIFY(QDir().mkpath(QFileInfo(chosen).absolutePath()));
+    QFile before(chosen);
+    QVERIFY(before.open(QIODevice::WriteOnly));
+    before.write("the user's own");
+    before.close();
+    program.ui.fileDialogAnswers = {chosen};
+    const quint16 port = complete ? m_gophernicus->port() : broken->port();
+    QPointer<CGopherXferDoc> doc = download(program, CBookmark('9', "Report", "/blob.bin",
+                                                               "127.0.0.1", port));
+    QVERIFY(doc);
+    QVERIFY(!doc->hasGeneratedName());
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QCOMPARE(program.app.downloadedFiles().files().first().keep, true);
+    QTRY_VERIFY(program.idle());
+    QCOMPARE(doc->isComplete(), complete);
+    program.appOwner.reset();
+    QFile after(chosen);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QVERIFY(after.readAll() == (complete ? m_binary : QByteArray("the user's own")));
+    QCOMPARE(QDir(QFileInfo(chosen).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"report.bin"_qs});
+}
+
+// A generated name another program takes while the bytes arrive is left to
+// it: the download gets a unique name instead, and only that goes at exit.
+void tst_Downloads::generatedNameTakenMeanwhile()
+{
+    Program program(m_settings);
+    QPointer<CGopherXferDoc> doc = download(
+        program, CBookmark('9', "Blob", "/blob.bin", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(doc);
+    const QString planned = doc->path();
+    QFile other(planned);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("another program's");
+    other.close();
+    QTRY_VERIFY(program.idle());
+    QVERIFY(doc->isComplete());
+    QVERIFY(doc->path() != planned);
+    QVERIFY2(QFileInfo(doc->path()).fileName().startsWith(u"blob"_qs), qPrintable(doc->path()));
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QCOMPARE(program.app.downloadedFiles().files().first().path, doc->path());
+    const QString downloaded = doc->path();
+    QFile file(downloaded);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == m_binary);
+    program.appOwner.reset();
+    QVERIFY(!QFileInfo::exists(downloaded));
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("another program's"));
 }
 
 void tst_Downloads::deleteMarkedAtExit()
@@ -616,20 +738,28 @@ void tst_Downloads::launchFailures()
 
 void tst_Downloads::dumpDownloads_data()
 {
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("downloaded") << false;
-    QTest::newRow("connection refused") << true;
+    QTest::addColumn<QString>("path"); // on the served tree; empty: a port that refuses
+    QTest::addColumn<int>("exitCode"); // 0: one file is kept
+    QTest::addColumn<QByteArray>("status");
+    QTest::newRow("downloaded") << u"9/blob.bin"_qs << 0
+                                << "status: " + QByteArray::number(m_binary.size()) + " bytes ... done\n";
+    // The dots of a directory once made "2/n" the extension, and no file.
+    QTest::newRow("dotted directory") << u"9/pub/v1.2/noext"_qs << 0 << QByteArray(" bytes ... done\n");
+    QTest::newRow("connection refused") << QString() << 1 << QByteArray("status: 0 bytes\n");
 }
 
 void tst_Downloads::dumpDownloads()
 {
-    QFETCH(bool, refused);
+    QFETCH(QString, path);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, status);
     auto stopped = TestServer::scripted(R"({"routes": []})");
     QVERIFY2(stopped, qPrintable(TestServer::lastError()));
     stopped->stop();
-    const QString url = refused ? QStringLiteral("gopher://127.0.0.1:") + QString::number(stopped->port())
-                                      + QStringLiteral("/9/blob.bin")
-                                : m_gophernicus->url(QStringLiteral("9/blob.bin"));
+    const QString url = path.isEmpty() ? QStringLiteral("gopher://127.0.0.1:")
+                                             + QString::number(stopped->port())
+                                             + QStringLiteral("/9/blob.bin")
+                                       : m_gophernicus->url(path);
     const QString out = m_dir->filePath(QStringLiteral("out"));
     QDir().mkpath(out);
     QProcess process;
@@ -640,23 +770,166 @@ void tst_Downloads::dumpDownloads()
     process.start(QStringLiteral(TWK_BINARY),
                   {QStringLiteral("--download-dir"), out, QStringLiteral("--dump"), url});
     QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), refused ? 1 : 0);
-    // The name comes from the title a URL gives the item; the file stays.
+    QCOMPARE(process.exitCode(), exitCode);
     const QByteArray stdOut = process.readAllStandardOutput();
-    QVERIFY2(stdOut.startsWith(QByteArray("file\t" + QFile::encodeName(out) + '/')) && stdOut.endsWith(".bin\n"),
-             stdOut.constData());
-    const QString path = QFile::decodeName(stdOut.mid(5).chopped(1));
     const QByteArray err = process.readAllStandardError();
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    if (refused) {
-        QVERIFY2(err.contains("status: 0 bytes\n"), err.constData());
-        QCOMPARE(file.size(), 0);
-    } else {
-        QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(m_binary.size()) + " bytes ... done\n")),
-                 err.constData());
+    QVERIFY2(err.contains(status), err.constData());
+    // The name comes from the title a URL gives the item; a file is named
+    // only when it is complete, and it stays.
+    const QStringList left = QDir(out).entryList(QDir::Files | QDir::Hidden);
+    if (exitCode != 0) {
+        QCOMPARE(stdOut, QByteArray());
+        QCOMPARE(left, QStringList());
+        return;
+    }
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(stdOut, "file\t" + QFile::encodeName(out + u'/' + left.first()) + '\n');
+    if (path == u"9/blob.bin"_qs) {
+        QFile file(out + u'/' + left.first());
+        QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == m_binary);
     }
+}
+
+// A disk that fills up part way, for real: the program runs with a limit
+// on the size of the files it writes. The count is what reached the disk,
+// and nothing is left of the file.
+void tst_Downloads::dumpOnAFullDisk()
+{
+    constexpr rlim_t Limit = 100000;
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TWK_CONFIG"), m_dir->path());
+    env.insert(QStringLiteral("HOME"), m_dir->path());
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier([] {
+        const struct rlimit limit = {Limit, Limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        // A write past the limit fails with EFBIG instead of ending the program.
+        ::signal(SIGXFSZ, SIG_IGN);
+    });
+    process.start(QStringLiteral(TWK_BINARY),
+                  {QStringLiteral("--download-dir"), out, QStringLiteral("--dump"),
+                   m_gophernicus->url(QStringLiteral("9/blob.bin"))});
+    QVERIFY(process.waitForFinished(60000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
+    QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(Limit) + " bytes\n")), err.constData());
+    QVERIFY2(err.contains("message: Failed to write download file\\n"), err.constData());
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void tst_Downloads::picturesShowWithoutAViewer_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("viewer");      // the Viewers table's entry
+    QTest::addColumn<QByteArray>("view");        // a Gopher+ view, fetched from pygopherd
+    QTest::addColumn<QByteArray>("viewsViewer"); // extviews.cnf's viewer for it
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("GIF item") << 'g' << QByteArray("pic.gif") << QByteArray() << QByteArray()
+                              << QByteArray() << true;
+    QTest::newRow("type p") << 'p' << QByteArray("pic.png") << QByteArray() << QByteArray()
+                            << QByteArray() << true;
+    QTest::newRow("the Viewers table names one") << 'I' << QByteArray("pic.png") << QByteArray("feh")
+                                                 << QByteArray() << QByteArray() << false;
+    QTest::newRow("a binary") << '9' << QByteArray("pic.png") << QByteArray() << QByteArray()
+                              << QByteArray() << false;
+    QTest::newRow("Gopher+ image view") << 'I' << QByteArray("pic.png") << QByteArray()
+                                        << QByteArray("image/png") << QByteArray() << true;
+    QTest::newRow("its record names a viewer") << 'I' << QByteArray("pic.png") << QByteArray()
+                                               << QByteArray("image/png") << QByteArray("feh") << false;
+}
+
+// A finished picture opens in the program's own window unless the Viewers
+// table or the view's record names a program; the download is unchanged.
+void tst_Downloads::picturesShowWithoutAViewer()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, viewer);
+    QFETCH(QByteArray, view);
+    QFETCH(QByteArray, viewsViewer);
+    QFETCH(bool, shown);
+    QFile views(m_dir->filePath(QStringLiteral("extviews.cnf")));
+    QVERIFY(views.open(QIODevice::WriteOnly));
+    views.write("#\nname=image/png\nextension=png\ntype=I\nviewer=" + viewsViewer + "\nrank=1\n");
+    views.close();
+    Program program(m_settings);
+    ProgramFiles files;
+    files.programDirectory = m_dir->path();
+    program.app.setProgramFiles(files);
+    if (!viewer.isEmpty())
+        ViewerTable(program.app.profile()).SetViewer("PNG", viewer);
+    CBookmark item(type, "Pic", "/" + file, "127.0.0.1", (view.isEmpty() ? m_gophernicus : m_pygopherd)->port());
+    if (!view.isEmpty()) {
+        item.SetGopherPlus(true);
+        item.attributeText = "+INFO: I\tPic\t/" + file + "\t127.0.0.1\t70\t+\r\n+VIEWS:\r\n " + view
+                             + ": <1k>\r\n";
+        item.viewLines = {view + ": <1k>"};
+    }
+    QPointer<CGopherXferDoc> doc = download(program, item);
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    QVERIFY(doc->isComplete());
+    QCOMPARE(doc->viewType(), view);
+    QCOMPARE(program.ui.pictures, shown ? QStringList{doc->path()} : QStringList{});
+    if (shown) {
+        // "View file" asks the picture window again, never the Viewers dialog.
+        doc->ViewFile();
+        QCOMPARE(program.ui.pictures.size(), 2);
+        QVERIFY(program.ui.viewerDialogs.isEmpty());
+    }
+    // The download is handled as before: listed, marked for deletion.
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QVERIFY(!program.app.downloadedFiles().files().first().keep);
+}
+
+void tst_Downloads::savePictureAs_data()
+{
+    QTest::addColumn<QString>("target");   // below the test directory; "@" the download itself
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("a new file") << QStringLiteral("saved copy.gif") << QByteArray();
+    QTest::newRow("a folder that is not there")
+        << QStringLiteral("nowhere/copy.gif")
+        << QByteArray("Failed to create picture file\n@/nowhere/copy.gif\nThe file could not be located.");
+    QTest::newRow("the download itself") << QStringLiteral("@") << QByteArray();
+}
+
+// Save Item of a picture window: the bytes as they arrived, copied away
+// from the UI thread.
+void tst_Downloads::savePictureAs()
+{
+    QFETCH(QString, target);
+    QFETCH(QByteArray, message);
+    Program program(m_settings);
+    QPointer<CGopherXferDoc> doc =
+        download(program, CBookmark('g', "Pic", "/pic.gif", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    const QString path = target == u"@"_qs ? doc->path() : m_dir->filePath(target);
+    program.ui.fileDialogAnswers = {path};
+    Picture::saveAs(*doc);
+    const UserInterface::FileDialog &dialog = program.ui.fileDialogs.constLast();
+    QCOMPARE(dialog.title, u"Save Picture As"_qs);
+    QCOMPARE(dialog.initialName, QFileInfo(doc->path()).fileName());
+    QCOMPARE(dialog.filter, u"GIF (*.gif)|*.gif|All Files (*.*)|*.*||"_qs);
+    if (!message.isEmpty()) {
+        QTRY_COMPARE(texts(program.ui),
+                     QList<QByteArray>{message.replace('@', QFile::encodeName(m_dir->path()))});
+        return;
+    }
+    QTRY_COMPARE(program.ui.mainStatus.constLast(),
+                 "Saved 'Pic' in " + QFile::encodeName(path) + " ... done");
+    QVERIFY(program.ui.messages.isEmpty());
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("GIF89a, not read here"));
+    // Saved where it is, the download is kept at exit.
+    QCOMPARE(program.app.downloadedFiles().files().first().keep, target == u"@"_qs);
 }
 
 QTEST_GUILESS_MAIN(tst_Downloads)

@@ -717,6 +717,9 @@ void tst_TextStore::shortFileName_data()
     QTest::newRow("blanks and punctuation skipped") << QByteArray("Hello, World!")
                                                     << QByteArray("hellowor");
     QTest::newRow("digits, hyphen, underscore") << QByteArray("V1_2-Beta") << QByteArray("v1_2-bet");
+    QTest::newRow("leading hyphens left out") << QByteArray("--rf *") << QByteArray("rf");
+    QTest::newRow("hyphens before the dot") << QByteArray("-x-.tar") << QByteArray("x-");
+    QTest::newRow("only hyphens") << QByteArray("---") << QByteArray();
     QTest::newRow("non-ascii bytes skipped") << QByteArray("Caf\xc3\xa9 Menu")
                                              << QByteArray("cafmenu");
 }

@@ -74,6 +74,11 @@ void CGopherMDIChild::destroyFrame()
 
 void CGopherMDIChild::closeEvent(QCloseEvent *event)
 {
+    // The document may end the window itself while the question is open.
+    if (!m_destroying && m_closeQuestion && !m_closeQuestion() && !m_destroying) {
+        event->ignore();
+        return;
+    }
     if (!m_destroying) {
         m_destroying = true;
         closeDocumentOfFrame(m_document);

@@ -5,6 +5,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <functional>
+
 class CTarnwickDoc;
 class QLabel;
 
@@ -21,6 +23,9 @@ public:
     CTarnwickDoc *document() const { return m_document; }
     QString statusText() const;
 
+    // Asked when the user closes the window; false keeps it open.
+    void setCloseQuestion(std::function<bool()> question) { m_closeQuestion = std::move(question); }
+
     bool hasOwnStatusBar() const override { return true; }
     void setStatusText(const QByteArray &text) override;
     void activateFrame() override;
@@ -35,6 +40,7 @@ private:
     QWidget *m_body = nullptr;
     QLabel *m_status = nullptr;
     bool m_destroying = false;
+    std::function<bool()> m_closeQuestion;
 };
 
 // Shared by the document windows: closing the window closes its document and

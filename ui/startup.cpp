@@ -1,11 +1,13 @@
 #include "ui/startup.h"
 
+#include "app/exitsignals.h"
 #include "app/instancechannel.h"
 #include "settings/programfiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 
@@ -50,6 +52,8 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
 int runTarnwick(const QStringList &arguments)
 {
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
+    // Every window without an icon of its own shows the program's.
+    QApplication::setWindowIcon(ProgramIcon::icon());
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
     // One program per user: when one runs already, it gets the URLs (or
@@ -74,9 +78,16 @@ int runTarnwick(const QStringList &arguments)
     app.setUp(arguments, env);
 
     CMainFrame frame(program);
+    // A logout's SIGTERM or SIGHUP, and Ctrl+C in the terminal, end the
+    // program as File > Exit does: nothing it keeps is lost.
+    ExitSignals exitSignals({SIGTERM, SIGHUP, SIGINT});
+    QObject::connect(&exitSignals, &ExitSignals::received, &frame, &CMainFrame::exitOnSignal);
     frame.RestoreWindowPlacement(1);
     frame.acceptHandedOverUrls(server);
 
     openFirstDocuments(app, frame, arguments, env);
+    // A signal during start-up (a dialog was open) has ended it already.
+    if (frame.isExiting())
+        return 0;
     return QApplication::exec();
 }
