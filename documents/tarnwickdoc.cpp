@@ -101,6 +101,7 @@ void CTarnwickDoc::startRequest()
     ++m_requestNumber;
     if (m_reply.sizeFromHeader)
         m_item.itemSize = 0;
+    m_cutNotice.clear();
     beginReply();
     requestStarting();
 }
@@ -123,6 +124,14 @@ void CTarnwickDoc::SendRequest()
     } else {
         m_context.engine->StartTransaction(this, -1, 0, true);
     }
+}
+
+QByteArray CTarnwickDoc::groupedNumber(qint64 number)
+{
+    QByteArray digits = QByteArray::number(number);
+    for (qsizetype at = digits.size() - 3; at > (number < 0 ? 1 : 0); at -= 3)
+        digits.insert(at, ',');
+    return digits;
 }
 
 quint32 CTarnwickDoc::bytesReceived() const

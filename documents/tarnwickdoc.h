@@ -153,6 +153,11 @@ public:
     int endStatus() const { return m_endStatus; }
     // The redundant server that answers for the item's own, or none.
     QByteArray answeringServer() const;
+    // What one of the program's limits cut off the last reply ("the text was
+    // cut at 32,767 lines"); empty when the reply was kept whole.
+    QByteArray cutNotice() const { return m_cutNotice; }
+    // 1000000 as "1,000,000".
+    static QByteArray groupedNumber(qint64 number);
 
     void setFrame(DocumentFrame *frame) { m_frame = frame; }
     DocumentFrame *frame() const { return m_frame; }
@@ -196,6 +201,8 @@ protected:
     // with "\t$"); the attribute document asks for attributes instead.
     virtual void sendHomeRequest(const CBookmark &home);
     void registerWindowKey(const QByteArray &key);
+    // The kind kept only part of the reply: say what was cut.
+    void setCutNotice(const QByteArray &notice) { m_cutNotice = notice; }
 
     AppContext m_context;
     CBookmark m_item;
@@ -256,4 +263,5 @@ private:
     ConnectionInfo m_connection;
     int m_endStatus = 0;
     bool m_closing = false;
+    QByteArray m_cutNotice;
 };
