@@ -14,11 +14,19 @@ on standard output:
   caret     (in each text) the caret offsets announced as it moved
   inserted  the number of text insertions announced as lines arrived
 
+With --form NAME, an ask form instead: " and Ann" is typed at the end of
+its first field (named NAME):
+
+  typed     the first field's text after the typing
+  controls  [name, role] of each field, button and named group of the
+            form, in order
+
 Exits 77 with a message on standard error where no bus, display or
 pyatspi can be had, so that the test is skipped rather than failed.
 
 Usage: atspi_reader.py --program PATH --config DIR [--keys-in-list KEY...]
                         [--texts N] [--keys N] URL...
+       atspi_reader.py --program PATH --config DIR --form NAME URL
 """
 
 import argparse
@@ -33,6 +41,7 @@ XK_HOME = 0xFF50
 XK_DOWN = 0xFF54
 KEYSYMS = {"Down": XK_DOWN, "Up": 0xFF52, "Home": XK_HOME, "Return": 0xFF0D}
 MODIFIERS = {"shift": 1, "ctrl": 4}
+CONTROL_ROLES = ("text", "password text", "check box", "radio button", "push button", "panel")
 
 
 def skip(message):
@@ -103,6 +112,8 @@ def main():
     parser.add_argument("--keys-in-list", nargs="*", default=[],
                         help="keys typed in the list after Home (Down, ctrl+Down, Return)")
     parser.add_argument("--keys", type=int, default=3, help="Down keys in each text")
+    parser.add_argument("--form", metavar="NAME",
+                        help="read an ask form whose first field is named NAME instead")
     parser.add_argument("urls", nargs="+")
     args = parser.parse_args()
 
@@ -185,6 +196,42 @@ def main():
                                                        pyatspi.KEY_UNLOCKMODIFIERS)
             pump(0.4)
 
+        def app_objects():
+            desktop = pyatspi.Registry.getDesktop(0)
+            for i in range(desktop.childCount):
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.name.startswith("Tarnwick"):
+                    return list(walk(app))
+            return []
+
+        def read_form(first):
+            """An ask form: waits for its first field, named first, types
+            " and Ann" at its end, and lists the form's controls."""
+            field = None
+            deadline = time.monotonic() + 60
+            while field is None and time.monotonic() < deadline:
+                pump(0.3)
+                if program.poll() is not None:
+                    sys.exit(f"the program ended early ({program.returncode})")
+                field = next((a for a in app_objects() if a.name == first
+                              and a.getRoleName() == "text"), None)
+            if field is None:
+                sys.exit(f"no field named {first!r} on the accessibility bus")
+            field.queryComponent().grabFocus()
+            pump(0.5)
+            press(0xFF57)  # End
+            pyatspi.Registry.generateKeyboardEvent(0, " and Ann", pyatspi.KEY_STRING)
+            pump(0.5)
+            typed = field.queryText().getText(0, -1)
+            # The form's window, and in it what a reader can act on.
+            window = field
+            while window.parent is not None and window.getRoleName() != "frame":
+                window = window.parent
+            controls = [[a.name, a.getRoleName()] for a in walk(window)
+                        if a.getRoleName() in CONTROL_ROLES and (a.name or a.getRoleName() != "panel")
+                        and a.getState().contains(pyatspi.STATE_SHOWING)]
+            return {"typed": typed, "controls": controls}
+
         def find(texts_wanted):
             """Waits for the lists named "Items" and texts_wanted text windows."""
             lists, texts = [], []
@@ -212,6 +259,10 @@ def main():
                     return lists, texts
             sys.exit(f"the program's windows were not found on the accessibility bus "
                      f"(lists {len(lists)}, texts {len(texts)})")
+
+        if args.form:
+            print(json.dumps(read_form(args.form)))
+            return
 
         lists, texts = find(0)
         result = {"rows": [], "texts": []}

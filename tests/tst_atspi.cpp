@@ -38,6 +38,7 @@ private Q_SLOTS:
     void init();
     void mainMenuAndText();
     void gazetteBannerIsSkipped();
+    void askFormIsFilledByKeys();
 
 private:
     // Runs the reader on the program with settings (the INI text) and the
@@ -178,6 +179,42 @@ void tst_Atspi::gazetteBannerIsSkipped()
              (QStringList{QStringLiteral("Picture, 5 lines"), paragraph,
                           QStringLiteral("== From the shelves =="),
                           QStringLiteral("Directory: Field notes")}));
+}
+
+void tst_Atspi::askFormIsFilledByKeys()
+{
+    // The visitors' book: typed into from the keyboard, and every question
+    // found by its prompt, the choices in groups named by theirs.
+    const QJsonObject heard = read("[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,1000\n",
+                                   {QStringLiteral("--form"), QStringLiteral("Your name"),
+                                    QStringLiteral("--"),
+                                    m_server->url(QStringLiteral("0/visitors.txt%09%2B"))});
+    if (heard.contains(QLatin1String("skipped")))
+        QSKIP(qPrintable(heard.value(QLatin1String("skipped")).toString()));
+    QVERIFY(!heard.isEmpty());
+    QCOMPARE(heard.value(QLatin1String("typed")).toString(), QStringLiteral("A. Walker and Ann"));
+    QStringList controls;
+    for (const QJsonValue &control : heard.value(QLatin1String("controls")).toArray()) {
+        const QJsonArray pair = control.toArray();
+        controls.append(pair.at(0).toString() + QStringLiteral(" (") + pair.at(1).toString() + u')');
+    }
+    QCOMPARE(controls,
+             (QStringList{
+                 QStringLiteral("Your name (text)"),
+                 QStringLiteral("A password you will not need (password text)"),
+                 QStringLiteral("A few lines about your walk (text)"),
+                 QStringLiteral("A file name to suggest (text)"),
+                 QStringLiteral("Send me the tarn's news (check box)"),
+                 QStringLiteral("I walked in the rain (check box)"),
+                 QStringLiteral("How did you come? (panel)"), QStringLiteral("on foot (radio button)"),
+                 QStringLiteral("by bicycle (radio button)"), QStringLiteral("by boat (radio button)"),
+                 QStringLiteral("by train (radio button)"), QStringLiteral("by coach (radio button)"),
+                 QStringLiteral("by balloon (radio button)"), QStringLiteral("The weather (panel)"),
+                 QStringLiteral("sun (radio button)"), QStringLiteral("cloud (radio button)"),
+                 QStringLiteral("rain (radio button)"), QStringLiteral("snow (radio button)"),
+                 QStringLiteral("A photo or a note to upload (push button)"),
+                 QStringLiteral("Text (radio button)"), QStringLiteral("Binary (radio button)"),
+                 QStringLiteral("Send (push button)")}));
 }
 
 QTEST_GUILESS_MAIN(tst_Atspi)
