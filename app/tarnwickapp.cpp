@@ -187,9 +187,9 @@ void CTarnwickApp::OpenLink(const CBookmark &item)
                     UserInterface::Information);
 }
 
-void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment &env)
+void CTarnwickApp::setUp(const QString &configDirectory, const QProcessEnvironment &env)
 {
-    setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
+    setConfigDirectory(configDirectory);
     const ProgramFiles files = ProgramFiles::forThisProcess(m_configDirectory, env);
     setSettingsPath(files.settingsFile());
     setProgramFiles(files);

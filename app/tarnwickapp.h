@@ -99,11 +99,11 @@ public:
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }
 
-    // Start-up from the command line, the same for the windows and the
-    // command-line modes: the configuration directory ("-I DIR" or
-    // TWK_CONFIG), the settings file and the tables found by the program-file
-    // search, and the document templates.
-    void setUp(const QStringList &arguments, const QProcessEnvironment &env);
+    // Start-up, the same for the windows and the command-line modes: the
+    // configuration directory ("-I DIR" or TWK_CONFIG, empty for none), the
+    // settings file and the tables found by the program-file search, and the
+    // document templates.
+    void setUp(const QString &configDirectory, const QProcessEnvironment &env);
 
     // Registers the document kinds that exist, in the program's order.
     void registerDefaultTemplates();

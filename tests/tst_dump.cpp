@@ -1,3 +1,4 @@
+#include "app/programoptions.h"
 #include "app/dumprunner.h"
 #include "tests/support/ports.h"
 #include "tests/support/servedtree.h"
@@ -469,21 +470,25 @@ void tst_Dump::withoutAServer_data()
     const auto dumping = [](const char *url) {
         return QStringList{QStringLiteral("--dump"), QString::fromLatin1(url)};
     };
-    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL\n");
+    const auto usage = [](const char *reason) -> QByteArray {
+        return QByteArray("tarnwick: ") + reason + '\n' + ProgramOptions::usageText().toUtf8();
+    };
     QTest::newRow("no URL") << QByteArray() << QStringList{QStringLiteral("--dump")} << 2
-                            << QByteArray() << usage;
+                            << QByteArray() << usage("--dump needs a URL");
     QTest::newRow("unknown option")
         << QByteArray() << dumping("gopher://127.0.0.1/") + QStringList{QStringLiteral("--bogus")}
-        << 2 << QByteArray() << usage;
+        << 2 << QByteArray() << usage("unknown option 'bogus'");
     QTest::newRow("stray argument")
         << QByteArray() << QStringList{QStringLiteral("stray")} + dumping("gopher://127.0.0.1/")
-        << 2 << QByteArray() << usage;
+        << 2 << QByteArray() << usage("--dump takes one URL, not 2 arguments");
     for (const char *value : {"", "x", "1.5", "-1", " 5", "2147484"}) {
         QStringList arguments = dumping("gopher://127.0.0.1/") << QStringLiteral("--timeout");
         if (*value)
             arguments << QString::fromLatin1(value);
-        QTest::addRow("timeout '%s'", value) << QByteArray() << arguments << 2 << QByteArray()
-                                             << usage;
+        QTest::addRow("timeout '%s'", value)
+            << QByteArray() << arguments << 2 << QByteArray()
+            << usage(*value ? "--timeout takes a whole number of seconds, at most 2147483"
+                            : "missing value after '--timeout'");
     }
     QTest::newRow("not a gopher URL")
         << QByteArray() << dumping("http://example.org/") << 2 << QByteArray()
