@@ -347,18 +347,27 @@ QByteArray ProfileFile::decodeText(const QByteArray &raw, TextForm *form, bool *
         form->byteOrderMark = true;
         return raw.mid(3);
     }
-    // UTF-16 announces itself with its byte order mark; without one, a file
-    // that begins with two ASCII characters shows its order by where their
-    // zero bytes stand (no text file of ours holds NUL bytes there).
+    // UTF-16 announces itself with its byte order mark. Without one, only a
+    // file whose every other byte is zero, and no other byte, is taken for
+    // UTF-16 (of Latin-1 text): a file of ours never looks like that, since
+    // the writer puts a line end right after the "]" of every header.
+    // zeroAt: where the zero byte of each pair stands.
+    const auto alternating = [&](int zeroAt) {
+        if (raw.size() < 4 || raw.size() % 2 != 0)
+            return false;
+        for (qsizetype i = 0; i < raw.size(); i += 2) {
+            if (byte(i + zeroAt) != 0 || byte(i + 1 - zeroAt) == 0)
+                return false;
+        }
+        return true;
+    };
     if (raw.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
         *form = {TextForm::Utf16Le, true};
     } else if (raw.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
         *form = {TextForm::Utf16Be, true};
-    } else if (raw.size() >= 4 && byte(0) && byte(0) < 0x80 && !byte(1) && byte(2)
-               && byte(2) < 0x80 && !byte(3)) {
+    } else if (alternating(1)) {
         *form = {TextForm::Utf16Le, false};
-    } else if (raw.size() >= 4 && !byte(0) && byte(1) && byte(1) < 0x80 && !byte(2) && byte(3)
-               && byte(3) < 0x80) {
+    } else if (alternating(0)) {
         *form = {TextForm::Utf16Be, false};
     } else {
         return raw;
@@ -366,7 +375,8 @@ QByteArray ProfileFile::decodeText(const QByteArray &raw, TextForm *form, bool *
     const QByteArrayView body = QByteArrayView(raw).sliced(form->byteOrderMark ? 2 : 0);
     const auto encoding = form->encoding == TextForm::Utf16Le ? QStringConverter::Utf16LE
                                                               : QStringConverter::Utf16BE;
-    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom
+                                         | QStringConverter::Flag::Stateless);
     const QString text = decoder(body);
     const QByteArray utf8 = text.toUtf8();
     // An odd last byte or a lone surrogate does not survive the way back.
@@ -380,8 +390,11 @@ std::optional<QByteArray> ProfileFile::encodeText(const QByteArray &text, TextFo
 {
     if (form.encoding == TextForm::Bytes)
         return form.byteOrderMark ? QByteArray("\xEF\xBB\xBF" + text) : text;
-    // Values are bytes; in a UTF-16 file only UTF-8 text has a place.
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // Values are bytes; in a UTF-16 file only UTF-8 text has a place. A
+    // sequence cut short at the end is no text either (Stateless: it is not
+    // kept back as the start of more to come).
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom
+                                                       | QStringConverter::Flag::Stateless);
     const QString decoded = decoder(text);
     if (decoder.hasError())
         return std::nullopt;
@@ -400,10 +413,17 @@ void ProfileFile::parse(const QByteArray &raw) const
     bool exact = true;
     const QByteArray data = decodeText(raw, &form, &exact);
     m_writeRefusal.clear();
-    if (!exact)
+    if (form.encoding != TextForm::Bytes && !form.byteOrderMark) {
+        // Whether a write keeps it looking like UTF-16 depends on what is
+        // written: it is read, not changed.
+        m_writeRefusal = QStringLiteral("Cannot write %1: it is UTF-16 without a byte order "
+                                        "mark (save it as UTF-8 to change it)")
+                             .arg(m_path);
+    } else if (!exact) {
         m_writeRefusal = QStringLiteral("Cannot write %1: its UTF-16 text would not be written "
                                         "back as it is (save it as UTF-8 to change it)")
                              .arg(m_path);
+    }
     ++m_counters.parses;
     m_counters.bytesParsed += data.size();
     Contents contents;

@@ -18,10 +18,11 @@
 // write replaces the file atomically.
 //
 // Lines end with LF, CR LF or a lone CR (files from old Macs), each line
-// keeping its own. A file in UTF-16 (with or without a byte order mark, as
-// Windows tools write it) is read as text and written back in UTF-16; a
-// UTF-8 byte order mark is kept. A write that could not be read back as
-// written in the file's form is refused, so a file never mixes two forms.
+// keeping its own. A file in UTF-16 with a byte order mark (as Windows tools
+// write it) is read as text and written back in UTF-16; one without the mark
+// is read but not written; a UTF-8 byte order mark is kept. A write that
+// could not be read back as written in the file's form is refused, so a file
+// never mixes two forms.
 //
 // Reads always see the file as it is on disk now: the parse is cached and the
 // cache is trusted only while the file's identity, size and modification time

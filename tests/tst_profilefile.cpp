@@ -813,8 +813,6 @@ void tst_ProfileFile::textForms_data()
         << utf16(text, true, true) << utf16(written, true, true);
     QTest::newRow("UTF-16 BE with byte order mark")
         << utf16(text, false, true) << utf16(written, false, true);
-    QTest::newRow("UTF-16 LE without byte order mark")
-        << utf16(text, true, false) << utf16(written, true, false);
     QTest::newRow("UTF-8 byte order mark")
         << QByteArray("\xEF\xBB\xBF" + text.toUtf8()) << QByteArray("\xEF\xBB\xBF" + written.toUtf8());
     QTest::newRow("CR line ends") << QByteArray("; Tarnwick\r[A]\rk=old\rTitle=Grüße\r")
@@ -855,8 +853,17 @@ void tst_ProfileFile::textFormThatCannotBeKeptIsNotWritten_data()
     QTest::newRow("UTF-16 with a lone surrogate")
         << QByteArray(utf16(QStringLiteral("[A]\nk=old\n"), true, true) + QByteArray("\x00\xD8\x0A\x00", 4))
         << QByteArray("new") << QStringLiteral(": its UTF-16 text would not be written back as it is");
+    QTest::newRow("UTF-16 without a byte order mark")
+        << utf16(QStringLiteral("[A]\r\nk=old\r\n"), true, false) << QByteArray("new")
+        << QStringLiteral(": it is UTF-16 without a byte order mark");
+    QTest::newRow("UTF-16 BE without a byte order mark")
+        << utf16(QStringLiteral("[A]\nk=old\n"), false, false) << QByteArray("new")
+        << QStringLiteral(": it is UTF-16 without a byte order mark");
     QTest::newRow("bytes that are no UTF-8 into a UTF-16 file")
         << utf16(QStringLiteral("[A]\nk=old\n"), true, true) << QByteArray("Gr\xFC\xDF")
+        << QStringLiteral(": it is kept in UTF-16, and a value is not UTF-8 text");
+    QTest::newRow("a UTF-8 sequence cut short at the end of the file")
+        << utf16(QStringLiteral("[A]\nk=old"), false, true) << QByteArray("Gr\xC3")
         << QStringLiteral(": it is kept in UTF-16, and a value is not UTF-8 text");
 }
 
