@@ -15,23 +15,25 @@ on standard output:
   inserted  the number of text insertions announced as lines arrived
 
 With --form NAME, an ask form instead: " and Ann" is typed at the end of
-its first field (named NAME):
+its first field (named NAME), then Tab --tabs times:
 
   typed     the first field's text after the typing
   controls  [name, role] of each field, button and named group of the
             form, in order
+  focused   what took the focus (its name) on each Tab
 
-Exits 77 with a message on standard error where no bus, display or
-pyatspi can be had, so that the test is skipped rather than failed.
+Exits 77 with a message on standard error where no bus, display, xdotool
+or pyatspi can be had, so that the test is skipped rather than failed.
 
 Usage: atspi_reader.py --program PATH --config DIR [--keys-in-list KEY...]
                         [--texts N] [--keys N] URL...
-       atspi_reader.py --program PATH --config DIR --form NAME URL
+       atspi_reader.py --program PATH --config DIR --form NAME [--tabs N] URL
 """
 
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -114,6 +116,7 @@ def main():
     parser.add_argument("--keys", type=int, default=3, help="Down keys in each text")
     parser.add_argument("--form", metavar="NAME",
                         help="read an ask form whose first field is named NAME instead")
+    parser.add_argument("--tabs", type=int, default=0, help="Tab keys typed in the form")
     parser.add_argument("urls", nargs="+")
     args = parser.parse_args()
 
@@ -121,6 +124,8 @@ def main():
         from gi.repository import Gio, GLib
     except ImportError as error:
         skip(f"python3-gi is not installed: {error}")
+    if shutil.which("xdotool") is None:
+        skip("xdotool is not installed")
     if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
         skip("no session bus (run under dbus-run-session)")
 
@@ -186,15 +191,33 @@ def main():
         program = subprocess.Popen([args.program] + args.urls, env=env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-        def press(key, modifiers=0):
-            """Types the key (a keysym) with the modifiers (an X mask) held."""
+        def press(key, modifiers=0, heard_in=None):
+            """Types the key (a keysym) with the modifiers (an X mask) held.
+            With heard_in (a list of heard events), waits until the key is
+            heard there (at most 10 s), else a moment for it to take effect."""
+            before = len(heard_in) if heard_in is not None else 0
             if modifiers:
                 pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_LOCKMODIFIERS)
             pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
             if modifiers:
                 pyatspi.Registry.generateKeyboardEvent(modifiers, None,
                                                        pyatspi.KEY_UNLOCKMODIFIERS)
-            pump(0.4)
+            if heard_in is None:
+                pump(0.4)
+                return
+            deadline = time.monotonic() + 10
+            while len(heard_in) == before and time.monotonic() < deadline:
+                pump(0.05)
+
+        def activate_window():
+            """Gives the program's window the keyboard, as a window manager
+            does for the window clicked (there is none on this display):
+            only the active window tells a reader where the focus goes."""
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.pid)],
+                                   capture_output=True, text=True, check=False).stdout.split()
+            if found:
+                subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], check=False)
+                pump(0.3)
 
         def app_objects():
             desktop = pyatspi.Registry.getDesktop(0)
@@ -217,11 +240,15 @@ def main():
                               and a.getRoleName() == "text"), None)
             if field is None:
                 sys.exit(f"no field named {first!r} on the accessibility bus")
+            activate_window()
             field.queryComponent().grabFocus()
             pump(0.5)
             press(0xFF57)  # End
             pyatspi.Registry.generateKeyboardEvent(0, " and Ann", pyatspi.KEY_STRING)
-            pump(0.5)
+            deadline = time.monotonic() + 10
+            while (not field.queryText().getText(0, -1).endswith("Ann")
+                   and time.monotonic() < deadline):
+                pump(0.05)
             typed = field.queryText().getText(0, -1)
             # The form's window, and in it what a reader can act on.
             window = field
@@ -230,7 +257,10 @@ def main():
             controls = [[a.name, a.getRoleName()] for a in walk(window)
                         if a.getRoleName() in CONTROL_ROLES and (a.name or a.getRoleName() != "panel")
                         and a.getState().contains(pyatspi.STATE_SHOWING)]
-            return {"typed": typed, "controls": controls}
+            heard["focused"].clear()
+            for _ in range(args.tabs):
+                press(0xFF09, heard_in=heard["focused"])  # Tab
+            return {"typed": typed, "controls": controls, "focused": list(heard["focused"])}
 
         def find(texts_wanted):
             """Waits for the lists named "Items" and texts_wanted text windows."""
@@ -273,13 +303,16 @@ def main():
                 result["rows"].append(cell.name)
 
         # The keyboard in the list: to the top, then as asked.
+        activate_window()
         items.queryComponent().grabFocus()
         pump(0.5)
         heard["focused"].clear()
         press(XK_HOME)
         for step in args.keys_in_list:
             *modifiers, key = step.split("+")
-            press(KEYSYMS[key], sum(MODIFIERS[m] for m in modifiers))
+            # Arrows move the current row, which is heard; Return opens.
+            press(KEYSYMS[key], sum(MODIFIERS[m] for m in modifiers),
+                  heard_in=heard["focused"] if key in ("Down", "Up") else None)
         if args.texts:
             lists, texts = find(args.texts)
         result["focused"] = list(heard["focused"])
@@ -305,7 +338,7 @@ def main():
             iface.setCaretOffset(0)
             pump(0.3)
             for _ in range(args.keys):
-                press(XK_DOWN)
+                press(XK_DOWN, heard_in=heard["caret"])
                 caret = iface.caretOffset
                 line, _, _ = iface.getTextAtOffset(caret, pyatspi.TEXT_BOUNDARY_LINE_START)
                 entry["read"].append([caret, line])

@@ -126,8 +126,12 @@ void tst_Atspi::mainMenuAndText()
                           QStringLiteral("Text: A short history of Gopher")}));
     QVERIFY(rows.contains(QStringLiteral("Phone book: The staff phone book (CSO)")));
     QVERIFY(rows.contains(QStringLiteral("GIF image: A tiny picture of a tarn (GIF)")));
-    QCOMPARE(strings(heard.value(QLatin1String("focused"))).mid(0, 6),
-             (QStringList{QStringLiteral("Welcome to the Tarnwick sample gopherspace"), QString(),
+    // Home keeps the first row; each Down is heard, then the text Return opened.
+    const QStringList focused = strings(heard.value(QLatin1String("focused")));
+    QVERIFY2(!focused.isEmpty(), "no focus heard");
+    QCOMPARE(focused.constLast(), QStringLiteral("About Tarnwick"));
+    QCOMPARE(focused.mid(0, 5),
+             (QStringList{QString(),
                           QStringLiteral("This little tree is served from share/gopherspace by pygopherd"),
                           QStringLiteral("on 127.0.0.1 while Tarnwick runs. Everything here is local."),
                           QString(), QStringLiteral("Text: About Tarnwick")}));
@@ -176,18 +180,18 @@ void tst_Atspi::gazetteBannerIsSkipped()
         "A page written the way gopherholes are written today: headings, paragraphs and a banner "
         "in info lines, links between. View > Menu as Authored shows it in the author's order.");
     QCOMPARE(strings(heard.value(QLatin1String("focused"))),
-             (QStringList{QStringLiteral("Picture, 5 lines"), paragraph,
+             (QStringList{paragraph,
                           QStringLiteral("== From the shelves =="),
                           QStringLiteral("Directory: Field notes")}));
 }
 
 void tst_Atspi::askFormIsFilledByKeys()
 {
-    // The visitors' book: typed into from the keyboard, and every question
-    // found by its prompt, the choices in groups named by theirs.
+    // The visitors' book: typed into and walked with Tab from the keyboard,
+    // every question found by its prompt, the choices in groups named by theirs.
     const QJsonObject heard = read("[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,1000\n",
                                    {QStringLiteral("--form"), QStringLiteral("Your name"),
-                                    QStringLiteral("--"),
+                                    QStringLiteral("--tabs"), QStringLiteral("7"), QStringLiteral("--"),
                                     m_server->url(QStringLiteral("0/visitors.txt%09%2B"))});
     if (heard.contains(QLatin1String("skipped")))
         QSKIP(qPrintable(heard.value(QLatin1String("skipped")).toString()));
@@ -215,6 +219,15 @@ void tst_Atspi::askFormIsFilledByKeys()
                  QStringLiteral("A photo or a note to upload (push button)"),
                  QStringLiteral("Text (radio button)"), QStringLiteral("Binary (radio button)"),
                  QStringLiteral("Send (push button)")}));
+    // Tab goes from question to question, each heard by its prompt.
+    QCOMPARE(strings(heard.value(QLatin1String("focused"))),
+             (QStringList{QStringLiteral("A password you will not need"),
+                          QStringLiteral("A few lines about your walk"),
+                          QStringLiteral("A file name to suggest"),
+                          QStringLiteral("Send me the tarn's news"),
+                          QStringLiteral("I walked in the rain"),
+                          // A group of choices is one stop: its chosen one.
+                          QStringLiteral("on foot"), QStringLiteral("sun")}));
 }
 
 QTEST_GUILESS_MAIN(tst_Atspi)
