@@ -13,7 +13,9 @@
 #   share/screenshots/gazette-plain.png       a page-like menu in the default layout
 #   share/screenshots/gazette-authored.png    the same menu with View > Menu as Authored
 #   share/screenshots/picture-window.png      the sample's GIF in the picture window, zoomed in
-# With TWK_SHOTS=menus only the gazette's two are made, with TWK_SHOTS=picture only the last.
+#   share/screenshots/dark-palette.png        the sample menu and a text on a dark desktop palette
+# With TWK_SHOTS=menus only the gazette's two are made, with TWK_SHOTS=picture only the
+# picture window, with TWK_SHOTS=dark only the dark palette.
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -83,6 +85,20 @@ if [ "${1:-}" = "--inside" ]; then
     wait "$pid" 2>/dev/null || true
     pid=""
   }
+
+  # A dark desktop: the palette comes from the desktop's Qt settings
+  # (qt6ct with its "darker" colours, Breeze's dark icons), as a user of a
+  # dark theme has it. The sample menu with "About Tarnwick" opened from it.
+  if [ -z "${TWK_SHOTS:-}" ] || [ "$TWK_SHOTS" = dark ]; then
+    settings dark '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
+    mkdir -p "$work/dark-xdg/qt6ct"
+    printf '[Appearance]\ncolor_scheme_path=/usr/share/qt6ct/colors/darker.conf\ncustom_palette=true\nstyle=Fusion\nicon_theme=breeze-dark\n' \
+      >"$work/dark-xdg/qt6ct/qt6ct.conf"
+    QT_QPA_PLATFORMTHEME=qt6ct XDG_CONFIG_HOME="$work/dark-xdg" shot dark-palette.png dark \
+      window "$frame" settle 2 keys 80 'Down Down Down Down Down Down Return' settle 2 keys 150 'alt+w t' settle 1 \
+      screen 1000x640 -- "$url"
+    [ "${TWK_SHOTS:-}" = dark ] && exit 0
+  fi
 
   # The sample's GIF (row 21 of the sample menu), opened with the keyboard:
   # its download window, and the picture window over it, zoomed in with
@@ -168,7 +184,7 @@ if [ -z "$out" ]; then
 fi
 
 source "$root/scripts/setup.sh"
-twk_install "${TWK_PACKAGES[@]}" imagemagick xdotool
+twk_install "${TWK_PACKAGES[@]}" imagemagick xdotool qt6ct
 twk_build
 export TWK_BUILD
 

@@ -15,6 +15,7 @@ TWK_PACKAGES=(
   gophernicus pygopherd socat python3
   libssl-dev openssl microsocks
   xvfb xauth
+  dbus-daemon at-spi2-core python3-pyatspi python3-gi xdotool
   poppler-utils
   desktop-file-utils appstream dpkg-dev
 )

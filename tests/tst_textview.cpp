@@ -350,28 +350,34 @@ void tst_TextView::keysScroll()
     QVERIFY(rows > 2);
     const int last = 1000 - rows;
 
+    // Page Down moves the caret a page and the text with it.
     QTest::keyClick(m_view.get(), Qt::Key_PageDown);
     QCOMPARE(m_view->firstLine(), rows - 1);
+    QCOMPARE(m_view->caret(), (TextPosition{0, rows - 1}));
     QTest::keyClick(m_view.get(), Qt::Key_PageUp);
     QCOMPARE(m_view->firstLine(), 0);
-    QTest::keyClick(m_view.get(), Qt::Key_Down);
+    QCOMPARE(m_view->caret(), (TextPosition{0, 0}));
+    // Ctrl+Up and Ctrl+Down scroll by a line and leave the caret.
+    QTest::keyClick(m_view.get(), Qt::Key_Down, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 1);
-    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    QTest::keyClick(m_view.get(), Qt::Key_Up, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 0);
-    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    QTest::keyClick(m_view.get(), Qt::Key_Up, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 0);
+    QCOMPARE(m_view->caret(), (TextPosition{0, 0}));
 
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), last);
     QVERIFY(m_view->followsEnd());
-    QTest::keyClick(m_view.get(), Qt::Key_Down);
+    QCOMPARE(m_view->caret(), (TextPosition{9, 999}));
+    QTest::keyClick(m_view.get(), Qt::Key_Down, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), last);
-    QTest::keyClick(m_view.get(), Qt::Key_Home);
+    QTest::keyClick(m_view.get(), Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 0);
     QVERIFY(!m_view->followsEnd());
 
-    // The last line is drawn at the bottom after End.
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    // The last line is drawn at the bottom after Ctrl+End.
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QVERIFY(m_view->characterRect({0, 999}).isValid());
     QVERIFY(m_view->characterRect({0, 999}).bottom() <= m_view->viewport()->height());
 }
@@ -379,24 +385,24 @@ void tst_TextView::keysScroll()
 void tst_TextView::keysNeedTheirBar()
 {
     makeView("one\r\ntwo\r\n" + QByteArray(500, 'x') + "\r\n");
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 0);
-    QVERIFY(!m_view->followsEnd());
     QTest::keyClick(m_view.get(), Qt::Key_PageDown);
     QCOMPARE(m_view->firstLine(), 0);
 
-    QTest::keyClick(m_view.get(), Qt::Key_Right);
-    QTest::keyClick(m_view.get(), Qt::Key_Right);
-    QCOMPARE(m_view->horizontalOffset(), 2);
-    QTest::keyClick(m_view.get(), Qt::Key_Left);
-    QCOMPARE(m_view->horizontalOffset(), 1);
-    QCOMPARE(m_view->horizontalScrollBar()->maximum(), 500 - m_view->columnsPerPage());
+    // The caret takes the text across with it on the long line, and back.
+    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QCOMPARE(m_view->caret(), (TextPosition{500, 2}));
+    QCOMPARE(m_view->horizontalOffset(), 500 - m_view->columnsPerPage() + 1);
+    QCOMPARE(m_view->horizontalScrollBar()->maximum(), 501 - m_view->columnsPerPage());
+    QTest::keyClick(m_view.get(), Qt::Key_Home);
+    QCOMPARE(m_view->horizontalOffset(), 0);
 
     // Without a long line there is nothing to scroll across.
     m_doc->DeleteContents();
     feed("one\r\ntwo\r\n");
     QCOMPARE(m_view->horizontalOffset(), 0);
-    QTest::keyClick(m_view.get(), Qt::Key_Right);
+    QTest::keyClick(m_view.get(), Qt::Key_End);
     QCOMPARE(m_view->horizontalOffset(), 0);
 }
 
@@ -411,13 +417,13 @@ void tst_TextView::followEndKeepsEndInView()
     m_doc->OnData(numberedLines(50), done);
     QCOMPARE(m_view->firstLine(), 0);
 
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(m_view->firstLine(), 150 - rows);
     m_doc->OnData(numberedLines(50), done);
     QCOMPARE(m_view->firstLine(), 200 - rows);
 
     // Scrolling up leaves the end alone again.
-    QTest::keyClick(m_view.get(), Qt::Key_Up);
+    QTest::keyClick(m_view.get(), Qt::Key_Up, Qt::ControlModifier);
     m_doc->OnData(numberedLines(50), done);
     QCOMPARE(m_view->firstLine(), 200 - rows - 1);
     QVERIFY(!m_view->followsEnd());
@@ -432,7 +438,7 @@ void tst_TextView::followEndKeepsEndInView()
 void tst_TextView::reloadClearsMark()
 {
     makeView(numberedLines(200));
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, at({1, m_view->firstLine()}));
     QCOMPARE(m_view->marker().state(), TextMarker::Marked);
 
@@ -488,9 +494,9 @@ void tst_TextView::fullTextDrawsOnlyTheScreen()
         m_view->viewport()->repaint();
         return m_view->linesDrawn() - before;
     };
-    QTest::keyClick(m_view.get(), Qt::Key_End);
+    QTest::keyClick(m_view.get(), Qt::Key_End, Qt::ControlModifier);
     QVERIFY(repaintDraws() <= perScreen);
-    QTest::keyClick(m_view.get(), Qt::Key_Home);
+    QTest::keyClick(m_view.get(), Qt::Key_Home, Qt::ControlModifier);
     QVERIFY(repaintDraws() <= perScreen);
     m_view->verticalScrollBar()->setValue(16000);
     const qint64 drawn = repaintDraws();

@@ -1,6 +1,8 @@
 #include "ui/commandicons.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
@@ -114,10 +116,17 @@ QIcon stopAll()
 
 } // namespace
 
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
 void useFallbackTheme()
 {
-    if (QIcon::fallbackThemeName() != QLatin1String(FallbackTheme))
-        QIcon::setFallbackThemeName(QString::fromLatin1(FallbackTheme));
+    const QString fallback = QString::fromLatin1(isDark(QGuiApplication::palette()) ? DarkFallbackTheme
+                                                                                      : FallbackTheme);
+    if (QIcon::fallbackThemeName() != fallback)
+        QIcon::setFallbackThemeName(fallback);
     // Desktop platforms look for themes where the freedesktop rules say;
     // others (offscreen, some Wayland setups) only in the program's
     // resources. The same rules apply here everywhere.
@@ -138,9 +147,12 @@ void useFallbackTheme()
     if (changed)
         QIcon::setThemeSearchPaths(paths);
     // Without a theme of the desktop's, Qt looks nowhere, not even in the
-    // fallback theme: that theme is then the theme.
-    if (QIcon::themeName().isEmpty())
-        QIcon::setThemeName(QString::fromLatin1(FallbackTheme));
+    // fallback theme: that theme is then the theme (and follows the palette).
+    static bool themeIsOurs = false;
+    if (QIcon::themeName().isEmpty() || (themeIsOurs && QIcon::themeName() != fallback)) {
+        QIcon::setThemeName(fallback);
+        themeIsOurs = true;
+    }
 }
 
 QIcon icon(const char *name)

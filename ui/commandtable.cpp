@@ -192,17 +192,19 @@ std::span<const Command> CMainFrame::commands()
          "Display program information, version number and copyright", NoKey, "help-about", 0,
          nullptr, &F::onAbout, nullptr},
 
-        // Reached from the toolbar, accelerators and context menus only.
+        // Reached from the toolbar, accelerators and context menus only; each
+        // has a key of its own, so the keyboard reaches it too (Fetch is
+        // Return in the window, Viewers a page of the preferences).
         {ID_STOP_ALL, M::None, false, "Stop All", "Cancel all network activity currently in progress",
-         NoKey, "process-stop-all", 16, "Stop All", &F::OnStopAll, &F::canStopAll},
+         Qt::SHIFT | Qt::Key_Escape, "process-stop-all", 16, "Stop All", &F::OnStopAll, &F::canStopAll},
         {ID_FETCH, M::None, false, "Fetch",
          "Fetch the selected item, perform a search, or submit a form", NoKey, "go-jump", 17,
          "Fetch", &F::onFetch, &F::canFetch},
-        {ID_BACK, M::None, false, "Back", "Backtrack one level in this Gopher's outline", NoKey,
-         "go-previous", 12, "Back", &F::onBack, &F::canGoBack},
+        {ID_BACK, M::None, false, "Back", "Backtrack one level in this Gopher's outline",
+         Qt::ALT | Qt::Key_Left, "go-previous", 12, "Back", &F::onBack, &F::canGoBack},
         {ID_FETCH_SPECIAL, M::None, false, "Fetch Special",
-         "Fetch an item with control over the item type, etc.", NoKey, nullptr, 0, nullptr,
-         &F::onFetchSpecial, &F::hasDocument},
+         "Fetch an item with control over the item type, etc.", Qt::CTRL | Qt::SHIFT | Qt::Key_N,
+         nullptr, 0, nullptr, &F::onFetchSpecial, &F::hasDocument},
         {ID_FILE_CLOSE, M::None, false, "Close", "Close the active document",
          Qt::Key_Escape, "window-close", 0, nullptr, &F::OnCloseActiveDocument,
          &F::hasDocument, nullptr, {Qt::CTRL | Qt::Key_W}},

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 
 #include <algorithm>
 #include <functional>
@@ -87,6 +88,37 @@ QPixmap themePixmap(const char *name)
 
 // ---- Pictures drawn when the theme has none (16 x 16 units) ----
 
+// The colours of a drawn picture, all from the palette, so that a dark or
+// high-contrast palette gives pictures as readable as its text: outlines and
+// signs in the text colour, paper in the base colour, a tint of the link
+// colour to tell parts apart. Every picture is outlined in the text colour,
+// which stands out on the base and on the highlight of a selected row alike.
+struct Ink
+{
+    QColor line;   // outlines and signs
+    QColor paper;  // sheets, screens' signs, badges' signs
+    QColor tint;   // a second surface: folders, sky, covers
+    QColor accent; // a mark that is neither: arcs, the sun, a lens
+
+    static Ink fromPalette(const QPalette &palette)
+    {
+        Ink ink;
+        ink.line = palette.color(QPalette::Active, QPalette::Text);
+        ink.paper = palette.color(QPalette::Active, QPalette::Base);
+        ink.accent = palette.color(QPalette::Active, QPalette::Link);
+        ink.tint = mix(ink.paper, ink.accent, 0.35);
+        return ink;
+    }
+
+    static QColor mix(const QColor &a, const QColor &b, qreal share)
+    {
+        return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * share,
+                                a.greenF() + (b.greenF() - a.greenF()) * share,
+                                a.blueF() + (b.blueF() - a.blueF()) * share);
+    }
+    QColor faint() const { return mix(paper, line, 0.5); }
+};
+
 QPixmap drawn(const std::function<void(QPainter &)> &draw)
 {
     const qreal ratio = qApp->devicePixelRatio();
@@ -140,11 +172,10 @@ void page(QPainter &p, const QColor &fill, const QColor &border)
     p.drawPath(fold);
 }
 
-void folder(QPainter &p)
+void folder(QPainter &p, const Ink &ink)
 {
-    const QColor border(0x9a, 0x6f, 0x12);
-    p.setPen(outline(border));
-    p.setBrush(QColor(0xe0, 0xa9, 0x3a));
+    p.setPen(outline(ink.line));
+    p.setBrush(ink.tint);
     QPainterPath tab;
     tab.moveTo(0.5, 3.5);
     tab.lineTo(0.5, 2.0);
@@ -152,21 +183,20 @@ void folder(QPainter &p)
     tab.lineTo(7.5, 3.5);
     tab.closeSubpath();
     p.drawPath(tab);
-    p.setBrush(QColor(0xf6, 0xc8, 0x5f));
     p.drawRoundedRect(QRectF(0.5, 3.5, 15.0, 10.5), 1.0, 1.0);
 }
 
-void badgeCircle(QPainter &p, const QColor &fill, const QColor &border)
+void badgeCircle(QPainter &p, const Ink &ink)
 {
-    p.setPen(outline(border));
-    p.setBrush(fill);
+    p.setPen(outline(ink.paper));
+    p.setBrush(ink.line);
     p.drawEllipse(QRectF(8.0, 8.0, 7.5, 7.5));
 }
 
-void box(QPainter &p, const QString &letter)
+void box(QPainter &p, const Ink &ink, const QString &letter)
 {
-    p.setPen(outline(QColor(0x6b, 0x46, 0x23)));
-    p.setBrush(QColor(0xc1, 0x8b, 0x55));
+    p.setPen(outline(ink.line));
+    p.setBrush(ink.tint);
     QPainterPath lid;
     lid.moveTo(0.5, 5.0);
     lid.lineTo(3.5, 1.5);
@@ -174,43 +204,42 @@ void box(QPainter &p, const QString &letter)
     lid.lineTo(15.5, 5.0);
     lid.closeSubpath();
     p.drawPath(lid);
-    p.setBrush(QColor(0xd9, 0xa4, 0x6c));
+    p.setBrush(ink.paper);
     p.drawRect(QRectF(0.5, 5.0, 15.0, 10.5));
-    glyph(p, QRectF(0, 5, 16, 11), letter, QColor(0x3d, 0x24, 0x0c), 9);
+    glyph(p, QRectF(0, 5, 16, 11), letter, ink.line, 9);
 }
 
-void terminal(QPainter &p, const QColor &screen, const QString &prompt, const QColor &text)
+void terminal(QPainter &p, const Ink &ink, const QString &prompt)
 {
-    p.setPen(outline(QColor(0x30, 0x30, 0x30)));
-    p.setBrush(QColor(0x9a, 0x9a, 0x9a));
+    p.setPen(outline(ink.line));
+    p.setBrush(ink.paper);
     p.drawRoundedRect(QRectF(0.5, 1.5, 15.0, 13.0), 1.5, 1.5);
     p.setPen(Qt::NoPen);
-    p.setBrush(screen);
+    p.setBrush(ink.line);
     p.drawRect(QRectF(2.0, 4.0, 12.0, 9.0));
-    glyph(p, QRectF(2, 4, 12, 9), prompt, text, 8);
+    glyph(p, QRectF(2, 4, 12, 9), prompt, ink.paper, 8);
 }
 
-void drawType(QPainter &p, char key)
+void drawType(QPainter &p, char key, const Ink &ink)
 {
     switch (key) {
     case '0':
-        page(p, Qt::white, QColor(0x55, 0x55, 0x55));
-        p.setPen(outline(QColor(0x80, 0x80, 0x80)));
+        page(p, ink.paper, ink.line);
+        p.setPen(outline(ink.faint()));
         for (const qreal y : {6.5, 9.0, 11.5})
             p.drawLine(QPointF(5.0, y), QPointF(11.0, y));
         break;
     case '1':
-        folder(p);
+        folder(p, ink);
         break;
     case '2': {
         // An address book: a bound cover with a person on it.
-        p.setPen(outline(QColor(0x1d, 0x55, 0x55)));
-        p.setBrush(QColor(0x2e, 0x8b, 0x8b));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.tint);
         p.drawRoundedRect(QRectF(2.5, 0.5, 12.0, 15.0), 1.0, 1.0);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x1d, 0x55, 0x55));
+        p.setBrush(ink.line);
         p.drawRect(QRectF(2.5, 0.5, 2.5, 15.0));
-        p.setBrush(Qt::white);
         p.drawEllipse(QRectF(7.5, 3.5, 4.0, 4.0));
         QPainterPath shoulders;
         shoulders.moveTo(6.0, 12.5);
@@ -220,45 +249,45 @@ void drawType(QPainter &p, char key)
         break;
     }
     case '3':
-        p.setPen(outline(QColor(0x8b, 0x10, 0x10)));
-        p.setBrush(QColor(0xd9, 0x30, 0x25));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.line);
         p.drawEllipse(QRectF(0.5, 0.5, 15.0, 15.0));
-        p.setPen(outline(Qt::white, 2.0));
+        p.setPen(outline(ink.paper, 2.0));
         p.drawLine(QPointF(5.0, 5.0), QPointF(11.0, 11.0));
         p.drawLine(QPointF(11.0, 5.0), QPointF(5.0, 11.0));
         break;
     case '4':
-        box(p, QStringLiteral("H"));
+        box(p, ink, QStringLiteral("H"));
         break;
     case '5':
-        box(p, QStringLiteral("Z"));
+        box(p, ink, QStringLiteral("Z"));
         break;
     case '6':
-        box(p, QStringLiteral("U"));
+        box(p, ink, QStringLiteral("U"));
         break;
     case '7':
-        p.setPen(outline(QColor(0x6b, 0x46, 0x23), 3.0));
+        p.setPen(outline(ink.line, 3.0));
         p.drawLine(QPointF(10.0, 10.0), QPointF(14.5, 14.5));
-        p.setPen(outline(QColor(0x25, 0x4f, 0x9a), 1.8));
-        p.setBrush(QColor(0xd6, 0xe8, 0xff));
+        p.setPen(outline(ink.line, 1.8));
+        p.setBrush(ink.tint);
         p.drawEllipse(QRectF(1.5, 1.5, 9.5, 9.5));
         break;
     case '8':
-        terminal(p, Qt::black, QStringLiteral(">_"), QColor(0x4c, 0xe0, 0x4c));
+        terminal(p, ink, QStringLiteral(">_"));
         break;
     case 'T':
-        terminal(p, QColor(0x12, 0x2c, 0x7a), QStringLiteral("T"), QColor(0xff, 0xd8, 0x40));
+        terminal(p, ink, QStringLiteral("T"));
         break;
     case '9':
-        page(p, QColor(0x4a, 0x55, 0x68), QColor(0x22, 0x28, 0x33));
-        glyph(p, QRectF(2, 4, 12, 11), QStringLiteral("01"), Qt::white, 7);
+        page(p, ink.line, ink.line);
+        glyph(p, QRectF(2, 4, 12, 11), QStringLiteral("01"), ink.paper, 7);
         break;
     case 'I': {
-        p.setPen(outline(QColor(0x55, 0x55, 0x55)));
-        p.setBrush(QColor(0x9c, 0xd0, 0xf5));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.tint);
         p.drawRect(QRectF(0.5, 2.5, 15.0, 11.0));
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xff, 0xd2, 0x3f));
+        p.setBrush(ink.accent);
         p.drawEllipse(QRectF(10.0, 4.0, 3.5, 3.5));
         QPainterPath hills;
         hills.moveTo(1.0, 13.0);
@@ -267,16 +296,15 @@ void drawType(QPainter &p, char key)
         hills.lineTo(11.0, 9.0);
         hills.lineTo(15.0, 13.0);
         hills.closeSubpath();
-        p.setBrush(QColor(0x3f, 0x9a, 0x3a));
+        p.setBrush(ink.line);
         p.drawPath(hills);
         break;
     }
     case 'h':
         // A globe.
-        p.setPen(outline(QColor(0x1a, 0x4f, 0x8f)));
-        p.setBrush(QColor(0x4a, 0x90, 0xd9));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.tint);
         p.drawEllipse(QRectF(0.5, 0.5, 15.0, 15.0));
-        p.setPen(outline(QColor(0xe8, 0xf2, 0xff)));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QRectF(4.5, 0.5, 7.0, 15.0));
         p.drawLine(QPointF(8.0, 0.5), QPointF(8.0, 15.5));
@@ -284,18 +312,18 @@ void drawType(QPainter &p, char key)
         break;
     case 'M':
         // An envelope.
-        p.setPen(outline(QColor(0x55, 0x55, 0x55)));
-        p.setBrush(QColor(0xfb, 0xfb, 0xf2));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.paper);
         p.drawRect(QRectF(0.5, 3.5, 15.0, 10.0));
         p.drawLine(QPointF(0.5, 3.5), QPointF(8.0, 9.5));
         p.drawLine(QPointF(15.5, 3.5), QPointF(8.0, 9.5));
         break;
     case 'P':
-        page(p, Qt::white, QColor(0x8b, 0x10, 0x10));
+        page(p, ink.paper, ink.line);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xd3, 0x2f, 0x2f));
+        p.setBrush(ink.line);
         p.drawRect(QRectF(3.0, 8.0, 10.0, 6.5));
-        glyph(p, QRectF(3, 8, 10, 6.5), QStringLiteral("PDF"), Qt::white, 5);
+        glyph(p, QRectF(3, 8, 10, 6.5), QStringLiteral("PDF"), ink.paper, 5);
         break;
     case 's': {
         // A loudspeaker and its sound.
@@ -307,34 +335,34 @@ void drawType(QPainter &p, char key)
         speaker.lineTo(4.5, 10.5);
         speaker.lineTo(1.5, 10.5);
         speaker.closeSubpath();
-        p.setPen(outline(QColor(0x33, 0x33, 0x33)));
-        p.setBrush(QColor(0x6d, 0x6d, 0x6d));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.line);
         p.drawPath(speaker);
         p.setBrush(Qt::NoBrush);
-        p.setPen(outline(QColor(0x2e, 0x6b, 0xc6), 1.3));
+        p.setPen(outline(ink.line, 1.3));
         p.drawArc(QRectF(6.0, 4.5, 5.5, 7.0), -60 * 16, 120 * 16);
         p.drawArc(QRectF(6.0, 2.0, 9.0, 12.0), -60 * 16, 120 * 16);
         break;
     }
     case ';':
         // A strip of film.
-        p.setPen(outline(QColor(0x1e, 0x1e, 0x1e)));
-        p.setBrush(QColor(0x2b, 0x2b, 0x2b));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.line);
         p.drawRect(QRectF(0.5, 1.5, 15.0, 13.0));
         p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
+        p.setBrush(ink.paper);
         for (qreal x = 2.0; x < 15.0; x += 3.5) {
             p.drawRect(QRectF(x, 2.5, 1.8, 1.5));
             p.drawRect(QRectF(x, 12.0, 1.8, 1.5));
         }
-        p.setBrush(QColor(0x7f, 0xb8, 0xf0));
+        p.setBrush(ink.tint);
         p.drawRect(QRectF(2.0, 5.0, 12.0, 6.0));
         break;
     case '?':
-        p.setPen(outline(QColor(0x1a, 0x4a, 0x9a)));
-        p.setBrush(QColor(0x2f, 0x6f, 0xd0));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.line);
         p.drawEllipse(QRectF(0.5, 0.5, 15.0, 15.0));
-        glyph(p, QRectF(0, 0, 16, 16), QStringLiteral("?"), Qt::white, 12);
+        glyph(p, QRectF(0, 0, 16, 16), QStringLiteral("?"), ink.paper, 12);
         break;
     case '!': {
         QPainterPath triangle;
@@ -342,10 +370,10 @@ void drawType(QPainter &p, char key)
         triangle.lineTo(15.5, 15.0);
         triangle.lineTo(0.5, 15.0);
         triangle.closeSubpath();
-        p.setPen(outline(QColor(0x8a, 0x6a, 0x00)));
-        p.setBrush(QColor(0xf5, 0xc2, 0x1b));
+        p.setPen(outline(ink.line));
+        p.setBrush(ink.paper);
         p.drawPath(triangle);
-        glyph(p, QRectF(0, 4, 16, 11), QStringLiteral("!"), Qt::black, 11);
+        glyph(p, QRectF(0, 4, 16, 11), QStringLiteral("!"), ink.line, 11);
         break;
     }
     default:
@@ -354,35 +382,31 @@ void drawType(QPainter &p, char key)
 }
 
 // A folder with a badge that tells how the fetch failed.
-void drawMark(QPainter &p, int image)
+void drawMark(QPainter &p, int image, const Ink &ink)
 {
-    folder(p);
+    folder(p, ink);
+    badgeCircle(p, ink);
     switch (image) {
     case ItemIcons::HostNotFoundImage:
-        badgeCircle(p, QColor(0xef, 0x8a, 0x17), QColor(0x8a, 0x4a, 0x00));
-        glyph(p, QRectF(8, 8, 7.5, 7.5), QStringLiteral("?"), Qt::white, 7);
+        glyph(p, QRectF(8, 8, 7.5, 7.5), QStringLiteral("?"), ink.paper, 7);
         break;
     case ItemIcons::RefusedImage:
-        badgeCircle(p, QColor(0xd9, 0x30, 0x25), QColor(0x8b, 0x10, 0x10));
-        p.setPen(outline(Qt::white, 1.6));
+        p.setPen(outline(ink.paper, 1.6));
         p.drawLine(QPointF(9.8, 11.75), QPointF(13.7, 11.75));
         break;
     case ItemIcons::TimedOutImage:
-        badgeCircle(p, Qt::white, QColor(0x25, 0x4f, 0x9a));
-        p.setPen(outline(QColor(0x25, 0x4f, 0x9a), 1.1));
+        p.setPen(outline(ink.paper, 1.1));
         p.drawLine(QPointF(11.75, 11.75), QPointF(11.75, 9.3));
         p.drawLine(QPointF(11.75, 11.75), QPointF(13.6, 12.6));
         break;
     case ItemIcons::FailedImage:
-        badgeCircle(p, QColor(0xd9, 0x30, 0x25), QColor(0x8b, 0x10, 0x10));
-        p.setPen(outline(Qt::white, 1.3));
+        p.setPen(outline(ink.paper, 1.3));
         p.drawLine(QPointF(10.3, 10.3), QPointF(13.2, 13.2));
         p.drawLine(QPointF(13.2, 10.3), QPointF(10.3, 13.2));
         break;
     case ItemIcons::CancelledImage:
-        badgeCircle(p, QColor(0x70, 0x70, 0x70), QColor(0x33, 0x33, 0x33));
         p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
+        p.setBrush(ink.paper);
         p.drawRect(QRectF(10.3, 10.3, 2.9, 2.9));
         break;
     default:
@@ -454,8 +478,10 @@ QPixmap ItemIcons::icon(char key)
                 if (!pixmap.isNull())
                     break;
             }
-            if (pixmap.isNull())
-                pixmap = drawn([key](QPainter &p) { drawType(p, key); });
+            if (pixmap.isNull()) {
+                const Ink ink = Ink::fromPalette(QGuiApplication::palette());
+                pixmap = drawn([key, &ink](QPainter &p) { drawType(p, key, ink); });
+            }
         }
         slot = pixmap;
     }
@@ -470,13 +496,21 @@ QPixmap ItemIcons::navigatorImage(int image)
         std::optional<QPixmap> &slot = m_marks[i];
         if (!slot) {
             QPixmap pixmap = themePixmap(MarkRows[i].themeName);
-            if (pixmap.isNull())
-                pixmap = drawn([image](QPainter &p) { drawMark(p, image); });
+            if (pixmap.isNull()) {
+                const Ink ink = Ink::fromPalette(QGuiApplication::palette());
+                pixmap = drawn([image, &ink](QPainter &p) { drawMark(p, image, ink); });
+            }
             slot = pixmap;
         }
         return *slot;
     }
     return {};
+}
+
+void ItemIcons::clear()
+{
+    m_icons.fill(std::nullopt);
+    m_marks.fill(std::nullopt);
 }
 
 bool ItemIcons::isLoaded(char key) const

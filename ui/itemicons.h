@@ -10,7 +10,8 @@ class CBookmark;
 // The small pictures of Gopher items in the directory list and the navigator:
 // one row per item type, loaded on first use. A picture comes from the
 // desktop's icon theme when the theme has one, otherwise it is drawn here, so
-// every type stays recognisable on a desktop without a theme.
+// every type stays recognisable on a desktop without a theme; drawn pictures
+// take their colours from the application's palette.
 class ItemIcons
 {
 public:
@@ -48,6 +49,9 @@ public:
     QPixmap navigatorImage(int image);
 
     bool isLoaded(char key) const;
+    // Forgets the loaded pictures: the next lookups load them again (the
+    // palette or the icon theme changed).
+    void clear();
 
 private:
     std::array<std::optional<QPixmap>, RowCount> m_icons;

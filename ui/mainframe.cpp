@@ -279,6 +279,9 @@ void CMainFrame::createToolBar()
         m_toolBar->addAction(m_actions.value(c->id));
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
+    // The button that shows the buttons a short toolbar has no room for.
+    if (auto *more = m_toolBar->findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More Buttons"));
     connect(m_toolBar, &QToolBar::visibilityChanged, this, &CMainFrame::scheduleCommandUpdate);
     // The frame follows where the user docks or floats the toolbar.
     connect(m_toolBar, &QToolBar::topLevelChanged, this, [this] {
@@ -841,6 +844,12 @@ void CMainFrame::changeEvent(QEvent *event)
     // title changes, and restores it when it stops being maximised.
     if (event->type() == QEvent::WindowTitleChange && !m_settingTitle)
         QMetaObject::invokeMethod(this, &CMainFrame::updateFrameTitle, Qt::QueuedConnection);
+    // A palette chosen on the desktop (dark, high contrast): the drawn item
+    // pictures and the icon theme behind the desktop's follow it.
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        CommandIcons::useFallbackTheme();
+        m_icons.clear();
+    }
     QMainWindow::changeEvent(event);
 }
 

@@ -90,6 +90,7 @@ CBookmarkEditor::CBookmarkEditor(CBookmarkStore &store, UserInterface &ui, const
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     auto *left = new QVBoxLayout;
+    m_list->setAccessibleName(QStringLiteral("Bookmarks"));
     left->addWidget(m_list, 1);
     left->addWidget(m_status);
     auto *middle = new QHBoxLayout;

@@ -35,6 +35,8 @@ CCategoriesDialog::CCategoriesDialog(CBookmarkStore &store, UserInterface &ui, i
         buttons->addWidget(b);
     buttons->addStretch();
     auto *left = new QVBoxLayout;
+    // The list is named after the question the dialog asks.
+    m_list->setAccessibleName(QStringLiteral("Categories"));
     left->addWidget(m_list);
     auto *form = new QFormLayout;
     form->addRow(tr("Name:"), m_name);

@@ -1,5 +1,6 @@
 #include "ui/bookmarks/fetchbookmarkdialog.h"
 
+#include "ui/accessiblename.h"
 #include "bookmarks/bookmarkstore.h"
 #include "items/displaytext.h"
 
@@ -16,8 +17,12 @@ CFetchBookmarkDialog::CFetchBookmarkDialog(CBookmarkStore &store, QWidget *paren
     setSizeGripEnabled(true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(tr("Categories:"), this), 0, 0);
-    grid->addWidget(new QLabel(tr("Bookmarks:"), this), 0, 1);
+    auto *categoriesLabel = new QLabel(tr("Categories:"), this);
+    auto *bookmarksLabel = new QLabel(tr("Bookmarks:"), this);
+    labelField(categoriesLabel, m_categories);
+    labelField(bookmarksLabel, m_bookmarks);
+    grid->addWidget(categoriesLabel, 0, 0);
+    grid->addWidget(bookmarksLabel, 0, 1);
     grid->addWidget(m_categories, 1, 0);
     grid->addWidget(m_bookmarks, 1, 1);
     grid->addWidget(buttons, 2, 0, 1, 2);

@@ -142,7 +142,10 @@ void HomeGopherDialog::addServerRows(QFormLayout *form, Server &server, const QS
     portRow->addStretch(1);
 
     form->addRow(hostLabel, server.host);
-    form->addRow(QStringLiteral("Port:"), portRow);
+    // The label of a row of fields names the first of them.
+    auto *portLabel = new QLabel(QStringLiteral("Port:"));
+    portLabel->setBuddy(server.port);
+    form->addRow(portLabel, portRow);
     form->addRow(QStringLiteral("Selector:"), server.selector);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/dialogs/directoriesdialog.h"
 
+#include "ui/accessiblename.h"
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,10 +36,13 @@ DirectoriesDialog::DirectoriesDialog(AppSettings &settings, UserInterface *ui, Q
 
     auto *form = new QFormLayout;
     form->setRowWrapPolicy(QFormLayout::WrapAllRows);
-    form->addRow(QStringLiteral("Directory for temporary files:"),
-                 fieldRow(m_temporary, QStringLiteral("Directory for temporary files")));
-    form->addRow(QStringLiteral("Directory for downloading files:"),
-                 fieldRow(m_download, QStringLiteral("Directory for downloading files")));
+    // A row of fields gets no buddy from the form: the labels are given theirs.
+    auto *temporaryLabel = new QLabel(QStringLiteral("Directory for temporary files:"));
+    auto *downloadLabel = new QLabel(QStringLiteral("Directory for downloading files:"));
+    labelField(temporaryLabel, m_temporary);
+    labelField(downloadLabel, m_download);
+    form->addRow(temporaryLabel, fieldRow(m_temporary, QStringLiteral("Directory for temporary files")));
+    form->addRow(downloadLabel, fieldRow(m_download, QStringLiteral("Directory for downloading files")));
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &DirectoriesDialog::accept);

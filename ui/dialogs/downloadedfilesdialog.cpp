@@ -1,5 +1,6 @@
 #include "ui/dialogs/downloadedfilesdialog.h"
 
+#include "ui/accessiblename.h"
 #include "documents/downloadedfiles.h"
 #include "documents/gopherxferdoc.h"
 
@@ -22,7 +23,10 @@ DownloadedFilesDialog::DownloadedFilesDialog(DownloadedFiles &files, QWidget *pa
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Marked files will be deleted when Gopher exits")));
-    layout->addWidget(new QLabel(QStringLiteral("Select a file to change this setting:")));
+    auto *listLabel = new QLabel(QStringLiteral("Select a file to change this setting:"));
+    labelField(listLabel, m_list);
+    m_list->setAccessibleName(QStringLiteral("Downloaded files"));
+    layout->addWidget(listLabel);
     layout->addWidget(m_list);
     layout->addWidget(m_summary);
     layout->addWidget(buttons);

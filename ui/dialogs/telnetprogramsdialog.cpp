@@ -1,5 +1,6 @@
 #include "ui/dialogs/telnetprogramsdialog.h"
 
+#include "ui/accessiblename.h"
 #include "settings/appsettings.h"
 #include "settings/commandline.h"
 #include "settings/profilefile.h"
@@ -48,10 +49,14 @@ CTelnetProgramsDialog::CTelnetProgramsDialog(AppSettings &settings, UserInterfac
     m_viewProgram = makeEdit(QStringLiteral("viewProgram"), QByteArray());
 
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Telnet program:")), 0, 0);
+    auto *telnetLabel = new QLabel(QStringLiteral("Telnet program:"));
+    labelField(telnetLabel, m_telnet);
+    grid->addWidget(telnetLabel, 0, 0);
     grid->addWidget(m_telnet, 0, 1);
     grid->addWidget(makeBrowse(QStringLiteral("browseTelnet"), &CTelnetProgramsDialog::OnBrowseTelnet), 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("3270 program:")), 1, 0);
+    auto *tn3270Label = new QLabel(QStringLiteral("3270 program:"));
+    labelField(tn3270Label, m_tn3270);
+    grid->addWidget(tn3270Label, 1, 0);
     grid->addWidget(m_tn3270, 1, 1);
     grid->addWidget(makeBrowse(QStringLiteral("browse3270"), &CTelnetProgramsDialog::OnBrowse3270), 1, 2);
 
@@ -61,7 +66,10 @@ CTelnetProgramsDialog::CTelnetProgramsDialog(AppSettings &settings, UserInterfac
     auto *viewsLayout = new QGridLayout(views);
     m_views = new QListWidget;
     m_views->setObjectName(QStringLiteral("viewList"));
-    viewsLayout->addWidget(new QLabel(QStringLiteral("Select a view:")), 0, 0, 1, 2);
+    auto *viewsLabel = new QLabel(QStringLiteral("Select a view:"));
+    labelField(viewsLabel, m_views);
+    m_views->setAccessibleName(QStringLiteral("Extended telnet views"));
+    viewsLayout->addWidget(viewsLabel, 0, 0, 1, 2);
     viewsLayout->addWidget(m_views, 1, 0, 1, 2);
     viewsLayout->addWidget(m_viewProgram, 2, 0);
     viewsLayout->addWidget(makeBrowse(QStringLiteral("browseView"), &CTelnetProgramsDialog::OnBrowseView), 2, 1);

@@ -1,5 +1,6 @@
 #include "ui/dialogs/viewersdialog.h"
 
+#include "ui/accessiblename.h"
 #include "ui/dialogs/pathbrowser.h"
 #include "settings/viewertable.h"
 
@@ -45,9 +46,14 @@ ViewersDialog::ViewersDialog(ViewerTable &table, QWidget *parent) : QDialog(pare
     buttons->button(QDialogButtonBox::Help)->setEnabled(false);
 
     auto *grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("File Extension:")), 0, 0);
+    auto *extensionLabel = new QLabel(QStringLiteral("File Extension:"));
+    auto *programLabel = new QLabel(QStringLiteral("Viewer Program:"));
+    labelField(extensionLabel, m_extension);
+    labelField(programLabel, m_program);
+    m_list->setAccessibleName(QStringLiteral("Viewers"));
+    grid->addWidget(extensionLabel, 0, 0);
     grid->addWidget(m_extension, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Viewer Program:")), 1, 0);
+    grid->addWidget(programLabel, 1, 0);
     grid->addWidget(m_program, 1, 1);
     grid->addWidget(browse, 1, 2);
     grid->addWidget(m_list, 2, 0, 1, 2);

@@ -138,6 +138,8 @@ void CAskView::buildForm()
 
     m_send = new QPushButton(QStringLiteral("  Send  "), form);
     m_send->setObjectName(QStringLiteral("sendButton"));
+    // The blanks widen the button; a reader says its word.
+    m_send->setAccessibleName(QStringLiteral("Send"));
     // Enter on the button itself presses it, as in a dialog.
     m_send->setAutoDefault(true);
     connect(m_send, &QPushButton::clicked, this, &CAskView::send);

@@ -69,6 +69,7 @@ CExtViewsDialog::CExtViewsDialog(ExtendedViewTable &table, const QByteArray &pre
 
     m_names = new QListWidget(this);
     m_names->setObjectName(QStringLiteral("names"));
+    m_names->setAccessibleName(QStringLiteral("Views"));
     QList<QByteArray> names = m_table.records().keys();
     std::sort(names.begin(), names.end());
     for (const QByteArray &name : std::as_const(names))

@@ -13,6 +13,7 @@ CItemInfoWindow::CItemInfoWindow(QWidget *parent) : QDialog(parent)
     setModal(false);
     m_text = new QPlainTextEdit(this);
     m_text->setReadOnly(true);
+    m_text->setAccessibleName(QStringLiteral("Item information"));
     m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto *buttons = new QDialogButtonBox(this);

@@ -39,6 +39,7 @@ CLanguagesDialog::CLanguagesDialog(LanguageTable &table, QWidget *parent)
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("languages"));
+    m_list->setAccessibleName(QStringLiteral("Languages"));
     m_list->setRootIsDecorated(false);
     m_list->setColumnCount(2);
     m_list->setHeaderLabels({QStringLiteral("Tag"), QStringLiteral("Name")});

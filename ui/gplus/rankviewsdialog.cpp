@@ -1,5 +1,6 @@
 #include "ui/gplus/rankviewsdialog.h"
 
+#include "ui/accessiblename.h"
 #include "gplus/extendedviewtable.h"
 #include "items/displaytext.h"
 
@@ -81,8 +82,12 @@ CRankViewsDialog::CRankViewsDialog(ExtendedViewTable &table, QWidget *parent)
     middle->addStretch(1);
 
     auto *grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Ranked views (Highest is first preference):"), this), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Unranked views:"), this), 0, 2);
+    auto *rankedLabel = new QLabel(QStringLiteral("Ranked views (Highest is first preference):"), this);
+    auto *unrankedLabel = new QLabel(QStringLiteral("Unranked views:"), this);
+    labelField(rankedLabel, m_ranked);
+    labelField(unrankedLabel, m_unranked);
+    grid->addWidget(rankedLabel, 0, 0);
+    grid->addWidget(unrankedLabel, 0, 2);
     grid->addWidget(m_ranked, 1, 0);
     grid->addLayout(middle, 1, 1);
     grid->addWidget(m_unranked, 1, 2);

@@ -1,5 +1,6 @@
 #include "ui/gplus/selectviewdialog.h"
 
+#include "ui/accessiblename.h"
 #include "items/displaytext.h"
 
 #include <QDialogButtonBox>
@@ -25,7 +26,7 @@ CSelectViewDialog::CSelectViewDialog(const QList<ViewChoice> &entries, int best,
     m_list->setColumnCount(3);
     m_list->setHeaderLabels({QStringLiteral("View"), QStringLiteral("Language"),
                              QStringLiteral("Size")});
-    label->setBuddy(m_list);
+    labelField(label, m_list);
     QList<QTreeWidgetItem *> rows;
     rows.reserve(entries.size());
     for (const ViewChoice &c : entries) {

@@ -28,7 +28,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     // Links off the manual (there are none today) go to the desktop.
     m_browser->setOpenExternalLinks(true);
 
-    auto *bar = new QToolBar(this);
+    auto *bar = new QToolBar(QStringLiteral("Help"), this);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_back = bar->addAction(CommandIcons::icon("go-previous"), QStringLiteral("&Back"));
     m_back->setShortcut(QKeySequence::Back);

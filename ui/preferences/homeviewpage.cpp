@@ -19,9 +19,17 @@ struct Pane
     double x, y, w, h;
 };
 
+QColor mixed(const QColor &a, const QColor &b, qreal share)
+{
+    return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * share,
+                            a.greenF() + (b.greenF() - a.greenF()) * share,
+                            a.blueF() + (b.blueF() - a.blueF()) * share);
+}
+
 // A small drawing of a home window's panes; the arrangements are the ones
-// the directory window builds.
-QPixmap layoutPicture(int layout)
+// the directory window builds. Its colours are the palette's: the panes are
+// the base colour tinted three ways, lines and letters the text colour.
+QPixmap layoutPicture(int layout, const QPalette &palette)
 {
     static const QList<QList<Pane>> layouts{
         {{'T', 0, 0, .5, 1}, {'D', .5, 0, .5, 1}},
@@ -34,8 +42,13 @@ QPixmap layoutPicture(int layout)
         {{'B', 0, 0, 1, 1. / 3}, {'T', 0, 1. / 3, 1, 1. / 3}, {'D', 0, 2. / 3, 1, 1. / 3}},
     };
     const QSize size(60, 42);
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    const QColor list = mixed(base, palette.color(QPalette::Active, QPalette::Highlight), 0.25);
+    const QColor tree = mixed(base, palette.color(QPalette::Active, QPalette::Link), 0.15);
+    const QColor marks = mixed(base, text, 0.12);
     QPixmap picture(size);
-    picture.fill(Qt::white);
+    picture.fill(base);
     QPainter painter(&picture);
     QFont font = painter.font();
     font.setPixelSize(10);
@@ -43,10 +56,8 @@ QPixmap layoutPicture(int layout)
     for (const Pane &pane : layouts.value(layout)) {
         const QRectF r(pane.x * (size.width() - 1), pane.y * (size.height() - 1),
                        pane.w * (size.width() - 1), pane.h * (size.height() - 1));
-        painter.fillRect(r, pane.name == 'D' ? QColor(0xdd, 0xe8, 0xf6)
-                            : pane.name == 'T' ? QColor(0xe4, 0xf2, 0xdc)
-                                               : QColor(0xf6, 0xec, 0xd4));
-        painter.setPen(Qt::black);
+        painter.fillRect(r, pane.name == 'D' ? list : pane.name == 'T' ? tree : marks);
+        painter.setPen(text);
         painter.drawRect(r);
         painter.drawText(r, Qt::AlignCenter, QString(QLatin1Char(pane.name)));
     }
@@ -66,7 +77,7 @@ CHomeViewPage::CHomeViewPage(HomeGophers &home, UserInterface *ui, QWidget *pare
         auto *picture = new QToolButton(this);
         picture->setObjectName(QStringLiteral("LAYOUT%1").arg(n + 1));
         picture->setAccessibleName(radio->text().remove(QLatin1Char('&')));
-        picture->setIcon(layoutPicture(n));
+        picture->setIcon(layoutPicture(n, palette()));
         picture->setIconSize(QSize(60, 42));
         connect(picture, &QToolButton::clicked, radio, [radio] { radio->setChecked(true); });
         // Two columns of four, each a radio button beside its picture.

@@ -11,9 +11,11 @@
 #include <QSet>
 
 CBMView::CBMView(CBookmarkStore *store, FontManager *fonts, ItemIcons *icons, QWidget *parent)
-    : QTreeWidget(parent), m_store(store), m_fonts(fonts), m_icons(icons)
+    : FocusMarked<QTreeWidget>(parent), m_store(store), m_fonts(fonts), m_icons(icons)
 {
     setObjectName(QStringLiteral("bookmarkPane"));
+    setAccessibleName(QStringLiteral("Bookmarks"));
+    setHeaderLabel(accessibleName());
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setDragDropMode(QAbstractItemView::NoDragDrop);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/focusmark.h"
+
 #include <QTreeWidget>
 
 #include <functional>
@@ -13,7 +15,7 @@ class ItemIcons;
 // category and a node per bookmark (its number is the bookmark's index in
 // its category; a category's nodes are made when it is first opened). It follows the store: a category added, renamed, deleted or
 // saved shows at once in every open tree.
-class CBMView : public QTreeWidget
+class CBMView : public FocusMarked<QTreeWidget>
 {
     Q_OBJECT
 

@@ -2,8 +2,9 @@
 
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"
-#include "items/displaytext.h"
+#include "documents/pagereader.h"
 #include "items/textencoding.h"
+#include "ui/focusmark.h"
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 
@@ -61,8 +62,7 @@ public:
         case Qt::DecorationRole:
             return m_icons ? QVariant(markedIcon(m_doc, m_icons, index.row(), item)) : QVariant();
         case Qt::AccessibleTextRole:
-            return QString(displayText(item.GetTypeName()) + QStringLiteral(": ")
-                           + decodeText(item.title, encoding));
+            return PageReader(*m_doc, encoding).textOf(index.row());
         default:
             return {};
         }
@@ -164,7 +164,7 @@ private:
 
 CGopherDirView::CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *fonts,
                                ItemIcons *icons, QWidget *parent)
-    : QListView(parent), m_doc(doc), m_app(app), m_fonts(fonts), m_icons(icons),
+    : FocusMarked<QListView>(parent), m_doc(doc), m_app(app), m_fonts(fonts), m_icons(icons),
       m_model(new DirListModel(doc, icons, this)), m_delegate(new DirRowDelegate(this))
 {
     setViewMode(QListView::ListMode);
@@ -177,6 +177,7 @@ CGopherDirView::CGopherDirView(CGopherDir *doc, CTarnwickApp *app, FontManager *
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setItemDelegate(m_delegate);
     setModel(m_model);
+    setAccessibleName(QStringLiteral("Items"));
     applyFont();
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -295,6 +296,19 @@ void CGopherDirView::keyPressEvent(QKeyEvent *event)
     const int last = m_model->rowCount() - 1;
     const int current = selectedRow();
     int target;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (control && (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up)) {
+        // Ctrl+Down and Ctrl+Up go to the next or the previous block: the
+        // item, paragraph or picture after or before this one.
+        const PageReader reader(*m_doc, encoding());
+        const int next = current < 0 ? 0
+                         : event->key() == Qt::Key_Down ? reader.nextBlock(current)
+                                                        : reader.previousBlock(current);
+        if (next >= 0 && next <= last)
+            selectRow(next);
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

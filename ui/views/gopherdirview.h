@@ -1,6 +1,7 @@
 #pragma once
 
 #include "items/textencoding.h"
+#include "ui/focusmark.h"
 
 #include <QFont>
 #include <QListView>
@@ -15,10 +16,12 @@ class FontManager;
 class ItemIcons;
 
 // The directory list: one row per item of the directory document, drawn with
-// the item's icon and title. Rows are read from the document by number; the
+// the item's icon and title. A screen reader hears each row as PageReader
+// reads it; Ctrl+Down and Ctrl+Up go from block to block (an item, a
+// paragraph, a picture). Rows are read from the document by number; the
 // view never copies the list, so a menu of a few hundred thousand lines
 // appends and scrolls as fast as a short one.
-class CGopherDirView : public QListView
+class CGopherDirView : public FocusMarked<QListView>
 {
     Q_OBJECT
 
@@ -69,6 +72,7 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
 

@@ -2,8 +2,12 @@
 
 #include "app/tarnwickapp.h"
 #include "documents/gophertextdoc.h"
+#include "documents/shownline.h"
+#include "ui/focusmark.h"
 #include "ui/fontmanager.h"
+#include "ui/views/textviewaccessible.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -15,57 +19,6 @@
 #include <algorithm>
 
 namespace {
-
-// A stored line as it is shown: the decoded text, and where each character
-// starts among the line's bytes (UTF-8 lines take several bytes for one
-// character; ASCII and Latin-1 lines take one).
-struct ShownLine
-{
-    QString text;
-    QList<int> byteOfChar;  // one entry per QChar plus the end; empty: one byte each
-    int byteCount = 0;
-
-    int byteAt(int ch) const
-    {
-        ch = qBound(0, ch, int(text.size()));
-        return byteOfChar.isEmpty() ? qMin(ch, byteCount) : byteOfChar.at(ch);
-    }
-
-    // The first character that starts at or after the byte column.
-    int charAt(int byte) const
-    {
-        byte = qBound(0, byte, byteCount);
-        if (byteOfChar.isEmpty())
-            return qMin(byte, int(text.size()));
-        return int(std::lower_bound(byteOfChar.cbegin(), byteOfChar.cend(), byte)
-                   - byteOfChar.cbegin());
-    }
-};
-
-ShownLine shownLine(const QByteArray &bytes, TextEncoding encoding)
-{
-    ShownLine line;
-    line.text = decodeText(bytes, encoding);
-    line.byteCount = int(bytes.size());
-    // Only valid UTF-8 with characters beyond ASCII decodes to fewer QChars
-    // than bytes; the single-byte encodings give one character per byte.
-    if (line.text.size() == bytes.size())
-        return line;
-    QList<int> map;
-    map.reserve(line.text.size() + 1);
-    for (int i = 0; i < bytes.size();) {
-        const uchar lead = uchar(bytes.at(i));
-        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        map.append(i);
-        if (length == 4)
-            map.append(i);  // a character beyond the BMP is two QChars
-        i += length;
-    }
-    map.append(line.byteCount);
-    if (map.size() == line.text.size() + 1)
-        line.byteOfChar = map;
-    return line;
-}
 
 // The first character shown at a horizontal offset (never half a surrogate pair).
 int firstShownChar(const QString &text, int offset)
@@ -96,6 +49,7 @@ int advance(const QFontMetrics &metrics, const QString &text, int n, int tabWidt
 CGopherTextView::CGopherTextView(CGopherTextDoc *doc, FontManager *fonts, QWidget *parent)
     : QAbstractScrollArea(parent), m_doc(doc), m_fonts(fonts)
 {
+    CTextViewAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
@@ -115,7 +69,9 @@ CGopherTextView::CGopherTextView(CGopherTextDoc *doc, FontManager *fonts, QWidge
     if (m_doc->markMode() == CGopherTextDoc::Marked) {
         m_marker.setMarked({m_doc->markStartColumn(), m_doc->markStartLine()},
                            {m_doc->markEndColumn(), m_doc->markEndLine()});
+        m_caret.setPosition(m_doc->store(), m_encoding, m_marker.start());
     }
+    m_linesSeen = lineCount();
     takeFont();
     recomputeGeometry();
 }
@@ -198,8 +154,9 @@ void CGopherTextView::updateScrollRanges()
     vertical->setRange(0, qMax(0, lineCount() - m_rowsPerPage));
     horizontal->setSingleStep(1);
     horizontal->setPageStep(qMax(1, m_columnsPerPage / 2));
+    // One column beyond the longest line, where the caret stands at its end.
     const int longest = m_doc ? m_doc->store().GetLongestLine() : 0;
-    horizontal->setRange(0, qMax(0, longest - m_columnsPerPage));
+    horizontal->setRange(0, qMax(0, longest + 1 - m_columnsPerPage));
     if (m_followEnd)
         vertical->setValue(vertical->maximum());
     m_adjustingRanges = false;
@@ -240,6 +197,13 @@ QString CGopherTextView::lineText(int line) const
     return shownLine(m_doc->store().GetLine(line), m_encoding).text;
 }
 
+const TextOffsets &CGopherTextView::offsets()
+{
+    if (m_doc)
+        m_offsets.update(m_doc->store(), m_encoding);
+    return m_offsets;
+}
+
 void CGopherTextView::onEncodingChanged()
 {
     if (!m_doc)
@@ -250,6 +214,8 @@ void CGopherTextView::onEncodingChanged()
     // The mark and the find position are byte columns: they stay on the
     // same bytes, now drawn as other characters.
     m_encoding = now;
+    m_caret.clamp(m_doc->store(), m_encoding);
+    announceTextChange();
     viewport()->update();
 }
 
@@ -259,7 +225,8 @@ void CGopherTextView::onDocumentUpdate(int hint, int a, int b, int c)
         showFound(a, b, c);
         return;
     }
-    if (lineCount() == 0) {
+    const int count = lineCount();
+    if (count == 0) {
         // Cleared for a reload: start again at the top, without a mark.
         if (m_marker.state() != TextMarker::NoMark)
             clearMark();
@@ -275,6 +242,18 @@ void CGopherTextView::onDocumentUpdate(int hint, int a, int b, int c)
         m_complete = true;
     // The end of the transfer may store a last line that had no line end.
     updateScrollRanges();
+
+    // A caret left on the last line while the view follows the end goes on
+    // with the text as it arrives.
+    const TextPosition before = m_caret.position();
+    if (m_followEnd && count > m_linesSeen && before.line >= m_linesSeen - 1)
+        m_caret.setPosition(m_doc->store(), m_encoding, {0, count - 1});
+    else
+        m_caret.clamp(m_doc->store(), m_encoding);
+    m_linesSeen = count;
+    announceTextChange();
+    if (m_caret.position() != before)
+        announceCaret();
 }
 
 void CGopherTextView::showFound(int line, int startColumn, int endColumn)
@@ -283,7 +262,10 @@ void CGopherTextView::showFound(int line, int startColumn, int endColumn)
         return;
     endCapture();
     m_marker.setMarked({startColumn, line}, {endColumn, line});
+    // The reader goes on from the place found.
+    m_caret.setPosition(m_doc->store(), m_encoding, {startColumn, line});
     copyMarkToDocument();
+    announceCaret();
     setStatus(TextMarker::positionText({startColumn, line}, lineCount()));
 
     if (line < firstLine() || line >= firstLine() + m_rowsPerPage)
@@ -313,6 +295,7 @@ void CGopherTextView::copyMarkToDocument()
     const TextPosition start = m_marker.start();
     const TextPosition end = m_marker.end();
     m_doc->setMark(m_marker.state(), start.line, start.column, end.line, end.column);
+    announceMark();
     Q_EMIT markChanged();
 }
 
@@ -450,58 +433,219 @@ void CGopherTextView::paintEvent(QPaintEvent *event)
                              colours.color(QPalette::Highlight));
         }
     }
+
+    if (hasFocus()) {
+        if (count > 0) {
+            const QRect cell = characterRect(m_caret.position());
+            if (cell.isValid())
+                painter.fillRect(cell.left(), cell.top(), CaretWidth, cell.height(),
+                                 colours.color(QPalette::Text));
+        }
+        drawFocusMark(painter, viewport()->rect(), colours);
+    }
 }
 
 void CGopherTextView::keyPressEvent(QKeyEvent *event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier)) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
     QScrollBar *vertical = verticalScrollBar();
-    QScrollBar *horizontal = horizontalScrollBar();
-    const int page = qMax(1, m_rowsPerPage - 1);
-    const bool verticalKeys = verticalBarShown();
-    const bool horizontalKeys = horizontalBarShown();
-
+    TextCaret::Move move;
     switch (event->key()) {
-    case Qt::Key_PageUp:
-        if (verticalKeys)
-            vertical->setValue(vertical->value() - page);
-        break;
-    case Qt::Key_PageDown:
-        if (verticalKeys)
-            vertical->setValue(vertical->value() + page);
-        break;
-    case Qt::Key_Home:
-        if (verticalKeys) {
-            m_followEnd = false;
-            vertical->setValue(0);
-        }
-        break;
-    case Qt::Key_End:
-        if (verticalKeys) {
-            m_followEnd = true;
-            vertical->setValue(vertical->maximum());
-        }
-        break;
-    case Qt::Key_Up:
-        if (verticalKeys)
-            vertical->setValue(vertical->value() - 1);
-        break;
-    case Qt::Key_Down:
-        if (verticalKeys)
-            vertical->setValue(vertical->value() + 1);
-        break;
     case Qt::Key_Left:
-        if (horizontalKeys)
-            horizontal->setValue(horizontal->value() - 1);
+        move = control ? TextCaret::WordLeft : TextCaret::CharLeft;
         break;
     case Qt::Key_Right:
-        if (horizontalKeys)
-            horizontal->setValue(horizontal->value() + 1);
+        move = control ? TextCaret::WordRight : TextCaret::CharRight;
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (control && !shift) {
+            // Ctrl+Up and Ctrl+Down scroll the text and leave the caret.
+            if (verticalBarShown())
+                vertical->setValue(vertical->value() + (event->key() == Qt::Key_Up ? -1 : 1));
+            event->accept();
+            return;
+        }
+        move = event->key() == Qt::Key_Up ? TextCaret::LineUp : TextCaret::LineDown;
+        break;
+    case Qt::Key_PageUp:
+        move = TextCaret::PageUp;
+        break;
+    case Qt::Key_PageDown:
+        move = TextCaret::PageDown;
+        break;
+    case Qt::Key_Home:
+        move = control ? TextCaret::TextStart : TextCaret::LineStart;
+        break;
+    case Qt::Key_End:
+        move = control ? TextCaret::TextEnd : TextCaret::LineEnd;
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
+    moveCaret(move, shift);
     event->accept();
+}
+
+void CGopherTextView::moveCaret(TextCaret::Move move, bool extend)
+{
+    if (!m_doc || lineCount() == 0 || m_marker.state() == TextMarker::Marking)
+        return;
+    const TextPosition from = m_caret.position();
+    // A page keeps the caret where it is on the screen: the text scrolls by
+    // as much as the caret moves.
+    const int page = qMax(1, m_rowsPerPage - 1);
+    if (!m_caret.move(move, m_doc->store(), m_encoding, page) && !extend)
+        return;
+    const TextPosition to = m_caret.position();
+    QScrollBar *vertical = verticalScrollBar();
+    if (move == TextCaret::PageUp || move == TextCaret::PageDown)
+        vertical->setValue(vertical->value() + (to.line - from.line));
+    if (move == TextCaret::TextStart) {
+        m_followEnd = false;
+        vertical->setValue(0);
+    } else if (move == TextCaret::TextEnd) {
+        // At the end, the text that arrives later stays in view.
+        m_followEnd = true;
+        vertical->setValue(vertical->maximum());
+    } else if (to.line < lineCount() - 1) {
+        m_followEnd = false;
+    }
+    ensureVisible(to);
+
+    if (extend) {
+        // The mark grows from its far end when the caret is at one of its
+        // ends, otherwise it starts where the caret was.
+        TextPosition anchor = from;
+        if (m_marker.state() == TextMarker::Marked) {
+            if (from == m_marker.end())
+                anchor = m_marker.start();
+            else if (from == m_marker.start())
+                anchor = m_marker.end();
+        }
+        setMark(std::min(anchor, to), std::max(anchor, to));
+        if (m_marker.state() == TextMarker::Marked)
+            setStatus(m_marker.markedText());
+        else
+            setStatus(TextMarker::positionText(to, lineCount()));
+    } else {
+        setStatus(TextMarker::positionText(to, lineCount()));
+    }
+    announceCaret();
+    viewport()->update();
+}
+
+void CGopherTextView::setCaret(TextPosition pos)
+{
+    if (!m_doc || lineCount() == 0)
+        return;
+    const TextPosition before = m_caret.position();
+    m_caret.setPosition(m_doc->store(), m_encoding, pos);
+    if (m_caret.position() == before)
+        return;
+    if (m_caret.position().line < lineCount() - 1)
+        m_followEnd = false;
+    ensureVisible(m_caret.position());
+    announceCaret();
+    viewport()->update();
+}
+
+void CGopherTextView::setMark(TextPosition start, TextPosition end)
+{
+    if (!m_doc || lineCount() == 0)
+        return;
+    endCapture();
+    if (start == end) {
+        if (m_marker.state() != TextMarker::NoMark)
+            clearMark();
+        return;
+    }
+    m_marker.setMarked(start, end);
+    copyMarkToDocument();
+    viewport()->update();
+}
+
+void CGopherTextView::ensureVisible(TextPosition pos)
+{
+    if (!m_doc || pos.line < 0 || pos.line >= lineCount())
+        return;
+    QScrollBar *vertical = verticalScrollBar();
+    if (pos.line < firstLine())
+        vertical->setValue(pos.line);
+    else if (pos.line >= firstLine() + m_rowsPerPage)
+        vertical->setValue(pos.line - m_rowsPerPage + 1);
+    const ShownLine shown = shownLine(m_doc->store().GetLine(pos.line), m_encoding);
+    const int ch = shown.charAt(pos.column);
+    QScrollBar *horizontal = horizontalScrollBar();
+    if (ch < horizontalOffset())
+        horizontal->setValue(ch);
+    else if (ch >= horizontalOffset() + m_columnsPerPage)
+        horizontal->setValue(ch - m_columnsPerPage + 1);
+}
+
+void CGopherTextView::announceTextChange()
+{
+    // Told whether or not a reader listens, as Qt's own text widgets do: the
+    // offsets grow with the text line by line, and only new lines are sent.
+    if (!m_doc)
+        return;
+    const TextOffsets::Change change = m_offsets.update(m_doc->store(), m_encoding);
+    if (change.removedLength > 0) {
+        // The old text is gone from the store by now; readers take the range
+        // from the event and the new text from the view.
+        QAccessibleTextRemoveEvent removed(this, change.position,
+                                           QString(change.removedLength, QLatin1Char(' ')));
+        QAccessible::updateAccessibility(&removed);
+    }
+    if (change.inserted) {
+        QAccessibleTextInsertEvent inserted(
+            this, change.position,
+            m_offsets.text(m_doc->store(), change.position, m_offsets.characterCount()));
+        QAccessible::updateAccessibility(&inserted);
+    }
+}
+
+void CGopherTextView::announceCaret()
+{
+    if (!m_doc)
+        return;
+    QAccessibleTextCursorEvent moved(this, offsets().offsetOf(m_doc->store(), m_caret.position()));
+    QAccessible::updateAccessibility(&moved);
+}
+
+void CGopherTextView::announceMark()
+{
+    if (!m_doc)
+        return;
+    const TextOffsets &text = offsets();
+    int start = -1;
+    int end = -1;
+    if (m_marker.state() != TextMarker::NoMark) {
+        start = text.offsetOf(m_doc->store(), m_marker.start());
+        end = text.offsetOf(m_doc->store(), m_marker.end());
+    }
+    QAccessibleTextSelectionEvent marked(this, start, end);
+    marked.setCursorPosition(text.offsetOf(m_doc->store(), m_caret.position()));
+    QAccessible::updateAccessibility(&marked);
+}
+
+void CGopherTextView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void CGopherTextView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void CGopherTextView::mousePressEvent(QMouseEvent *event)
@@ -520,7 +664,9 @@ void CGopherTextView::mousePressEvent(QMouseEvent *event)
     QWidget *grabber = QWidget::mouseGrabber();
     const bool heldElsewhere = grabber && grabber != viewport() && grabber != this;
     const QPoint point = event->position().toPoint();
-    const QByteArray status = m_marker.press(positionAt(point), heldElsewhere);
+    const TextPosition pos = positionAt(point);
+    const QByteArray status = m_marker.press(pos, heldElsewhere);
+    setCaret(pos);
     if (m_marker.state() == TextMarker::Marking) {
         m_lastPointer = point;
         if (viewport()->isVisible())
@@ -591,7 +737,9 @@ void CGopherTextView::mouseReleaseEvent(QMouseEvent *event)
     const QPoint point = event->position().toPoint();
     if (point.y() >= 0 && point.y() < viewport()->height())
         m_marker.move(positionAt(point));
+    const TextPosition releasedAt = m_marker.current();
     if (const std::optional<QByteArray> status = m_marker.release(lineCount())) {
+        setCaret(releasedAt);
         copyMarkToDocument();
         setStatus(*status);
     }
@@ -612,6 +760,7 @@ void CGopherTextView::mouseDoubleClickEvent(QMouseEvent *event)
     endCapture();
     const TextPosition pos = positionAt(event->position().toPoint());
     const bool marked = m_marker.selectWord(m_doc->store().GetLine(pos.line), pos.line, pos.column);
+    setCaret(marked ? m_marker.start() : pos);
     copyMarkToDocument();
     if (marked)
         setStatus(m_marker.markedText());

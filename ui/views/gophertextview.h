@@ -1,7 +1,9 @@
 #pragma once
 
 #include "documents/gophertextdoc.h"
+#include "documents/textcaret.h"
 #include "documents/textmarker.h"
+#include "documents/textoffsets.h"
 #include "items/textencoding.h"
 
 #include <QAbstractScrollArea>
@@ -13,9 +15,11 @@ class FontManager;
 
 // The window of a text item: draws the visible lines of the document itself
 // (a text may hold 32,766 lines), scrolls by lines and characters, and lets
-// the user mark a stretch with the mouse for Save and Copy. Positions and the
-// mark are byte columns of the stored lines; the horizontal offset counts the
-// characters shown.
+// the user mark a stretch with the mouse or the keyboard for Save and Copy.
+// A caret moved by the keys reads the text line by line and word by word;
+// assistive technology reads the text, the caret and the mark through
+// CTextViewAccessible. Positions and the mark are byte columns of the stored
+// lines; the horizontal offset counts the characters shown.
 class CGopherTextView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -25,6 +29,7 @@ public:
     // Space between the window's left edge and the text.
     static constexpr int LeftMargin = 4;
     static constexpr int TabColumns = 8;
+    static constexpr int CaretWidth = 2;
 
     CGopherTextView(CGopherTextDoc *doc, FontManager *fonts, QWidget *parent = nullptr);
     ~CGopherTextView() override;
@@ -40,6 +45,19 @@ public:
     int charWidth() const { return m_charWidth; }
     int rowsPerPage() const { return m_rowsPerPage; }
     int columnsPerPage() const { return m_columnsPerPage; }
+    // Where the keyboard is in the text.
+    TextPosition caret() const { return m_caret.position(); }
+    // Moves the caret (and the view to it); with extend, the mark runs from
+    // where it was anchored, or from the caret, to the new place.
+    void moveCaret(TextCaret::Move move, bool extend = false);
+    void setCaret(TextPosition pos);
+    // The mark as assistive technology sets it; an empty stretch removes it.
+    void setMark(TextPosition start, TextPosition end);
+    // Shows a position: scrolls it into view across and down.
+    void ensureVisible(TextPosition pos);
+    // Character offsets of the text as shown, brought up to date.
+    const TextOffsets &offsets();
+
     int firstLine() const;
     int horizontalOffset() const;
     bool followsEnd() const { return m_followEnd; }
@@ -65,6 +83,8 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -92,6 +112,11 @@ private:
     void copyMarkToDocument();
     void endCapture();
     void setStatus(const QByteArray &text);
+    // Tells assistive technology what changed: lines that arrived, the caret,
+    // the mark.
+    void announceTextChange();
+    void announceCaret();
+    void announceMark();
 
     // The document outlives its windows; the guard only keeps a late event
     // from reaching a document already gone.
@@ -100,6 +125,8 @@ private:
     QFont m_font;
     TextEncoding m_encoding = TextEncoding::Automatic;
     TextMarker m_marker;
+    TextCaret m_caret;
+    TextOffsets m_offsets;
     QTimer m_autoScroll;
     QPoint m_lastPointer;
     int m_lineHeight = 16;
@@ -107,6 +134,8 @@ private:
     int m_rowsPerPage = 1;
     int m_columnsPerPage = 1;
     bool m_followEnd = false;
+    // Lines the view had been told of at the last update.
+    int m_linesSeen = 0;
     bool m_complete = false;
     // Set while the ranges change under the text, so that the clamped value
     // does not count as the user showing the last page.

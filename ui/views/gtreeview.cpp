@@ -5,6 +5,7 @@
 #include "ui/fontmanager.h"
 #include "ui/itemicons.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -27,9 +28,12 @@ QString nodeText(const CBookmark &item, TextEncoding encoding, qsizetype limit)
 } // namespace
 
 CGTreeView::CGTreeView(CGopherDir *doc, FontManager *fonts, ItemIcons *icons, QWidget *parent)
-    : QTreeWidget(parent), m_doc(doc), m_fonts(fonts), m_icons(icons)
+    : FocusMarked<QTreeWidget>(parent), m_doc(doc), m_fonts(fonts), m_icons(icons)
 {
     setColumnCount(1);
+    // Screen readers name the tree and its one column, hidden or not.
+    setAccessibleName(QStringLiteral("Navigator"));
+    setHeaderLabel(accessibleName());
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setUniformRowHeights(true);
@@ -41,13 +45,7 @@ CGTreeView::CGTreeView(CGopherDir *doc, FontManager *fonts, ItemIcons *icons, QW
     setIconSize(QSize(ItemIcons::IconSize, ItemIcons::IconSize));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    // The selection stays visible when the navigator has no focus.
-    QPalette colours = palette();
-    colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                     colours.color(QPalette::Active, QPalette::Highlight));
-    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     colours.color(QPalette::Active, QPalette::HighlightedText));
-    setPalette(colours);
+    keepSelectionColours();
     applyFont();
 
     connect(m_doc, &CGopherDir::navigatorNodeRequested, this, &CGTreeView::openNode);
@@ -61,6 +59,25 @@ CGTreeView::CGTreeView(CGopherDir *doc, FontManager *fonts, ItemIcons *icons, QW
     // A document fetched before its navigator was made.
     if (!m_doc->windowKey().isEmpty() || m_doc->navigatorCount() > 0)
         appendNodes();
+}
+
+void CGTreeView::keepSelectionColours()
+{
+    QPalette colours = QApplication::palette(this);
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(colours);
+}
+
+void CGTreeView::changeEvent(QEvent *event)
+{
+    // A palette of the desktop's that changes (a dark one chosen) reaches
+    // the navigator too.
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        keepSelectionColours();
+    FocusMarked<QTreeWidget>::changeEvent(event);
 }
 
 CGTreeView::~CGTreeView() = default;

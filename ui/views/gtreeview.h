@@ -1,6 +1,7 @@
 #pragma once
 
 #include "items/bookmark.h"
+#include "ui/focusmark.h"
 
 #include <QTreeWidget>
 
@@ -15,7 +16,7 @@ class QMenu;
 // this window. Its root is the directory the window was opened on; every
 // fetched directory's sub-directories become children of its node. Clicking a
 // node fetches that directory into the same window.
-class CGTreeView : public QTreeWidget
+class CGTreeView : public FocusMarked<QTreeWidget>
 {
     Q_OBJECT
 
@@ -57,6 +58,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void onUpdate(int hint);
@@ -66,6 +68,8 @@ private:
     void onEncodingChanged();
     void onFontChanged(int kind);
     void applyFont();
+    // The selection stays visible when the navigator has no focus.
+    void keepSelectionColours();
     void ensureRoot();
     // The node a reply is for: the one being fetched, else the selected one,
     // else the root.

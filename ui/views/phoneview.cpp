@@ -25,6 +25,7 @@ CPhoneView::CPhoneView(CPhoneText *document, FontManager *fonts, QWidget *parent
     m_responses->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_responses->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_responses->setUniformItemSizes(true);
+    m_responses->setAccessibleName(QStringLiteral("Responses"));
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(m_searchLabel, 0, 0);
