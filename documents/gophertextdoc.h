@@ -17,6 +17,7 @@ public:
 
     void DeleteContents() override;
     bool endsAtDotLine() const override { return true; }
+    bool keepsReplyInMemory() const override { return true; }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;

@@ -28,6 +28,7 @@ struct Command
     Run run;                // nullptr: nothing to run yet
     Query enabled;          // nullptr: always enabled
     Query checked = nullptr; // non-null: the command shows a check mark
+    QKeyCombination secondKey = NoKey; // another accelerator, or NoKey
 
     static constexpr QKeyCombination NoKey = QKeyCombination::fromCombined(0);
     bool hasKey() const { return key.toCombined() != 0; }

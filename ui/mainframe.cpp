@@ -96,6 +96,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     m_mdi->installEventFilter(this);
 
     m_app.setFrameFactory(this);
+    connect(&m_app, &CTarnwickApp::documentOpened, this, &CMainFrame::placeReopenedWindow);
     m_fonts.setUserInterface(&m_ui);
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
     // After "You could not reach your Home Gopher server": a changed home is
@@ -178,7 +179,9 @@ void CMainFrame::createMenus()
         }
         // Accelerators belong to the main window and its document windows; in
         // a dialog (the Find dialog) Ctrl+C and Esc keep their own meaning.
-        if (c.hasKey())
+        if (c.hasKey() && c.secondKey.toCombined() != 0)
+            action->setShortcuts({QKeySequence(c.key), QKeySequence(c.secondKey)});
+        else if (c.hasKey())
             action->setShortcut(QKeySequence(c.key));
         if (c.icon)
             action->setIcon(CommandIcons::icon(c.icon));
