@@ -241,8 +241,10 @@ bool HistoryStore::add(const HistoryEntry &entry)
         if (file.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = file.readAll();
             m_lines = bytes.count('\n');
+            // A line has three TABs: with four more, the cut line can
+            // never read as an entry, wherever the kill cut it.
             if (!bytes.isEmpty() && !bytes.endsWith('\n'))
-                line.prepend('\n');
+                line.prepend("\t\t\t\t\n");
         } else {
             m_lines = 0;
         }
@@ -309,13 +311,30 @@ bool HistoryStore::clear()
     return true;
 }
 
+bool HistoryStore::matches(CBoolSearch &search, const HistoryEntry &entry)
+{
+    // Title and URL are searched as one text, so that "tarn NOT heron"
+    // leaves out an entry that has the word in either.
+    QByteArray text;
+    text.reserve(entry.title.size() + 1 + entry.url.size());
+    text += entry.title;
+    text += '\t';
+    text += entry.url;
+    return search.Match(text);
+}
+
 std::vector<int> HistoryStore::find(CBoolSearch &search)
 {
     const std::vector<HistoryEntry> &all = entries();
     std::vector<int> found;
+    QByteArray text;
     for (int i = int(all.size()) - 1; i >= 0; --i) {
         const HistoryEntry &entry = all[size_t(i)];
-        if (search.Match(entry.title) || search.Match(entry.url))
+        text.clear();
+        text += entry.title;
+        text += '\t';
+        text += entry.url;
+        if (search.Match(text))
             found.push_back(i);
     }
     return found;

@@ -64,9 +64,10 @@ public:
     [[nodiscard]] bool clear();
     QString lastError() const { return m_lastError; }
 
-    // The entries whose title or URL the search matches, as indexes into
+    // The entries whose title and URL the search matches, as indexes into
     // entries(), newest first.
     std::vector<int> find(CBoolSearch &search);
+    static bool matches(CBoolSearch &search, const HistoryEntry &entry);
 
     // A line of the file and back; parse() answers false for a line that is
     // cut short or damaged.

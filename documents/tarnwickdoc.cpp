@@ -236,9 +236,12 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
     if (m_reply.phase == ReplyState::Idle)
         beginReply();
     if (m_reply.keeping) {
-        if (m_reply.received.size() + bytes.size() > m_context.app->replyCache().largestReply()) {
+        ReplyCache &memory = m_context.app->replyCache();
+        if (m_reply.received.size() + bytes.size() > memory.largestReply()) {
+            // Too large to keep; an older reply to the request is out of date.
             m_reply.keeping = false;
             m_reply.received = QByteArray();
+            memory.remove(m_reply.memoryKey);
         } else {
             m_reply.received += bytes;
         }
@@ -305,9 +308,15 @@ void CTarnwickDoc::endRequest(int status)
     m_reply.endHandled = true;
     m_reply.phase = ReplyState::Ended;
     const quint64 request = m_requestNumber;
-    // A whole reply is kept before the kind may send another request.
-    if (status == 0 && m_reply.keeping && replyWorthKeeping())
-        m_context.app->replyCache().store(m_reply.memoryKey, std::exchange(m_reply.received, {}));
+    // A whole reply is kept before the kind may send another request; one
+    // that may not be shown again replaces an older one all the same.
+    if (status == 0 && m_reply.keeping) {
+        ReplyCache &memory = m_context.app->replyCache();
+        if (replyWorthKeeping())
+            memory.store(m_reply.memoryKey, std::exchange(m_reply.received, {}));
+        else
+            memory.remove(m_reply.memoryKey);
+    }
     const bool fromMemory = m_reply.fromMemory;
     OnReceiveDone(status);
     // The kind may have sent another request (an empty Gopher+ menu is asked

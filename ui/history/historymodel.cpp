@@ -99,7 +99,7 @@ void HistoryModel::rebuild()
 
 void HistoryModel::onEntryAdded(const HistoryEntry &added)
 {
-    if (m_search && !m_search->Match(added.title) && !m_search->Match(added.url))
+    if (m_search && !HistoryStore::matches(*m_search, added))
         return;
     beginInsertRows({}, 0, 0);
     m_rows.insert(m_rows.begin(), int(m_store.entries().size()) - 1);
