@@ -334,7 +334,8 @@ void CTarnwickApp::keepHistoryIn(const QString &path)
 
 void CTarnwickApp::recordVisit(const CTarnwickDoc *document)
 {
-    if (!m_history || !document || document->openMode() == CTarnwickDoc::UploadOpen
+    if (!m_history || m_recordingPaused || !document
+        || document->openMode() == CTarnwickDoc::UploadOpen
         || !CTarnwickDoc::isRevisitable(document->item()) || !m_settings.rememberHistory())
         return;
     HistoryEntry entry;

@@ -150,6 +150,9 @@ public:
     // Records the document's item in the history, unless "Remember History"
     // is off or the item cannot be asked for again (the answers of a form).
     void recordVisit(const CTarnwickDoc *document) override;
+    // While the windows of the last session come back nothing is recorded:
+    // they were opened, and recorded, before.
+    void setRecordingPaused(bool paused) { m_recordingPaused = paused; }
     ReplyCache &replyCache() override { return m_replyCache; }
     // The item a history entry or a session names: its URL, titled as the
     // window showed it (in the bytes of its host's encoding).
@@ -180,5 +183,6 @@ private:
     FrameFactory *m_frames = nullptr;
     std::unique_ptr<HistoryStore> m_history;
     bool m_historyFailureShown = false;
+    bool m_recordingPaused = false;
     ReplyCache m_replyCache;
 };

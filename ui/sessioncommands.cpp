@@ -137,12 +137,14 @@ bool CMainFrame::reopenSession()
         items.append({item, window});
     }
     bool opened = false;
+    m_app.setRecordingPaused(true);
     for (const auto &[item, window] : std::as_const(items)) {
         const bool home = window.kind == "home";
         if (m_app.OpenItem(item, home ? CTarnwickDoc::HomeOpen : 0,
                            home ? (window.homeServer == 2 ? 2 : 1) : 0))
             opened = true;
     }
+    m_app.setRecordingPaused(false);
     if (CTarnwickDoc *active = m_windows.document(activeKey))
         active->ActivateFrame();
     return opened;
