@@ -722,8 +722,18 @@ int DumpRunner::run(const QStringList &arguments)
             // broke off left nothing behind.
             if (xfer->isComplete())
                 out = "file\t" + escaped(QFile::encodeName(xfer->path())) + '\n';
-            else
+            if (!xfer->isComplete()) {
                 endStatus = endStatus ? endStatus : 1;
+            } else if (m_pictureReader && Picture::isPictureItem(xfer->item().type, xfer->viewType())) {
+                // Read whole, as the picture window reads it.
+                const PictureFacts facts = m_pictureReader(xfer->path());
+                if (facts.readable()) {
+                    out += "image\t" + QByteArray::number(facts.width) + 'x'
+                           + QByteArray::number(facts.height) + '\t' + facts.format + '\n';
+                } else {
+                    writeErr("message: ", Picture::unreadableMessage(facts.problem));
+                }
+            }
         } else if (auto *text = qobject_cast<CGopherTextDoc *>(last.data())) {
             const CQTextDoc &store = text->store();
             const int count = store.GetLineCount();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/picture.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStringList>
@@ -25,6 +27,10 @@ class UserInterface;
 // in form order (a file's path for a file chooser), sends the answers and
 // dumps the reply after the form.
 //
+// A download is saved and its path printed ("file", TAB, the path); a
+// picture follows with "image", TAB, WIDTHxHEIGHT, TAB, the format, or says
+// why it cannot be read in a "message:" line.
+//
 // `--print FILE.pdf URL` fetches the same way and hands the document to the
 // printer given with setPrinter (the widget library's printing) instead of
 // writing it out.
@@ -44,6 +50,9 @@ public:
     static bool wantsDump(const QStringList &arguments);
     static bool wantsPrint(const QStringList &arguments);
     void setPrinter(Printer printer) { m_printer = std::move(printer); }
+    // Reads a downloaded picture for its "image" line: the picture window's
+    // own reader, from the widget library. Without one no line is printed.
+    void setPictureReader(PictureReader reader) { m_pictureReader = std::move(reader); }
     int run(const QStringList &arguments);
 
     // Backslash, CR, LF and TAB written as \\, \r, \n and \t.
@@ -60,4 +69,5 @@ public:
 
 private:
     Printer m_printer;
+    PictureReader m_pictureReader;
 };

@@ -1,4 +1,5 @@
 #include "app/dumprunner.h"
+#include "ui/image/picturedecoder.h"
 #include "ui/print/printrunner.h"
 #include "ui/startup.h"
 
@@ -18,12 +19,16 @@ int main(int argc, char *argv[])
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
         DumpRunner runner;
         runner.setPrinter(&printDocumentToPdf);
+        runner.setPictureReader(&PictureDecoder::readFacts);
         return runner.run(arguments);
     }
     if (DumpRunner::wantsDump(arguments)) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
-        return DumpRunner().run(arguments);
+        // Pictures are read as the picture window reads them.
+        DumpRunner runner;
+        runner.setPictureReader(&PictureDecoder::readFacts);
+        return runner.run(arguments);
     }
     QApplication app(argc, argv);
     return runTarnwick(arguments);

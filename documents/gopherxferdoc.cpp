@@ -5,6 +5,7 @@
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"
 #include "settings/viewertable.h"
+#include "documents/picture.h"
 #include "documents/shortfilename.h"
 #include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"
@@ -40,6 +41,7 @@ constexpr TypeRow TypeRows[] = {
      "Gif (*.gif) | *.gif | JPEG (*.jpg) | *.jpg | "
      "Targa (*.tga) | *.tga | Bitmap (*.bmp) | *.bmp | "
      "PostScript (*.ps) | *.ps | Encapsulated PostScript (*.eps) | *.eps | "},
+    {"p", "png", "PNG (*.png) | *.png | "},
     {";", "mpg", "MPEG (*.mpg) | *.mpg | "},
     {"<s", "wav", "Wav (*.wav) | *.wav | Snd (*.snd) | *.snd | Mod (*.mod) | *.mod | Sun (*.au) | *.au | "},
     {"P", "pdf", "Acrobat (*.pdf) | *.pdf | "},
@@ -509,6 +511,10 @@ void CGopherXferDoc::OnReceiveDone(int status)
         SetStatus(receivedText(false) + " ... done");
         Q_EMIT updateAllViews(CompleteHint);
         Q_EMIT fileComplete();
+        // The file is final here: a picture nobody named a viewer for is
+        // shown at once, without any setup.
+        if (showsAsPicture())
+            m_context.ui->showPicture(*this);
         return;
     }
     // Stopped, broken off or not written whole: what arrived is not the
@@ -526,15 +532,37 @@ void CGopherXferDoc::OnReceiveDone(int status)
                                  + fileErrorText(fileErrorCause(m_writeError)));
 }
 
+QByteArray CGopherXferDoc::viewerExtension() const
+{
+    const QString name = QFileInfo(m_path).fileName();
+    const qsizetype dot = name.indexOf(u'.');
+    return dot < 0 ? QByteArray() : name.mid(dot + 1).toUpper().toUtf8();
+}
+
+bool CGopherXferDoc::showsAsPicture() const
+{
+    if (!Picture::isPictureItem(m_item.type, m_viewType))
+        return false;
+    if (m_viewType.size() > 1) {
+        const CViewInfo *info = m_context.app->extendedViews().Lookup(m_viewType);
+        if (info && !info->viewer.isEmpty())
+            return false;
+    }
+    const QByteArray extension = viewerExtension();
+    return extension.isEmpty() || !ViewerTable(m_context.app->profile()).HasViewer(extension);
+}
+
 void CGopherXferDoc::ViewFile()
 {
     if (!m_complete)
         return;
-    const QString name = QFileInfo(m_path).fileName();
-    const qsizetype dot = name.indexOf(u'.');
-    if (dot < 0)
+    if (showsAsPicture()) {
+        m_context.ui->showPicture(*this);
         return;
-    const QByteArray extension = name.mid(dot + 1).toUpper().toUtf8();
+    }
+    const QByteArray extension = viewerExtension();
+    if (extension.isEmpty())
+        return;
     UserInterface *ui = m_context.ui.get();
     ViewerTable::FindViewer(
         m_context.app->profile(), extension, m_path,

@@ -74,7 +74,12 @@ public:
 
     // Opens the file with its viewer: the Gopher+ view's viewer, the viewer
     // table's entry for the extension, or the desktop's application for it.
+    // A picture without a viewer of its own opens in the picture window.
     void ViewFile();
+    // The file is a picture (an image item or an image view) and neither the
+    // Gopher+ view's record nor the viewer table names a program for it: the
+    // program shows it itself, as soon as it is complete.
+    bool showsAsPicture() const;
 
 Q_SIGNALS:
     // The transfer is over and the file is complete under path().
@@ -102,6 +107,9 @@ private:
     void closeFile();
     // Starts the viewer on the file (nothing when there is none).
     void runViewer(const QByteArray &program);
+    // The extension the viewer table is asked about: after the first dot of
+    // the file's name, in upper case; empty when the name has no dot.
+    QByteArray viewerExtension() const;
     void reportCreateFailure(const QString &path, int error);
     // "Received N bytes", with the progress when it is known and wanted.
     QByteArray receivedText(bool withProgress) const;

@@ -1,5 +1,6 @@
 #include "documents/userinterface.h"
 
+#include "documents/gopherxferdoc.h"
 #include "settings/viewertable.h"
 #include "gplus/extendedviewtable.h"
 
@@ -13,6 +14,13 @@ int UserInterface::selectExtendedView(const QList<ViewChoice> &, int, const std:
 void UserInterface::editExtendedViews(ExtendedViewTable &table, const QByteArray &, char)
 {
     table.afterDialog(false, false);
+}
+
+void UserInterface::showPicture(CGopherXferDoc &) {}
+
+void RecordingUserInterface::showPicture(CGopherXferDoc &download)
+{
+    pictures.append(download.path());
 }
 
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,

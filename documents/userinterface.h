@@ -13,6 +13,7 @@
 #include <functional>
 #include <utility>
 
+class CGopherXferDoc;
 class ExtendedViewTable;
 class ViewerTable;
 
@@ -71,6 +72,10 @@ public:
     // The modal "Viewers" dialog on the table, with the extension filled in;
     // true when the user confirmed it.
     virtual bool editViewers(ViewerTable &table, const QByteArray &extension);
+    // Shows the finished picture download in the program's picture window,
+    // or brings that window back when it is open already. Without windows
+    // nothing is shown.
+    virtual void showPicture(CGopherXferDoc &download);
 };
 
 // A user interface that answers every question with its default button and
@@ -98,6 +103,7 @@ public:
                            const std::function<bool(int)> &accept) override;
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &name, char itemType) override;
     bool editViewers(ViewerTable &table, const QByteArray &extension) override;
+    void showPicture(CGopherXferDoc &download) override;
 
     QList<Message> messages;
     QList<QByteArray> mainStatus;
@@ -118,6 +124,8 @@ public:
     // (extension, program) is entered and confirmed, otherwise it is cancelled.
     QList<QByteArray> viewerDialogs;
     QList<std::pair<QByteArray, QByteArray>> viewerDialogAnswers;
+    // The files the picture window was asked to show.
+    QStringList pictures;
 
     // Scripted answers: taken in order; when empty the default button answers.
     QList<int> answers;

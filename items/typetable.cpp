@@ -43,6 +43,7 @@ QByteArray longName(char type)
     case 's': name = "Sound"; break;
     case 'g': name = "GIF image"; break;
     case ':': name = "Image+"; break;
+    case 'p': name = "PNG image"; break;
     case ';': name = "Movies+"; break;
     case '<': name = "Sound+"; break;
     case 'h': name = "HTML"; break;
@@ -68,6 +69,8 @@ int templateForType(char type, bool askForm)
     case '4': case '5': case '6': case '9':
     case ':': case ';': case '<':
     case 'I': case 'M': case 'P': case 'g': case 'h': case 's':
+    // Servers give PNG pictures the type 'p'.
+    case 'p':
         return XferTemplate;
     case '7': return SearchTemplate;
     case '8': case 'T': return TelnetTemplate;

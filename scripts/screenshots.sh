@@ -9,9 +9,11 @@
 #   share/screenshots/bookmark-tree.png       a home window with the bookmark tree
 #   share/screenshots/print-preview.png       the print preview of a text
 #   share/screenshots/preferences.png         the preferences sheet on its Home Gopher page
+#   share/screenshots/help-window.png         the help window on the page of a directory window
 #   share/screenshots/gazette-plain.png       a page-like menu in the default layout
 #   share/screenshots/gazette-authored.png    the same menu with View > Menu as Authored
-# With TWK_SHOTS=menus only the last two are made.
+#   share/screenshots/picture-window.png      the sample's GIF in the picture window, zoomed in
+# With TWK_SHOTS=menus only the gazette's two are made, with TWK_SHOTS=picture only the last.
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]
 set -euo pipefail
 
@@ -82,6 +84,18 @@ if [ "${1:-}" = "--inside" ]; then
     pid=""
   }
 
+  # The sample's GIF (row 21 of the sample menu), opened with the keyboard:
+  # its download window, and the picture window over it, zoomed in with
+  # Ctrl+= (Ctrl++ without Shift). Downloads take generated names in the
+  # configuration directory.
+  settings picture "[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n[Options]\nAuto File Name=1\n[Directories]\nDownload directory=$work/picture\n"
+  shot picture-window.png picture window "$frame" settle 2 \
+    keys 40 "$(printf 'Down %.0s' $(seq 21))Return" settle 3 \
+    keys 60 "$(printf 'ctrl+equal %.0s' $(seq 9))" settle 1 screen 1000x640 -- "$url"
+  if [ "${TWK_SHOTS:-}" = picture ]; then
+    exit 0
+  fi
+
   # The sample's page-like menu in both layouts: the directories in the
   # navigator, then every item in the author's order.
   settings plain '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,700\n'
@@ -103,6 +117,10 @@ if [ "${1:-}" = "--inside" ]; then
   settings browse '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
   shot main-window.png browse window "$frame" settle 2 \
     keys 80 'Down Down Down Down Down Down Return' settle 2 screen 1000x640 -- "$url"
+
+  # F1 on the sample menu: the help window on the page of directory windows.
+  shot help-window.png browse window "$frame" settle 2 keys 80 F1 \
+    window 'Tarnwick Help$' settle 1 picture -- "$url"
 
   # The view chooser: with "Auto Select View" off, opening the notes on the
   # tarn (row 8 of the menu, offered in three languages) asks which view to fetch.

@@ -10,6 +10,7 @@
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -42,11 +43,15 @@ private Q_SLOTS:
     void switchingCategoriesSavesFirst();
     void storeHandsNewItemToEditor();
     void okKeepsEditorWhenSaveFails();
+    void leavingWithChangesAsks_data();
+    void leavingWithChangesAsks();
 
     void categoriesDialogMessages_data();
     void categoriesDialogMessages();
     void categoriesDialogDeleteKeepsDefault();
     void categoriesDialogOkCreatesTypedName();
+    void categoriesDialogTakesTheEntryItShows();
+    void categoriesDialogCentredOnTheWindow();
 
     void itemFormUrlOrFields_data();
     void itemFormUrlOrFields();
@@ -379,6 +384,77 @@ void tst_BookmarkEditor::categoriesDialogDeleteKeepsDefault()
     QCOMPARE(dialog.result(), QByteArray("Play"));
     QCOMPARE(m_store->GetCategories(), (QByteArrayList{"Home", "Play"}));
     QCOMPARE(m_store->GetDefaultCategory(), QByteArray("Home"));
+}
+
+void tst_BookmarkEditor::leavingWithChangesAsks_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Cancel") << QStringLiteral("cancel");
+    QTest::newRow("close box") << QStringLiteral("close");
+    QTest::newRow("Escape") << QStringLiteral("escape");
+}
+
+void tst_BookmarkEditor::leavingWithChangesAsks()
+{
+    QFETCH(QString, way);
+    writeFile(TwoCategories);
+    CBookmarkEditor *editor = openEditor("Home");
+    select(editor, {u"Alpha"_s});
+    editor->onDelete();
+    QVERIFY(editor->isModified());
+    const auto leave = [&] {
+        if (way == QLatin1String("cancel"))
+            editor->onCancel();
+        else if (way == QLatin1String("close"))
+            editor->close();
+        else
+            QTest::keyClick(editor->list(), Qt::Key_Escape);
+    };
+    m_ui.answers = {UserInterface::AnswerCancel};
+    leave();
+    QCOMPARE(m_ui.messages.size(), 1);
+    QCOMPARE(m_ui.messages.last().text, QByteArray("Cancelling will cause changes to be ignored"));
+    QVERIFY(m_store->isEditorOpen());
+    QVERIFY(editor->isVisible());
+    m_ui.answers = {UserInterface::AnswerOk};
+    leave();
+    QCOMPARE(m_ui.messages.size(), 2);
+    QVERIFY(!m_store->isEditorOpen());
+    QCOMPARE(m_store->GetBookmarkCount("Home"), 3);
+}
+
+void tst_BookmarkEditor::categoriesDialogTakesTheEntryItShows()
+{
+    // The first bookmark of a new user: "Default" exists (written at the
+    // first start), no default category is set yet.
+    writeFile("[Bookmark Categories]\nCategory0=Default\n");
+    CCategoriesDialog dialog(*m_store, m_ui, CBookmarkStore::SaveBookmarkIn);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // The list takes the keyboard and shows "Default" as its entry; OK (here
+    // Return) takes it.
+    QTRY_COMPARE(dialog.nameField()->text(), QStringLiteral("Default"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(m_ui.messages.isEmpty());
+    QCOMPARE(dialog.result(), QByteArray("Default"));
+    QVERIFY(!dialog.isVisible());
+}
+
+void tst_BookmarkEditor::categoriesDialogCentredOnTheWindow()
+{
+    writeFile(TwoCategories);
+    QWidget window;
+    window.setGeometry(100, 80, 1000, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    CCategoriesDialog dialog(*m_store, m_ui, CBookmarkStore::ManageCategories, &window);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Window frames are guessed without a window manager: allow for them.
+    const QPoint offset = dialog.frameGeometry().center() - window.frameGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 50,
+             qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
 }
 
 void tst_BookmarkEditor::categoriesDialogOkCreatesTypedName()

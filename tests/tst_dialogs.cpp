@@ -12,8 +12,11 @@
 #include "tests/support/settingsfile.h"
 #include "ui/commanddialogs.h"
 #include "ui/dialogs/finddialog.h"
+#include "ui/qtuserinterface.h"
+#include "ui/print/pagesetupdialog.h"
 #include "ui/fontmanager.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -23,6 +26,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,6 +61,7 @@ private Q_SLOTS:
     void cleanup();
 
     void windowTitles();
+    void fixedSizeDialogsCannotBeMaximised();
 
     // "Home Gopher Server(s)"
     void homeDialogFilledFromFile();
@@ -72,6 +77,8 @@ private Q_SLOTS:
     void homeDialogReportsWriteFailure();
     void homeDialogMoreButton();
     void homeDialogCentredOnParent();
+    void homeDialogTakesTypingInHostServer_data();
+    void homeDialogTakesTypingInHostServer();
 
     // "User Options", "Gopher Directories"
     void userOptionsFetchAction_data();
@@ -149,6 +156,29 @@ void tst_Dialogs::windowTitles()
     QCOMPARE(DirectoriesDialog(settings, m_ui.get()).windowTitle(), QStringLiteral("Gopher Directories"));
     QCOMPARE(WinSockInfoDialog(WinSockInfo()).windowTitle(), QStringLiteral("WinSock Information"));
     QCOMPARE(AboutDialog().windowTitle(), QStringLiteral("About Tarnwick"));
+}
+
+void tst_Dialogs::fixedSizeDialogsCannotBeMaximised()
+{
+    // Without the request, a window manager offers minimise and maximise
+    // buttons on every dialog.
+    AppSettings settings(*m_file);
+    QtUserInterface ui;
+    const std::unique_ptr<QWidget> dialogs[] = {
+        std::make_unique<HomeGopherDialog>(*m_file, m_ui.get()),
+        std::make_unique<UserOptionsDialog>(settings, m_ui.get()),
+        std::make_unique<WinSockInfoDialog>(WinSockInfo()),
+        std::make_unique<AboutDialog>(),
+        std::make_unique<PageSetupDialog>(PrinterSetup()),
+        ui.makeMessageBox("Connection refused", UserInterface::Exclamation, UserInterface::Ok,
+                          Help::Connect),
+    };
+    for (const std::unique_ptr<QWidget> &dialog : dialogs) {
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QVERIFY2(flags & Qt::CustomizeWindowHint, qPrintable(dialog->windowTitle()));
+        QVERIFY2(!(flags & Qt::WindowMaximizeButtonHint), qPrintable(dialog->windowTitle()));
+        QVERIFY2(flags & Qt::WindowCloseButtonHint, qPrintable(dialog->windowTitle()));
+    }
 }
 
 // ---- "Home Gopher Server(s)" ----
@@ -410,6 +440,35 @@ void tst_Dialogs::homeDialogCentredOnParent()
     const QPoint offset = dialog.geometry().center() - parent.geometry().center();
     QVERIFY2(offset.manhattanLength() <= 50,
              qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+void tst_Dialogs::homeDialogTakesTypingInHostServer_data()
+{
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("first start") << QString();
+    QTest::newRow("sample server offered") << QStringLiteral("gopher://127.0.0.1:7070/");
+}
+
+void tst_Dialogs::homeDialogTakesTypingInHostServer()
+{
+    QFETCH(QString, offered);
+    HomeGopherDialog dialog(*m_file, m_ui.get());
+    if (!offered.isEmpty())
+        dialog.offerServer(offered);
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::focusWidget(), dialog.hostEdit(1));
+    // Return with no host saves no empty home.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!QFile::exists(filePath()));
+    // What the user types goes into "Host Server:", and Return saves it.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("gopher.example.org"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Server 1"), QByteArray("gopher.example.org"));
+    QCOMPARE(m_ini.value("Home Gopher", "Count of Home Gophers"), QByteArray("1"));
 }
 
 // ---- "User Options", "Gopher Directories" ----

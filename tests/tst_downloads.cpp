@@ -1,6 +1,8 @@
 #include "documents/downloadedfiles.h"
+#include "documents/picture.h"
 #include "documents/programlauncher.h"
 #include "app/tarnwickapp.h"
+#include "settings/programfiles.h"
 #include "settings/viewertable.h"
 #include "documents/gopherxferdoc.h"
 #include "documents/shortfilename.h"
@@ -117,6 +119,11 @@ private Q_SLOTS:
     void dumpDownloads();
     void dumpOnAFullDisk();
 
+    void picturesShowWithoutAViewer_data();
+    void picturesShowWithoutAViewer();
+    void savePictureAs_data();
+    void savePictureAs();
+
 private:
     CGopherXferDoc *download(Program &program, const CBookmark &item);
 
@@ -135,6 +142,8 @@ void tst_Downloads::initTestCase()
     QVERIFY2(TestServer::writeServedTree(m_tree.path(), {{QStringLiteral("blob.bin"), m_binary},
                                                          {QStringLiteral("copy.bin"), "copy"},
                                                          {QStringLiteral("pub/v1.2/noext"), "data"},
+                                                         {QStringLiteral("pic.gif"), "GIF89a, not read here"},
+                                                         {QStringLiteral("pic.png"), "\x89PNG, not read here"},
                                                          {QStringLiteral("gophermap"), QByteArray()}}),
              qPrintable(TestServer::lastError()));
     m_gophernicus = TestServer::gophernicus(m_tree.path());
@@ -811,6 +820,116 @@ void tst_Downloads::dumpOnAFullDisk()
     QVERIFY2(err.contains(QByteArray("status: " + QByteArray::number(Limit) + " bytes\n")), err.constData());
     QVERIFY2(err.contains("message: Failed to write download file\\n"), err.constData());
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void tst_Downloads::picturesShowWithoutAViewer_data()
+{
+    QTest::addColumn<char>("type");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("viewer");      // the Viewers table's entry
+    QTest::addColumn<QByteArray>("view");        // a Gopher+ view, fetched from pygopherd
+    QTest::addColumn<QByteArray>("viewsViewer"); // extviews.cnf's viewer for it
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("GIF item") << 'g' << QByteArray("pic.gif") << QByteArray() << QByteArray()
+                              << QByteArray() << true;
+    QTest::newRow("type p") << 'p' << QByteArray("pic.png") << QByteArray() << QByteArray()
+                            << QByteArray() << true;
+    QTest::newRow("the Viewers table names one") << 'I' << QByteArray("pic.png") << QByteArray("feh")
+                                                 << QByteArray() << QByteArray() << false;
+    QTest::newRow("a binary") << '9' << QByteArray("pic.png") << QByteArray() << QByteArray()
+                              << QByteArray() << false;
+    QTest::newRow("Gopher+ image view") << 'I' << QByteArray("pic.png") << QByteArray()
+                                        << QByteArray("image/png") << QByteArray() << true;
+    QTest::newRow("its record names a viewer") << 'I' << QByteArray("pic.png") << QByteArray()
+                                               << QByteArray("image/png") << QByteArray("feh") << false;
+}
+
+// A finished picture opens in the program's own window unless the Viewers
+// table or the view's record names a program; the download is unchanged.
+void tst_Downloads::picturesShowWithoutAViewer()
+{
+    QFETCH(char, type);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, viewer);
+    QFETCH(QByteArray, view);
+    QFETCH(QByteArray, viewsViewer);
+    QFETCH(bool, shown);
+    QFile views(m_dir->filePath(QStringLiteral("extviews.cnf")));
+    QVERIFY(views.open(QIODevice::WriteOnly));
+    views.write("#\nname=image/png\nextension=png\ntype=I\nviewer=" + viewsViewer + "\nrank=1\n");
+    views.close();
+    Program program(m_settings);
+    ProgramFiles files;
+    files.programDirectory = m_dir->path();
+    program.app.setProgramFiles(files);
+    if (!viewer.isEmpty())
+        ViewerTable(program.app.profile()).SetViewer("PNG", viewer);
+    CBookmark item(type, "Pic", "/" + file, "127.0.0.1", (view.isEmpty() ? m_gophernicus : m_pygopherd)->port());
+    if (!view.isEmpty()) {
+        item.SetGopherPlus(true);
+        item.attributeText = "+INFO: I\tPic\t/" + file + "\t127.0.0.1\t70\t+\r\n+VIEWS:\r\n " + view
+                             + ": <1k>\r\n";
+        item.viewLines = {view + ": <1k>"};
+    }
+    QPointer<CGopherXferDoc> doc = download(program, item);
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    QVERIFY(doc->isComplete());
+    QCOMPARE(doc->viewType(), view);
+    QCOMPARE(program.ui.pictures, shown ? QStringList{doc->path()} : QStringList{});
+    if (shown) {
+        // "View file" asks the picture window again, never the Viewers dialog.
+        doc->ViewFile();
+        QCOMPARE(program.ui.pictures.size(), 2);
+        QVERIFY(program.ui.viewerDialogs.isEmpty());
+    }
+    // The download is handled as before: listed, marked for deletion.
+    QCOMPARE(program.app.downloadedFiles().files().size(), 1);
+    QVERIFY(!program.app.downloadedFiles().files().first().keep);
+}
+
+void tst_Downloads::savePictureAs_data()
+{
+    QTest::addColumn<QString>("target");   // below the test directory; "@" the download itself
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("a new file") << QStringLiteral("saved copy.gif") << QByteArray();
+    QTest::newRow("a folder that is not there")
+        << QStringLiteral("nowhere/copy.gif")
+        << QByteArray("Failed to create picture file\n@/nowhere/copy.gif\nThe file could not be located.");
+    QTest::newRow("the download itself") << QStringLiteral("@") << QByteArray();
+}
+
+// Save Item of a picture window: the bytes as they arrived, copied away
+// from the UI thread.
+void tst_Downloads::savePictureAs()
+{
+    QFETCH(QString, target);
+    QFETCH(QByteArray, message);
+    Program program(m_settings);
+    QPointer<CGopherXferDoc> doc =
+        download(program, CBookmark('g', "Pic", "/pic.gif", "127.0.0.1", m_gophernicus->port()));
+    QVERIFY(doc);
+    QTRY_VERIFY(program.idle());
+    const QString path = target == u"@"_qs ? doc->path() : m_dir->filePath(target);
+    program.ui.fileDialogAnswers = {path};
+    Picture::saveAs(*doc);
+    const UserInterface::FileDialog &dialog = program.ui.fileDialogs.constLast();
+    QCOMPARE(dialog.title, u"Save Picture As"_qs);
+    QCOMPARE(dialog.initialName, QFileInfo(doc->path()).fileName());
+    QCOMPARE(dialog.filter, u"GIF (*.gif)|*.gif|All Files (*.*)|*.*||"_qs);
+    if (!message.isEmpty()) {
+        QTRY_COMPARE(texts(program.ui),
+                     QList<QByteArray>{message.replace('@', QFile::encodeName(m_dir->path()))});
+        return;
+    }
+    QTRY_COMPARE(program.ui.mainStatus.constLast(),
+                 "Saved 'Pic' in " + QFile::encodeName(path) + " ... done");
+    QVERIFY(program.ui.messages.isEmpty());
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("GIF89a, not read here"));
+    // Saved where it is, the download is kept at exit.
+    QCOMPARE(program.app.downloadedFiles().files().first().keep, target == u"@"_qs);
 }
 
 QTEST_GUILESS_MAIN(tst_Downloads)

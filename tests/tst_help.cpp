@@ -7,7 +7,10 @@
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/qtuserinterface.h"
+#include "ui/help/helpwindow.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -17,6 +20,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QLineEdit>
 #include <QUrl>
 
 // The manual as the build tree holds it: every page and anchor the program
@@ -34,10 +40,19 @@ private Q_SLOTS:
     void messageBoxAndDialogHelp();
     void helpCommandsOpenPages_data();
     void helpCommandsOpenPages();
+    void helpWindowFollowsLinksBackAndForward();
+    void helpWindowFinds_data();
+    void helpWindowFinds();
+    void openInBrowserIsTheOnlyHandOver();
+    void messageBoxHelpLeavesTheQuestionOpen();
+    void escapeAnswersBoxesWithHelp_data();
+    void escapeAnswersBoxesWithHelp();
 
 private:
-    // Pages open into m_opened instead of a browser.
+    // "Open in browser" records into m_opened instead of starting a browser.
     const QList<QUrl> &record(QtUserInterface &ui);
+    // The page the help window shows, with its anchor.
+    static QString shownPage(const QtUserInterface &ui);
 
     QString m_help;
     QList<QUrl> m_opened;
@@ -62,6 +77,14 @@ const QList<QUrl> &tst_Help::record(QtUserInterface &ui)
     };
     ui.setHelpDirectory(m_help);
     return m_opened;
+}
+
+QString tst_Help::shownPage(const QtUserInterface &ui)
+{
+    if (!ui.helpWindow() || !ui.helpWindow()->isVisible())
+        return QString();
+    const QUrl url = ui.helpWindow()->browser()->source();
+    return url.fragment().isEmpty() ? url.fileName() : url.fileName() + u'#' + url.fragment();
 }
 
 void tst_Help::initTestCase()
@@ -136,10 +159,9 @@ void tst_Help::messageBoxAndDialogHelp()
 
     const QList<QUrl> &opened = record(ui);
     QVERIFY(ui.showHelp(HelpTopics::topic(Help::HostLookup)));
-    QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
-    QCOMPARE(opened.at(0).fragment(), QStringLiteral("host-lookup"));
-    QVERIFY(QFile::exists(opened.at(0).toLocalFile()));
+    QCOMPARE(shownPage(ui), QStringLiteral("messages.html#host-lookup"));
+    QVERIFY(ui.helpWindow()->browser()->toPlainText().contains(QStringLiteral("Contents")));
+    QVERIFY(QFile::exists(ui.helpWindow()->browser()->source().toLocalFile()));
 
     // A dialog's Help button, greyed until the manual is attached.
     TransactionEngine engine;
@@ -148,8 +170,9 @@ void tst_Help::messageBoxAndDialogHelp()
     QPushButton *help = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Help);
     QVERIFY(help->isEnabled());
     help->click();
-    QCOMPARE(opened.size(), 2);
-    QCOMPARE(opened.at(1).fileName(), QStringLiteral("messages.html"));
+    QCOMPARE(shownPage(ui), QStringLiteral("messages.html"));
+    // The pages are the program's own window: nothing went to a browser.
+    QVERIFY(opened.isEmpty());
 }
 
 void tst_Help::helpCommandsOpenPages_data()
@@ -174,8 +197,147 @@ void tst_Help::helpCommandsOpenPages()
     frame.updateCommandStates();
     QVERIFY(frame.action(command)->isEnabled());
     frame.runCommand(command);
+    QCOMPARE(shownPage(program.ui()), page);
+    QVERIFY(opened.isEmpty());
+}
+
+void tst_Help::helpWindowFollowsLinksBackAndForward()
+{
+    QtUserInterface ui;
+    record(ui);
+    QVERIFY(ui.showHelp(HelpTopics::topic(HelpPage::Contents)));
+    HelpWindow *window = ui.helpWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Contents - Tarnwick Help"));
+    QVERIFY(!window->backAction()->isEnabled());
+
+    // From the keyboard: Tab to the second link of the page ("Using Help"), Return follows it.
+    QTextBrowser *page = window->browser();
+    QTest::keyClick(page, Qt::Key_Tab);
+    QTest::keyClick(page, Qt::Key_Tab);
+    QTest::keyClick(page, Qt::Key_Return);
+    QTRY_COMPARE(shownPage(ui), QStringLiteral("using-help.html"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Using Help - Tarnwick Help"));
+
+    QVERIFY(window->backAction()->isEnabled());
+    window->backAction()->trigger();
+    QCOMPARE(shownPage(ui), QStringLiteral("index.html"));
+    QVERIFY(window->forwardAction()->isEnabled());
+    window->forwardAction()->trigger();
+    QCOMPARE(shownPage(ui), QStringLiteral("using-help.html"));
+
+    QVERIFY(ui.showHelp(HelpTopics::topic(HelpPage::Printing)));
+    QCOMPARE(shownPage(ui), QStringLiteral("printing.html"));
+    window->contentsAction()->trigger();
+    QCOMPARE(shownPage(ui), QStringLiteral("index.html"));
+    // One window, whatever asks for help.
+    QCOMPARE(ui.helpWindow(), window);
+}
+
+void tst_Help::helpWindowFinds_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("on the page") << QStringLiteral("gopher") << true << QString();
+    QTest::newRow("not on the page") << QStringLiteral("xylophone") << false
+                                     << QStringLiteral("\"xylophone\" is not on this page");
+}
+
+void tst_Help::helpWindowFinds()
+{
+    QFETCH(QString, word);
+    QFETCH(bool, found);
+    QFETCH(QString, message);
+    QtUserInterface ui;
+    record(ui);
+    QVERIFY(ui.showHelp(HelpTopics::topic(HelpPage::Contents)));
+    HelpWindow *window = ui.helpWindow();
+    QTest::keyClicks(window->findField(), word);
+    QTest::keyClick(window->findField(), Qt::Key_Return);
+    QCOMPARE(window->browser()->textCursor().selectedText().toLower(), found ? word : QString());
+    QCOMPARE(window->message(), message);
+    if (!found)
+        return;
+    // Again, and backwards, from the keyboard; the search goes round the page.
+    const int first = window->browser()->textCursor().position();
+    QTest::keyClick(window->findField(), Qt::Key_Return);
+    QVERIFY(window->browser()->textCursor().position() != first);
+    QTest::keyClick(window->findField(), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(window->browser()->textCursor().position(), first);
+    QTest::keyClick(window->findField(), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(window->message(), QStringLiteral("Continued from the bottom of the page"));
+}
+
+void tst_Help::openInBrowserIsTheOnlyHandOver()
+{
+    QtUserInterface ui;
+    const QList<QUrl> &opened = record(ui);
+    QVERIFY(ui.showHelp(HelpTopics::topic(Help::Connect)));
+    QVERIFY(opened.isEmpty());
+    ui.helpWindow()->openInBrowserAction()->trigger();
     QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0).fileName(), page);
+    QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
+    QCOMPARE(opened.at(0).fragment(), QStringLiteral("connect"));
+    // A desktop without a browser: the window says so, the page stays.
+    ui.urlOpener = [](const QUrl &) { return false; };
+    ui.helpWindow()->openInBrowserAction()->trigger();
+    QVERIFY(ui.helpWindow()->message().startsWith(QStringLiteral("No web browser could be started for ")));
+    QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect"));
+}
+
+void tst_Help::messageBoxHelpLeavesTheQuestionOpen()
+{
+    QtUserInterface ui;
+    record(ui);
+    bool checked = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        box->button(QMessageBox::Help)->click();
+        // The box is still asking; the page is a window of the box's, so the
+        // modal box does not block it.
+        QVERIFY(box->isVisible());
+        QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect-error"));
+        QCOMPARE(ui.helpWindow()->parentWidget(), box);
+        QVERIFY(ui.helpWindow()->isWindow());
+        checked = true;
+        box->button(QMessageBox::No)->click();
+    });
+    QCOMPARE(ui.messageBox("Connection refused", UserInterface::Exclamation, UserInterface::YesNo,
+                           Help::ConnectError),
+             int(UserInterface::AnswerNo));
+    QVERIFY(checked);
+    // The page outlives the box, as a window of its own.
+    QVERIFY(ui.helpWindow());
+    QVERIFY(ui.helpWindow()->isVisible());
+    QCOMPARE(ui.helpWindow()->parentWidget(), nullptr);
+    QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect-error"));
+}
+
+void tst_Help::escapeAnswersBoxesWithHelp_data()
+{
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("OK") << int(UserInterface::Ok) << int(QMessageBox::Ok);
+    QTest::newRow("OK, Cancel") << int(UserInterface::OkCancel) << int(QMessageBox::Cancel);
+    QTest::newRow("Yes, No") << int(UserInterface::YesNo) << int(QMessageBox::No);
+    QTest::newRow("Yes, No, Cancel") << int(UserInterface::YesNoCancel) << int(QMessageBox::Cancel);
+    QTest::newRow("Retry, Cancel") << int(UserInterface::RetryCancel) << int(QMessageBox::Cancel);
+}
+
+void tst_Help::escapeAnswersBoxesWithHelp()
+{
+    QFETCH(int, buttons);
+    QFETCH(int, answer);
+    QtUserInterface ui;
+    const auto box = ui.makeMessageBox("Connection refused", UserInterface::Exclamation,
+                                       UserInterface::Buttons(buttons), Help::Connect);
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    QTest::keyClick(box.get(), Qt::Key_Escape);
+    QVERIFY(!box->isVisible());
+    QCOMPARE(box->clickedButton(), box->button(QMessageBox::StandardButton(answer)));
 }
 
 QTEST_MAIN(tst_Help)

@@ -317,7 +317,7 @@ void tst_Items::templates_data()
     QTest::newRow("directory") << QByteArray("1") << false << 4;
     QTest::newRow("phone book") << QByteArray("2") << false << 8;
     QTest::newRow("server error") << QByteArray("3") << false << 11;
-    QTest::newRow("downloads, pdf included") << QByteArray("4569:;<IMPghs") << false << 6;
+    QTest::newRow("downloads, pdf included") << QByteArray("4569:;<IMPghps") << false << 6;
     QTest::newRow("index search") << QByteArray("7") << false << 7;
     QTest::newRow("telnet and tn3270") << QByteArray("8T") << false << 9;
     QTest::newRow("inline and unknown") << QByteArray("i?!xw\xE9") << false << 10;

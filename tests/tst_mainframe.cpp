@@ -16,12 +16,21 @@
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
 #include "ui/startup.h"
+#include "ui/dialogs/aboutdialog.h"
+#include "items/displaytext.h"
+#include "ui/programicon.h"
+#include "ui/views/gtreeview.h"
+#include "ui/views/phoneview.h"
+#include "ui/bookmarks/bookmarkeditor.h"
+#include "bookmarks/bookmarkstore.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMessageBox>
@@ -87,6 +96,16 @@ private Q_SLOTS:
     void emptyFrameShowsHowToStart();
     void lockLightsFollowKeys_data();
     void lockLightsFollowKeys();
+
+    void linuxKeysBesideTheClassicOnes_data();
+    void linuxKeysBesideTheClassicOnes();
+    void keyboardSwitchesAndClosesWindows();
+    void phoneWindowOpensInSearchFor();
+    void navigatorEditsBookmarks();
+    void programIconOnFrameDialogsAndWindows();
+    void statusNotesGiveWayToReady();
+    void floatingToolbarOpensBesideTheFrame_data();
+    void floatingToolbarOpensBesideTheFrame();
 
 private:
     CTarnwickDoc *open(const QString &url);
@@ -516,7 +535,9 @@ void tst_MainFrame::acceleratorsAndTexts_data()
     QTest::newRow("next pane") << int(CMainFrame::ID_NEXT_PANE) << QStringLiteral("Next Pane") << QStringLiteral("F6");
     QTest::newRow("previous pane") << int(CMainFrame::ID_PREV_PANE) << QStringLiteral("Previous Pane") << QStringLiteral("Shift+F6");
     QTest::newRow("stop") << int(CMainFrame::ID_STOP) << QStringLiteral("St&op") << QString();
-    QTest::newRow("exit") << int(CMainFrame::ID_EXIT) << QStringLiteral("E&xit") << QString();
+    QTest::newRow("exit") << int(CMainFrame::ID_EXIT) << QStringLiteral("E&xit") << QStringLiteral("Ctrl+Q");
+    QTest::newRow("next window") << int(CMainFrame::ID_NEXT_WINDOW) << QStringLiteral("&Next Window") << QStringLiteral("Ctrl+Tab");
+    QTest::newRow("previous window") << int(CMainFrame::ID_PREV_WINDOW) << QStringLiteral("&Previous Window") << QStringLiteral("Ctrl+Shift+Tab");
     QTest::newRow("encoding automatic") << int(CMainFrame::ID_ENCODING_AUTOMATIC) << QStringLiteral("&Automatic") << QString();
     QTest::newRow("encoding UTF-8") << int(CMainFrame::ID_ENCODING_UTF8) << QStringLiteral("&UTF-8") << QString();
     QTest::newRow("encoding Latin-1") << int(CMainFrame::ID_ENCODING_LATIN1) << QStringLiteral("&Latin-1") << QString();
@@ -1029,6 +1050,207 @@ void tst_MainFrame::handedOverUrlsOpenWindows()
     later.write(InstanceChannel::encode({m_gophernicus->url(QStringLiteral("0/notes.txt")).toUtf8(),
                                          m_gophernicus->url().toUtf8()}));
     QTRY_COMPARE_WITH_TIMEOUT(frame.mdiArea()->subWindowList().size(), 2, 30000);
+}
+
+// ---- Keys, windows and looks of a Linux desktop ----
+
+void tst_MainFrame::linuxKeysBesideTheClassicOnes_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("keys");
+    QTest::newRow("close") << int(CMainFrame::ID_FILE_CLOSE) << QStringLiteral("Esc, Ctrl+W");
+    QTest::newRow("exit") << int(CMainFrame::ID_EXIT) << QStringLiteral("Ctrl+Q");
+    QTest::newRow("next window") << int(CMainFrame::ID_NEXT_WINDOW) << QStringLiteral("Ctrl+Tab, Ctrl+F6");
+    QTest::newRow("previous window") << int(CMainFrame::ID_PREV_WINDOW)
+                                     << QStringLiteral("Ctrl+Shift+Tab, Ctrl+Shift+Backtab, Ctrl+Shift+F6");
+}
+
+void tst_MainFrame::linuxKeysBesideTheClassicOnes()
+{
+    QFETCH(int, id);
+    QFETCH(QString, keys);
+    CMainFrame frame(*m_program);
+    QStringList shown;
+    for (const QKeySequence &key : frame.action(id)->shortcuts())
+        shown << key.toString(QKeySequence::PortableText);
+    QCOMPARE(shown.join(QStringLiteral(", ")), keys);
+}
+
+void tst_MainFrame::keyboardSwitchesAndClosesWindows()
+{
+    CMainFrame frame(*m_program);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/notes.txt"))));
+    QMdiSubWindow *notes = frame.mdiArea()->activeSubWindow();
+    QVERIFY(openAndWait(frame, m_gophernicus->url(QStringLiteral("0/sub/inner.txt"))));
+    QMdiSubWindow *inner = frame.mdiArea()->activeSubWindow();
+    QVERIFY(inner != notes);
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    };
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    QTRY_COMPARE(frame.mdiArea()->activeSubWindow(), notes);
+    QTRY_COMPARE(QApplication::focusWidget(), mainView(notes));
+    press(Qt::Key_F6, Qt::ControlModifier);
+    QTRY_COMPARE(frame.mdiArea()->activeSubWindow(), inner);
+    press(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE(frame.mdiArea()->activeSubWindow(), notes);
+    // Ctrl+W closes the active window, as Esc does.
+    press(Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 1);
+    QCOMPARE(frame.mdiArea()->subWindowList().constFirst(), inner);
+}
+
+void tst_MainFrame::phoneWindowOpensInSearchFor()
+{
+    auto cso = TestServer::cso();
+    QVERIFY2(cso, qPrintable(TestServer::lastError()));
+    CMainFrame frame(*m_program);
+    frame.resize(900, 700);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    QVERIFY(m_app->OpenItem(CBookmark('2', "Staff", "", "127.0.0.1", cso->port()), 0, 0));
+    auto *child = qobject_cast<CGopherMDIChild *>(frame.mdiArea()->activeSubWindow());
+    QVERIFY(child);
+    auto *phone = qobject_cast<CPhoneView *>(child->view());
+    QVERIFY(phone);
+    QTRY_COMPARE(QApplication::focusWidget(), phone->queryEdit());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("name=fenwright"));
+    QCOMPARE(phone->queryEdit()->text(), QStringLiteral("name=fenwright"));
+}
+
+void tst_MainFrame::navigatorEditsBookmarks()
+{
+    m_ini.put("[Bookmark Categories]\nCategory0=Default\n[Default Category]\nCategory=Default\n");
+    CMainFrame frame(*m_program);
+    frame.resize(900, 700);
+    frame.show();
+    QVERIFY(openAndWait(frame, m_gophernicus->url()));
+    auto *child = qobject_cast<CGopherSplitterChild *>(frame.mdiArea()->activeSubWindow());
+    QVERIFY(child);
+    CGTreeView *tree = child->findChild<CGTreeView *>();
+    QVERIFY(tree);
+    std::unique_ptr<QMenu> menu(tree->createContextMenu());
+    QAction *edit = menu->actions().value(2);
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), QStringLiteral("Edit Bookmarks..."));
+    QVERIFY(edit->isEnabled());
+    edit->trigger();
+    QVERIFY(frame.bookmarkStore().isEditorOpen());
+    frame.bookmarkStore().editor()->closeEditor();
+}
+
+void tst_MainFrame::programIconOnFrameDialogsAndWindows()
+{
+    const auto picture = [](const QIcon &icon) { return icon.pixmap(32, 32).toImage(); };
+    const QImage own = picture(ProgramIcon::icon());
+    QVERIFY(!own.isNull());
+    auto holding = holdingServer("");
+    QVERIFY2(holding, qPrintable(TestServer::lastError()));
+    CMainFrame frame(*m_program);
+    // The window below, closed unfinished, says it got nothing: boxes are answered.
+    QStringList seen;
+    QTimer answerer;
+    answerer.setInterval(10);
+    connect(&answerer, &QTimer::timeout, &frame, [&seen] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            seen.append(box->text());
+            box->accept();
+        }
+    });
+    answerer.start();
+    frame.resize(900, 700);
+    frame.show();
+    QCOMPARE(picture(frame.windowIcon()), own);
+    // A dialog of the frame's, and its picture.
+    AboutDialog about(&frame);
+    QCOMPARE(picture(about.windowIcon()), own);
+    auto *aboutPicture = about.findChild<QLabel *>(QStringLiteral("programIcon"));
+    QVERIFY(aboutPicture);
+    QCOMPARE(aboutPicture->pixmap().toImage(), ProgramIcon::icon().pixmap(48, 48).toImage());
+    // "Getting extended information": a Gopher+ item whose attributes are
+    // still on their way.
+    CBookmark item;
+    item.ParseURL(holding->url(QStringLiteral("0/plus.txt%09%2B")).toUtf8());
+    QVERIFY(m_app->OpenItem(item, 0, 0));
+    auto *info = qobject_cast<CGopherMDIChild *>(frame.mdiArea()->activeSubWindow());
+    QVERIFY(info);
+    auto *label = qobject_cast<QLabel *>(info->view());
+    QVERIFY(label);
+    QVERIFY(label->text().startsWith(QStringLiteral("Getting extended information")));
+    QCOMPARE(picture(info->windowIcon()), own);
+    frame.runCommand(CMainFrame::ID_FILE_CLOSE);
+    QTRY_COMPARE(frame.mdiArea()->subWindowList().size(), 0);
+    QCOMPARE(seen.size(), 1);
+}
+
+void tst_MainFrame::statusNotesGiveWayToReady()
+{
+    CMainFrame frame(*m_program);
+    frame.show();
+    UserInterface &ui = frame.userInterface();
+    // A note gives way after a while...
+    ui.setMainStatus("Loaded language info from /home/someone/.config/tarnwick/language.cnf");
+    QCOMPARE(frame.statusMessage(),
+             QStringLiteral("Loaded language info from /home/someone/.config/tarnwick/language.cnf"));
+    QTRY_COMPARE_WITH_TIMEOUT(frame.statusMessage(), QStringLiteral("Ready"),
+                              CMainFrame::StatusNoteMs * 3);
+    // ... or at once, when a menu has been pointed into and closed.
+    ui.setMainStatus("Restored window");
+    QMenu *file = frame.menuBar()->actions().constFirst()->menu();
+    file->popup(frame.mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(file));
+    file->hide();
+    QCOMPARE(frame.statusMessage(), QStringLiteral("Ready"));
+
+    // A directory window's result is its state: it stays.
+    CTarnwickDoc *dir = openAndWait(frame, m_gophernicus->url());
+    QVERIFY(dir);
+    QCOMPARE(frame.statusMessage(), displayText(dir->lastStatus()));
+    QVERIFY(!frame.findChild<QTimer *>(QStringLiteral("statusNoteTimer"))->isActive());
+}
+
+void tst_MainFrame::floatingToolbarOpensBesideTheFrame_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("keepsSavedPlace");
+    // The shape docked at the side, and the place at the screen's corner
+    // that left its title bar off the screen.
+    QTest::newRow("no place saved")
+        << QByteArray("[Toolbar]\nPosition=4\nFloat X=0\nFloat Y=0\n") << false;
+    QTest::newRow("saved place on the screen")
+        << QByteArray("[Toolbar]\nPosition=4\nFloat X=120\nFloat Y=160\n") << true;
+    QTest::newRow("saved place off the screen")
+        << QByteArray("[Toolbar]\nPosition=4\nFloat X=-4000\nFloat Y=90000\n") << false;
+}
+
+void tst_MainFrame::floatingToolbarOpensBesideTheFrame()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, keepsSavedPlace);
+    m_ini.put(settings);
+    CMainFrame frame(*m_program);
+    frame.setGeometry(40, 60, 420, 400);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QToolBar *bar = frame.toolBar();
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->isWindow());
+    QCOMPARE(bar->orientation(), Qt::Horizontal);
+    QVERIFY2(bar->width() > 3 * bar->height(), qPrintable(QStringLiteral("%1x%2").arg(bar->width()).arg(bar->height())));
+    const QRect area = frame.screen()->availableGeometry();
+    QVERIFY(area.contains(bar->frameGeometry()));
+    if (keepsSavedPlace) {
+        QCOMPARE(bar->pos(), QPoint(120, 160));
+    } else {
+        // Beside the frame (or inside its top), not in the screen's corner.
+        QVERIFY(bar->y() >= frame.y());
+        QVERIFY(bar->pos() != area.topLeft());
+    }
 }
 
 QTEST_MAIN(tst_MainFrame)

@@ -20,6 +20,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -49,6 +50,10 @@ private Q_SLOTS:
     void refusedPageKeepsSheetOpen();
     void cancelWritesNothing();
     void toolbarPageMovesToolbar();
+    void returnIsTheSheetsOk_data();
+    void returnIsTheSheetsOk();
+    void mnemonicsHaveTheirFields_data();
+    void mnemonicsHaveTheirFields();
 
     // Send
     void mailArgumentsAreOneVector();
@@ -294,6 +299,53 @@ void tst_Preferences::toolbarPageMovesToolbar()
     sheet->accept();
     QCOMPARE(frame.toolBarArea(frame.toolBar()), Qt::BottomToolBarArea);
     QCOMPARE(m_ini.value("Toolbar", "Position"), QByteArray("1"));
+}
+
+void tst_Preferences::returnIsTheSheetsOk_data()
+{
+    QTest::addColumn<QString>("tab");
+    for (const char *tab : {"Home Gopher", "Directories", "Telnet", "Viewers"})
+        QTest::newRow(tab) << QString::fromLatin1(tab);
+}
+
+void tst_Preferences::returnIsTheSheetsOk()
+{
+    QFETCH(QString, tab);
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QDialog *page = sheet.page(tab);
+    QVERIFY(page);
+    sheet.tabs()->setCurrentWidget(page);
+    auto *field = page->findChild<QLineEdit *>();
+    QVERIFY(field);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QVERIFY(!sheet.isVisible());
+}
+
+void tst_Preferences::mnemonicsHaveTheirFields_data()
+{
+    QTest::addColumn<QString>("tab");
+    for (const char *tab : {"Home Gopher", "Home View", "General", "Toolbar", "Directories",
+                            "Languages", "Telnet", "Viewers", "Extended Viewers"})
+        QTest::newRow(tab) << QString::fromLatin1(tab);
+}
+
+void tst_Preferences::mnemonicsHaveTheirFields()
+{
+    // A label with a mnemonic and no field shows its ampersand ("Vie&wer:")
+    // and its key leads nowhere.
+    QFETCH(QString, tab);
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    QVERIFY(sheet.page(tab));
+    for (const QLabel *label : sheet.page(tab)->findChildren<QLabel *>()) {
+        const QString text = QString(label->text()).remove(QStringLiteral("&&"));
+        if (label->textFormat() == Qt::PlainText || !text.contains(u'&'))
+            continue;
+        QVERIFY2(label->buddy(), qPrintable(label->text()));
+    }
 }
 
 void tst_Preferences::mailArgumentsAreOneVector()

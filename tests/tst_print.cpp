@@ -6,8 +6,14 @@
 #include "support/testservers.h"
 #include "ui/print/printlayout.h"
 #include "ui/print/printmanager.h"
+#include "ui/print/pagesetupdialog.h"
+#include "ui/print/printsetupdialog.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QPrinter>
+#include <QRadioButton>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -39,6 +45,7 @@ private Q_SLOTS:
     void printedInTheHostsEncoding();
     void printedPhoneBook();
     void usage();
+    void marginsHaveOnePlace();
 
 private:
     struct Run
@@ -424,6 +431,35 @@ void tst_Print::usage()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardError().contains("usage: tarnwick"));
+}
+
+void tst_Print::marginsHaveOnePlace()
+{
+    // "Printed Page Setup" shows the margins printing uses, under a title
+    // the window manager has room for.
+    const PrinterSetup setup{0.5, 0.75, 1.25, 1.5, true, false};
+    PageSetupDialog page(setup);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QCOMPARE(page.windowTitle(), QStringLiteral("Printed Page Setup"));
+    QVERIFY(page.width() > page.fontMetrics().horizontalAdvance(page.windowTitle()) + 100);
+    QCOMPARE(page.setup(), setup);
+
+    // "Print Setup" chooses the printer, the paper and its orientation; it
+    // has no margins of its own that printing would not use.
+    QPrinter printer;
+    PrintSetupDialog print(printer);
+    QCOMPARE(print.windowTitle(), QStringLiteral("Print Setup"));
+    QVERIFY(print.findChildren<QDoubleSpinBox *>().isEmpty());
+    const int pdf = print.printerList()->findText(QStringLiteral("PDF file"));
+    QVERIFY(pdf >= 0);
+    print.printerList()->setCurrentIndex(pdf);
+    print.paperList()->setCurrentIndex(print.paperList()->findText(QPageSize::name(QPageSize::A5)));
+    print.landscapeButton()->setChecked(true);
+    print.accept();
+    QCOMPARE(printer.outputFormat(), QPrinter::PdfFormat);
+    QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A5);
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
 }
 
 QTEST_MAIN(tst_Print)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QKeyCombination>
+#include <QKeySequence>
+#include <QList>
 
 class CMainFrame;
 
@@ -28,8 +30,22 @@ struct Command
     Run run;                // nullptr: nothing to run yet
     Query enabled;          // nullptr: always enabled
     Query checked = nullptr; // non-null: the command shows a check mark
-    QKeyCombination secondKey = NoKey; // another accelerator, or NoKey
+    // Further keys for the command, as Linux desktops have them beside the
+    // classic accelerator (Ctrl+W beside Esc); the menu shows `key`.
+    QKeyCombination moreKeys[2] = {QKeyCombination::fromCombined(0),
+                                   QKeyCombination::fromCombined(0)};
 
     static constexpr QKeyCombination NoKey = QKeyCombination::fromCombined(0);
     bool hasKey() const { return key.toCombined() != 0; }
+    // Every key of the command, the menu's first.
+    QList<QKeySequence> keys() const
+    {
+        QList<QKeySequence> all;
+        for (const QKeyCombination k : {key, moreKeys[0], moreKeys[1]}) {
+            // A slot left out of a row holds Qt's "no key" value.
+            if (k.toCombined() != 0 && k.key() != Qt::Key_unknown)
+                all.append(QKeySequence(k));
+        }
+        return all;
+    }
 };

@@ -11,6 +11,7 @@
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/image/picturewindow.h"
 
 #include <QApplication>
 #include <QMdiArea>
@@ -44,12 +45,17 @@ bool CMainFrame::canReload() const
 
 bool CMainFrame::canSave() const
 {
+    // A picture window saves its download's bytes, readable or not.
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->document() != nullptr;
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateFileSave();
 }
 
 bool CMainFrame::canCopy() const
 {
+    if (const CPictureWindow *picture = activePictureWindow())
+        return picture->hasPicture();
     const CTarnwickDoc *doc = activeDocument();
     return doc && doc->OnUpdateEditCopy();
 }
@@ -81,7 +87,7 @@ bool CMainFrame::canFetch() const
 
 bool CMainFrame::isToolbarShown() const
 {
-    return !m_toolBar->isHidden();
+    return toolbarWanted();
 }
 
 bool CMainFrame::isStatusBarShown() const
@@ -114,7 +120,10 @@ void CMainFrame::onReload()
 
 void CMainFrame::onSave()
 {
-    activeDocument()->OnFileSave();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->saveItem();
+    else
+        activeDocument()->OnFileSave();
 }
 
 void CMainFrame::onExit()
@@ -124,7 +133,10 @@ void CMainFrame::onExit()
 
 void CMainFrame::onCopy()
 {
-    activeDocument()->OnEditCopy();
+    if (CPictureWindow *picture = activePictureWindow())
+        picture->copyToClipboard();
+    else
+        activeDocument()->OnEditCopy();
 }
 
 void CMainFrame::onGoTop()
@@ -148,7 +160,7 @@ void CMainFrame::onFetch()
 void CMainFrame::onToggleToolbar()
 {
     ToolbarSettings t = currentToolbarSettings();
-    t.show = m_toolBar->isHidden();
+    t.show = !toolbarWanted();
     applyToolbarSettings(t);
 }
 
@@ -183,6 +195,31 @@ void CMainFrame::onNextPane()
 void CMainFrame::onPreviousPane()
 {
     activatePane(-1);
+}
+
+void CMainFrame::onNextWindow()
+{
+    switchWindow(1);
+}
+
+void CMainFrame::onPreviousWindow()
+{
+    switchWindow(-1);
+}
+
+void CMainFrame::switchWindow(int step)
+{
+    if (step > 0)
+        m_mdi->activateNextSubWindow();
+    else
+        m_mdi->activatePreviousSubWindow();
+    // The window comes back with the keyboard where it was; a window that
+    // never had it gets it on its list or text.
+    QMdiSubWindow *active = m_mdi->activeSubWindow();
+    if (active && !active->isAncestorOf(QApplication::focusWidget())) {
+        if (QWidget *view = mainViewOf(active))
+            view->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CMainFrame::onDirFont()

@@ -1,5 +1,5 @@
-// The Help menu and F1: pages of the HTML manual opened in the desktop's
-// browser. Qt has no "click on something to get its help" mode worth having,
+// The Help menu and F1: pages of the HTML manual shown in the program's help
+// window. Qt has no "click on something to get its help" mode worth having,
 // so context help, like F1, opens the page of the active window.
 
 #include "ui/mainframe.h"
@@ -8,7 +8,11 @@
 
 void CMainFrame::onHelp()
 {
-    m_ui.showHelp(HelpTopics::topic(HelpTopics::pageFor(activeDocument())));
+    HelpTopic topic = HelpTopics::topic(HelpTopics::pageFor(activeDocument()));
+    // A picture window is a window of its download: its own section there.
+    if (activePictureWindow())
+        topic.anchor = QStringLiteral("picture");
+    m_ui.showHelp(topic);
 }
 
 void CMainFrame::onHelpIndex()

@@ -423,7 +423,7 @@ char ItemIcons::iconKey(const CBookmark &item)
     if (item.IsAskForm())
         return '?';
     char key = item.type;
-    if (key == ':' || key == 'g')
+    if (key == ':' || key == 'g' || key == 'p')
         key = 'I';
     else if (key == '<')
         key = 's';

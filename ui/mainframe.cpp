@@ -17,6 +17,7 @@
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
+#include "ui/image/picturewindow.h"
 #include "ui/views/bmview.h"
 #include "ui/views/gophertextview.h"
 #include "ui/guiprogram.h"
@@ -24,6 +25,7 @@
 #include "ui/views/searchview.h"
 #include "ui/views/telnetview.h"
 #include "ui/lockindicators.h"
+#include "ui/programicon.h"
 #include "ui/views/phoneview.h"
 #include "ui/views/xferview.h"
 
@@ -36,9 +38,11 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -46,17 +50,6 @@
 #include <array>
 
 namespace {
-
-// The main view of a document window: where the keyboard goes when the
-// window opens or comes back.
-QWidget *mainViewOf(QMdiSubWindow *child)
-{
-    if (auto *c = qobject_cast<CGopherMDIChild *>(child))
-        return c->view();
-    if (auto *c = qobject_cast<CGopherSplitterChild *>(child))
-        return c->directoryList();
-    return nullptr;
-}
 
 QString homeSettingsSnapshot(const HomeGophers &home)
 {
@@ -78,6 +71,9 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     m_ui.setHelpDirectory(m_app.helpDirectory());
     CommandIcons::useFallbackTheme();
     setWindowTitle(QString::fromLatin1(FrameTitle));
+    // Dialogs and document windows without an icon of their own take the
+    // frame's ("Getting extended information" would show Qt's logo).
+    setWindowIcon(ProgramIcon::icon());
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -101,6 +97,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
     // After "You could not reach your Home Gopher server": a changed home is
     // fetched once the failed window has gone.
+    m_ui.pictureSink = [this](CGopherXferDoc &download) { showPicture(download); };
     m_ui.homeServerSetupHandler = [this] {
         HomeGophers &home = m_app.homeGophers();
         const QString before = homeSettingsSnapshot(home);
@@ -152,7 +149,20 @@ CMainFrame::~CMainFrame()
     m_app.setFrameFactory(nullptr);
     m_ui.statusSink = nullptr;
     m_ui.homeServerSetupHandler = nullptr;
+    m_ui.pictureSink = nullptr;
     m_ui.setParentWindow(nullptr);
+}
+
+QWidget *CMainFrame::mainViewOf(QMdiSubWindow *child)
+{
+    if (auto *c = qobject_cast<CGopherMDIChild *>(child))
+        return c->view();
+    if (auto *c = qobject_cast<CGopherSplitterChild *>(child))
+        return c->directoryList();
+    // It hands the keyboard to the picture, or to what it says instead.
+    if (auto *c = qobject_cast<CPictureWindow *>(child))
+        return c;
+    return nullptr;
 }
 
 // ---- Menus, toolbar and status bar from the command table ----
@@ -179,10 +189,8 @@ void CMainFrame::createMenus()
         }
         // Accelerators belong to the main window and its document windows; in
         // a dialog (the Find dialog) Ctrl+C and Esc keep their own meaning.
-        if (c.hasKey() && c.secondKey.toCombined() != 0)
-            action->setShortcuts({QKeySequence(c.key), QKeySequence(c.secondKey)});
-        else if (c.hasKey())
-            action->setShortcut(QKeySequence(c.key));
+        if (c.hasKey())
+            action->setShortcuts(c.keys());
         if (c.icon)
             action->setIcon(CommandIcons::icon(c.icon));
         if (c.buttonText)
@@ -208,10 +216,16 @@ void CMainFrame::createMenus()
 
     m_windowMenu = menuAt(CommandMenu::Window);
     connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::fillWindowMenu);
-    // A prompt is for the command pointed at; it goes with the menu.
+    // A prompt is for the command pointed at; it goes with the menu, and so
+    // does a note that was showing before.
     for (QMenu *menu : menus) {
-        if (menu)
-            connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
+        if (!menu)
+            continue;
+        connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            if (m_noteTimer->isActive())
+                setStatusMessage(QByteArray(IdleMessage));
+        });
     }
 }
 
@@ -281,6 +295,12 @@ void CMainFrame::createStatusBar()
     m_message = new QLabel(QString::fromLatin1(IdleMessage), this);
     m_message->setObjectName(QStringLiteral("message"));
     m_message->setTextFormat(Qt::PlainText);
+    m_noteTimer = new QTimer(this);
+    m_noteTimer->setObjectName(QStringLiteral("statusNoteTimer"));
+    m_noteTimer->setSingleShot(true);
+    m_noteTimer->setInterval(StatusNoteMs);
+    connect(m_noteTimer, &QTimer::timeout, this,
+            [this] { setStatusMessage(QByteArray(IdleMessage)); });
     statusBar()->addWidget(m_message, 1);
     const QString names[] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
     for (int i = 0; i < 3; ++i) {
@@ -318,6 +338,11 @@ void CMainFrame::setStatusMessage(const QByteArray &text)
 {
     m_message->setText(displayText(text));
     m_message->repaint();
+    // A document's own status stops the timer again at once (watchDocument).
+    if (text == IdleMessage)
+        m_noteTimer->stop();
+    else
+        m_noteTimer->start();
 }
 
 CTarnwickDoc *CMainFrame::activeDocument() const
@@ -328,6 +353,8 @@ CTarnwickDoc *CMainFrame::activeDocument() const
     if (auto *c = qobject_cast<CGopherMDIChild *>(w))
         return c->document();
     if (auto *c = qobject_cast<CGopherSplitterChild *>(w))
+        return c->document();
+    if (auto *c = qobject_cast<CPictureWindow *>(w))
         return c->document();
     return nullptr;
 }
@@ -395,6 +422,12 @@ void CMainFrame::watchDocument(CTarnwickDoc *document)
     connect(document, &CTarnwickDoc::updateAllViews, this, &CMainFrame::scheduleCommandUpdate);
     connect(document, &CTarnwickDoc::transferEnded, this, &CMainFrame::scheduleCommandUpdate);
     connect(document, &CTarnwickDoc::titleChanged, this, &CMainFrame::updateFrameTitle);
+    // A directory window writes its progress and its result to this pane:
+    // that is the window's state, not a note, and stays.
+    connect(document, &CTarnwickDoc::statusChanged, this, [this](const QByteArray &text) {
+        if (statusMessage() == displayText(text))
+            m_noteTimer->stop();
+    });
     connect(document, &CTarnwickDoc::closing, this, [this, document] {
         // A closed window's last word ("... done") is not left behind.
         const QByteArray last = document->lastStatus();
@@ -423,6 +456,7 @@ DocumentFrame *CMainFrame::createFrame(CTarnwickDoc *document, int templateId, i
                                                      {QStringLiteral("Home"), ID_HOME}});
         });
         auto *tree = new CGTreeView(dir, &m_fonts, &m_icons);
+        tree->setEditBookmarks([this] { runCommand(ID_EDIT_BOOKMARKS); });
         auto *bookmarks = new CBMView(m_bookmarks, &m_fonts, &m_icons);
         bookmarks->setOpener([this](const CBookmark &item) { m_app.OpenItem(item, 0, 0); });
         bookmarks->setEditBookmarks([this] { onEditBookmarks(); });
@@ -560,6 +594,27 @@ void CMainFrame::initialUpdate(DocumentFrame *frame)
     auto *child = dynamic_cast<QMdiSubWindow *>(frame);
     if (!child)
         return;
+    // The window's own menu takes keys from the desktop's theme (Ctrl+W
+    // for its Close on some); a key the frame's commands use stays theirs,
+    // or neither would answer it.
+    if (QMenu *system = child->systemMenu()) {
+        for (QAction *a : system->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            keys.removeIf([this](const QKeySequence &key) {
+                for (const QAction *command : std::as_const(m_actions)) {
+                    if (command->shortcuts().contains(key))
+                        return true;
+                }
+                return false;
+            });
+            a->setShortcuts(keys);
+        }
+    }
+    showChild(child);
+}
+
+void CMainFrame::showChild(QMdiSubWindow *child)
+{
     QMdiSubWindow *previous = m_mdi->activeSubWindow();
     const bool maximised = previous && previous->isMaximized();
     child->show();
@@ -666,7 +721,7 @@ ToolbarSettings CMainFrame::currentToolbarSettings() const
     ToolbarSettings t = m_toolbarSettings;
     t.position = toolbarPositionCode();
     t.size = m_toolbarSizeCode;
-    t.show = !m_toolBar->isHidden();
+    t.show = toolbarWanted();
     if (m_toolBar->isFloating()) {
         t.floatX = m_toolBar->x();
         t.floatY = m_toolBar->y();
@@ -691,11 +746,16 @@ void CMainFrame::applyToolbarSettings(const ToolbarSettings &toolbar)
     if (toolBarArea(m_toolBar) != area || m_toolBar->isFloating())
         addToolBar(area, m_toolBar);
     if (toolbar.position == 4) {
-        // Floating: a tool window of its own at the saved place, moved and
-        // stacked by the window manager like any other.
-        m_toolBar->setWindowFlags(Qt::Tool);
-        m_toolBar->move(toolbar.floatX, toolbar.floatY);
+        // Floating: a tool window of its own, moved (by its title bar) and
+        // stacked by the window manager like any other. It floats as a row
+        // of buttons, not in the shape it had in a side dock.
+        m_toolBar->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                  | Qt::WindowCloseButtonHint);
+        m_toolBar->setMovable(false);
+        m_toolBar->setOrientation(Qt::Horizontal);
         m_toolbarSettings.position = 4;
+    } else {
+        m_toolBar->setMovable(true);
     }
     const int extent = style()->pixelMetric(QStyle::PM_SmallIconSize);
     const QSize small(extent, extent);
@@ -709,9 +769,60 @@ void CMainFrame::applyToolbarSettings(const ToolbarSettings &toolbar)
             button->installEventFilter(this);
         }
     }
-    m_toolBar->setVisible(toolbar.show);
+    // A floating toolbar waits for the frame's place before it takes its own.
+    m_placeToolbarOnShow = m_toolBar->isWindow() && !isVisible();
+    if (m_toolBar->isWindow()) {
+        m_toolBar->adjustSize();
+        if (!m_placeToolbarOnShow)
+            placeFloatingToolbar();
+    }
+    m_toolBar->setVisible(toolbar.show && !m_placeToolbarOnShow);
     if (QAction *a = m_actions.value(ID_VIEW_TOOLBAR))
         a->setChecked(toolbar.show);
+}
+
+void CMainFrame::placeFloatingToolbar()
+{
+    // Its saved place, when the whole of it (title bar included) is on a
+    // screen; otherwise beside the main window, or inside its top right
+    // corner when the screen has no room beside it.
+    const QSize size = m_toolBar->size();
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QPoint saved(m_toolbarSettings.floatX, m_toolbarSettings.floatY);
+    if (!saved.isNull()) {
+        for (const QScreen *screen : QGuiApplication::screens()) {
+            const QRect area = screen->availableGeometry();
+            if (area.contains(QRect(saved, size)) && saved.y() >= area.top() + titleBar) {
+                m_toolBar->move(saved);
+                return;
+            }
+        }
+    }
+    const QRect frame = frameGeometry();
+    const QRect area = (screen() ? screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    QPoint place(frame.right() + 1 + titleBar / 2, frame.top());
+    if (place.x() + size.width() > area.right())
+        place = QPoint(geometry().right() - size.width() - titleBar,
+                       geometry().top() + menuBar()->height() + titleBar);
+    place.setX(qBound(area.left(), place.x(), qMax(area.left(), area.right() - size.width())));
+    place.setY(qBound(area.top() + titleBar, place.y(),
+                      qMax(area.top() + titleBar, area.bottom() - size.height())));
+    m_toolBar->move(place);
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placeToolbarOnShow) {
+        m_placeToolbarOnShow = false;
+        placeFloatingToolbar();
+        m_toolBar->setVisible(m_toolbarSettings.show);
+    }
+}
+
+bool CMainFrame::toolbarWanted() const
+{
+    return m_placeToolbarOnShow ? m_toolbarSettings.show : !m_toolBar->isHidden();
 }
 
 bool CMainFrame::eventFilter(QObject *watched, QEvent *event)

@@ -27,6 +27,8 @@ class CBookmark;
 class CBookmarkStore;
 class BookmarkEditorLink;
 class CGopherDirView;
+class CGopherXferDoc;
+class CPictureWindow;
 class CPreferenceSheet;
 class CTarnwickApp;
 class DefaultGopherProgram;
@@ -39,7 +41,9 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QPagedPaintDevice;
 class QSessionManager;
+class QTimer;
 class QToolBar;
 
 // The one top-level window: menus, toolbar, status bar and the document
@@ -71,15 +75,20 @@ public:
         ID_VIEW_TOOLBAR = 59392, ID_VIEW_STATUS_BAR = 59393,
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
-        ID_DEFAULT_GOPHER = 1063, ID_HISTORY = 1064, ID_STEP_BACK = 1065, ID_STEP_FORWARD = 1066,
+        ID_DEFAULT_GOPHER = 1063, ID_NEXT_WINDOW = 1064, ID_PREV_WINDOW = 1065,
+        ID_HISTORY = 1066, ID_STEP_BACK = 1067, ID_STEP_FORWARD = 1068,
         ID_ENCODING_AUTOMATIC = 1080, ID_ENCODING_UTF8 = 1081, ID_ENCODING_LATIN1 = 1082,
         ID_ENCODING_WINDOWS1252 = 1083, ID_ENCODING_CP437 = 1084, ID_ENCODING_KOI8R = 1085,
+        ID_ZOOM_IN = 1090, ID_ZOOM_OUT = 1091, ID_ZOOM_FIT = 1092, ID_ZOOM_ACTUAL = 1093,
     };
 
     // The frame's own title; the active document's title follows it after " - ".
     static constexpr const char *FrameTitle = "Tarnwick";
     // The message pane's text when nothing else is to be said.
     static constexpr const char *IdleMessage = "Ready";
+    // How long a note (a file loaded, a window restored) stays before the
+    // pane says IdleMessage again; a document's progress stays.
+    static constexpr int StatusNoteMs = 5000;
 
     explicit CMainFrame(GuiProgram &program, QWidget *parent = nullptr);
     ~CMainFrame() override;
@@ -100,13 +109,20 @@ public:
     // The message pane; a command's prompt shows over it while the command
     // is pointed at.
     QString statusMessage() const;
+    // A text that is not the active progress of a document is a note: it
+    // gives way to IdleMessage after StatusNoteMs, or when a menu closes.
     void setStatusMessage(const QByteArray &text);
     LockIndicators &lockIndicators() { return *m_locks; }
     QLabel *lockLabel(int lock) const;
     // The hint the empty frame shows while no home gopher is set.
     QLabel *emptyFrameHint() const { return m_emptyHint; }
 
+    // The document of the active window (a picture window's is its download).
     CTarnwickDoc *activeDocument() const;
+    CPictureWindow *activePictureWindow() const;
+    // Shows a finished picture download in a picture window of its own, or
+    // brings back the one that shows it.
+    void showPicture(CGopherXferDoc &download);
     CBookmarkStore &bookmarkStore() const { return *m_bookmarks; }
     FindDialog *findDialog() const { return m_findDialog; }
     CItemInfoWindow *infoWindow() const { return m_infoWindow; }
@@ -188,6 +204,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -196,6 +213,9 @@ private:
     void createToolBar();
     void createStatusBar();
     void addToolbarButtonsMenu(QMenu *view);
+    void placeFloatingToolbar();
+    // The toolbar is shown, or will be once the frame is (floating).
+    bool toolbarWanted() const;
     void fillWindowMenu();
     void updateLockIndicators();
     void updateFrameTitle();
@@ -208,6 +228,8 @@ private:
     // corner when it would reach past the client area. `advance` false keeps
     // the position for the window that follows (a short-lived window).
     void placeChild(QMdiSubWindow *child, bool advance);
+    // Shows a new child window, active and with the keyboard.
+    void showChild(QMdiSubWindow *child);
 
     // Ways out (exitcommands.cpp): the question while transfers run, with
     // No as its default, and the one a logout asks.
@@ -231,6 +253,12 @@ private:
     void onArrangeIcons();
     void onNextPane();
     void onPreviousPane();
+    void onNextWindow();
+    void onPreviousWindow();
+    void switchWindow(int step);
+    // The main view of a document window: where the keyboard goes when the
+    // window opens or comes back.
+    static QWidget *mainViewOf(QMdiSubWindow *child);
     void onDirFont();
     void onTreeFont();
     void onBookmarkFont();
@@ -281,6 +309,14 @@ private:
     void onEditLanguages();
     void onViewers();
     void onDeleteFiles();
+    // The picture window's zoom (picturecommands.cpp).
+    void onZoomIn();
+    void onZoomOut();
+    void onZoomFit();
+    void onZoomActual();
+    bool hasPicture() const;
+    bool isPictureFitted() const;
+    bool isPictureActualSize() const;
     // Printing (printcommands.cpp).
     void onPrint();
     void onPrintPreview();
@@ -289,6 +325,8 @@ private:
     void onPrinterFont();
     void onUsePrinterFont();
     bool canPrint() const;
+    // Prints the active picture window's picture, fitted to the page.
+    bool printActivePicture(QPagedPaintDevice &device);
     bool printerFontStored() const;
     // View > Encoding: the encoding of the active window's host, which every
     // window of that host follows (encodingcommands.cpp).
@@ -328,12 +366,14 @@ private:
     QMenu *m_windowMenu = nullptr;
     QList<QAction *> m_windowListActions;
     QLabel *m_message = nullptr;
+    QTimer *m_noteTimer = nullptr;
     QLabel *m_locksLabels[3] = {nullptr, nullptr, nullptr};
     LockIndicators *m_locks = nullptr;
     QLabel *m_emptyHint = nullptr;
     ToolbarSettings m_toolbarSettings;
     int m_toolbarSizeCode = 0;
     bool m_updateScheduled = false;
+    bool m_placeToolbarOnShow = false;
     bool m_settingTitle = false;
     // How many windows the cascade has placed since it last started at the corner.
     int m_cascadeIndex = 0;

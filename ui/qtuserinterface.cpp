@@ -1,5 +1,8 @@
 #include "ui/qtuserinterface.h"
 
+#include "ui/dialogs/fixedsize.h"
+#include "ui/help/helpwindow.h"
+
 #include "ui/dialogs/viewersdialog.h"
 #include "gplus/extendedviewtable.h"
 #include "ui/gplus/extviewsdialog.h"
@@ -21,9 +24,10 @@
 #include <QUrl>
 
 std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &text, Icon icon,
-                                                             Buttons buttons, Help helpContext) const
+                                                             Buttons buttons, Help helpContext)
 {
     auto box = std::make_unique<QMessageBox>(m_parent);
+    box->setWindowFlags(fixedSizeDialogFlags());
     box->setWindowTitle(QApplication::applicationName());
     // Texts may use CR LF between lines; the box wants plain line feeds.
     QString shown = displayText(text);
@@ -63,28 +67,46 @@ std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &t
         break;
     case RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     }
-    if (helpContext != Help::None)
-        box->addButton(QMessageBox::Help);
+    if (helpContext != Help::None) {
+        // Help opens the page and leaves the question open: the button is
+        // taken off the box's own handling, which would close it.
+        QPushButton *help = box->addButton(QMessageBox::Help);
+        QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(help, &QAbstractButton::clicked, box.get(),
+                         [this, helpContext] { showHelp(HelpTopics::topic(helpContext)); });
+        // With a Help button beside it, Qt finds no button for Escape on its
+        // own; Escape answers as Cancel, No or OK would.
+        for (const QMessageBox::StandardButton answer :
+             {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Ok}) {
+            if (QAbstractButton *button = box->button(answer)) {
+                box->setEscapeButton(button);
+                break;
+            }
+        }
+    }
     return box;
 }
 
 int QtUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons, Help helpContext)
 {
     const std::unique_ptr<QMessageBox> box = makeMessageBox(text, icon, buttons, helpContext);
-    // Every button closes a QMessageBox; Help opens the page and shows the
-    // box again, so the question is still answered.
-    int result = box->exec();
-    while (box->clickedButton() && box->clickedButton() == box->button(QMessageBox::Help)) {
-        showHelp(HelpTopics::topic(helpContext));
-        result = box->exec();
-    }
-    switch (result) {
+    switch (box->exec()) {
     case QMessageBox::Cancel: return AnswerCancel;
     case QMessageBox::Yes: return AnswerYes;
     case QMessageBox::No: return AnswerNo;
     case QMessageBox::Retry: return AnswerRetry;
     default: return AnswerOk;
     }
+}
+
+QtUserInterface::~QtUserInterface()
+{
+    delete m_helpWindow;
+}
+
+HelpWindow *QtUserInterface::helpWindow() const
+{
+    return m_helpWindow;
 }
 
 bool QtUserInterface::showHelp(const HelpTopic &topic)
@@ -97,7 +119,19 @@ bool QtUserInterface::showHelp(const HelpTopic &topic)
     QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     if (!topic.anchor.isEmpty())
         url.setFragment(topic.anchor);
-    return urlOpener ? urlOpener(url) : QDesktopServices::openUrl(url);
+    if (!m_helpWindow) {
+        m_helpWindow = new HelpWindow;
+        m_helpWindow->urlOpener = [this](const QUrl &page) {
+            return urlOpener ? urlOpener(page) : QDesktopServices::openUrl(page);
+        };
+    }
+    const HelpTopic contents = HelpTopics::topic(HelpPage::Contents);
+    m_helpWindow->setContents(
+        QUrl::fromLocalFile(QFileInfo(QDir(m_helpDirectory).filePath(contents.page)).absoluteFilePath()));
+    // Help asked for from a modal dialog or message box is read beside it.
+    m_helpWindow->keepUsableOver(QApplication::activeModalWidget());
+    m_helpWindow->showPage(url);
+    return true;
 }
 
 void QtUserInterface::attachHelp(QDialog *dialog, HelpPage page)
@@ -224,4 +258,10 @@ bool QtUserInterface::editViewers(ViewerTable &table, const QByteArray &extensio
     attachHelp(&dialog, HelpPage::Viewers);
     dialog.setExtension(QString::fromUtf8(extension));
     return dialog.exec() == QDialog::Accepted;
+}
+
+void QtUserInterface::showPicture(CGopherXferDoc &download)
+{
+    if (pictureSink)
+        pictureSink(download);
 }

@@ -8,6 +8,7 @@
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 
@@ -60,6 +61,8 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
 int runTarnwick(const QStringList &arguments)
 {
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
+    // Every window without an icon of its own shows the program's.
+    QApplication::setWindowIcon(ProgramIcon::icon());
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
 
     // One program per user: when one runs already, it gets the URLs (or

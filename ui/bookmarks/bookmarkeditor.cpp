@@ -524,6 +524,12 @@ void CBookmarkEditor::onCancel()
     finish();
 }
 
+void CBookmarkEditor::reject()
+{
+    // Escape is Cancel: unsaved changes are not dropped without the question.
+    onCancel();
+}
+
 void CBookmarkEditor::closeEditor()
 {
     // The program is closing: what the editor holds is saved, not dropped.

@@ -56,6 +56,8 @@ public:
     void onPaste();
     void onOk();
     void onCancel();
+    // Escape: as Cancel.
+    void reject() override;
     // The categories list opened (saves the shown category) and closed on a name.
     void openCategoryList();
     void chooseCategory(const QByteArray &name);

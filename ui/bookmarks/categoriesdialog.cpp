@@ -49,10 +49,19 @@ CCategoriesDialog::CCategoriesDialog(CBookmarkStore &store, UserInterface &ui, i
     if (!current.isEmpty())
         selectName(current);
 
-    connect(m_list, &QListWidget::currentTextChanged, this, [this](const QString &text) {
-        m_name->setText(text);
+    // The entry the list shows as current is the one selected: a list that
+    // takes the keyboard makes its first entry current, and its name shows in
+    // "Name:", so OK must take it ("Default" at the first bookmark).
+    const auto takeCurrent = [this](QListWidgetItem *item) {
+        if (!item)
+            return;
+        item->setSelected(true);
+        m_name->setText(item->text());
         m_typed = false;
-    });
+    };
+    connect(m_list, &QListWidget::currentItemChanged, this, takeCurrent);
+    // The list may have made its first entry current while it was filled.
+    takeCurrent(m_list->currentItem());
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
         m_name->setText(item->text());
         m_typed = false;
@@ -65,8 +74,7 @@ CCategoriesDialog::CCategoriesDialog(CBookmarkStore &store, UserInterface &ui, i
     connect(remove, &QPushButton::clicked, this, &CCategoriesDialog::onDelete);
     connect(ok, &QPushButton::clicked, this, &CCategoriesDialog::onOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    if (parent)
-        move(parent->window()->geometry().center() - rect().center());
+    // Centred on the main window by QDialog once it has its size.
 }
 
 QString CCategoriesDialog::titleOf(int mode)

@@ -1,5 +1,7 @@
 #include "ui/bookmarks/homegopherdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"
 #include "items/bookmark.h"
@@ -76,11 +78,44 @@ HomeGopherDialog::HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget
     buttonRow->addWidget(buttons);
     layout->addLayout(buttonRow);
     // The dialog takes the height of the rows shown, as the second block comes and goes.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 
     fill();
     // A second server already configured is shown; otherwise it waits behind "More >>".
     setSecondServerShown(!m_homes.GetHomeServer(2).isEmpty());
+
+    // The keyboard starts in "Host Server:" and Tab runs down the form, then
+    // to the buttons; without this the dialog would hand the keyboard to OK
+    // (the first control it holds is a push button), and what the user typed
+    // would be lost while Return saved the empty form.
+    QWidget *order[] = {m_servers[0].host, m_servers[0].port, m_servers[0].plus,
+                        m_servers[0].selector, m_title, m_servers[1].host, m_servers[1].port,
+                        m_servers[1].plus, m_servers[1].selector, m_offer, m_more,
+                        buttons->button(QDialogButtonBox::Ok),
+                        buttons->button(QDialogButtonBox::Cancel)};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    m_servers[0].host->setFocus(Qt::OtherFocusReason);
+
+    // Return saves a home that has a host; with "Host Server:" empty it does
+    // nothing (a click on OK still clears the home gophers).
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_ok->setAutoDefault(false);
+    connect(m_servers[0].host, &QLineEdit::textChanged, this, &HomeGopherDialog::updateDefault);
+}
+
+void HomeGopherDialog::updateDefault()
+{
+    // As a page of the preferences sheet, Return is the sheet's OK.
+    if (!m_pageMode)
+        m_ok->setDefault(!m_servers[0].host->text().trimmed().isEmpty());
+}
+
+void HomeGopherDialog::showEvent(QShowEvent *event)
+{
+    // The button box has made OK the default as it was shown.
+    QDialog::showEvent(event);
+    updateDefault();
 }
 
 void HomeGopherDialog::addServerRows(QFormLayout *form, Server &server, const QString &hostLabel)

@@ -62,7 +62,11 @@ public:
     // field is refused or the settings file cannot be written.
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void updateDefault();
     struct Server
     {
         QLineEdit *host = nullptr;
@@ -85,6 +89,7 @@ private:
     Server m_servers[2];
     QLineEdit *m_title = nullptr;
     QPushButton *m_more = nullptr;
+    QPushButton *m_ok = nullptr;
     QLabel *m_explanation = nullptr;
     QPushButton *m_offer = nullptr;
     QFormLayout *m_form = nullptr;

@@ -1,10 +1,12 @@
 #include "ui/dialogs/aboutdialog.h"
 
-#include <QApplication>
+#include "ui/dialogs/fixedsize.h"
+
+#include "ui/programicon.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStyle>
 #include <QVBoxLayout>
 
 AboutDialog::AboutDialog(QWidget *parent)
@@ -13,10 +15,8 @@ AboutDialog::AboutDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("About Tarnwick"));
 
     auto *icon = new QLabel;
-    const QIcon appIcon = QApplication::windowIcon().isNull()
-                              ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-                              : QApplication::windowIcon();
-    icon->setPixmap(appIcon.pixmap(48, 48));
+    icon->setObjectName(QStringLiteral("programIcon"));
+    icon->setPixmap(ProgramIcon::icon().pixmap(48, 48));
     icon->setAlignment(Qt::AlignTop);
 
     auto *name = new QLabel(programName());
@@ -51,7 +51,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     layout->addLayout(top);
     layout->addSpacing(12);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 }
 
 QString AboutDialog::programName()

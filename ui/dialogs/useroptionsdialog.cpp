@@ -1,5 +1,7 @@
 #include "ui/dialogs/useroptionsdialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include "settings/appsettings.h"
 #include "settings/profilefile.h"
 #include "documents/userinterface.h"
@@ -62,7 +64,7 @@ UserOptionsDialog::UserOptionsDialog(AppSettings &settings, UserInterface *ui, Q
     layout->addWidget(editorBox);
     layout->addSpacing(6);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 
     fill();
 }

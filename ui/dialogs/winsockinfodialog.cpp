@@ -1,5 +1,7 @@
 #include "ui/dialogs/winsockinfodialog.h"
 
+#include "ui/dialogs/fixedsize.h"
+
 #include "items/displaytext.h"
 
 #include <QDialogButtonBox>
@@ -58,7 +60,7 @@ WinSockInfoDialog::WinSockInfoDialog(const WinSockInfo &info, QWidget *parent)
     layout->addLayout(form);
     layout->addSpacing(6);
     layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    makeFixedSizeDialog(this);
 }
 
 QString WinSockInfoDialog::versionText(int version)

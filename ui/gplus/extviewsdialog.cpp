@@ -61,7 +61,11 @@ CExtViewsDialog::CExtViewsDialog(ExtendedViewTable &table, const QByteArray &pre
     form->addRow(QStringLiteral("&View:"), m_view);
     form->addRow(QStringLiteral("&Item type:"), m_type);
     form->addRow(QStringLiteral("&Extension:"), m_extension);
-    form->addRow(QStringLiteral("Vie&wer:"), viewerRow);
+    // A row whose field is a layout gets no buddy: the label is given one,
+    // so that its mnemonic works and is not shown as an ampersand.
+    auto *viewerLabel = new QLabel(QStringLiteral("Vie&wer:"), this);
+    viewerLabel->setBuddy(m_viewer);
+    form->addRow(viewerLabel, viewerRow);
 
     m_names = new QListWidget(this);
     m_names->setObjectName(QStringLiteral("names"));

@@ -15,6 +15,7 @@
 #include "ui/preferences/toolbarpage.h"
 
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -72,6 +73,8 @@ CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget
 
     // The sheet has no apply button.
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CPreferenceSheet::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CPreferenceSheet::reject);
 
@@ -95,10 +98,18 @@ void CPreferenceSheet::addPage(QDialog *dialog, const QString &tabText,
     // Browse...) stay.
     for (auto *box : dialog->findChildren<QDialogButtonBox *>()) {
         for (auto role : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
-            if (QPushButton *button = box->button(role))
+            if (QPushButton *button = box->button(role)) {
                 button->hide();
+                // A hidden default would keep Return from the sheet's OK.
+                button->setAutoDefault(false);
+                button->setDefault(false);
+            }
         }
     }
+    // Return in a page is the sheet's OK (a page's own default, such as
+    // "Add" on the Viewers page, would be one of several in one window; OK
+    // applies a pending entry of that page anyway).
+    dialog->installEventFilter(this);
     // Escape in a page leaves the whole sheet.
     connect(dialog, &QDialog::rejected, this, [this, dialog] {
         if (!m_finished) {
@@ -108,6 +119,22 @@ void CPreferenceSheet::addPage(QDialog *dialog, const QString &tabText,
     });
     m_tabs->addTab(dialog, tabText);
     m_pages.push_back({dialog, std::move(after)});
+}
+
+bool CPreferenceSheet::eventFilter(QObject *watched, QEvent *event)
+{
+    // A key the page's focused control left alone reaches the page, which as
+    // a QDialog would swallow Return while looking for a default of its own.
+    if (event->type() == QEvent::KeyPress && m_ok) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (enter && modifiers == Qt::NoModifier) {
+            m_ok->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QDialog *CPreferenceSheet::page(const QString &tabText) const

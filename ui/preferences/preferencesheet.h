@@ -9,6 +9,7 @@
 #include <vector>
 
 class CTarnwickApp;
+class QPushButton;
 class QTabWidget;
 class UserInterface;
 class ViewerTable;
@@ -48,6 +49,9 @@ public:
     void accept() override;
     void reject() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct Page
     {
@@ -59,6 +63,7 @@ private:
     void finish(bool accepted);
 
     QTabWidget *m_tabs = nullptr;
+    QPushButton *m_ok = nullptr;
     std::vector<Page> m_pages;
     std::unique_ptr<ViewerTable> m_viewers;
     bool m_finished = false;

@@ -322,7 +322,11 @@ QMenu *CGTreeView::createContextMenu()
     menu->addAction(QStringLiteral("Expand All"), this, &CGTreeView::onExpandAll);
     menu->addAction(QStringLiteral("Collapse All"), this, &CGTreeView::onCollapseAll);
     QAction *edit = menu->addAction(QStringLiteral("Edit Bookmarks..."));
-    edit->setEnabled(false);
+    edit->setEnabled(bool(m_editBookmarks));
+    connect(edit, &QAction::triggered, this, [this] {
+        if (m_editBookmarks)
+            m_editBookmarks();
+    });
     return menu;
 }
 

@@ -4,6 +4,8 @@
 
 #include <QTreeWidget>
 
+#include <functional>
+
 class CGopherDir;
 class FontManager;
 class ItemIcons;
@@ -44,8 +46,10 @@ public:
     // Context menu entries.
     void onExpandAll();
     void onCollapseAll();
-    // "Expand All", "Collapse All", "Edit Bookmarks..." (owned by the view).
+    // "Expand All", "Collapse All", "Edit Bookmarks..." (owned by the view);
+    // the last runs what setEditBookmarks() gave, and is greyed without it.
     QMenu *createContextMenu();
+    void setEditBookmarks(std::function<void()> edit) { m_editBookmarks = std::move(edit); }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -79,6 +83,7 @@ private:
     QTreeWidgetItem *m_root = nullptr;
     QTreeWidgetItem *m_fetchNode = nullptr;
     CBookmark m_rootItem;
+    std::function<void()> m_editBookmarks;
     int m_shown = 0;
     bool m_doubleClickOrButton = false;
     // A fetch is under way whose end has not been reported yet.

@@ -35,6 +35,10 @@ CPhoneView::CPhoneView(CPhoneText *document, FontManager *fonts, QWidget *parent
     grid->addWidget(m_responses, 2, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(2, 1);
+    m_searchLabel->setBuddy(m_query);
+    m_fieldsLabel->setBuddy(m_fields);
+    // The window opens, and comes back, with the keyboard in "Search for:".
+    setFocusProxy(m_query);
 
     m_query->setText(QString::fromLocal8Bit(document->GetQuery()));
     connect(m_search, &QPushButton::clicked, this, &CPhoneView::startSearch);
