@@ -36,7 +36,8 @@
 
 namespace {
 
-const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL");
+const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] [--proxy socks5h://HOST:PORT] "
+                       "[--trust-new-certificate] --dump URL");
 // Timers count milliseconds in an int.
 constexpr int MaxTimeout = 2147483;
 // Status lines wait in a buffer (one comes per received chunk); this often
@@ -90,6 +91,12 @@ public:
         for (const ViewChoice &c : entries)
             writeErr("views: ", c.viewText + '\t' + c.languageName + '\t' + c.sizeText);
         return -1;
+    }
+    // A script never trusts a changed certificate on its own.
+    bool askTrustNewCertificate(const QByteArray &text, Help) override
+    {
+        writeErr("message: ", text + "\nRefused: --trust-new-certificate accepts it.");
+        return false;
     }
     // Views are not defined from a script.
     void editExtendedViews(ExtendedViewTable &table, const QByteArray &, char) override
@@ -416,6 +423,11 @@ int DumpRunner::run(const QStringList &arguments)
             }
         } else if (arg == QLatin1String("-I")) {
             ++i;
+        } else if (arg == QLatin1String("--proxy")) {
+            // The network options are read by CTarnwickApp::setUp.
+            ++i;
+        } else if (arg == QLatin1String("--trust-new-certificate")) {
+            continue;
         } else if (arg == QLatin1String("--download-dir")) {
             if (i + 1 < arguments.size())
                 downloadDir = arguments.at(++i);
@@ -424,6 +436,10 @@ int DumpRunner::run(const QStringList &arguments)
         } else if (!arg.startsWith(QLatin1String("-I"))) {
             usageError = true;
         }
+    }
+    if (const QByteArray error = NetworkOptions::fromArguments(arguments).error; !error.isEmpty()) {
+        writeErr("tarnwick: ", error);
+        usageError = true;
     }
     if (usageError || url.isEmpty() || (!printPath.isEmpty() && !m_printer)) {
         writeErr("", Usage);

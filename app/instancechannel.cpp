@@ -136,9 +136,9 @@ QByteArrayList urlArguments(const QStringList &arguments)
     QByteArrayList urls;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
-        if (argument.contains(QLatin1String("gopher://"))
-            || argument.contains(QLatin1String("GOPHER://")))
-            urls.append(argument.toUtf8());
+        const QByteArray bytes = argument.toUtf8();
+        if (CBookmark::findUrlPrefix(bytes) >= 0)
+            urls.append(bytes);
     }
     return urls;
 }

@@ -8,6 +8,7 @@
 #include "documents/tarnwickdoc.h"
 #include "documents/telnettext.h"
 #include "gplus/asktext.h"
+#include "items/bookmark.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +81,7 @@ bool parseLine(QByteArrayView line, SessionWindow *window)
         return false;
     bool ok = false;
     read.homeServer = fields[5].toInt(&ok);
-    if (!ok || !TabFields::unescape(fields[6], &read.url) || !read.url.startsWith("gopher://")
+    if (!ok || !TabFields::unescape(fields[6], &read.url) || !CBookmark::startsWithUrl(read.url)
         || !TabFields::unescape(fields[7], &read.title))
         return false;
     *window = std::move(read);

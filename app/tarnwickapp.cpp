@@ -76,11 +76,30 @@ void keepTransferBuffersOnTheHeap()
 } // namespace
 
 CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
-    : AppServices(parent), m_settings(m_profile), m_homeGophers(m_profile), m_hostEncodings(m_profile), m_ui(ui),
-      m_windows(&ui), m_languages(&ui), m_views(&ui, &m_languages)
+    : AppServices(parent), m_settings(m_profile), m_homeGophers(m_profile), m_hostEncodings(m_profile),
+      m_network(m_profile), m_ui(ui), m_windows(&ui), m_languages(&ui), m_views(&ui, &m_languages)
 {
     keepTransferBuffersOnTheHeap();
     m_engine.autoStripDots = [this] { return m_settings.autoStripDots(); };
+    m_engine.setPolicy(&m_network);
+}
+
+NetworkOptions NetworkOptions::fromArguments(const QStringList &arguments)
+{
+    NetworkOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == QLatin1String("--trust-new-certificate")) {
+            options.trustNewCertificate = true;
+        } else if (arg == QLatin1String("--proxy")) {
+            const QByteArray url = i + 1 < arguments.size() ? arguments.at(++i).toUtf8() : QByteArray();
+            options.proxy = ProxySetting::fromUrl(url);
+            if (!options.proxy)
+                options.error = "--proxy takes socks5h://HOST:PORT or socks5://HOST:PORT, not '"
+                                + url + '\'';
+        }
+    }
+    return options;
 }
 
 CTarnwickApp::~CTarnwickApp()
@@ -162,7 +181,7 @@ bool CTarnwickApp::isHandedOn(QByteArrayView address)
 void CTarnwickApp::OpenLink(const CBookmark &item)
 {
     const QByteArray address = item.linkAddress();
-    if (address.startsWith("gopher://") || address.startsWith("GOPHER://")) {
+    if (CBookmark::startsWithUrl(address)) {
         CBookmark target;
         target.title = item.title;
         target.ParseURL(address);
@@ -193,6 +212,10 @@ void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment
     setSettingsPath(files.settingsFile());
     setProgramFiles(files);
     registerDefaultTemplates();
+    const NetworkOptions options = NetworkOptions::fromArguments(arguments);
+    m_network.setProxyFromEnvironment(env);
+    m_network.setProxyOverride(options.proxy);
+    m_network.setAcceptChangedCertificates(options.trustNewCertificate);
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)
@@ -252,6 +275,8 @@ QByteArray CTarnwickApp::windowKeyOf(const CBookmark &source) const
 {
     CBookmark item;
     item.Assign(source);
+    if (!item.tls && m_network.knownTlsHost(item.host, item.port))
+        item.tls = true;
     if (item.IsGopherPlus() && !item.selector.contains("\t1"))
         addPlusMarker(item);
     return item.GetURL();
@@ -266,6 +291,10 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
     }
     CBookmark item;
     item.Assign(source);
+    // A host known to speak TLS is asked over TLS whatever the link says; the
+    // window key and the title's URL say so.
+    if (!item.tls && m_network.knownTlsHost(item.host, item.port))
+        item.tls = true;
     item.navigatorIndex = source.navigatorIndex;
     item.viewLines = source.viewLines;
     item.askLines = source.askLines;

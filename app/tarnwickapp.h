@@ -5,6 +5,7 @@
 #include "documents/historystore.h"
 #include "documents/replycache.h"
 #include "settings/hostencodings.h"
+#include "settings/networksettings.h"
 #include "settings/profilefile.h"
 #include "bookmarks/homegophers.h"
 #include "documents/appcontext.h"
@@ -47,6 +48,17 @@ private:
     Factory m_factory;
 };
 
+// The network options every mode takes: `--proxy socks5h://HOST:PORT` (or
+// socks5://) and `--trust-new-certificate`. error names what was wrong.
+struct NetworkOptions
+{
+    std::optional<ProxySetting> proxy;
+    bool trustNewCertificate = false;
+    QByteArray error;
+
+    static NetworkOptions fromArguments(const QStringList &arguments);
+};
+
 // The program's assembly and the state that is not a window's: it owns the
 // network engine and the register of open windows and wires them to the user
 // interface it is given, and it holds the settings file and its typed
@@ -76,6 +88,8 @@ public:
     HomeGophers &homeGophers() override { return m_homeGophers; }
     // The encoding each host is shown in.
     HostEncodings &hostEncodings() override { return m_hostEncodings; }
+    // The proxy, the hosts known to speak TLS, the remembered certificates.
+    NetworkSettings &network() { return m_network; }
     // The files this program downloaded; marked ones go at exit.
     DownloadedFiles &downloadedFiles() override { return m_downloadedFiles; }
     // Starts a program from its argument vector; a failure is shown with
@@ -105,7 +119,8 @@ public:
     // Start-up from the command line, the same for the windows and the
     // command-line modes: the configuration directory ("-I DIR" or
     // TWK_CONFIG), the settings file and the tables found by the program-file
-    // search, and the document templates.
+    // search, the document templates, and the network options (with the
+    // proxy of ALL_PROXY when neither they nor the settings name one).
     void setUp(const QStringList &arguments, const QProcessEnvironment &env);
 
     // Registers the document kinds that exist, in the program's order.
@@ -168,6 +183,7 @@ private:
     AppSettings m_settings;
     HomeGophers m_homeGophers;
     HostEncodings m_hostEncodings;
+    NetworkSettings m_network;
     DownloadedFiles m_downloadedFiles;
     QString m_configDirectory;
     QString m_helpDirectory;

@@ -52,10 +52,12 @@ def answers(port):
 
 
 class Gophernicus:
-    """gophernicus serving root on 127.0.0.1, one process per connection."""
+    """gophernicus serving root on 127.0.0.1, one process per connection;
+    behind socat's TLS when tls is a (certificate, key) pair of PEM files."""
 
-    def __init__(self, root):
+    def __init__(self, root, tls=None):
         self.root = root
+        self.tls = tls
         self.port = None
         self.process = None
 
@@ -66,9 +68,16 @@ class Gophernicus:
         for _ in range(5):
             port = free_port()
             command = " ".join([GOPHERNICUS] + GOPHERNICUS_OPTIONS + ["-h", "127.0.0.1", "-p", str(port), "-r", self.root])
+            if self.tls:
+                # socat relays the bytes itself behind TLS (nofork is refused there).
+                listen = (f"OPENSSL-LISTEN:{port},bind=127.0.0.1,fork,reuseaddr,backlog=64,"
+                          f"cert={self.tls[0]},key={self.tls[1]},verify=0")
+                execute = f'EXEC:"{command}"'
+            else:
+                listen = f"TCP-LISTEN:{port},bind=127.0.0.1,fork,reuseaddr,backlog=64"
+                execute = f'EXEC:"{command}",nofork'
             self.process = subprocess.Popen(
-                ["socat", f"TCP-LISTEN:{port},bind=127.0.0.1,fork,reuseaddr,backlog=64",
-                 f'EXEC:"{command}",nofork'],
+                ["socat", listen, execute],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
             deadline = time.monotonic() + 10
             while time.monotonic() < deadline and self.process.poll() is None:
@@ -98,7 +107,89 @@ class Gophernicus:
         self.stop()
 
     def url(self, path=""):
-        return f"gopher://127.0.0.1:{self.port}/{path}"
+        scheme = "gophers" if self.tls else "gopher"
+        return f"{scheme}://127.0.0.1:{self.port}/{path}"
+
+
+def self_signed(directory):
+    """A self-signed certificate and its key for 127.0.0.1, made with openssl."""
+    cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                    "-nodes", "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return cert, key
+
+
+class Danted:
+    """Dante's SOCKS5 server on 127.0.0.1, no login, relaying to anywhere;
+    None from __enter__ when it is not installed (Debian package
+    dante-server)."""
+
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.process = None
+
+    def __enter__(self):
+        if not os.path.exists("/usr/sbin/danted"):
+            return None
+        for _ in range(5):
+            self.port = free_port()
+            config = os.path.join(self.workdir, "danted.conf")
+            with open(config, "w") as f:
+                f.write(f"logoutput: stderr\ninternal: 127.0.0.1 port = {self.port}\nexternal: 127.0.0.1\n"
+                        "socksmethod: none\nclientmethod: none\n")
+                # Settings before rules, as danted reads them.
+                if os.getuid() == 0:
+                    f.write("user.privileged: root\nuser.unprivileged: nobody\n")
+                f.write("client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                        "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 command: connect }\n")
+            self.process = subprocess.Popen(["/usr/sbin/danted", "-f", config, "-N", "2"],
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                            start_new_session=True)
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if answers(self.port):
+                    return self
+                time.sleep(0.02)
+            self.__exit__()
+        sys.exit("could not start danted")
+
+    def __exit__(self, *exc):
+        if self.process is None:
+            return
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
+
+
+class Microsocks:
+    """microsocks, a SOCKS5 proxy, on 127.0.0.1."""
+
+    def __enter__(self):
+        if shutil.which("microsocks") is None:
+            sys.exit("microsocks is not installed (Debian package microsocks)")
+        for _ in range(5):
+            self.port = free_port()
+            self.process = subprocess.Popen(["microsocks", "-i", "127.0.0.1", "-p", str(self.port)],
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                            start_new_session=True)
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if answers(self.port):
+                    return self
+                time.sleep(0.02)
+            self.__exit__()
+        sys.exit("could not start microsocks")
+
+    def __exit__(self, *exc):
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
 
 
 class Tool:

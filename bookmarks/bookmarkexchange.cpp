@@ -22,7 +22,7 @@ QByteArray decodeEntities(QByteArray text)
 
 bool startsWithGopher(QByteArrayView text)
 {
-    return text.startsWith("gopher://") || text.startsWith("GOPHER://");
+    return CBookmark::startsWithUrl(text);
 }
 
 // The item of a URL, when it names a host and a port.

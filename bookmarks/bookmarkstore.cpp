@@ -247,6 +247,9 @@ CBookmark CBookmarkStore::readEntry(const QByteArray &section, int i, bool *ok) 
     CBookmark item(type.isEmpty() ? '1' : type.at(0), title, path, host, quint16(port));
     item.SetGopherPlus(type.contains('+'));
     item.SetAskForm(type.contains('?'));
+    // Written for TLS items only; older readers skip the key and fetch the
+    // item over plain Gopher.
+    item.tls = m_file.getInt(section, key("TLS", i), 0) != 0;
     return item;
 }
 
@@ -315,7 +318,8 @@ bool CBookmarkStore::putEntry(const QByteArray &section, int i, const CBookmark 
            && m_file.writeString(section, key("Type", i), entry.type)
            && m_file.writeString(section, key("Port", i), entry.port)
            && m_file.writeString(section, key("Path", i), entry.path)
-           && m_file.writeString(section, key("Host", i), entry.host);
+           && m_file.writeString(section, key("Host", i), entry.host)
+           && (!item.tls || m_file.writeInt(section, key("TLS", i), 1));
 }
 
 bool CBookmarkStore::putCategory(const QByteArray &category, const CBookmarkArray &array)

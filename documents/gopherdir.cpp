@@ -170,6 +170,8 @@ void CGopherDir::DeleteContents()
 
 void CGopherDir::requestStarting()
 {
+    for (MenuItemStore *store : {&m_list, &m_navigator, &m_dirLines})
+        store->setOrigin(m_item.host, m_item.port, m_item.tls);
     // Items counted for an earlier request that never finished are not this
     // request's.
     m_receivedCount = 0;

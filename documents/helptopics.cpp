@@ -56,6 +56,9 @@ const char *anchorOf(Help context)
     case Help::GopherPlusError: return "gopher-plus-error";
     case Help::Clipboard: return "clipboard";
     case Help::SocketStartup: return "socket-startup";
+    case Help::Tls: return "tls";
+    case Help::CertificateChanged: return "certificate-changed";
+    case Help::Proxy: return "proxy";
     }
     return nullptr;
 }

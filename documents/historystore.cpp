@@ -1,6 +1,7 @@
 #include "documents/historystore.h"
 
 #include "documents/boolsearch.h"
+#include "items/bookmark.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,7 +138,7 @@ bool HistoryStore::parse(QByteArrayView line, HistoryEntry *entry)
     read.time = time;
     read.type = type.at(0);
     if (!unescape(fields[2], &read.url) || !unescape(fields[3], &read.title)
-        || !read.url.startsWith("gopher://"))
+        || !CBookmark::startsWithUrl(read.url))
         return false;
     *entry = std::move(read);
     return true;

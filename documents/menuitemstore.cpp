@@ -6,6 +6,7 @@ void MenuItemStore::append(QByteArrayView line, QByteArrayView attributes)
     entry.offset = m_bytes.size();
     entry.lineLength = quint32(line.size());
     entry.attributeLength = quint32(attributes.size());
+    entry.tlsOrigin = m_currentOrigin;
     m_bytes.append(line.data(), line.size());
     m_bytes.append(attributes.data(), attributes.size());
     m_entries.push_back(entry);
@@ -19,6 +20,37 @@ void MenuItemStore::appendServerLine(QByteArrayView line)
     m_bytes.append(line.data(), line.size());
     m_bytes.append('\n');
     m_entries.back().serverLength += quint32(line.size() + 1);
+}
+
+namespace {
+
+// "[::1]" in a menu line and "::1" from a URL are the same host.
+QByteArrayView bareHost(QByteArrayView host)
+{
+    if (host.size() > 2 && host.startsWith('[') && host.endsWith(']'))
+        return host.sliced(1, host.size() - 2);
+    return host;
+}
+
+} // namespace
+
+void MenuItemStore::setOrigin(const QByteArray &host, quint16 port, bool tls)
+{
+    m_currentOrigin = 0;
+    if (!tls)
+        return;
+    for (qsizetype i = 0; i < m_tlsOrigins.size(); ++i) {
+        if (m_tlsOrigins.at(i).host == host && m_tlsOrigins.at(i).port == port) {
+            m_currentOrigin = quint16(i + 1);
+            return;
+        }
+    }
+    // A window goes through few servers; past this many, links of further
+    // TLS menus are taken as the server writes them.
+    if (m_tlsOrigins.size() >= 0xFFFE)
+        return;
+    m_tlsOrigins.append({host, port});
+    m_currentOrigin = quint16(m_tlsOrigins.size());
 }
 
 void MenuItemStore::clear()
@@ -58,6 +90,10 @@ CBookmark MenuItemStore::item(int index, bool withIndex) const
     }
     if (entry.type != 0)
         item.type = entry.type;
+    if (entry.tlsOrigin != 0) {
+        const Origin &origin = m_tlsOrigins.at(entry.tlsOrigin - 1);
+        item.tls = item.port == origin.port && bareHost(item.host) == bareHost(origin.host);
+    }
     if (withIndex)
         item.navigatorIndex = index;
     return item;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <vector>
 
@@ -23,6 +24,10 @@ public:
     void appendServerLine(QByteArrayView line);
     static constexpr quint32 MaxServerBytes = 4096;
     void clear();
+    // Items appended from now on come from a menu of this server, fetched
+    // over TLS or not: links to the same host and port of a TLS menu go over
+    // TLS too.
+    void setOrigin(const QByteArray &host, quint16 port, bool tls);
     // Gives back the room reserved for growth.
     void squeeze();
 
@@ -47,10 +52,18 @@ private:
         quint32 attributeLength = 0;
         quint32 serverLength = 0; // "+" lines after the attributes, each ended by LF
         char type = 0;          // 0: the type the line gives
+        quint16 tlsOrigin = 0;  // 1 + index in m_tlsOrigins of the TLS menu it came from; 0 none
+    };
+    struct Origin
+    {
+        QByteArray host;
+        quint16 port = 0;
     };
 
     QByteArrayView lineOf(const Entry &entry) const;
 
     QByteArray m_bytes;
     std::vector<Entry> m_entries;
+    QList<Origin> m_tlsOrigins;
+    quint16 m_currentOrigin = 0;
 };

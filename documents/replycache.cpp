@@ -31,7 +31,8 @@ void ReplyCache::setCapacity(qsizetype bytes)
 
 QByteArray ReplyCache::keyOf(const CBookmark &request)
 {
-    return request.host + '\t' + QByteArray::number(request.port) + '\t' + request.selector;
+    return (request.tls ? "s\t" : "\t") + request.host + '\t' + QByteArray::number(request.port) + '\t'
+           + request.selector;
 }
 
 void ReplyCache::store(const QByteArray &key, const QByteArray &reply)

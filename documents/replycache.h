@@ -31,7 +31,7 @@ public:
     // The largest reply kept.
     qsizetype largestReply() const { return m_capacity / LargestShare; }
 
-    // The request a reply answers: host, port and selector as sent.
+    // The request a reply answers: TLS or not, host, port and selector as sent.
     static QByteArray keyOf(const CBookmark &request);
 
     void store(const QByteArray &key, const QByteArray &reply);

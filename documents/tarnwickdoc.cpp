@@ -430,6 +430,12 @@ void CTarnwickDoc::OnTransactionFailed(const TransactionFailure &failure)
         return;
     if (!failure.status.isEmpty())
         SetStatus(failure.status);
+    if (failure.stage == Stage::Certificate) {
+        if (trustChangedCertificate(failure))
+            return;
+        OnTransactionFailed(failure.code);
+        return;
+    }
     if (!failure.notice.isEmpty())
         m_context.ui->messageBox(failure.notice, UserInterface::NoIcon);
     m_context.ui->messageBox(failure.text, UserInterface::Exclamation, UserInterface::Ok,
@@ -437,6 +443,23 @@ void CTarnwickDoc::OnTransactionFailed(const TransactionFailure &failure)
     // Without a socket nothing was started, so nothing ends.
     if (failure.stage != TransactionFailure::Stage::Socket)
         OnTransactionFailed(failure.code);
+}
+
+bool CTarnwickDoc::trustChangedCertificate(const TransactionFailure &failure)
+{
+    if (!m_context.ui->askTrustNewCertificate(failure.text, failure.help))
+        return false;
+    ConnectionPolicy *policy = m_context.engine->policy();
+    const KnownCertificate accepted{failure.offered.fingerprint, QDateTime::currentDateTimeUtc(),
+                                    failure.offered.notAfter};
+    if (!policy || !policy->rememberCertificate(failure.host, failure.port, accepted)) {
+        m_context.ui->messageBox("Could not remember the new certificate of " + failure.host);
+        return false;
+    }
+    if (m_closing)
+        return true;
+    SendRequest();
+    return true;
 }
 
 void CTarnwickDoc::OnTransactionFailed(int errorCode)

@@ -5,6 +5,7 @@
 #include "documents/replyframer.h"
 #include "items/bookmark.h"
 #include "items/textencoding.h"
+#include "net/connectioninfo.h"
 #include "net/transactionregistry.h"
 #include "net/winsockerrors.h"
 
@@ -113,6 +114,9 @@ public:
     void OnTransactionCancelled() override;
     void SetStatus(const QByteArray &text) override;
     void setTransactionKey(int key) override { m_transactionKey = key; }
+    void setConnectionInfo(const ConnectionInfo &info) override { m_connection = info; }
+    // How the last request reached its server (TLS, certificate, proxy).
+    const ConnectionInfo &connectionInfo() const { return m_connection; }
     void ActivateFrame();
     // Closes the window, then the document (deleted when control returns to
     // the event loop).
@@ -245,6 +249,9 @@ private:
     // listeners, unless the kind started another request meanwhile.
     void endRequest(int status);
     void showServerError();
+    // The server shows another certificate than the one remembered: asks
+    // whether to trust it, and fetches again if so. False when not.
+    bool trustChangedCertificate(const TransactionFailure &failure);
     void endStatusIs(int status);
     // Feeds a reply kept in memory to the document from the event loop, in
     // blocks, as a transaction would.
@@ -268,6 +275,7 @@ private:
     bool m_navigatorFlag = false;
     QByteArray m_title;
     QByteArray m_lastStatus;
+    ConnectionInfo m_connection;
     int m_endStatus = 0;
     bool m_closing = false;
     // The next request goes to the server even when memory holds its reply.

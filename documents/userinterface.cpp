@@ -23,6 +23,12 @@ void RecordingUserInterface::showPicture(CGopherXferDoc &download)
     pictures.append(download.path());
 }
 
+bool UserInterface::askTrustNewCertificate(const QByteArray &text, Help helpContext)
+{
+    return messageBox(text + "\n\nTrust the new certificate?", Exclamation, YesNo, helpContext)
+           == AnswerYes;
+}
+
 int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Buttons buttons,
                                        Help helpContext)
 {

@@ -76,6 +76,10 @@ public:
     // or brings that window back when it is open already. Without windows
     // nothing is shown.
     virtual void showPicture(CGopherXferDoc &download);
+    // A server shows another certificate than the one remembered; the text
+    // names the host and both fingerprints. True: trust the new one. The
+    // window program asks; a script never trusts it on its own.
+    virtual bool askTrustNewCertificate(const QByteArray &text, Help helpContext);
 };
 
 // A user interface that answers every question with its default button and

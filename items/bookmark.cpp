@@ -203,6 +203,7 @@ void CBookmark::Assign(const CBookmark &other)
     host = other.host;
     port = other.port;
     flags = other.flags;
+    tls = other.tls;
     itemSize = other.itemSize;
     attributeText = other.attributeText;
     parentKey = other.parentKey;
@@ -265,8 +266,8 @@ QByteArray CBookmark::GetURL() const
     // The line end is not part of the URL; a Gopher+ marker after a TAB is.
     const QByteArrayView request = upToFirstOf(selector, "\r\n");
     QByteArray url;
-    url.reserve(14 + host.size() + 7 + 2 + request.size() * 3 + 1);
-    url.append("<URL=gopher://", 14);
+    url.reserve(15 + host.size() + 7 + 2 + request.size() * 3 + 1);
+    url.append(tls ? QByteArrayView("<URL=gophers://") : QByteArrayView("<URL=gopher://"));
     url.append(hostForUrl(host));
     if (port != defaultPort) {
         url.append(':');
@@ -281,14 +282,55 @@ QByteArray CBookmark::GetURL() const
     return url;
 }
 
+namespace {
+
+// The first "gopher://" or "gophers://" in text at or after from, spelled
+// with the given word.
+qsizetype findPrefix(QByteArrayView text, QByteArrayView word, qsizetype from, qsizetype *length)
+{
+    for (qsizetype pos = text.indexOf(word, from); pos >= 0; pos = text.indexOf(word, pos + 1)) {
+        const QByteArrayView after = text.sliced(pos + word.size());
+        if (after.startsWith("://")) {
+            *length = word.size() + 3;
+            return pos;
+        }
+        if (after.size() >= 4 && (after[0] == 's' || after[0] == 'S') && after.sliced(1).startsWith("://")
+            && (after[0] == 's') == (word[0] == 'g')) {
+            *length = word.size() + 4;
+            return pos;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+qsizetype CBookmark::findUrlPrefix(QByteArrayView text, qsizetype from, qsizetype *prefixLength,
+                                   UrlCase spelling)
+{
+    qsizetype length = 0;
+    qsizetype pos = spelling == UrlCase::Upper ? -1 : findPrefix(text, "gopher", from, &length);
+    if (pos < 0 && spelling != UrlCase::Lower)
+        pos = findPrefix(text, "GOPHER", from, &length);
+    if (prefixLength)
+        *prefixLength = length;
+    return pos;
+}
+
+bool CBookmark::startsWithUrl(QByteArrayView text)
+{
+    qsizetype length = 0;
+    return findUrlPrefix(text.first(qMin<qsizetype>(text.size(), 10)), 0, &length) == 0;
+}
+
 void CBookmark::ParseURL(QByteArrayView text)
 {
-    qsizetype start = text.indexOf(QByteArrayView("gopher://"));
-    if (start < 0)
-        start = text.indexOf(QByteArrayView("GOPHER://"));
+    qsizetype prefixLength = 0;
+    const qsizetype start = findUrlPrefix(text, 0, &prefixLength);
     if (start < 0)
         return;
-    const QByteArrayView rest = upToFirstOf(text.sliced(start + 9), "\" >");
+    tls = prefixLength == 10;
+    const QByteArrayView rest = upToFirstOf(text.sliced(start + prefixLength), "\" >");
 
     // An IPv6 literal stands in brackets (RFC 3986), since its colons would
     // read as the start of the port; the host kept is what is inside them.

@@ -43,6 +43,9 @@ public:
     quint32 itemTag = 0;
     // Servers to try, in order, when this item's own server cannot be reached.
     QList<RedundantServer> redundantServers;
+    // Fetched over TLS: a gophers:// URL, a link of a menu that came over TLS
+    // from the same server, or a bookmark stored so.
+    bool tls = false;
 
     // Fills the item from one Gopher menu line (without its line end).
     void ParseMenuLine(QByteArrayView line);
@@ -64,8 +67,17 @@ public:
 
     // Text forms: the bracketed gopher URL (also the item's window key), the
     // item record put on the clipboard, and the percent-encoding of selectors.
+    // A TLS item's URL begins "gophers://".
     QByteArray GetURL() const;
     void ParseURL(QByteArrayView text);
+    // Where the first gopher URL prefix ("gopher://" or "gophers://", in
+    // lower or, when no lower one follows `from`, upper case) begins at or
+    // after `from`; -1 when none. prefixLength gets its length.
+    enum class UrlCase { Any, Lower, Upper };
+    static qsizetype findUrlPrefix(QByteArrayView text, qsizetype from = 0,
+                                   qsizetype *prefixLength = nullptr, UrlCase spelling = UrlCase::Any);
+    // The text begins with a gopher URL prefix.
+    static bool startsWithUrl(QByteArrayView text);
     QByteArray GetItemText() const;
     static QByteArray EscapeSelector(QByteArrayView text);
     // A host as URLs and titles write it before a port: an IPv6 literal

@@ -13,4 +13,7 @@ enum class Help {
     GopherPlusError = 370, // the server answered with a Gopher+ error
     Clipboard = 371,       // the clipboard could not be used
     SocketStartup = 372,   // the network layer could not be started
+    Tls = 373,             // no TLS connection, or TLS where plain Gopher was asked for
+    CertificateChanged = 374, // a server shows another certificate than the one remembered
+    Proxy = 375,           // the SOCKS5 proxy, and onion addresses without one
 };

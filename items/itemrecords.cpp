@@ -9,8 +9,7 @@ namespace ItemRecords {
 
 namespace {
 
-constexpr QByteArrayView urlPrefix("gopher://");
-constexpr QByteArrayView upperUrlPrefix("GOPHER://");
+using UrlCase = CBookmark::UrlCase;
 
 // The text up to, not including, the first of the given characters.
 QByteArrayView upToFirstOf(QByteArrayView text, QByteArrayView stops)
@@ -82,9 +81,12 @@ private:
 // The first gopher URL prefix at or after `from` that is not part of a
 // record key's value (a title or selector holding "gopher://" does not
 // redirect the reader); elsewhere a URL counts anywhere in a line.
-qsizetype findUrl(QByteArrayView text, QByteArrayView prefix, qsizetype from, LineStarts &lines)
+qsizetype findUrl(QByteArrayView text, UrlCase spelling, qsizetype from, LineStarts &lines)
 {
-    for (qsizetype pos = text.indexOf(prefix, from); pos >= 0; pos = text.indexOf(prefix, pos + 1)) {
+    const auto next = [&](qsizetype at) {
+        return CBookmark::findUrlPrefix(text, at, nullptr, spelling);
+    };
+    for (qsizetype pos = next(from); pos >= 0; pos = next(pos + 1)) {
         const QByteArrayView line = text.sliced(lines.lineStart(pos));
         const bool inValue = std::any_of(recordKeys.begin(), recordKeys.end(),
                                          [line](QByteArrayView key) { return line.startsWith(key); });
@@ -106,7 +108,7 @@ QByteArray recordsText(const QList<CBookmark> &items)
 
 bool acceptsText(QByteArrayView text)
 {
-    return text.contains(urlPrefix) || text.contains(upperUrlPrefix)
+    return CBookmark::findUrlPrefix(text) >= 0
         || std::any_of(recordKeys.begin(), recordKeys.end(),
                        [text](QByteArrayView key) { return findKey(text, key, 0) >= 0; });
 }
@@ -114,8 +116,10 @@ bool acceptsText(QByteArrayView text)
 QByteArray GetClipboardField(QByteArrayView text, QByteArrayView key)
 {
     LineStarts lines(text);
-    const bool isUrl = key == urlPrefix || key == upperUrlPrefix;
-    const qsizetype keyPos = isUrl ? findUrl(text, key, 0, lines) : findKey(text, key, 0);
+    const bool isUrl = key == "gopher://" || key == "GOPHER://";
+    const qsizetype keyPos = isUrl ? findUrl(text, key == "gopher://" ? UrlCase::Lower : UrlCase::Upper,
+                                             0, lines)
+                                   : findKey(text, key, 0);
     if (keyPos < 0)
         return QByteArray();
     QByteArrayView value;
@@ -135,9 +139,9 @@ QByteArray GetClipboardField(QByteArrayView text, QByteArrayView key)
 ItemFields readSingleItem(QByteArrayView text)
 {
     ItemFields fields;
-    QByteArray url = GetClipboardField(text, urlPrefix);
+    QByteArray url = GetClipboardField(text, "gopher://");
     if (url.isEmpty())
-        url = GetClipboardField(text, upperUrlPrefix);
+        url = GetClipboardField(text, "GOPHER://");
     if (!url.isEmpty()) {
         url = urlText(url).toByteArray();
         CBookmark item;
@@ -150,6 +154,7 @@ ItemFields readSingleItem(QByteArrayView text)
         fields.typeSet = true;
         fields.gopherPlus = item.IsGopherPlus();
         fields.askForm = item.IsAskForm();
+        fields.tls = item.tls;
         fields.url = url;
         return fields;
     }
@@ -189,10 +194,10 @@ QList<CBookmark> readItems(QByteArrayView text)
     qsizetype upperUrlPos = -2;
     const auto findFrom = [&](qsizetype &cached, QByteArrayView what, qsizetype from) {
         if (cached == -2 || (cached >= 0 && cached < from)) {
-            if (what == urlPrefix)
-                cached = findUrl(text, what, from, urlLines);
-            else if (what == upperUrlPrefix)
-                cached = findUrl(text, what, from, upperUrlLines);
+            if (what == "gopher://")
+                cached = findUrl(text, UrlCase::Lower, from, urlLines);
+            else if (what == "GOPHER://")
+                cached = findUrl(text, UrlCase::Upper, from, upperUrlLines);
             else
                 cached = findKey(text, what, from);
         }
@@ -210,9 +215,9 @@ QList<CBookmark> readItems(QByteArrayView text)
         std::array<qsizetype, KeyCount> found;
         for (int k = 0; k < KeyCount; ++k)
             found[k] = findFrom(keyPos[k], keys[k], p);
-        qsizetype url = findFrom(urlPos, urlPrefix, p);
+        qsizetype url = findFrom(urlPos, "gopher://", p);
         if (url < 0)
-            url = findFrom(upperUrlPos, upperUrlPrefix, p);
+            url = findFrom(upperUrlPos, "GOPHER://", p);
         if (url < 0 && found[HostKey] < 0)
             break;
 
@@ -233,6 +238,12 @@ QList<CBookmark> readItems(QByteArrayView text)
                 item.SetGopherPlus(true);
             else if (type.contains('?'))
                 item.SetAskForm(true);
+            // The record's own URL line says whether the item goes over TLS.
+            if (url >= 0) {
+                CBookmark named;
+                named.ParseURL(urlText(text.sliced(url)));
+                item.tls = named.tls && named.host == item.host && named.port == item.port;
+            }
             items.append(item);
         } else if (url >= 0) {
             CBookmark item;

@@ -19,8 +19,9 @@ QByteArray recordsText(const QList<CBookmark> &items);
 // key: what a server wrote into a title or selector stays a value.
 
 // True when the text holds a line starting with one of "Name=", "Host=",
-// "Port=", "Type=", "Path=", or holds "gopher://" or "GOPHER://"
-// (case-sensitive): the single-item reader accepts it.
+// "Port=", "Type=", "Path=", or holds "gopher://" or "GOPHER://" (or
+// "gophers://", "GOPHERS://"; case-sensitive): the single-item reader
+// accepts it.
 bool acceptsText(QByteArrayView text);
 
 // The value of one key of the single-item reader: the rest of the key's line,
@@ -39,6 +40,7 @@ struct ItemFields
     bool typeSet = false;  // the type list is set only when a type was given
     bool gopherPlus = false;
     bool askForm = false;
+    bool tls = false;      // a gophers:// URL
     QByteArray url;        // set when the fields came from a URL
 };
 ItemFields readSingleItem(QByteArrayView text);

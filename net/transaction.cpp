@@ -32,17 +32,20 @@ CTransaction::CTransaction(const CBookmark &documentItem)
         value = bufferSize;
     sendChunk = (value > 0 && value <= bufferSize) ? value : bufferSize;
     buffer.resize(bufferSize);
+    transport = std::make_unique<PlainTransport>(socket, item.host, item.port);
 }
 
-bool CTransaction::setDestination(const QHostAddress &address)
+bool CTransaction::setDestination(const QHostAddress &address, quint16 port)
 {
+    if (port == 0)
+        port = item.port;
     m_destination = {};
     int family = AF_INET;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         family = AF_INET6;
         auto *a = reinterpret_cast<sockaddr_in6 *>(&m_destination);
         a->sin6_family = AF_INET6;
-        a->sin6_port = htons(item.port);
+        a->sin6_port = htons(port);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&a->sin6_addr, bytes.c, sizeof a->sin6_addr);
         // A link-local address names its interface by number or by name.
@@ -55,7 +58,7 @@ bool CTransaction::setDestination(const QHostAddress &address)
     } else {
         auto *a = reinterpret_cast<sockaddr_in *>(&m_destination);
         a->sin_family = AF_INET;
-        a->sin_port = htons(item.port);
+        a->sin_port = htons(port);
         a->sin_addr.s_addr = htonl(address.toIPv4Address());
         m_destinationLength = sizeof(sockaddr_in);
     }
@@ -150,14 +153,14 @@ void CTransaction::Close()
 
 qint64 CTransaction::sendBytes(const char *data, qint64 length, qint64 &counter)
 {
-    const ssize_t n = ::send(socket, data, size_t(length), MSG_NOSIGNAL);
+    int error = 0;
+    const qint64 n = transport->send(data, length, &error);
     if (n > 0) {
         counter += n;
         bytesSent += quint32(n);
         m_lastByteSent = data[n - 1];
         return n;
     }
-    const int error = winSockErrorFromErrno(n == 0 ? EWOULDBLOCK : errno);
     if (error == WinSock::WouldBlock) {
         state = SendBlocked;
     } else {
@@ -241,13 +244,13 @@ QByteArray CTransaction::ReceiveChunk()
     if (state == Cancelled || closed)
         return lastData;
     state = Receiving;
-    const ssize_t n = ::recv(socket, buffer.data(), size_t(buffer.size()), 0);
+    int error = 0;
+    const qint64 n = transport->receive(buffer.data(), buffer.size(), &error);
     if (n > 0) {
         lastData = QByteArray(buffer.constData(), n);
     } else if (n == 0) {
         state = Closed;
     } else {
-        const int error = winSockErrorFromErrno(errno);
         lastError = error;
         // A reset cuts the reply short: it fails, so that what arrived is
         // never taken for the whole item. Only a shut-down is an end.

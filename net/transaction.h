@@ -1,14 +1,20 @@
 #pragma once
 
 #include "items/bookmark.h"
+#include "net/connectioninfo.h"
+#include "net/proxysetting.h"
+#include "net/transport.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
+
+#include <memory>
+#include <optional>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-class QHostAddress;
 class QSocketNotifier;
 
 // One network exchange: connect to the item's host and port, send the
@@ -40,11 +46,12 @@ public:
     // upload file that cannot be read ends it in state Failed with
     // uploadFailure saying why.
     qint64 SendPending();
-    // Aims the transaction at an IPv4 or IPv6 address on the item's port. A
-    // socket of the other family is replaced under the same descriptor
-    // number, so the notifiers and the maps that know it stay right; false
-    // (with lastError) when no socket of that family could be made.
-    [[nodiscard]] bool setDestination(const QHostAddress &address);
+    // Aims the transaction at an IPv4 or IPv6 address on the item's port (or
+    // the port given: a proxy's). A socket of the other family is replaced
+    // under the same descriptor number, so the notifiers, the maps and the
+    // transport that know it stay right; false (with lastError) when no
+    // socket of that family could be made.
+    [[nodiscard]] bool setDestination(const QHostAddress &address, quint16 port = 0);
     const sockaddr *destination() const { return reinterpret_cast<const sockaddr *>(&m_destination); }
     socklen_t destinationLength() const { return m_destinationLength; }
 
@@ -87,6 +94,20 @@ public:
     // upload:" and the reason); empty when it could.
     QByteArray uploadFailure;
 
+    // How the request travels, chosen once when it starts: over TLS or not,
+    // through a proxy or not. With a proxy that is not to resolve names, the
+    // item's host is looked up here first (targetAddress).
+    bool tls = false;
+    std::optional<ProxySetting> proxy;
+    bool proxyResolves = false;
+    std::optional<QHostAddress> targetAddress;
+    // What carries the bytes once connected; plain TCP until the engine
+    // gives it another. While opening, the transport's own opening runs.
+    std::unique_ptr<Transport> transport;
+    bool opening = false;
+    ConnectionInfo connection;
+    // The name the pending look-up is for.
+    QByteArray lookupName;
 private:
     qint64 sendBytes(const char *data, qint64 length, qint64 &counter);
     void applyEvents();

@@ -1,5 +1,7 @@
 #include "net/transactionengine.h"
 
+#include "net/socks5transport.h"
+#include "net/tlstransport.h"
 #include "net/winsockerrors.h"
 
 #include <QHostInfo>
@@ -154,21 +156,59 @@ int TransactionEngine::StartTransaction(TransactionClient *document, int uploadF
         fail(t, TransactionFailure::lookup(t->item.host, WinSock::HostNotFound));
         return key;
     }
-    const auto cached = m_hostCache.constFind(t->item.host);
-    if (cached != m_hostCache.constEnd()) {
-        connectTransaction(document, t, cached.value());
+
+    // The route, chosen once: TLS for a gophers:// item or a host known to
+    // speak it; the proxy when one is set. An onion name is never looked up
+    // here, and without a proxy it is not reached at all.
+    t->tls = t->item.tls || (m_policy && m_policy->knownTlsHost(t->item.host, t->item.port));
+    t->proxy = m_policy ? m_policy->proxy() : std::nullopt;
+    const bool onion = isOnionHost(t->item.host);
+    if (onion && !t->proxy) {
+        fail(t, TransactionFailure::onionWithoutProxy(t->item.host));
         return key;
     }
-    if (const std::optional<QHostAddress> address = literalAddress(t->item.host))
-        connectTransaction(document, t, *address);
+    t->proxyResolves = t->proxy && (t->proxy->resolvesNames || onion);
+    if (t->proxy) {
+        // An address is handed to the proxy as such.
+        if (const std::optional<QHostAddress> address = literalAddress(t->item.host))
+            t->targetAddress = *address;
+    }
+    resolveNext(document, t);
+    return key;
+}
+
+void TransactionEngine::resolveNext(TransactionClient *document, CTransaction *t)
+{
+    // Without a proxy, or with one that resolves names, one name is needed:
+    // the server's or the proxy's. A proxy given addresses needs the
+    // server's address first.
+    const bool needTarget = t->proxy && !t->proxyResolves && !t->targetAddress;
+    t->lookupName = (t->proxy && !needTarget) ? t->proxy->host : t->item.host;
+    const auto cached = m_hostCache.constFind(t->lookupName);
+    if (cached != m_hostCache.constEnd()) {
+        addressFound(document, t, cached.value());
+        return;
+    }
+    if (const std::optional<QHostAddress> address = literalAddress(t->lookupName))
+        addressFound(document, t, *address);
     else
         startLookup(document, t);
-    return key;
+}
+
+void TransactionEngine::addressFound(TransactionClient *document, CTransaction *t,
+                                     const QHostAddress &address)
+{
+    if (t->proxy && !t->proxyResolves && !t->targetAddress) {
+        t->targetAddress = address;
+        resolveNext(document, t);
+        return;
+    }
+    connectTransaction(document, t, address);
 }
 
 void TransactionEngine::startLookup(TransactionClient *document, CTransaction *t)
 {
-    const int handle = QHostInfo::lookupHost(QString::fromUtf8(t->item.host), this,
+    const int handle = QHostInfo::lookupHost(QString::fromUtf8(t->lookupName), this,
                                              [this](const QHostInfo &info) {
                                                  OnHostResolved(info.lookupId(), info);
                                              });
@@ -176,7 +216,7 @@ void TransactionEngine::startLookup(TransactionClient *document, CTransaction *t
     if (CTransaction *stale = m_pendingLookups.find(handle); stale && stale != t)
         destroyTransaction(stale);
     m_pendingLookups.insert(handle, t);
-    document->SetStatus(QByteArray("Resolving hostname ") + t->item.host);
+    document->SetStatus(QByteArray("Resolving hostname ") + t->lookupName);
 }
 
 TransactionClient *TransactionEngine::liveDocument(const CTransaction *t) const
@@ -217,25 +257,44 @@ void TransactionEngine::OnHostResolved(int handle, const QHostInfo &info)
     }
     if (error != 0) {
         t->lastError = error;
-        fail(t, TransactionFailure::lookup(t->item.host, error));
+        fail(t, TransactionFailure::lookup(t->lookupName, error));
         return;
     }
     if (!haveAddress) {
         // Nothing has set an error here; code 0 would read as a normal end.
         fail(t, TransactionFailure::lookupWithoutAddress(
-                    t->item.host, t->lastError != 0 ? t->lastError : int(WinSock::NoData)));
+                    t->lookupName, t->lastError != 0 ? t->lastError : int(WinSock::NoData)));
         return;
     }
-    m_hostCache.insert(t->item.host, address);
-    connectTransaction(document, t, address);
+    m_hostCache.insert(t->lookupName, address);
+    addressFound(document, t, address);
 }
 
 void TransactionEngine::connectTransaction(TransactionClient *document, CTransaction *t,
                                            const QHostAddress &address)
 {
-    if (!t->setDestination(address)) {
-        fail(t, TransactionFailure::connectRefused(t->item.host, t->lastError));
+    const QByteArray proxyName = t->proxy ? t->proxy->hostPort() : QByteArray();
+    const auto connectFailure = [&](int error) {
+        return t->proxy ? TransactionFailure::proxyUnreachable(t->item.host, proxyName, error)
+                        : TransactionFailure::connectRefused(t->item.host, error);
+    };
+    if (!t->setDestination(address, t->proxy ? t->proxy->port : quint16(0))) {
+        fail(t, connectFailure(t->lastError));
         return;
+    }
+    // The transports work on the socket's number, which setDestination
+    // keeps.
+    if (t->tls) {
+        if (!m_tls)
+            m_tls = std::make_unique<TlsContext>();
+        t->transport = std::make_unique<TlsTransport>(t->socket, *m_tls, t->item.host, t->item.port);
+    }
+    if (t->proxy) {
+        const Socks5Transport::Target target{t->item.host, t->item.port, t->targetAddress};
+        std::unique_ptr<Transport> inner = t->tls ? std::move(t->transport) : nullptr;
+        t->transport = std::make_unique<Socks5Transport>(t->socket, *t->proxy, target,
+                                                         std::move(inner));
+        t->connection.proxy = proxyName;
     }
     t->setEvents(CTransaction::ConnectEvents);
     const int rc = ::connect(t->socket, t->destination(), t->destinationLength());
@@ -248,7 +307,7 @@ void TransactionEngine::connectTransaction(TransactionClient *document, CTransac
         return;
     }
     t->lastError = error;
-    fail(t, TransactionFailure::connectRefused(t->item.host, error));
+    fail(t, connectFailure(error));
 }
 
 void TransactionEngine::onWriteReady(int socket)
@@ -262,6 +321,11 @@ void TransactionEngine::onWriteReady(int socket)
         if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &value, &length) != 0)
             value = errno;
         OnSocketConnect(socket, winSockErrorFromErrno(value));
+    } else if (t->opening) {
+        openStep(socket);
+    } else if (t->state == CTransaction::Receiving) {
+        // TLS may have to write while reading.
+        OnSocketRead(socket, 1, 0);
     } else {
         OnSocketWrite(socket, 0);
     }
@@ -269,7 +333,13 @@ void TransactionEngine::onWriteReady(int socket)
 
 void TransactionEngine::onReadReady(int socket)
 {
-    OnSocketRead(socket, 1, 0);
+    CTransaction *t = m_socketTransactions.find(socket);
+    if (t && t->opening)
+        openStep(socket);
+    else if (t && (t->state == CTransaction::Sending || t->state == CTransaction::SendBlocked))
+        OnSocketWrite(socket, 0); // TLS may have to read while sending
+    else
+        OnSocketRead(socket, 1, 0);
 }
 
 void TransactionEngine::OnSocketConnect(int socket, int error)
@@ -284,13 +354,97 @@ void TransactionEngine::OnSocketConnect(int socket, int error)
     }
     if (error != 0) {
         t->lastError = error;
-        fail(t, TransactionFailure::connectError(t->item.host, error));
+        fail(t, t->proxy ? TransactionFailure::proxyUnreachable(t->item.host,
+                                                                t->proxy->hostPort(), error)
+                         : TransactionFailure::connectError(t->item.host, error));
         return;
     }
+    t->opening = true;
+    if (!t->transport->openingStatus().isEmpty())
+        document->SetStatus(t->transport->openingStatus());
+    openStep(socket);
+}
+
+void TransactionEngine::openStep(int socket)
+{
+    CTransaction *t = m_socketTransactions.find(socket);
+    if (!t)
+        return;
+    TransactionClient *document = liveDocument(t);
+    if (!document) {
+        destroyTransaction(t);
+        return;
+    }
+    switch (t->transport->open()) {
+    case Transport::Step::WantRead:
+        t->setEvents(CTransaction::ReadEvents);
+        return;
+    case Transport::Step::WantWrite:
+        t->setEvents(CTransaction::WriteEvents);
+        return;
+    case Transport::Step::Failed:
+        fail(t, t->transport->failure().value_or(
+                    TransactionFailure::connectError(t->item.host, int(WinSock::ConnectionAborted))));
+        return;
+    case Transport::Step::Done:
+        break;
+    }
+    t->opening = false;
+    const QByteArray proxy = t->connection.proxy;
+    t->connection = t->transport->info();
+    t->connection.proxy = proxy;
+    if (t->connection.tls && !certificateTrusted(document, t))
+        return;
+    document->setConnectionInfo(t->connection);
+    startSending(document, t);
+}
+
+void TransactionEngine::startSending(TransactionClient *document, CTransaction *t)
+{
     document->SetStatus(QByteArray("Connected to ") + t->item.host);
     t->setEvents(CTransaction::WriteEvents);
     t->SendPending();
     afterSend(document, t);
+}
+
+bool TransactionEngine::certificateTrusted(TransactionClient *document, CTransaction *t)
+{
+    if (!m_policy)
+        return true;
+    const QByteArray &host = t->item.host;
+    const quint16 port = t->item.port;
+    const PeerCertificate &shown = t->connection.certificate;
+    const QByteArray where = CBookmark::hostForUrl(host) + ':' + QByteArray::number(port);
+    const std::optional<KnownCertificate> known = m_policy->knownCertificate(host, port);
+    if (known && known->fingerprint == shown.fingerprint) {
+        t->connection.trustedSince = known->since;
+        m_policy->answeredOverTls(host, port);
+        return true;
+    }
+    if (known && !shown.verifiedForHost && !m_policy->acceptsChangedCertificates()) {
+        fail(t, TransactionFailure::certificateChanged(host, port, *known, shown));
+        return false;
+    }
+    // Trust on first use; a changed certificate only when an authority of
+    // this system vouches for it, or the user said so for this run.
+    const KnownCertificate remembered{shown.fingerprint, QDateTime::currentDateTimeUtc(),
+                                      shown.notAfter};
+    const bool written = m_policy->rememberCertificate(host, port, remembered);
+    if (written)
+        t->connection.trustedSince = remembered.since;
+    QByteArray status;
+    if (!written)
+        status = "Could not remember the certificate of " + where;
+    else if (!known)
+        status = "Remembered the certificate of " + where + " (SHA-256 " + shown.fingerprint + ')';
+    else if (shown.verifiedForHost)
+        status = "Remembered the new certificate of " + where
+                 + ", vouched for by a certificate authority (SHA-256 " + shown.fingerprint + ')';
+    else
+        status = "Remembered the new certificate of " + where + " (SHA-256 " + shown.fingerprint
+                 + ')';
+    document->SetStatus(status);
+    return true;
 }
 
 void TransactionEngine::OnSocketWrite(int socket, int /*error*/)
@@ -307,18 +461,40 @@ void TransactionEngine::OnSocketWrite(int socket, int /*error*/)
     afterSend(document, t);
 }
 
+void TransactionEngine::scheduleRead(CTransaction *t)
+{
+    const int socket = t->socket;
+    const int key = t->registryKey;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket, key] {
+            // A document busy with the last chunk (a box open) is handed
+            // the rest once it returns: OnSocketRead schedules again then.
+            CTransaction *live = socketTransaction(socket, key);
+            if (live && !live->eventsSuspended() && !live->closed)
+                OnSocketRead(socket, 1, 0);
+        },
+        Qt::QueuedConnection);
+}
+
 void TransactionEngine::afterSend(TransactionClient *document, CTransaction *t)
 {
     switch (t->state) {
     case CTransaction::Failed:
-        fail(t, TransactionFailure::sendError(t->item.host, t->lastError, t->uploadFailure));
+        if (t->uploadFailure.isEmpty() && t->transport->failure())
+            fail(t, *t->transport->failure());
+        else
+            fail(t, TransactionFailure::sendError(t->item.host, t->lastError, t->uploadFailure));
         return;
     case CTransaction::Sent:
         document->SetStatus(QByteArray("Sent request to ") + t->item.host);
         t->setEvents(CTransaction::ReadEvents);
         return;
     default:
-        // Blocked: the next write event goes on.
+        // Blocked: the next write event goes on (or a read event, when TLS
+        // has to read first).
+        t->setEvents(t->transport->wantsRead() ? CTransaction::ReadEvents | CTransaction::WriteEvents
+                                               : int(CTransaction::WriteEvents));
         document->SetStatus(QByteArray("Sent ") + QByteArray::number(t->bytesSent) + " of "
                             + QByteArray::number(t->bytesToSend) + " bytes of request to "
                             + t->item.host);
@@ -373,8 +549,15 @@ void TransactionEngine::OnSocketRead(int socket, int event, int /*error*/)
             if (!t)
                 return;
         }
-        if (!done && t->state == CTransaction::Receiving)
+        if (!done && t->state == CTransaction::Receiving) {
+            if (t->transport->hasPendingData())
+                scheduleRead(t);
+            // TLS may have to write before it can read on.
+            t->setEvents(t->transport->wantsWrite()
+                             ? CTransaction::ReadEvents | CTransaction::WriteEvents
+                             : int(CTransaction::ReadEvents));
             return;
+        }
     } else if (event == 32) {
         while (!done) {
             const QByteArray data = t->ReceiveChunk();
@@ -386,7 +569,8 @@ void TransactionEngine::OnSocketRead(int socket, int event, int /*error*/)
         }
     }
     if (t->state == CTransaction::Failed) {
-        fail(t, TransactionFailure::readError(t->item.host, t->lastError));
+        fail(t, t->transport->failure().value_or(
+                    TransactionFailure::readError(t->item.host, t->lastError)));
         return;
     }
     // The transaction is gone before the document hears of the end, so

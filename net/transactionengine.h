@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/connectionpolicy.h"
 #include "net/transaction.h"
 #include "net/transactionfailure.h"
 #include "net/transactionregistry.h"
@@ -11,8 +12,10 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class QHostInfo;
+class TlsContext;
 
 // What the socket layer reports about itself in the "WinSock Information" form.
 struct WinSockInfo
@@ -46,6 +49,12 @@ public:
 
     // Read when each transaction starts ("Auto Strip Dots").
     std::function<bool()> autoStripDots;
+
+    // The proxy, the hosts known to speak TLS and the certificates
+    // remembered; none: no proxy, TLS only for gophers:// items, and any
+    // certificate taken without being remembered.
+    void setPolicy(ConnectionPolicy *policy) { m_policy = policy; }
+    ConnectionPolicy *policy() const { return m_policy; }
 
     // Starts the document's request; returns the registry key, 0 when no
     // socket could be made (the document has been handed the failure). A
@@ -94,9 +103,22 @@ private:
         TransactionFailure failure;
     };
 
+    // Finds the address of the next name the request needs (the proxy's, or
+    // the item's host): cached, literal, or looked up.
+    void resolveNext(TransactionClient *document, CTransaction *t);
+    void addressFound(TransactionClient *document, CTransaction *t, const QHostAddress &address);
     void startLookup(TransactionClient *document, CTransaction *t);
     void connectTransaction(TransactionClient *document, CTransaction *t,
                             const QHostAddress &address);
+    // After the TCP connection: the transport's own opening, step by step.
+    void openStep(int socket);
+    // The certificate of a TLS connection against the one remembered; false
+    // when the transaction failed on it.
+    bool certificateTrusted(TransactionClient *document, CTransaction *t);
+    void startSending(TransactionClient *document, CTransaction *t);
+    // A transport holds bytes read from the socket already: they are read
+    // from the event loop, as no socket event will announce them.
+    void scheduleRead(CTransaction *t);
     void onReadReady(int socket);
     void onWriteReady(int socket);
     // After a send step: progress on the status line, then reading or failing.
@@ -117,6 +139,8 @@ private:
     // was closed, stopped or orphaned, and is only waiting to be deleted.
     TransactionClient *liveDocument(const CTransaction *t) const;
 
+    ConnectionPolicy *m_policy = nullptr;
+    std::unique_ptr<TlsContext> m_tls;
     TransactionRegistry m_registry;
     QHash<QByteArray, QHostAddress> m_hostCache;
     CTransList m_pendingLookups;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "items/helpcontext.h"
+#include "net/connectioninfo.h"
 
 #include <QByteArray>
 
@@ -17,6 +18,9 @@ struct TransactionFailure
         Connect, // the connection was refused or could not be started
         Send,    // the request (or its upload) could not be sent
         Receive, // the reply could not be read to its end
+        Tls,     // no TLS connection could be made, or TLS where none was asked for
+        Certificate, // the server's certificate differs from the one remembered
+        Proxy,   // the SOCKS5 proxy could not be reached or did not do its part
     };
 
     Stage stage = Stage::Receive;
@@ -26,6 +30,10 @@ struct TransactionFailure
     QByteArray notice;     // a plain box before the main one; empty: none
     QByteArray text;       // the exclamation box
     Help help = Help::None;
+    // Stage Certificate: the port, what was remembered and what was shown.
+    quint16 port = 0;
+    KnownCertificate remembered;
+    PeerCertificate offered;
 
     static TransactionFailure socketCreation(int code);
     static TransactionFailure lookup(const QByteArray &host, int code);
@@ -37,4 +45,31 @@ struct TransactionFailure
     static TransactionFailure sendError(const QByteArray &host, int code,
                                         const QByteArray &notice = QByteArray());
     static TransactionFailure readError(const QByteArray &host, int code);
+
+    // TLS. reason is OpenSSL's text for why the handshake failed.
+    static TransactionFailure tlsHandshake(const QByteArray &host, quint16 port,
+                                           const QByteArray &reason);
+    // A gophers:// address whose server does not answer in TLS.
+    static TransactionFailure notTls(const QByteArray &host, quint16 port);
+    // A gopher:// address whose server answers in TLS only.
+    static TransactionFailure tlsOnPlain(const QByteArray &host, quint16 port);
+    // A plain request reset before a byte of reply came: what a TLS front
+    // end (socat, stunnel) does with it, among other causes.
+    static TransactionFailure resetBeforeReply(const QByteArray &host, int code);
+    static TransactionFailure certificateChanged(const QByteArray &host, quint16 port,
+                                                 const KnownCertificate &remembered,
+                                                 const PeerCertificate &offered);
+
+    // SOCKS5. proxy is "HOST:PORT" of the proxy.
+    static TransactionFailure onionWithoutProxy(const QByteArray &host);
+    static TransactionFailure proxyUnreachable(const QByteArray &host, const QByteArray &proxy,
+                                               int code);
+    // The proxy's reply code (RFC 1928) for the connection it was asked for.
+    static TransactionFailure proxyReply(const QByteArray &host, quint16 port,
+                                         const QByteArray &proxy, int reply);
+    // Anything else the proxy did wrong, in words.
+    static TransactionFailure proxyProtocol(const QByteArray &host, const QByteArray &proxy,
+                                            const QByteArray &what);
+    // The text of a proxy reply code: "Connection refused", ...
+    static QByteArray proxyReplyText(int reply);
 };

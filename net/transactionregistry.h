@@ -8,6 +8,7 @@
 class CBookmark;
 class CTransaction;
 class QByteArray;
+struct ConnectionInfo;
 struct TransactionFailure;
 
 // What the transaction engine needs of a document. The engine and a document
@@ -25,6 +26,9 @@ public:
     // One chunk of the reply; sets done when the document has all of it.
     virtual void OnData(const QByteArray &bytes, bool &done) = 0;
     virtual void SetStatus(const QByteArray &text) = 0;
+    // How the connection is made (TLS, proxy), once it is open and before
+    // the request is sent. Must not run an event loop.
+    virtual void setConnectionInfo(const ConnectionInfo &) {}
     // The reply ended normally. The transaction is gone already.
     virtual void FinishTransfer() = 0;
     // The transfer failed; called from the event loop, never from inside a

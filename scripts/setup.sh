@@ -13,6 +13,7 @@ TWK_PACKAGES=(
   fonts-dejavu-core
   breeze-icon-theme libqt6svg6
   gophernicus pygopherd socat python3
+  libssl-dev openssl microsocks
   xvfb xauth
   poppler-utils
   desktop-file-utils appstream dpkg-dev

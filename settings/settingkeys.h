@@ -144,6 +144,22 @@ inline constexpr SettingKey ViewerProgram{Type::Text, "Viewers", "Viewer%d", 0, 
 // the encoding; a host without a key is shown with "Automatic".
 inline constexpr SettingKey HostEncoding{Type::Text, "Encodings", "%s", 0, "Automatic"};
 
+// "Network": the SOCKS5 proxy (no host: none) and the TLS switch.
+inline constexpr SettingKey ProxyHost{Type::Text, "Network", "Proxy Host", 0, ""};
+inline constexpr SettingKey ProxyPort{Type::Number, "Network", "Proxy Port", 9050, ""};
+inline constexpr SettingKey ProxyResolvesNames{Type::Flag, "Network", "Proxy Resolves Names", 1, ""};
+inline constexpr SettingKey ProxyUser{Type::Text, "Network", "Proxy User", 0, ""};
+inline constexpr SettingKey ProxyPassword{Type::Text, "Network", "Proxy Password", 0, ""};
+// A host that answered over TLS goes on the list of TLS hosts.
+inline constexpr SettingKey RememberTlsHosts{Type::Flag, "Network", "Remember TLS Hosts", 1, ""};
+// "TLS Hosts": hosts known to speak TLS, "HOST" (every port) or
+// "HOST:PORT", numbered from 0 without gaps.
+inline constexpr SettingKey TlsHost{Type::Text, "TLS Hosts", "Host%d", 0, ""};
+// "Certificates": the certificate each TLS server showed first, one key per
+// "HOST:PORT" (an IPv6 host without its brackets): the SHA-256 fingerprint,
+// when it was accepted and when it expires, separated by blanks.
+inline constexpr SettingKey Certificate{Type::Text, "Certificates", "%s", 0, ""};
+
 // Every key above.
 inline constexpr std::array all{
     &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &MenuAsAuthored,
@@ -158,6 +174,8 @@ inline constexpr std::array all{
     &SearchText, &CurrentTelnet, &Current3270,
     &ViewerCount, &ViewerExtension, &ViewerProgram,
     &HostEncoding,
+    &ProxyHost, &ProxyPort, &ProxyResolvesNames, &ProxyUser, &ProxyPassword, &RememberTlsHosts,
+    &TlsHost, &Certificate,
 };
 
 } // namespace SettingKeys

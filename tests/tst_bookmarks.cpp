@@ -196,6 +196,10 @@ void tst_Bookmarks::storedForm_data()
     plus.SetGopherPlus(true);
     QTest::newRow("Gopher+ directory, host lower-cased and unescaped")
         << plus << QByteArrayList{"Type0=1+", "Port0=7070", "Host0=host.example"};
+    CBookmark secure = item('1', "secure", "/s\r\n");
+    secure.tls = true;
+    QTest::newRow("a TLS item gets a key of its own, the classic keys unchanged")
+        << secure << QByteArrayList{"Type0=1", "Path0=%2Fs", "Host0=gopher.example.org", "TLS0=1"};
 }
 
 void tst_Bookmarks::storedForm()
@@ -208,6 +212,8 @@ void tst_Bookmarks::storedForm()
     QVERIFY(text.contains("Count=1\n"));
     for (const QByteArray &line : lines)
         QVERIFY2(text.contains(QByteArray(line + "\n")), line.constData());
+    // Older readers know nothing of TLS: plain items write no such key.
+    QCOMPARE(text.contains("TLS0="), item.tls);
 }
 
 void tst_Bookmarks::roundTrip_data()
@@ -229,6 +235,9 @@ void tst_Bookmarks::roundTrip_data()
     QTest::newRow("both flags read back as ask form") << both << askOnly;
     QTest::newRow("empty title becomes host and port")
         << item('1', "", "/x\r\n", "h", 71) << item('1', "h:71", "/x\r\n", "h", 71);
+    CBookmark secure = item('0', "secure", "/s\r\n");
+    secure.tls = true;
+    QTest::newRow("TLS kept") << secure << secure;
 }
 
 void tst_Bookmarks::roundTrip()
@@ -246,6 +255,7 @@ void tst_Bookmarks::roundTrip()
     QCOMPARE(got.port, expected.port);
     QCOMPARE(got.type, expected.type);
     QCOMPARE(got.flags, expected.flags);
+    QCOMPARE(got.tls, expected.tls);
 }
 
 void tst_Bookmarks::hostlessEntryEndsLoading()

@@ -469,7 +469,8 @@ void tst_Dump::withoutAServer_data()
     const auto dumping = [](const char *url) {
         return QStringList{QStringLiteral("--dump"), QString::fromLatin1(url)};
     };
-    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] --dump URL\n");
+    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] [--proxy socks5h://HOST:PORT] "
+                           "[--trust-new-certificate] --dump URL\n");
     QTest::newRow("no URL") << QByteArray() << QStringList{QStringLiteral("--dump")} << 2
                             << QByteArray() << usage;
     QTest::newRow("unknown option")
@@ -484,6 +485,14 @@ void tst_Dump::withoutAServer_data()
             arguments << QString::fromLatin1(value);
         QTest::addRow("timeout '%s'", value) << QByteArray() << arguments << 2 << QByteArray()
                                              << usage;
+    }
+    for (const char *proxy : {"http://127.0.0.1:8080", "socks5h://127.0.0.1:x", "socks5h://"}) {
+        QTest::addRow("--proxy '%s'", proxy)
+            << QByteArray()
+            << dumping("gopher://127.0.0.1/") + QStringList{QStringLiteral("--proxy"), QString::fromLatin1(proxy)}
+            << 2 << QByteArray()
+            << "tarnwick: --proxy takes socks5h://HOST:PORT or socks5://HOST:PORT, not '"
+                   + QByteArray(proxy) + "'\n" + usage;
     }
     QTest::newRow("not a gopher URL")
         << QByteArray() << dumping("http://example.org/") << 2 << QByteArray()

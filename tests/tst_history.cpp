@@ -134,6 +134,7 @@ void tst_History::linesReadBackAsWritten_data()
         << entry(1, "a\tb\nc\r\\d\\t", "gopher://h/1/x%09y");
     QTest::newRow("UTF-8 title") << entry(2, "Озеро — tarn", "gopher://h/1/");
     QTest::newRow("empty title") << entry(3, "", "gopher://[::1]:70/7/find");
+    QTest::newRow("over TLS") << entry(5, "Secure", "gophers://h:7443/1/");
     QTest::newRow("TAB as the type") << entry(4, "odd", "gopher://h/1/", '\t');
 }
 
@@ -491,6 +492,10 @@ void tst_History::memoryStaysWithinItsBound()
     CBookmark one('0', "t", "/x\r\n", "h", 70);
     CBookmark other('0', "t", "/x\r\n", "h", 71);
     QVERIFY(ReplyCache::keyOf(one) != ReplyCache::keyOf(other));
+    // And by TLS: the same selector over TLS may be another server's answer.
+    CBookmark secure = one;
+    secure.tls = true;
+    QVERIFY(ReplyCache::keyOf(one) != ReplyCache::keyOf(secure));
     now += ReplyCache::MaxAgeMs + 1;
     QVERIFY(!memory.find("c"));
 }
@@ -517,7 +522,7 @@ void tst_History::sessionLinesReadBack()
     home.homeServer = 2;
     SessionWindow text;
     text.kind = "text";
-    text.url = "gopher://h/0/notes.txt";
+    text.url = "gophers://h/0/notes.txt";
     text.state = SessionWindow::State::Maximized;
     text.active = true;
     text.geometry = QRect(0, 0, 640, 480);

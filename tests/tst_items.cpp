@@ -67,6 +67,8 @@ private Q_SLOTS:
     void urlRoundTrip();
     void ipv6RoundTrip_data();
     void ipv6RoundTrip();
+    void tlsTravelsWithTheItem_data();
+    void tlsTravelsWithTheItem();
 
     void escape_data();
     void escape();
@@ -467,6 +469,56 @@ void tst_Items::parseUrlWithoutUrlLeavesItem()
         QCOMPARE(item.type, original.type);
         QCOMPARE(item.selector, original.selector);
     }
+}
+
+void tst_Items::tlsTravelsWithTheItem_data()
+{
+    QTest::addColumn<QByteArray>("reader"); // "url", "single" or "multi"
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("urls");   // of the items read, joined by blanks
+
+    CBookmark secure('0', "Secure", "/s", "tls.example", 7443);
+    secure.tls = true;
+    const CBookmark plain('1', "Plain", "/p", "plain.example", 70);
+    QTest::newRow("gophers:// reads as TLS")
+        << QByteArray("url") << QByteArray("gophers://tls.example/0/a") << QByteArray("<URL=gophers://tls.example/0%2Fa>");
+    QTest::newRow("upper-case GOPHERS://")
+        << QByteArray("url") << QByteArray("GOPHERS://TLS.EXAMPLE:7443/") << QByteArray("<URL=gophers://tls.example:7443/>");
+    QTest::newRow("the first lower-case URL decides, TLS or not")
+        << QByteArray("url") << QByteArray("GOPHERS://a/0x then gopher://b/0y") << QByteArray("<URL=gopher://b/0y>");
+    QTest::newRow("a scheme that only starts like one is none")
+        << QByteArray("url") << QByteArray("gophersx://a/0x gophers://b/0y") << QByteArray("<URL=gophers://b/0y>");
+    QTest::newRow("the record of a TLS item, pasted into a form")
+        << QByteArray("single") << secure.GetItemText() << secure.GetURL();
+    QTest::newRow("records pasted into the editor keep TLS where it was")
+        << QByteArray("multi") << ItemRecords::recordsText({secure, plain})
+        << secure.GetURL() + ' ' + plain.GetURL();
+    QTest::newRow("a record's URL naming another server does not make it TLS")
+        << QByteArray("multi") << QByteArray("Host=plain.example\r\n<URL=gophers://other.example/>\r\n")
+        << QByteArray("<URL=gopher://plain.example/>");
+}
+
+void tst_Items::tlsTravelsWithTheItem()
+{
+    QFETCH(QByteArray, reader);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, urls);
+    QList<QByteArray> got;
+    if (reader == "url") {
+        CBookmark item;
+        item.ParseURL(text);
+        got.append(item.GetURL());
+    } else if (reader == "single") {
+        QVERIFY(ItemRecords::acceptsText(text));
+        const ItemRecords::ItemFields fields = ItemRecords::readSingleItem(text);
+        CBookmark item(fields.type, fields.title, fields.selector, fields.host, fields.port);
+        item.tls = fields.tls;
+        got.append(item.GetURL());
+    } else {
+        for (const CBookmark &item : ItemRecords::readItems(text))
+            got.append(item.GetURL());
+    }
+    QCOMPARE(got.join(' '), urls);
 }
 
 void tst_Items::urlRoundTrip_data()

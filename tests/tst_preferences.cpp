@@ -11,6 +11,7 @@
 #include "tests/support/settingsfile.h"
 #include "ui/guiprogram.h"
 #include "ui/mainframe.h"
+#include "ui/preferences/networkpage.h"
 #include "ui/preferences/preferencesheet.h"
 #include "ui/preferences/toolbarpage.h"
 
@@ -29,6 +30,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -54,6 +56,7 @@ private Q_SLOTS:
     void returnIsTheSheetsOk();
     void mnemonicsHaveTheirFields_data();
     void mnemonicsHaveTheirFields();
+    void networkPageWritesOneChange();
 
     // Send
     void mailArgumentsAreOneVector();
@@ -99,9 +102,9 @@ void tst_Preferences::sheetTabsAndButtons()
         tabs << sheet.tabs()->tabText(i);
     const QStringList expected{QStringLiteral("Home Gopher"), QStringLiteral("Home View"),
                                QStringLiteral("General"), QStringLiteral("Toolbar"),
-                               QStringLiteral("Directories"), QStringLiteral("Languages"),
-                               QStringLiteral("Telnet"), QStringLiteral("Viewers"),
-                               QStringLiteral("Extended Viewers")};
+                               QStringLiteral("Directories"), QStringLiteral("Network"),
+                               QStringLiteral("Languages"), QStringLiteral("Telnet"),
+                               QStringLiteral("Viewers"), QStringLiteral("Extended Viewers")};
     QCOMPARE(tabs, expected);
 
     sheet.show();
@@ -261,6 +264,73 @@ void tst_Preferences::refusedPageKeepsSheetOpen()
     sheet.accept();
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     QCOMPARE(m_ini.value("Directories", "Temporary directory"), QByteArray("/elsewhere"));
+}
+
+void tst_Preferences::networkPageWritesOneChange()
+{
+    const QByteArray fingerprint = QByteArray("AB:").repeated(31) + "CD";
+    m_ini.put("[TLS Hosts]\nHost0=old.example\nHost1=kept.example:7443\n[Certificates]\n::1:7443="
+              + fingerprint + " 2026-01-02T03:04:05Z 2027-02-03T00:00:00Z\nother.example:70="
+              + fingerprint + " 2026-01-02T03:04:05Z -\n");
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    auto *page = sheet.page<CNetworkPage>(QStringLiteral("Network"));
+    QVERIFY(page);
+    QCOMPARE(page->proxyHostEdit()->text(), QString());
+    QCOMPARE(page->proxyPortEdit()->text(), QStringLiteral("9050"));
+    QVERIFY(page->resolveBox()->isChecked());
+    QVERIFY(page->rememberHostsBox()->isChecked());
+    QCOMPARE(page->tlsHostList()->count(), 2);
+    QTreeWidget *certificates = page->certificateList();
+    QCOMPARE(certificates->topLevelItemCount(), 2);
+    QCOMPARE(certificates->topLevelItem(0)->text(0), QStringLiteral("[::1]:7443"));
+    QCOMPARE(certificates->topLevelItem(0)->text(2), QStringLiteral("2026-01-02"));
+    QCOMPARE(certificates->topLevelItem(0)->text(3), QStringLiteral("2027-02-03"));
+
+    certificates->setCurrentItem(certificates->topLevelItem(0));
+    m_ui->messages.clear();
+    page->viewCertificate();
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages[0].text, "Host: [::1]:7443\nSHA-256 fingerprint:\n" + fingerprint
+                                         + "\nTrusted since: 2026-01-02\nValid until: 2027-02-03");
+    page->forgetCertificate();
+    page->tlsHostList()->setCurrentRow(0);
+    page->removeHost();
+    page->tlsHostEdit()->setText(QStringLiteral("new.example:70"));
+    page->addHost();
+    page->rememberHostsBox()->setChecked(false);
+    page->proxyHostEdit()->setText(QStringLiteral("127.0.0.1"));
+    page->proxyPortEdit()->setText(QStringLiteral("0"));
+    page->resolveBox()->setChecked(false);
+    page->proxyUserEdit()->setText(QStringLiteral("tor"));
+
+    // A proxy without a port that could be one keeps the sheet open.
+    m_ui->messages.clear();
+    sheet.accept();
+    QVERIFY(sheet.result() != QDialog::Accepted);
+    QCOMPARE(m_ui->messages.size(), 1);
+    QCOMPARE(m_ui->messages[0].text, QByteArray("The proxy port must be a number from 1 to 65535."));
+    QVERIFY(!m_ini.contents().contains("[Network]"));
+    QCOMPARE(m_ini.value("TLS Hosts", "Host0"), QByteArray("old.example"));
+
+    page->proxyPortEdit()->setText(QStringLiteral("9150"));
+    const int replacements = m_app->profile().counters().replacements;
+    sheet.accept();
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    // The page's keys go in one replacement of the file (other pages write
+    // their own).
+    QVERIFY(m_app->profile().counters().replacements - replacements <= 4);
+    QCOMPARE(m_ini.value("Network", "Proxy Host"), QByteArray("127.0.0.1"));
+    QCOMPARE(m_ini.value("Network", "Proxy Port"), QByteArray("9150"));
+    QCOMPARE(m_ini.value("Network", "Proxy Resolves Names"), QByteArray("0"));
+    QCOMPARE(m_ini.value("Network", "Proxy User"), QByteArray("tor"));
+    QCOMPARE(m_ini.value("Network", "Remember TLS Hosts"), QByteArray("0"));
+    QCOMPARE(m_app->network().tlsHosts(), (QList<QByteArray>{"kept.example:7443", "new.example:70"}));
+    QVERIFY(!m_app->network().knownCertificate("::1", 7443));
+    QVERIFY(m_app->network().knownCertificate("other.example", 70));
+    const std::optional<ProxySetting> proxy = m_app->network().proxy();
+    QVERIFY(proxy);
+    QCOMPARE(proxy->hostPort(), QByteArray("127.0.0.1:9150"));
+    QVERIFY(!proxy->resolvesNames);
 }
 
 void tst_Preferences::cancelWritesNothing()

@@ -296,6 +296,22 @@ void CMainFrame::activatePane(int step)
     panes.at(next)->setFocus(Qt::OtherFocusReason);
 }
 
+namespace {
+
+// The connection is the window's: it belongs to a row of a directory only
+// when the row names the same server the same way.
+QByteArray connectionText(const CTarnwickDoc *doc, const CBookmark &shown)
+{
+    if (!doc)
+        return {};
+    const CBookmark &own = doc->item();
+    if (shown.host != own.host || shown.port != own.port || shown.tls != own.tls)
+        return {};
+    return doc->connectionInfo().infoText();
+}
+
+} // namespace
+
 void CMainFrame::OnItemInfo()
 {
     CTarnwickDoc *doc = activeDocument();
@@ -310,7 +326,9 @@ void CMainFrame::OnItemInfo()
         connect(&m_app.hostEncodings(), &HostEncodings::encodingChanged, m_infoWindow,
                 [this] { refreshItemInfo(m_infoWindow->item()); });
     }
-    m_infoWindow->setItem(doc->GetItem(), m_app.hostEncodings().encoding(doc->GetItem().host));
+    const CBookmark &shown = doc->GetItem();
+    m_infoWindow->setItem(shown, m_app.hostEncodings().encoding(shown.host),
+                          connectionText(doc, shown));
     m_infoWindow->show();
     m_infoWindow->raise();
 }
@@ -318,7 +336,8 @@ void CMainFrame::OnItemInfo()
 void CMainFrame::refreshItemInfo(const CBookmark &item)
 {
     if (m_infoWindow && m_infoWindow->isVisible())
-        m_infoWindow->setItem(item, m_app.hostEncodings().encoding(item.host));
+        m_infoWindow->setItem(item, m_app.hostEncodings().encoding(item.host),
+                              connectionText(activeDocument(), item));
 }
 
 void CMainFrame::OnFind()

@@ -12,6 +12,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 
 void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList &arguments,
                         const QProcessEnvironment &env)
@@ -64,6 +66,11 @@ int runTarnwick(const QStringList &arguments)
     // Every window without an icon of its own shows the program's.
     QApplication::setWindowIcon(ProgramIcon::icon());
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const NetworkOptions networkOptions = NetworkOptions::fromArguments(arguments);
+    if (!networkOptions.error.isEmpty()) {
+        std::fprintf(stderr, "tarnwick: %s\n", networkOptions.error.constData());
+        return 2;
+    }
 
     // One program per user: when one runs already, it gets the URLs (or
     // just comes forward) and this start ends. When it cannot take them,
@@ -73,8 +80,11 @@ int runTarnwick(const QStringList &arguments)
     const QString socketPath =
         InstanceChannel::defaultSocketPath(ProgramFiles::configDirectoryFrom(arguments, env));
     InstanceServer server;
+    // Nor does a start with its own proxy or trust: the running program
+    // would fetch its URLs without them (outside Tor, say).
+    const bool ownNetwork = networkOptions.proxy || networkOptions.trustNewCertificate;
     const InstanceChannel::HandOver handOver =
-        env.contains(QLatin1String(SampleServerVariable))
+        env.contains(QLatin1String(SampleServerVariable)) || ownNetwork
             ? InstanceChannel::HandOver::NoServer
             : InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments));
     if (handOver == InstanceChannel::HandOver::Delivered)

@@ -40,7 +40,7 @@ inline QByteArray describe(const CBookmark &item)
     QByteArray text = "type=" + QByteArray(1, item.type) + " title=" + item.title
                       + " selector=" + item.selector + " host=" + item.host
                       + " port=" + QByteArray::number(item.port)
-                      + " flags=" + QByteArray::number(item.flags)
+                      + " flags=" + QByteArray::number(item.flags) + (item.tls ? " tls" : "")
                       + " size=" + QByteArray::number(item.itemSize)
                       + " parent=" + item.parentKey + " attributes=" + item.attributeText;
     for (const QByteArray &line : item.viewLines)

@@ -116,6 +116,41 @@ std::unique_ptr<TestServer> TestServer::gophernicus(const QString &root)
 
 std::unique_ptr<TestServer> TestServer::gophernicus(const QString &root, const QStringList &options)
 {
+    return startGophernicus(root, options, QString());
+}
+
+std::unique_ptr<TestServer> TestServer::gophernicusTls(const QString &root, const QString &certificate,
+                                                       const QString &key)
+{
+    return startGophernicus(root, defaultGophernicusOptions(),
+                            QStringLiteral(",cert=") + certificate + QStringLiteral(",key=") + key
+                                + QStringLiteral(",verify=0"));
+}
+
+std::unique_ptr<TestServer> TestServer::microsocks(const QString &user, const QString &password)
+{
+    lastErrorText().clear();
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("microsocks"));
+    if (program.isEmpty()) {
+        lastErrorText() = QStringLiteral("microsocks is not installed");
+        return nullptr;
+    }
+    for (int attempt = 0; attempt < startAttempts; ++attempt) {
+        std::unique_ptr<TestServer> server(new TestServer(Kind::Socks));
+        server->m_port = TestPorts::freePort();
+        QStringList arguments{QStringLiteral("-i"), host(), QStringLiteral("-p"),
+                              QString::number(server->m_port)};
+        if (!user.isEmpty())
+            arguments << QStringLiteral("-u") << user << QStringLiteral("-P") << password;
+        if (server->startProcess(program, arguments) && server->waitForConnect())
+            return server;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<TestServer> TestServer::startGophernicus(const QString &root, const QStringList &options,
+                                                         const QString &tlsOptions)
+{
     lastErrorText().clear();
     if (!QFileInfo(root).isDir()) {
         lastErrorText() = QStringLiteral("gophernicus: no such directory: ") + root;
@@ -130,6 +165,7 @@ std::unique_ptr<TestServer> TestServer::gophernicus(const QString &root, const Q
     for (int attempt = 0; attempt < startAttempts; ++attempt) {
         std::unique_ptr<TestServer> server(new TestServer(Kind::Gophernicus));
         server->m_servedRoot = absRoot;
+        server->m_tls = !tlsOptions.isEmpty();
         server->m_port = TestPorts::freePort();
         const QString port = QString::number(server->m_port);
         // gophernicus serves one connection on stdin/stdout, like under inetd;
@@ -137,9 +173,12 @@ std::unique_ptr<TestServer> TestServer::gophernicus(const QString &root, const Q
         QStringList command{QStringLiteral("/usr/sbin/gophernicus"), QStringLiteral("-nr")};
         command << options << QStringLiteral("-h") << host() << QStringLiteral("-p") << port
                 << QStringLiteral("-r") << absRoot;
+        // Behind TLS socat relays the bytes itself (nofork is refused there).
         const QStringList arguments{
-            QStringLiteral("TCP-LISTEN:") + port + QStringLiteral(",bind=127.0.0.1,fork,reuseaddr,backlog=64"),
-            QStringLiteral("EXEC:\"") + command.join(QLatin1Char(' ')) + QStringLiteral("\",nofork")};
+            (server->m_tls ? QStringLiteral("OPENSSL-LISTEN:") : QStringLiteral("TCP-LISTEN:")) + port
+                + QStringLiteral(",bind=127.0.0.1,fork,reuseaddr,backlog=64") + tlsOptions,
+            QStringLiteral("EXEC:\"") + command.join(QLatin1Char(' '))
+                + (server->m_tls ? QStringLiteral("\"") : QStringLiteral("\",nofork"))};
         if (server->startProcess(socat, arguments) && server->waitForConnect())
             return server;
     }
@@ -226,7 +265,8 @@ QByteArray TestServer::jsonBytes(const QByteArray &bytes)
 
 QString TestServer::url(const QString &path) const
 {
-    return QStringLiteral("gopher://127.0.0.1:") + QString::number(m_port) + QLatin1Char('/') + path;
+    return (m_tls ? QStringLiteral("gophers://127.0.0.1:") : QStringLiteral("gopher://127.0.0.1:"))
+           + QString::number(m_port) + QLatin1Char('/') + path;
 }
 
 bool TestServer::startProcess(const QString &program, const QStringList &arguments)

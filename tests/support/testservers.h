@@ -25,7 +25,7 @@ class QProcess;
 class TestServer
 {
 public:
-    enum class Kind { Gophernicus, Pygopherd, Scripted, Cso };
+    enum class Kind { Gophernicus, Pygopherd, Scripted, Cso, Socks };
 
     ~TestServer();
     TestServer(const TestServer &) = delete;
@@ -39,6 +39,16 @@ public:
     // conversion, syslog or shared memory: menus list exactly the files, and
     // text files come back with the bytes on disk (LF turned into CR LF).
     static QStringList defaultGophernicusOptions();
+
+    // gophernicus behind socat's TLS listener (OPENSSL-LISTEN) with the PEM
+    // certificate and key given: url() then begins "gophers://".
+    static std::unique_ptr<TestServer> gophernicusTls(const QString &root, const QString &certificate,
+                                                      const QString &key);
+
+    // microsocks, a SOCKS5 proxy, on 127.0.0.1; it asks for the user name and
+    // password when they are given.
+    static std::unique_ptr<TestServer> microsocks(const QString &user = {},
+                                                  const QString &password = {});
 
     // Serves a copy of root (pygopherd writes cache files into its tree).
     static std::unique_ptr<TestServer> pygopherd(const QString &root);
@@ -84,6 +94,8 @@ public:
 private:
     explicit TestServer(Kind kind);
     [[nodiscard]] bool startProcess(const QString &program, const QStringList &arguments);
+    static std::unique_ptr<TestServer> startGophernicus(const QString &root, const QStringList &options,
+                                                        const QString &listenOptions);
     [[nodiscard]] bool waitForConnect();
     [[nodiscard]] bool waitForPortLine();
     QString processOutput() const;
@@ -91,6 +103,7 @@ private:
 
     Kind m_kind;
     quint16 m_port = 0;
+    bool m_tls = false;
     QString m_servedRoot;
     QTemporaryDir m_workDir;
     std::unique_ptr<QProcess> m_process;

@@ -17,7 +17,8 @@ CItemForm::CItemForm(UserInterface &ui, const std::optional<CBookmark> &item, QW
     : QDialog(parent), m_ui(ui), m_title(new QLineEdit(this)), m_host(new QLineEdit(this)),
       m_port(new QLineEdit(this)), m_selector(new QLineEdit(this)), m_typeBox(new QComboBox(this)),
       m_type(std::make_unique<CItemType>(*m_typeBox)), m_plus(new QCheckBox(tr("&Gopher+"), this)),
-      m_ask(new QCheckBox(tr("Ask form"), this)), m_url(new QLineEdit(this)),
+      m_ask(new QCheckBox(tr("Ask form"), this)), m_tls(new QCheckBox(tr("TLS (gophers://)"), this)),
+      m_url(new QLineEdit(this)),
       m_paste(new QPushButton(tr("&Paste"), this))
 {
     setWindowTitle(QStringLiteral("Fetch this Gopher Item"));
@@ -37,6 +38,7 @@ CItemForm::CItemForm(UserInterface &ui, const std::optional<CBookmark> &item, QW
     auto *checks = new QHBoxLayout;
     checks->addWidget(m_plus);
     checks->addWidget(m_ask);
+    checks->addWidget(m_tls);
     checks->addStretch();
     form->addRow(checks);
     form->addRow(tr("URL:"), m_url);
@@ -55,6 +57,7 @@ CItemForm::CItemForm(UserInterface &ui, const std::optional<CBookmark> &item, QW
         m_type->setType(item->type);
         m_plus->setChecked(item->IsGopherPlus());
         m_ask->setChecked(item->IsAskForm());
+        m_tls->setChecked(item->tls);
         m_paste->setEnabled(false);
     } else {
         m_paste->setEnabled(ItemRecords::acceptsText(m_ui.clipboardText()));
@@ -95,6 +98,7 @@ void CItemForm::onPaste()
         m_type->setType(fields.type);
     m_plus->setChecked(fields.gopherPlus);
     m_ask->setChecked(fields.askForm);
+    m_tls->setChecked(fields.tls);
     if (!fields.url.isEmpty())
         m_url->setText(displayText(fields.url));
 }
@@ -118,6 +122,7 @@ void CItemForm::onOk()
                    quint16(port));
     item.SetGopherPlus(gopherPlus());
     item.SetAskForm(askForm());
+    item.tls = m_tls->isChecked();
     m_result = item;
     accept();
 }

@@ -53,6 +53,7 @@ private:
     std::unique_ptr<CItemType> m_type;
     QCheckBox *m_plus;
     QCheckBox *m_ask;
+    QCheckBox *m_tls;
     QLineEdit *m_url;
     QPushButton *m_paste;
     std::optional<CBookmark> m_result;

@@ -29,12 +29,15 @@ CItemInfoWindow::CItemInfoWindow(QWidget *parent) : QDialog(parent)
     resize(520, 340);
 }
 
-void CItemInfoWindow::setItem(const CBookmark &item, TextEncoding encoding)
+void CItemInfoWindow::setItem(const CBookmark &item, TextEncoding encoding,
+                              const QByteArray &connection)
 {
     m_item = item;
+    m_connection = connection;
     // The labels are ASCII, which reads the same in every encoding offered,
     // and the line ends (TAB, LF, CR) stay what they are even in CP437.
-    const QByteArray info = item.GetItemText() + item.GetNotesText() + item.GetPlusAttributes();
+    const QByteArray info = item.GetItemText() + item.GetNotesText() + connection
+                            + item.GetPlusAttributes();
     QString text = decodeText(info, encoding);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_text->setPlainText(text);

@@ -19,8 +19,11 @@ public:
 
     // The record's values are the server's bytes, shown in the encoding of
     // the item's host as its windows show them.
-    void setItem(const CBookmark &item, TextEncoding encoding);
+    // connection: how the item's window reached the server ("Key=value"
+    // lines), shown after the record.
+    void setItem(const CBookmark &item, TextEncoding encoding, const QByteArray &connection = {});
     const CBookmark &item() const { return m_item; }
+    const QByteArray &connection() const { return m_connection; }
     QString text() const;
     // Copies the selection, or everything when nothing is selected.
     void copyText();
@@ -31,4 +34,5 @@ Q_SIGNALS:
 private:
     QPlainTextEdit *m_text;
     CBookmark m_item;
+    QByteArray m_connection;
 };

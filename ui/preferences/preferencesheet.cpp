@@ -12,6 +12,7 @@
 #include "ui/gplus/languagesdialog.h"
 #include "gplus/languagetable.h"
 #include "ui/preferences/homeviewpage.h"
+#include "ui/preferences/networkpage.h"
 #include "ui/preferences/toolbarpage.h"
 
 #include <QDialogButtonBox>
@@ -44,6 +45,7 @@ CPreferenceSheet::CPreferenceSheet(CTarnwickApp &app, UserInterface &ui, QWidget
     addPage(new CToolbarPage(app.settings(), &ui, toolbar, frame.applyToolbar, this),
             QStringLiteral("Toolbar"));
     addPage(new DirectoriesDialog(app.settings(), &ui, this), QStringLiteral("Directories"));
+    addPage(new CNetworkPage(app.network(), app.profile(), &ui, this), QStringLiteral("Network"));
 
     LanguageTable &languages = app.languages();
     auto *languagePage = new CLanguagesDialog(languages, this);
