@@ -41,9 +41,16 @@ void appendEscaped(QByteArray &out, QByteArrayView text)
 
 bool unescape(QByteArrayView text, QByteArray *out)
 {
+    // Most fields hold no escape: one copy.
+    const qsizetype first = text.indexOf('\\');
+    if (first < 0) {
+        *out = text.toByteArray();
+        return true;
+    }
     out->clear();
     out->reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    out->append(text.first(first));
+    for (qsizetype i = first; i < text.size(); ++i) {
         const char c = text[i];
         if (c != '\\') {
             out->append(c);

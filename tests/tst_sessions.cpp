@@ -8,6 +8,7 @@
 #include "support/testservers.h"
 #include "ui/gophersplitterchild.h"
 #include "ui/guiprogram.h"
+#include "ui/help/helpwindow.h"
 #include "ui/history/historymodel.h"
 #include "ui/history/historywindow.h"
 #include "ui/mainframe.h"
@@ -24,6 +25,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTextBrowser>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,6 +180,14 @@ void tst_Sessions::historyWindowFindsOpensAndDeletes()
     window->findField()->clear();
     QTest::keyClick(window->findField(), Qt::Key_Return);
     QCOMPARE(window->countLabel()->text(), QStringLiteral("3 items"));
+
+    // F1 in the window opens the manual's section on it.
+    frame.userInterface().setHelpDirectory(QStringLiteral(TWK_SOURCE_DIR "/share/help"));
+    QTest::keyClick(window->findField(), Qt::Key_F1);
+    QVERIFY(frame.userInterface().helpWindow());
+    const QUrl help = frame.userInterface().helpWindow()->browser()->source();
+    QCOMPARE(help.fileName() + u'#' + help.fragment(), QStringLiteral("main-window.html#history"));
+    frame.userInterface().helpWindow()->close();
 }
 
 void tst_Sessions::clearHistoryAsksFirst_data()

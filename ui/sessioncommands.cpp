@@ -7,10 +7,12 @@
 #include "app/tarnwickapp.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "documents/gopherdir.h"
+#include "documents/helptopics.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
 #include "ui/history/historywindow.h"
 
+#include <QAction>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -47,6 +49,15 @@ void CMainFrame::onHistory()
             },
             this);
         m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // F1 in the window: the manual's section on it.
+        auto *help = new QAction(m_historyWindow);
+        help->setShortcut(Qt::Key_F1);
+        m_historyWindow->addAction(help);
+        connect(help, &QAction::triggered, this, [this] {
+            HelpTopic topic = HelpTopics::topic(HelpPage::MainWindow);
+            topic.anchor = QStringLiteral("history");
+            m_ui.showHelp(topic);
+        });
     }
     m_historyWindow->show();
     m_historyWindow->raise();
