@@ -7,6 +7,7 @@
 #include "documents/userinterface.h"
 
 #include <QFile>
+#include <QHash>
 #include <QProcessEnvironment>
 
 #include <cstdio>
@@ -116,14 +117,39 @@ int BookmarkRunner::run(const QStringList &arguments)
         return 1;
     }
     const BookmarkExchange::ImportResult result = BookmarkExchange::importText(input.readAll());
-    if (!categoryGiven) {
-        category = store.GetDefaultCategory();
-        if (category.isEmpty())
-            category = CBookmarkStore::ConvertedCategory;
+    QByteArray fallback = store.GetDefaultCategory();
+    if (fallback.isEmpty())
+        fallback = CBookmarkStore::ConvertedCategory;
+    if (category != "*") {
+        if (!categoryGiven)
+            category = fallback;
+        if (!result.items.isEmpty() && !store.appendToCategory(category, result.items))
+            return 1;
+        writeTo(stdout, "Added " + QByteArray::number(result.items.size()) + " bookmarks to '"
+                            + category + "', skipped " + QByteArray::number(result.skipped)
+                            + " lines\n");
+        return 0;
     }
-    if (!result.items.isEmpty() && !store.appendToCategory(category, result.items))
-        return 1;
-    writeTo(stdout, "Added " + QByteArray::number(result.items.size()) + " bookmarks to '" + category
-                        + "', skipped " + QByteArray::number(result.skipped) + " lines\n");
+
+    // A backup of every category: each heading names the category of the
+    // bookmarks under it; those before the first go to the default one.
+    QByteArrayList order;
+    QHash<QByteArray, QList<CBookmark>> groups;
+    for (qsizetype i = 0; i < result.items.size(); ++i) {
+        const QByteArray name =
+            result.headings.at(i).isEmpty() ? fallback : result.headings.at(i);
+        if (!groups.contains(name))
+            order.append(name);
+        groups[name].append(result.items.at(i));
+    }
+    for (const QByteArray &name : std::as_const(order)) {
+        if (!store.appendToCategory(name, groups.value(name)))
+            return 1;
+        writeTo(stdout, "Added " + QByteArray::number(groups.value(name).size())
+                            + " bookmarks to '" + name + "'\n");
+    }
+    writeTo(stdout, "Added " + QByteArray::number(result.items.size()) + " bookmarks to "
+                        + QByteArray::number(order.size()) + " categories, skipped "
+                        + QByteArray::number(result.skipped - result.headingLines) + " lines\n");
     return 0;
 }

@@ -487,9 +487,16 @@ int DumpRunner::run(const QStringList &arguments)
         return 2;
     }
     // A link to another protocol is printed, not followed: a script decides
-    // what to start.
+    // what to start. "browse" and the address as the window would open it or
+    // hand it on; "link" when the window would only show it.
     if (item.isUrlLink() && !infoOnly) {
-        writeOut("browse\t" + escaped(fromServer(item.linkAddress())) + '\n');
+        const CTarnwickApp::LinkTarget target = CTarnwickApp::linkTarget(item);
+        if (target.kind == CTarnwickApp::LinkTarget::Shown) {
+            writeErr("message: ", CTarnwickApp::linkShownText(target.address));
+            writeOut("link\t" + escaped(fromServer(target.address)) + '\n');
+        } else {
+            writeOut("browse\t" + escaped(fromServer(target.address)) + '\n');
+        }
         std::fflush(stderr);
         return 0;
     }
@@ -573,6 +580,22 @@ int DumpRunner::run(const QStringList &arguments)
              + " s");
     });
 
+    // What the program's limits cut off, from every document of the run
+    // (an attribute reply too, whose document is gone by the end).
+    QByteArrayList cuts;
+    const auto noteCut = [&cuts](CTarnwickDoc *doc) {
+        const QByteArray notice = doc->cutNotice();
+        if (!notice.isEmpty() && !cuts.contains(notice))
+            cuts.append(notice);
+    };
+    // Output cut short is no success: the notices go to standard error and
+    // the exit status is 1.
+    const auto withCuts = [&cuts](int status) {
+        for (const QByteArray &notice : std::as_const(cuts))
+            writeErr("tarnwick: ", notice);
+        return cuts.isEmpty() ? status : qMax(status, 1);
+    };
+
     QPointer<CTarnwickDoc> last;
     QByteArray infoText;
     int endStatus = 0;
@@ -587,12 +610,14 @@ int DumpRunner::run(const QStringList &arguments)
         QObject::connect(doc, &CTarnwickDoc::statusChanged, &loop, activity);
         QObject::connect(doc, &CTarnwickDoc::updateAllViews, &loop, activity);
         QObject::connect(doc, &CTarnwickDoc::transferEnded, &loop, [&, doc](int status) {
+            noteCut(doc);
             if (doc != last)
                 return;
             endStatus = status;
             serverError = doc->gopherPlusError();
         });
         QObject::connect(doc, &CTarnwickDoc::closing, &loop, [&, doc] {
+            noteCut(doc);
             if (doc == last)
                 closedEarly = true;
         });
@@ -627,8 +652,9 @@ int DumpRunner::run(const QStringList &arguments)
     if (!stopped && !closedEarly && ask && ask->form()) {
         writeOut(formLines(*ask->form()));
         if (answers.isEmpty()) {
+            const int formStatus = withCuts(0);
             std::fflush(stderr);
-            return 0;
+            return formStatus;
         }
         const QList<CAskItem *> items = ask->form()->answeringItems();
         if (answers.size() != items.size()) {
@@ -681,8 +707,10 @@ int DumpRunner::run(const QStringList &arguments)
         int printed = 0;
         if (printing && !stopped && !closedEarly && last == phone)
             printed = m_printer(*phone, printPath, app, ui);
+        const int phoneStatus =
+            withCuts(stopped || closedEarly || printed != 0 ? 1 : (endStatus == 0 ? 0 : 1));
         std::fflush(stderr);
-        return stopped || closedEarly || printed != 0 ? 1 : (endStatus == 0 ? 0 : 1);
+        return phoneStatus;
     }
     flushErr.stop();
     silence.stop();
@@ -765,6 +793,9 @@ int DumpRunner::run(const QStringList &arguments)
     // A stop that arrived while the output was written still counts.
     if (const int signal = stopSignals.take())
         stop(QByteArray("stopped by ") + signalName(signal));
+    if (last)
+        noteCut(last);
+    status = withCuts(status);
     std::fflush(stderr);
     return stopped ? 1 : status;
 }

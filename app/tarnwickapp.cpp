@@ -178,31 +178,86 @@ bool CTarnwickApp::isHandedOn(QByteArrayView address)
     return false;
 }
 
-void CTarnwickApp::OpenLink(const CBookmark &item)
+QByteArray CTarnwickApp::mailAddressHandedOn(QByteArrayView address)
 {
+    const qsizetype question = address.indexOf('?');
+    if (question < 0)
+        return address.toByteArray();
+    QByteArray kept = address.first(question).toByteArray();
+    QByteArrayView fields = address.sliced(question + 1);
+    QByteArray fragment;
+    if (const qsizetype hash = fields.indexOf('#'); hash >= 0) {
+        fragment = fields.sliced(hash).toByteArray();
+        fields = fields.first(hash);
+    }
+    char separator = '?';
+    for (const QByteArrayView field : QByteArray(fields.toByteArray()).split('&')) {
+        const qsizetype equals = field.indexOf('=');
+        // The name as the mail program reads it: escapes decoded, any case.
+        const QByteArray name =
+            QByteArray::fromPercentEncoding(field.first(equals < 0 ? field.size() : equals).toByteArray())
+                .toLower();
+        static const QByteArrayList safe{"to", "cc", "bcc", "subject", "body", "in-reply-to"};
+        if (!safe.contains(name))
+            continue;
+        kept += separator + field.toByteArray();
+        separator = '&';
+    }
+    return kept + fragment;
+}
+
+CTarnwickApp::LinkTarget CTarnwickApp::linkTarget(const CBookmark &item)
+{
+    LinkTarget target;
     const QByteArray address = item.linkAddress();
+    target.address = address;
     if (CBookmark::startsWithUrl(address)) {
-        CBookmark target;
-        target.title = item.title;
-        target.ParseURL(address);
+        CBookmark opened;
+        opened.title = item.title;
+        opened.ParseURL(address);
         // A link to another link could go round in circles; it is shown.
-        if (!target.host.isEmpty() && !target.isUrlLink()) {
-            target.parentKey = item.parentKey;
-            OpenItem(target, 0, 0);
-            return;
+        if (!opened.host.isEmpty() && opened.port != 0 && !opened.isUrlLink()) {
+            opened.parentKey = item.parentKey;
+            target.kind = LinkTarget::OpensHere;
+            target.item = opened;
         }
     } else if (isHandedOn(address)) {
-        const int answer = m_ui.messageBox("This item links to\n" + address
+        target.kind = LinkTarget::HandedOn;
+        if (address.first(qMin<qsizetype>(7, address.size())).toLower() == "mailto:")
+            target.address = mailAddressHandedOn(address);
+    }
+    return target;
+}
+
+void CTarnwickApp::OpenLink(const CBookmark &item)
+{
+    const LinkTarget target = linkTarget(item);
+    switch (target.kind) {
+    case LinkTarget::OpensHere:
+        OpenItem(target.item, 0, 0);
+        return;
+    case LinkTarget::HandedOn: {
+        // A server chose the address: nothing leaves the program unless the
+        // user says so, so Enter and Escape both answer No.
+        const int answer = m_ui.messageBox("This item links to\n" + target.address
                                                + "\nOpen it in your browser?",
-                                           UserInterface::Question, UserInterface::YesNo);
+                                           UserInterface::Question, UserInterface::YesNoDefaultNo);
         if (answer != UserInterface::AnswerYes)
             return;
-        m_ui.setMainStatus("Opening " + address);
-        RunProgram({QStringLiteral("xdg-open"), QString::fromUtf8(address)}, "xdg-open " + address);
+        m_ui.setMainStatus("Opening " + target.address);
+        RunProgram({QStringLiteral("xdg-open"), QString::fromUtf8(target.address)},
+                   "xdg-open " + target.address);
         return;
     }
-    m_ui.messageBox("This item links to\n" + address + "\nTarnwick does not open links of this kind.",
-                    UserInterface::Information);
+    case LinkTarget::Shown:
+        break;
+    }
+    m_ui.messageBox(linkShownText(target.address), UserInterface::Information);
+}
+
+QByteArray CTarnwickApp::linkShownText(const QByteArray &address)
+{
+    return "This item links to\n" + address + "\nTarnwick does not open links of this kind.";
 }
 
 void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment &env)

@@ -112,6 +112,22 @@ public:
     void OpenLink(const CBookmark &item);
     // Whether an address of this scheme is handed to the desktop.
     static bool isHandedOn(QByteArrayView address);
+    // What becomes of a link: a gopher address opens here (the item), a
+    // handed-on one goes to the desktop as address, anything else is shown.
+    struct LinkTarget
+    {
+        enum Kind { OpensHere, HandedOn, Shown };
+        Kind kind = Shown;
+        QByteArray address;  // as handed on (a mail address without its file fields)
+        CBookmark item;      // the item a gopher address opens
+    };
+    static LinkTarget linkTarget(const CBookmark &item);
+    // The message that shows a link the program does not open.
+    static QByteArray linkShownText(const QByteArray &address);
+    // A mail address with only the fields that cannot name a file: "to",
+    // "cc", "bcc", "subject", "body", "in-reply-to". Mail programs read
+    // others ("attach", "attachment") as files to send along.
+    static QByteArray mailAddressHandedOn(QByteArrayView address);
 
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }

@@ -25,12 +25,19 @@ QByteArray categoryHeading(const QByteArray &name, Format format);
 struct ImportResult
 {
     QList<CBookmark> items;
-    int skipped = 0;  // lines (or links of a page) that held no usable gopher URL
+    // For each item, the heading it came under ("# NAME" in a URL list, an
+    // information line in a gophermap); empty before the first heading.
+    QList<QByteArray> headings;
+    // Lines (or links of a page) that gave no bookmark, headings among them.
+    int skipped = 0;
+    int headingLines = 0;
 };
 
-// Reads a URL list or, when the text holds HTML links, a lynx bookmark
-// page. Every item comes from CBookmark::ParseURL; a line or link that does
-// not give a host and a port is counted, never guessed at.
+// Reads a URL list, a gophermap (lines holding a TAB, read by the menu
+// reader, so a gophermap export comes back with its titles, types and
+// Gopher+ and ask marks), or, when the text holds HTML links and no menu
+// lines, a lynx bookmark page. A line or link that does not give a host and
+// a port is counted, never guessed at.
 ImportResult importText(QByteArrayView text);
 
 } // namespace BookmarkExchange

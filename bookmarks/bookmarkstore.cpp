@@ -3,6 +3,7 @@
 #include "documents/userinterface.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -99,7 +100,7 @@ void CBookmarkStore::convertOldBookmarks()
     CBookmarkArray converted;
     {
         WaitCursor wait(m_ui);
-        converted.reserve(n);
+        converted.reserve(std::min(n, 100000));
         for (int i = 1; i <= n; ++i) {
             const QByteArray number = ' ' + QByteArray::number(i);
             const QByteArray host = m_file.getString(OldSection, QByteArray("Server" + number));
@@ -107,6 +108,9 @@ void CBookmarkStore::convertOldBookmarks()
             const QByteArray title = m_file.getString(OldSection, QByteArray("Title" + number));
             const QByteArray type = m_file.getString(OldSection, QByteArray("Item Type" + number));
             const QByteArray selector = m_file.getString(OldSection, QByteArray("Selector" + number)).left(2047);
+            // An entry without a server names nothing that could be fetched.
+            if (host.isEmpty())
+                continue;
             CBookmark item(type.isEmpty() ? '1' : type.at(0), title, selector, host, quint16(port));
             item.SetGopherPlus(type.contains('+'));
             converted.append(item);
@@ -129,7 +133,8 @@ void CBookmarkStore::convertOldBookmarks()
     if (!commitOrReport(edit, queued))
         return;
     m_categories = categories;
-    message("Converted" + (" " + QByteArray::number(n) + " ") + "old style bookmarks to new format\n"
+    message("Converted" + (" " + QByteArray::number(converted.size()) + " ")
+            + "old style bookmarks to new format\n"
             + "They are in the 'Default' list now");
 }
 
@@ -253,32 +258,58 @@ CBookmark CBookmarkStore::readEntry(const QByteArray &section, int i, bool *ok) 
     return item;
 }
 
+QList<int> CBookmarkStore::entryIndices(const QByteArray &section) const
+{
+    // An entry without a host cannot be fetched; it is passed over, so that
+    // nothing stored after one (by an older version, or by hand) is hidden.
+    // The keys present are looked at rather than every number below "Count",
+    // which a hand-edited file may set to anything.
+    QList<int> indices;
+    const int n = m_file.getInt(section, "Count", 0);
+    if (n <= 0)
+        return indices;
+    for (const QByteArray &name : m_file.keys(section)) {
+        if (name.size() < 5 || qstrnicmp(name.constData(), "host", 4) != 0)
+            continue;
+        const QByteArray digits = name.mid(4);
+        bool ok = false;
+        const int i = digits.toInt(&ok);
+        // Only the spelling the store writes ("Host12", not "Host012").
+        if (!ok || i < 0 || i >= n || QByteArray::number(i) != digits)
+            continue;
+        if (!m_file.getString(section, name).isEmpty())
+            indices.append(i);
+    }
+    std::sort(indices.begin(), indices.end());
+    return indices;
+}
+
 CBookmarkArray CBookmarkStore::LoadCategory(const QByteArray &category) const
 {
     CBookmarkArray array;
     const QByteArray section = sectionOf(category);
-    const int n = GetBookmarkCount(category);
-    if (n <= 0)
+    const QList<int> indices = entryIndices(section);
+    if (indices.isEmpty())
         return array;
     WaitCursor wait(m_ui);
-    array.reserve(std::min(n, 100000));
-    for (int i = 0; i < n; ++i) {
+    array.reserve(indices.size());
+    for (const int i : indices) {
         bool ok = false;
         CBookmark item = readEntry(section, i, &ok);
-        // Files in use rely on an entry without a host ending the category.
-        if (!ok)
-            break;
-        array.append(item);
+        if (ok)
+            array.append(item);
     }
     return array;
 }
 
 std::optional<CBookmark> CBookmarkStore::ReadBookmark(const QByteArray &category, int index) const
 {
-    if (index < 0 || index >= GetBookmarkCount(category))
+    const QByteArray section = sectionOf(category);
+    const QList<int> indices = entryIndices(section);
+    if (index < 0 || index >= indices.size())
         return std::nullopt;
     bool ok = false;
-    CBookmark item = readEntry(sectionOf(category), index, &ok);
+    CBookmark item = readEntry(section, indices.at(index), &ok);
     if (!ok)
         return std::nullopt;
     return item;
@@ -288,8 +319,7 @@ QByteArrayList CBookmarkStore::GetBookmarkTitles(const QByteArray &category) con
 {
     QByteArrayList titles;
     const QByteArray section = sectionOf(category);
-    const int n = GetBookmarkCount(category);
-    for (int i = 0; i < n; ++i)
+    for (const int i : entryIndices(section))
         titles.append(CBookmark::UnescapeSelector(m_file.getString(section, key("Name", i))));
     return titles;
 }
@@ -322,22 +352,22 @@ bool CBookmarkStore::putEntry(const QByteArray &section, int i, const CBookmark 
            && (!item.tls || m_file.writeInt(section, key("TLS", i), 1));
 }
 
+bool CBookmarkStore::storable(const CBookmark &item)
+{
+    return !entryOf(item).host.isEmpty();
+}
+
 bool CBookmarkStore::putCategory(const QByteArray &category, const CBookmarkArray &array)
 {
     const QByteArray section = sectionOf(category);
-    if (!m_file.deleteSection(section)
-        || !m_file.writeInt(section, "Count", int(array.size())))
+    const auto &items = array.items();
+    const int count = int(std::count_if(items.cbegin(), items.cend(), storable));
+    if (!m_file.deleteSection(section) || !m_file.writeInt(section, "Count", count))
         return false;
-    // An entry without a host ends the reading of its category; written
-    // last, such entries never hide the ones after them.
     int i = 0;
-    for (const bool withHost : {true, false}) {
-        for (const CBookmark &item : array.items()) {
-            if (entryOf(item).host.isEmpty() == withHost)
-                continue;
-            if (!putEntry(section, i++, item))
-                return false;
-        }
+    for (const CBookmark &item : items) {
+        if (storable(item) && !putEntry(section, i++, item))
+            return false;
     }
     return true;
 }
@@ -361,12 +391,14 @@ bool CBookmarkStore::appendToCategory(const QByteArray &category, const QList<CB
     if (added)
         categories.append(category);
     const QByteArray section = sectionOf(category);
-    const int n = added ? 0 : GetBookmarkCount(category);
+    QList<CBookmark> stored;
+    std::copy_if(items.cbegin(), items.cend(), std::back_inserter(stored), storable);
+    const int n = added ? 0 : std::max(GetBookmarkCount(category), 0);
     ProfileFile::Edit edit(m_file);
     bool queued = (!added || (putCategoryList(categories) && m_file.deleteSection(section)))
-                  && m_file.writeInt(section, "Count", n + int(items.size()));
-    for (int i = 0; queued && i < items.size(); ++i)
-        queued = putEntry(section, n + i, items.at(i));
+                  && m_file.writeInt(section, "Count", n + int(stored.size()));
+    for (int i = 0; queued && i < stored.size(); ++i)
+        queued = putEntry(section, n + i, stored.at(i));
     if (!commitOrReport(edit, queued))
         return false;
     m_categories = categories;
@@ -378,6 +410,8 @@ bool CBookmarkStore::appendToCategory(const QByteArray &category, const QList<CB
 
 bool CBookmarkStore::AddBookmark(const CBookmark &item)
 {
+    if (!storable(item))
+        return false;
     QByteArray category = GetDefaultCategory();
     if (category.isEmpty() && m_chooser)
         category = m_chooser(SaveBookmarkIn);

@@ -69,10 +69,16 @@ public:
     [[nodiscard]] bool DeleteCategory(const QByteArray &name);
     [[nodiscard]] bool RenameCategory(const QByteArray &oldName, const QByteArray &newName);
 
+    // The "Count" of the category as stored; entries without a host are
+    // among them but are never loaded.
     int GetBookmarkCount(const QByteArray &category) const;
+    // The entries that name a host, in order; one without a host is passed
+    // over, never the end of the category. ReadBookmark and GetBookmarkTitles
+    // count the same entries, so their indices are those of this array.
     CBookmarkArray LoadCategory(const QByteArray &category) const;
     // Writes the whole category in one replacement of the file; false (and a
-    // message box naming the file) when it could not be written.
+    // message box naming the file) when it could not be written. An item
+    // without a host is not written: it could never be fetched.
     [[nodiscard]] bool SaveCategory(const QByteArray &category, const CBookmarkArray &array);
     std::optional<CBookmark> ReadBookmark(const QByteArray &category, int index) const;
     QByteArrayList GetBookmarkTitles(const QByteArray &category) const;
@@ -96,6 +102,8 @@ public:
         QByteArray name, type, port, path, host;
     };
     static Entry entryOf(const CBookmark &item);
+    // Whether the item can be stored: it names a host.
+    static bool storable(const CBookmark &item);
 
 Q_SIGNALS:
     // The category list or the bookmarks of a category changed on disk.
@@ -106,6 +114,8 @@ private:
     void readCategories();
     void convertOldBookmarks();
     CBookmark readEntry(const QByteArray &section, int index, bool *ok) const;
+    // The numbers of the section's entries that name a host, in order.
+    QList<int> entryIndices(const QByteArray &section) const;
     // Queues the writes of a category (in an open edit) and of the list.
     bool putCategory(const QByteArray &category, const CBookmarkArray &array);
     bool putCategoryList(const QByteArrayList &categories);

@@ -362,18 +362,6 @@ qsizetype CGopherDir::receiveLines(QByteArrayView data)
     return pos;
 }
 
-namespace {
-
-// 1000000 as "1,000,000".
-QByteArray groupedNumber(int number)
-{
-    QByteArray digits = QByteArray::number(number);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, ',');
-    return digits;
-}
-
-} // namespace
 
 void CGopherDir::OnReceiveDone(int status)
 {
@@ -405,6 +393,7 @@ void CGopherDir::OnReceiveDone(int status)
         SetStatus(QByteArray("Received ") + QByteArray::number(m_receivedCount)
                   + " menu items ... stopped at the limit of " + limit + " items");
         m_receivedCount = 0;
+        setCutNotice("the directory was cut at " + limit + " items");
         m_context.ui->messageBox(QByteArray("This implementation handles directories of up to ")
                                      + limit + " items.\nThe rest of this directory was not read.",
                                  UserInterface::Exclamation);

@@ -45,11 +45,19 @@ void CGopherTextDoc::OnReceiveDone(int status)
     // Finish first: a last line without its line end is stored and counted.
     m_store.Finish();
     QByteArray message;
-    if (status == -1)
+    const QByteArray received = QByteArray("Received ") + QByteArray::number(m_store.GetLineCount())
+                                + " lines";
+    if (m_store.IsOverflow()) {
+        // The store told the user when it filled up; the status must not
+        // call the rest of the text done.
+        const QByteArray limit = groupedNumber(CQTextDoc::MaxLines);
+        message = received + " ... stopped at the limit of " + limit + " lines";
+        setCutNotice("the text was cut at " + limit + " lines");
+    } else if (status == -1) {
         message = "Transfer stopped";
-    else
-        message = QByteArray("Received ") + QByteArray::number(m_store.GetLineCount()) + " lines"
-                  + (status == 0 ? " ... done" : " ... transfer failed");
+    } else {
+        message = received + (status == 0 ? " ... done" : " ... transfer failed");
+    }
     Q_EMIT updateAllViews(CompleteHint);
     SetStatus(message);
 }

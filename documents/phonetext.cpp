@@ -39,6 +39,7 @@ void CPhoneText::DeleteContents()
     m_lineCount = 0;
     m_fieldsMode = true;
     m_done = false;
+    m_cut = false;
     m_skippingLine = false;
     m_lines.RemoveAll();
     m_item.selector = FieldsRequest;
@@ -54,6 +55,7 @@ bool CPhoneText::Fetch(const CBookmark &item)
     setTitle(m_item.title);
     m_fieldsMode = true;
     m_done = false;
+    m_cut = false;
     m_item.selector = FieldsRequest;
     SendRequest();
     return true;
@@ -81,6 +83,7 @@ void CPhoneText::SendQuery()
     m_highestResponse = 0;
     m_findLine = 0;
     m_done = false;
+    m_cut = false;
     m_skippingLine = false;
     m_fieldsMode = false;
     // A line end typed into the query would start a command of its own.
@@ -100,6 +103,12 @@ QByteArray CPhoneText::GetLine(int index) const
 
 void CPhoneText::appendLine(const QByteArray &text)
 {
+    // A reply that would go past the limit is cut here; one that ends with
+    // its last line at the limit is whole.
+    if (m_lineCount >= MaxLines) {
+        m_cut = true;
+        return;
+    }
     m_lines.Add(text);
     ++m_lineCount;
 }
@@ -137,7 +146,7 @@ void CPhoneText::OnReceive()
 {
     const QByteArray &buffer = receiveBuffer();
     qsizetype position = 0;
-    while (!m_done && m_lineCount < MaxLines) {
+    while (!m_done && !m_cut) {
         // Line ends left over from a line taken in an earlier piece.
         while (position < buffer.size() && (buffer.at(position) == '\r' || buffer.at(position) == '\n')
                && !m_skippingLine)
@@ -168,7 +177,7 @@ void CPhoneText::OnReceive()
         parseLine(line);
     }
     consumeReceived(position);
-    if (m_lineCount >= MaxLines || m_done) {
+    if (m_cut || m_done) {
         // Nothing after ":Ok." (or past the limit) is wanted.
         clearReceived();
         replyComplete();
@@ -187,7 +196,9 @@ void CPhoneText::showReceived()
     QByteArray status = "Received "
                         + QByteArray::number(m_fieldsMode ? m_lineCount : m_highestResponse)
                         + (m_fieldsMode ? " fields" : " responses");
-    if (m_done)
+    if (m_cut)
+        status += " ... stopped at the limit of " + groupedNumber(MaxLines) + " lines";
+    else if (m_done)
         status += " ... done";
     SetStatus(status);
 }
@@ -198,6 +209,14 @@ void CPhoneText::OnReceiveDone(int)
     m_skippingLine = false;
     m_lines.FreeExtra();
     Q_EMIT updateAllViews(NewLinesHint);
+    if (m_cut) {
+        // As for a directory: the last person shown may be missing lines.
+        const QByteArray limit = groupedNumber(MaxLines);
+        setCutNotice("the phone-book reply was cut at " + limit + " lines");
+        m_context.ui->messageBox("This implementation handles phone-book replies of up to " + limit
+                                     + " lines.\nThe rest of the reply was not read.",
+                                 UserInterface::Exclamation);
+    }
     // A field list cut short still leaves the fields it gave.
     m_fieldsMode = false;
 }

@@ -22,7 +22,7 @@ public:
     // A server line longer than this is cut; the rest up to its line end is
     // dropped, so an endless line cannot eat the memory.
     static constexpr int MaxLineLength = 4096;
-    // Lines one reply may add; a reply beyond that is cut off.
+    // Lines one reply may add; a reply beyond that is cut off, and says so.
     static constexpr int MaxLines = 100000;
 
     explicit CPhoneText(const AppContext &context, QObject *parent = nullptr);
@@ -56,6 +56,8 @@ public:
     int highestResponse() const { return m_highestResponse; }
     // The reply's ":Ok." line has arrived (or the transfer has ended).
     bool isComplete() const { return m_done; }
+    // The reply was cut at MaxLines.
+    bool isCut() const { return m_cut; }
     int findLine() const { return m_findLine; }
     void setFindLine(int line) { m_findLine = line; }
 
@@ -66,6 +68,7 @@ private:
 
     bool m_fieldsMode = true;
     bool m_done = false;
+    bool m_cut = false;
     // The rest of an over-long line is being skipped.
     bool m_skippingLine = false;
     QByteArray m_query;

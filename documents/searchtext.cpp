@@ -34,9 +34,10 @@ CBookmark CSearchText::searchItem(const CBookmark &index, const QByteArray &word
         selector.truncate(tab);
     }
     // A line end inside the words would end the request early and send the
-    // rest as a request of its own.
+    // rest as a request of its own; a TAB would start a Gopher+ marker of the
+    // words' making.
     QByteArray sent = words;
-    sent.replace('\r', ' ').replace('\n', ' ');
+    sent.replace('\r', ' ').replace('\n', ' ').replace('\t', ' ');
     selector += '\t' + sent + tail + "\r\n";
     return CBookmark('1', index.title + " : " + words, selector, index.host, index.port);
 }

@@ -112,6 +112,7 @@ void CTarnwickDoc::startRequest()
     ++m_requestNumber;
     if (m_reply.sizeFromHeader)
         m_item.itemSize = 0;
+    m_cutNotice.clear();
     beginReply();
     requestStarting();
 }
@@ -179,6 +180,14 @@ void CTarnwickDoc::replayBlock(quint64 request, const QByteArray &reply, qsizety
     QMetaObject::invokeMethod(
         this, [this, request, reply, from] { replayBlock(request, reply, from); },
         Qt::QueuedConnection);
+}
+
+QByteArray CTarnwickDoc::groupedNumber(qint64 number)
+{
+    QByteArray digits = QByteArray::number(number);
+    for (qsizetype at = digits.size() - 3; at > (number < 0 ? 1 : 0); at -= 3)
+        digits.insert(at, ',');
+    return digits;
 }
 
 quint32 CTarnwickDoc::bytesReceived() const

@@ -167,6 +167,11 @@ public:
     QByteArray answeringServer() const;
     // The reply of the current request comes from memory, not the network.
     bool isFromMemory() const { return m_reply.fromMemory; }
+    // What one of the program's limits cut off the last reply ("the text was
+    // cut at 32,767 lines"); empty when the reply was kept whole.
+    QByteArray cutNotice() const { return m_cutNotice; }
+    // 1000000 as "1,000,000".
+    static QByteArray groupedNumber(qint64 number);
 
     void setFrame(DocumentFrame *frame) { m_frame = frame; }
     DocumentFrame *frame() const { return m_frame; }
@@ -210,6 +215,8 @@ protected:
     // with "\t$"); the attribute document asks for attributes instead.
     virtual void sendHomeRequest(const CBookmark &home);
     void registerWindowKey(const QByteArray &key);
+    // The kind kept only part of the reply: say what was cut.
+    void setCutNotice(const QByteArray &notice) { m_cutNotice = notice; }
 
     AppContext m_context;
     CBookmark m_item;
@@ -280,4 +287,5 @@ private:
     bool m_closing = false;
     // The next request goes to the server even when memory holds its reply.
     bool m_fetchAfresh = false;
+    QByteArray m_cutNotice;
 };

@@ -6,6 +6,9 @@
 #include "documents/userinterface.h"
 #include "gplus/extendedviewtable.h"
 
+#include <algorithm>
+#include <utility>
+
 CTelnetText::CTelnetText(const AppContext &context, QObject *parent)
     : CTarnwickDoc(context, parent)
 {
@@ -66,21 +69,57 @@ std::optional<QStringList> CTelnetText::commandFor(const QByteArray &commandLine
         return std::nullopt;
     QStringList arguments = *split;
     // The placeholders are filled in after splitting, so whatever the host
-    // holds stays inside the one argument it was put in.
-    const auto fillFirst = [&arguments](QStringView placeholder, const QString &value) {
-        for (QString &argument : arguments) {
-            const qsizetype at = argument.indexOf(placeholder);
-            if (at >= 0) {
-                argument.replace(at, placeholder.size(), value);
-                return true;
-            }
-        }
-        return false;
+    // holds stays inside the one argument it was put in; and in one pass over
+    // the command line as written, so a host spelled "%port%" stays the host.
+    struct Place
+    {
+        qsizetype argument = -1;
+        qsizetype at = -1;
     };
-    const bool hasHost = fillFirst(u"%host%", QString::fromUtf8(host));
-    const bool hasPort = fillFirst(u"%port%", QString::number(port));
-    if (!hasHost && !hasPort)
-        arguments << QString::fromUtf8(host) << QString::number(port);
+    const QString hostMark = QStringLiteral("%host%");
+    const QString portMark = QStringLiteral("%port%");
+    Place hostPlace;
+    Place portPlace;
+    for (qsizetype i = 0; i < arguments.size() && hostPlace.at < 0; ++i) {
+        hostPlace = {i, arguments.at(i).indexOf(hostMark)};
+    }
+    for (qsizetype i = 0; i < arguments.size() && portPlace.at < 0; ++i) {
+        qsizetype at = arguments.at(i).indexOf(portMark);
+        // "%host%port%": the "%" they share belongs to the host.
+        while (at >= 0 && hostPlace.at >= 0 && i == hostPlace.argument
+               && at < hostPlace.at + hostMark.size()
+               && at + portMark.size() > hostPlace.at)
+            at = arguments.at(i).indexOf(portMark, at + 1);
+        portPlace = {i, at};
+    }
+    if (hostPlace.at < 0 && portPlace.at < 0)
+        return arguments << QString::fromUtf8(host) << QString::number(port);
+
+    QString hostText = QString::fromUtf8(host);
+    // An IPv6 address before a ":" and the port is written in brackets, as
+    // in a URL, or its own colons would read as the port's.
+    if (hostPlace.at >= 0) {
+        const QString &argument = arguments.at(hostPlace.argument);
+        if (argument.mid(hostPlace.at + hostMark.size()).startsWith(u':'))
+            hostText = QString::fromUtf8(CBookmark::hostForUrl(host));
+    }
+    struct Fill
+    {
+        Place place;
+        qsizetype length;
+        QString value;
+    };
+    QList<Fill> fills;
+    if (hostPlace.at >= 0)
+        fills.append({hostPlace, hostMark.size(), hostText});
+    if (portPlace.at >= 0)
+        fills.append({portPlace, portMark.size(), QString::number(port)});
+    // The later place is filled first, so the earlier one's position holds.
+    std::sort(fills.begin(), fills.end(), [](const Fill &a, const Fill &b) {
+        return std::pair(a.place.argument, a.place.at) > std::pair(b.place.argument, b.place.at);
+    });
+    for (const Fill &fill : std::as_const(fills))
+        arguments[fill.place.argument].replace(fill.place.at, fill.length, fill.value);
     return arguments;
 }
 

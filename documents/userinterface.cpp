@@ -39,6 +39,8 @@ int RecordingUserInterface::messageBox(const QByteArray &text, Icon icon, Button
     case YesNo:
     case YesNoCancel:
         return AnswerYes;
+    case YesNoDefaultNo:
+        return AnswerNo;
     case RetryCancel:
         return AnswerRetry;
     case Ok:

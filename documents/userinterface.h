@@ -26,7 +26,8 @@ class UserInterface
 {
 public:
     enum Icon { NoIcon, Exclamation, Information, Question, Stop };
-    enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+    // YesNoDefaultNo: Yes and No, with No the default (Enter answers No).
+    enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, YesNoDefaultNo };
     // The answers carry the classic button numbers.
     enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerRetry = 4, AnswerYes = 6, AnswerNo = 7 };
 

@@ -1,5 +1,7 @@
 #include "gplus/askform.h"
 
+#include "net/transaction.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -112,11 +114,14 @@ QByteArray AskForm::requestLine(const QByteArray &selector, char type)
 
 QByteArray AskForm::dataBlock(const QByteArray &replyLines, Upload upload, qint64 fileSize)
 {
+    // In a block ended by a "." line, an answer "." (or a line of a
+    // multi-line answer beginning with ".") goes with its dot doubled.
+    bool atLineStart = true;
     switch (upload) {
     case NoUpload:
-        return "+-1\r\n" + replyLines + ".\r\n";
+        return "+-1\r\n" + CTransaction::dotStuffed(replyLines, &atLineStart) + ".\r\n";
     case TextUpload:
-        return "+-1\r\n" + replyLines;
+        return "+-1\r\n" + CTransaction::dotStuffed(replyLines, &atLineStart);
     case BinaryUpload:
         return '+' + QByteArray::number(fileSize + replyLines.size()) + "\r\n" + replyLines;
     }

@@ -45,9 +45,11 @@ public:
     // selector: without its line end, a Gopher+ marker when it has none
     // ("\t$" for a directory), then "\t1" and CR LF.
     static QByteArray requestLine(const QByteArray &selector, char type);
-    // The data block after the request line: "+-1", the answers and a "."
-    // line; for a text upload the same without the "." (it follows the
-    // file); for a binary upload a byte count of answers and file.
+    // The data block after the request line: "+-1", the answers (a line
+    // beginning with "." sent with the dot doubled) and a "." line; for a
+    // text upload the same without the "." (it follows the file, whose lines
+    // are sent the same way); for a binary upload a byte count of answers
+    // and file, sent as they are.
     static QByteArray dataBlock(const QByteArray &replyLines, Upload upload, qint64 fileSize);
 
     // Answers an item from text, as a script gives it: the field's text; "1"

@@ -66,10 +66,12 @@ void CAskText::OnReceiveDone(int)
         OnCloseDocument();
         return;
     }
-    if (m_truncated)
+    if (m_truncated) {
+        setCutNotice("the ask form was cut at " + groupedNumber(ReceivedLimit - 1) + " bytes");
         m_context.ui->messageBox("The ask form was longer than "
                                  + QByteArray::number(ReceivedLimit - 1)
                                  + " bytes; only its first part is shown.");
+    }
     buildForm();
     m_item.selector = m_savedSelector;
 }

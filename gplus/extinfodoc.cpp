@@ -34,14 +34,18 @@ bool CExtInfoDoc::Fetch(const CBookmark &item)
 void CExtInfoDoc::requestStarting()
 {
     m_received.clear();
+    m_truncated = false;
 }
 
 void CExtInfoDoc::OnReceive()
 {
     // Attribute blocks are short; a reply beyond the limit keeps what fits.
     const qsizetype room = ReceivedLimit - 1 - m_received.size();
-    if (room > 0)
-        m_received.append(receiveBuffer().first(qMin(room, pendingBytes())));
+    const qsizetype take = qMax<qsizetype>(0, qMin(room, pendingBytes()));
+    if (take > 0)
+        m_received.append(receiveBuffer().first(take));
+    if (take < pendingBytes())
+        m_truncated = true;
     clearReceived();
     SetStatus(QByteArray("Received ") + QByteArray::number(m_received.size()) + " bytes");
 }
@@ -52,6 +56,14 @@ void CExtInfoDoc::OnReceiveDone(int)
     if (!m_received.isEmpty())
         m_item.ParseAttributes(m_received);
     m_item.selector = m_savedSelector;
+    if (m_truncated) {
+        // Blocks after the limit (often +VIEWS) are missing: the item may
+        // open in a view other than the one the server would have offered.
+        setCutNotice("the attributes were cut at " + groupedNumber(ReceivedLimit - 1) + " bytes");
+        m_context.ui->messageBox("The item's attributes were longer than "
+                                 + QByteArray::number(ReceivedLimit - 1)
+                                 + " bytes; only their first part is used.");
+    }
     if (m_item.attributeText.isEmpty()) {
         m_context.ui->messageBox(QByteArray("Failed to retrieve extended information\n for '")
                                  + m_item.title + "'");

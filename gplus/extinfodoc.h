@@ -32,4 +32,5 @@ private:
     QByteArray m_received;
     QByteArray m_savedSelector;
     bool m_opensItem = true;
+    bool m_truncated = false;
 };

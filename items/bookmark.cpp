@@ -105,6 +105,22 @@ quint16 leadingDigits(QByteArrayView text)
     return quint16(value);
 }
 
+// The port of a URL: the digits after its colon. A number beyond what TCP can
+// name is no port at all (0, which callers refuse), never its low 16 bits:
+// ":108576" must not reach port 43040.
+quint16 urlPort(QByteArrayView text)
+{
+    quint32 value = 0;
+    for (const char c : text) {
+        if (!isDigit(c))
+            break;
+        value = value * 10 + quint32(c - '0');
+        if (value > 65535)
+            return 0;
+    }
+    return quint16(value);
+}
+
 bool holdsPlusRequest(QByteArrayView selector)
 {
     return selector.contains(QByteArrayView("\t+")) || selector.contains(QByteArrayView("\t!"))
@@ -365,7 +381,7 @@ void CBookmark::ParseURL(QByteArrayView text)
     }
 
     host = rest.sliced(hostStart, hostLength).toByteArray();
-    port = rest[hostEnd] == ':' ? leadingDigits(rest.sliced(hostEnd + 1)) : defaultPort;
+    port = rest[hostEnd] == ':' ? urlPort(rest.sliced(hostEnd + 1)) : defaultPort;
 
     const qsizetype slash = rest.indexOf('/', scanFrom);
     if (slash < 0 || slash + 1 == rest.size()) {
@@ -382,13 +398,14 @@ void CBookmark::ParseURL(QByteArrayView text)
         selector = QByteArray("\r\n");
         return;
     }
-    // A request is one line. A CR, LF or NUL spelled into a URL (%0D, %0A,
-    // %00) would hand the server further lines of the link's choosing (mail
-    // or web commands when the port is another protocol's): the selector
-    // ends there.
+    // A request is one line. A CR or LF spelled into a URL (%0D, %0A) would
+    // hand the server further lines of the link's choosing (mail or web
+    // commands when the port is another protocol's): the selector ends
+    // there. Any other byte, NUL too, is a byte of the selector, as the URL
+    // form writes it.
     QByteArray unescaped = UnescapeSelector(path);
     for (qsizetype i = 0; i < unescaped.size(); ++i) {
-        if (unescaped[i] == '\r' || unescaped[i] == '\n' || unescaped[i] == '\0') {
+        if (unescaped[i] == '\r' || unescaped[i] == '\n') {
             unescaped.truncate(i);
             break;
         }

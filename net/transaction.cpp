@@ -185,7 +185,7 @@ qint64 CTransaction::SendPending()
             if (state == Sending && requestBytesSent == requestLength && uploadLength == 0)
                 state = Sent;
         } else if (uploadLength > 0 && uploadBytesSent < uploadLength) {
-            if (uploadBytesSent >= uploadBytesRead) {
+            if (m_pieceSent == m_piece.size()) {
                 const qint64 want = qMin<qint64>(uploadLength - uploadBytesRead, sendChunk);
                 const ssize_t got = ::read(uploadFile, buffer.data(), size_t(want));
                 if (got <= 0) {
@@ -204,20 +204,27 @@ qint64 CTransaction::SendPending()
                     state = Failed;
                     break;
                 }
-                bufferOffset = 0;
                 uploadBytesRead += got;
+                const QByteArrayView read(buffer.constData(), got);
+                // A text goes out as lines ended by a "." line: a line of
+                // its own beginning with "." is sent with the dot doubled, or
+                // the server would take a "." line inside it for the end.
+                m_piece = appendTerminator ? dotStuffed(read, &m_atLineStart) : read.toByteArray();
+                m_pieceSent = 0;
+                bytesToSend += m_piece.size() - got;
             }
-            const qint64 before = uploadBytesSent;
-            result = sendBytes(buffer.constData() + bufferOffset, uploadBytesRead - uploadBytesSent,
-                               uploadBytesSent);
-            bufferOffset += uploadBytesSent - before;
-            if (state == Sending && uploadBytesSent == uploadLength) {
-                if (appendTerminator) {
-                    // The end-of-data line follows at once.
-                    m_terminator = (m_lastByteSent == '\r' || m_lastByteSent == '\n')
-                                       ? QByteArray(".\r\n") : QByteArray("\r\n.\r\n");
-                } else {
-                    state = Sent;
+            result = sendBytes(m_piece.constData() + m_pieceSent, m_piece.size() - m_pieceSent,
+                               m_pieceSent);
+            if (state == Sending && m_pieceSent == m_piece.size()) {
+                uploadBytesSent = uploadBytesRead;
+                if (uploadBytesSent == uploadLength) {
+                    if (appendTerminator) {
+                        // The end-of-data line follows at once.
+                        m_terminator = (m_lastByteSent == '\r' || m_lastByteSent == '\n')
+                                           ? QByteArray(".\r\n") : QByteArray("\r\n.\r\n");
+                    } else {
+                        state = Sent;
+                    }
                 }
             }
         } else if (m_terminatorSent < m_terminator.size()) {
@@ -236,6 +243,21 @@ qint64 CTransaction::SendPending()
     }
 
     return result;
+}
+
+QByteArray CTransaction::dotStuffed(QByteArrayView text, bool *atLineStart)
+{
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    bool lineStart = *atLineStart;
+    for (const char c : text) {
+        if (lineStart && c == '.')
+            out += '.';
+        out += c;
+        lineStart = c == '\n';
+    }
+    *atLineStart = lineStart;
+    return out;
 }
 
 QByteArray CTransaction::ReceiveChunk()

@@ -55,6 +55,12 @@ public:
     const sockaddr *destination() const { return reinterpret_cast<const sockaddr *>(&m_destination); }
     socklen_t destinationLength() const { return m_destinationLength; }
 
+    // Text sent as lines ended by a "." line: every line beginning with "."
+    // gets a second one (the usual rule of such text, RFC 1436). atLineStart
+    // says whether the text begins a line, and is left saying whether the
+    // next text will.
+    static QByteArray dotStuffed(QByteArrayView text, bool *atLineStart);
+
     // Receives at most one buffer of bytes.
     QByteArray ReceiveChunk();
     void Close();
@@ -83,7 +89,6 @@ public:
     qint64 requestBytesSent = 0;
     qint64 uploadBytesRead = 0;
     qint64 uploadBytesSent = 0;
-    qint64 bufferOffset = 0;
     QByteArray buffer;
     int bufferSize = 4096;
     int sendChunk = 4096;
@@ -122,6 +127,11 @@ private:
     char m_lastByteSent = 0;
     QByteArray m_terminator;
     qint64 m_terminatorSent = 0;
+    // The piece of the upload file on its way: as read, or dot-stuffed for
+    // a text; its bytes sent so far; whether the next piece begins a line.
+    QByteArray m_piece;
+    qint64 m_pieceSent = 0;
+    bool m_atLineStart = true;
 };
 
 // A map from the low 16 bits of a look-up handle or socket to its transaction.

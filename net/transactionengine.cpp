@@ -208,15 +208,21 @@ void TransactionEngine::addressFound(TransactionClient *document, CTransaction *
 
 void TransactionEngine::startLookup(TransactionClient *document, CTransaction *t)
 {
+    // The slot is named, not given as a functor: Qt 6.4 never frees the
+    // functor of a look-up that is aborted (as every look-up of a document
+    // that ends first is), while a named slot is only a connection.
     const int handle = QHostInfo::lookupHost(QString::fromUtf8(t->lookupName), this,
-                                             [this](const QHostInfo &info) {
-                                                 OnHostResolved(info.lookupId(), info);
-                                             });
+                                             SLOT(hostLookedUp(QHostInfo)));
     t->lookupHandle = handle;
     if (CTransaction *stale = m_pendingLookups.find(handle); stale && stale != t)
         destroyTransaction(stale);
     m_pendingLookups.insert(handle, t);
     document->SetStatus(QByteArray("Resolving hostname ") + t->lookupName);
+}
+
+void TransactionEngine::hostLookedUp(const QHostInfo &info)
+{
+    OnHostResolved(info.lookupId(), info);
 }
 
 TransactionClient *TransactionEngine::liveDocument(const CTransaction *t) const

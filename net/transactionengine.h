@@ -96,6 +96,10 @@ Q_SIGNALS:
     // No transaction is registered any more.
     void idle();
 
+private Q_SLOTS:
+    // Where QHostInfo delivers a look-up: see startLookup.
+    void hostLookedUp(const QHostInfo &info);
+
 private:
     struct PendingFailure
     {

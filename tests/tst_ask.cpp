@@ -441,6 +441,24 @@ void tst_Ask::sendOverNetwork_data()
         << QList<QByteArray>{"@f0", "Ann"} << QList<QByteArray>{"one\r\ntwo"}
         << QByteArray("+-1\r\nAnn\r\none\r\ntwo\r\n.\r\n") << textReply
         << QByteArray("Thank you");
+    // A "." line would end the block early at the server: such lines of the
+    // answers and of a text go with the dot doubled, whatever piece of the
+    // file they arrive in.
+    QTest::newRow("an answer that is a \".\" line")
+        << '0' << QList<QByteArray>{"Ask: Name"} << QList<QByteArray>{"."} << QList<QByteArray>{}
+        << QByteArray("+-1\r\n..\r\n.\r\n") << textReply << QByteArray("Thank you");
+    QTest::newRow("text upload holding \".\" lines")
+        << '0' << QList<QByteArray>{"Ask: Name", "AskL: Lines", "ChooseF: Upload"}
+        << QList<QByteArray>{".", "x\n.\n..y", "@f0"} << QList<QByteArray>{"hello\n.\nrest\n..two\n"}
+        << QByteArray("+-1\r\n..\r\n3\r\nx\r\n..\r\n...y\r\nhello\n..\nrest\n...two\n.\r\n")
+        << textReply << QByteArray("Thank you");
+    QByteArray dotted;
+    for (int i = 0; i < 1000; ++i)
+        dotted += '.' + QByteArray::number(i).rightJustified(62, '-') + '\n';
+    QTest::newRow("text of dotted lines over many pieces")
+        << '0' << QList<QByteArray>{"ChooseF: Upload"} << QList<QByteArray>{"@f0"}
+        << QList<QByteArray>{dotted} << "+-1\r\n" + QByteArray(dotted).replace("\n.", "\n..").prepend('.') + ".\r\n"
+        << textReply << QByteArray("Thank you");
     QTest::newRow("binary upload of every byte value")
         << '0' << mixed << QList<QByteArray>{"Ann", "a\nb\nc", "1", "blue", "@f0"}
         << QList<QByteArray>{binary}
@@ -640,6 +658,9 @@ void tst_Ask::hostileAskReplies()
     QCOMPARE(program.messages(), messages);
     QCOMPARE(doc->lastStatus(), "Found " + QByteArray::number(count) + " ask item"
                                     + (count > 1 ? "s" : ""));
+    // What the command-line modes report as cut.
+    QCOMPARE(doc->cutNotice(), messages.isEmpty() ? QByteArray()
+                                                  : QByteArray("the ask form was cut at 32,766 bytes"));
 }
 
 QTEST_GUILESS_MAIN(tst_Ask)

@@ -392,6 +392,16 @@ void tst_Authored::linkHandOff_data()
         << QByteArray("--help=http://x.example/") << yes << false << QByteArray();
     QTest::newRow("other schemes are shown") << QByteArray("file:///etc/passwd") << yes << false
                                              << QByteArray();
+    // Mail programs attach the files such fields name, however spelled.
+    QTest::newRow("a mail address loses the fields that name files")
+        << QByteArray("mailto:ed@example.org?subject=Hi%20there&attach=/etc/passwd"
+                      "&%41ttachment=~/.ssh/id_rsa&X-Attach=a&Body=x%26y&cc=al@example.org")
+        << yes << true << QByteArray("mailto:ed@example.org?subject=Hi%20there&Body=x%26y&cc=al@example.org");
+    QTest::newRow("a mail address of file fields only")
+        << QByteArray("mailto:ed@example.org?attach=/etc/passwd#top") << yes << true
+        << QByteArray("mailto:ed@example.org#top");
+    QTest::newRow("not answered: the default is No")
+        << QByteArray("https://example.org/a") << -1 << true << QByteArray();
 }
 
 void tst_Authored::linkHandOff()
@@ -404,7 +414,8 @@ void tst_Authored::linkHandOff()
         shown = address;
 
     RecordingUserInterface ui;
-    ui.answers.append(answer);
+    if (answer >= 0)
+        ui.answers.append(answer);
     CTarnwickApp app(ui);
     app.setSettingsPath(settingsPath());
     app.registerDefaultTemplates();
@@ -421,7 +432,7 @@ void tst_Authored::linkHandOff()
     if (asked) {
         QCOMPARE(box.text, "This item links to\n" + shown + "\nOpen it in your browser?");
         QCOMPARE(box.icon, UserInterface::Question);
-        QCOMPARE(box.buttons, UserInterface::YesNo);
+        QCOMPARE(box.buttons, UserInterface::YesNoDefaultNo);
     } else {
         QCOMPARE(box.text, "This item links to\n" + shown
                                + "\nTarnwick does not open links of this kind.");

@@ -32,8 +32,9 @@ private Q_SLOTS:
     void storedForm();
     void roundTrip_data();
     void roundTrip();
-    void hostlessEntryEndsLoading();
-    void hostlessEntriesAreSavedLast();
+    void hostlessEntryIsPassedOver();
+    void hostlessEntriesAreNotWritten();
+    void additionAfterConversionShows();
     void categoryMessages_data();
     void categoryMessages();
     void renameMovesBookmarks();
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void importText_data();
     void importText();
     void commandLineRoundTrip();
+    void commandLineBackupRestores();
     void commandLineConvertsOldBookmarks();
     void commandLineErrors_data();
     void commandLineErrors();
@@ -258,26 +260,28 @@ void tst_Bookmarks::roundTrip()
     QCOMPARE(got.tls, expected.tls);
 }
 
-void tst_Bookmarks::hostlessEntryEndsLoading()
+void tst_Bookmarks::hostlessEntryIsPassedOver()
 {
+    // An entry without a host (written by hand, or by an older version after
+    // converting old bookmarks) hides nothing stored after it; the three
+    // readers count the same entries.
     writeFile("[Bookmark Categories]\nCategory0=C\n[Bookmarks: C]\nCount=3\n"
               "Name0=one\nType0=\nPort0=70\nPath0=\nHost0=a\n"
               "Name1=two\nType1=0\nPort1=70\nPath1=\nHost1=\n"
-              "Name2=three\nType2=0\nPort2=70\nPath2=\nHost2=c\n");
+              "Name2=three\nType2=0\nPort2=70\nPath2=\nHost2=c\n"
+              "Name3=beyond the count\nType3=0\nPort3=70\nPath3=\nHost3=d\n");
     auto store = makeStore();
     const CBookmarkArray array = store->LoadCategory("C");
-    QCOMPARE(array.size(), 1);
+    QCOMPARE(array.size(), 2);
     QCOMPARE(array.at(0).type, '1');
-    QVERIFY(!store->ReadBookmark("C", 1));
-    QVERIFY(!store->ReadBookmark("C", 3));
-    QCOMPARE(store->ReadBookmark("C", 2)->title, QByteArray("three"));
-    QCOMPARE(store->GetBookmarkTitles("C"), (QByteArrayList{"one", "two", "three"}));
+    QCOMPARE(array.at(1).title, QByteArray("three"));
+    QCOMPARE(store->ReadBookmark("C", 1)->title, QByteArray("three"));
+    QVERIFY(!store->ReadBookmark("C", 2));
+    QCOMPARE(store->GetBookmarkTitles("C"), (QByteArrayList{"one", "three"}));
 }
 
-void tst_Bookmarks::hostlessEntriesAreSavedLast()
+void tst_Bookmarks::hostlessEntriesAreNotWritten()
 {
-    // What the editor holds is what is written: an entry whose host was
-    // emptied must not hide the entries after it.
     auto store = makeStore();
     QVERIFY(store->AddCategory("C"));
     CBookmarkArray array;
@@ -287,11 +291,30 @@ void tst_Bookmarks::hostlessEntriesAreSavedLast()
     array.append(hostless);
     array.append(item('0', "third", "/3"));
     QVERIFY(store->SaveCategory("C", array));
-    const CBookmarkArray loaded = store->LoadCategory("C");
-    QCOMPARE(loaded.size(), 2);
-    QCOMPARE(loaded.at(1).title, QByteArray("third"));
-    QCOMPARE(store->GetBookmarkCount("C"), 3);
-    QCOMPARE(store->GetBookmarkTitles("C").last(), QByteArray("no host"));
+    QCOMPARE(store->GetBookmarkCount("C"), 2);
+    QCOMPARE(store->GetBookmarkTitles("C"), (QByteArrayList{"first", "third"}));
+    QVERIFY(!m_file->hasKey("Bookmarks: C", "Host2"));
+    QVERIFY(!store->AddBookmark(hostless));
+    QVERIFY(store->appendToCategory("C", {hostless, item('0', "fourth", "/4")}));
+    QCOMPARE(store->GetBookmarkTitles("C"), (QByteArrayList{"first", "third", "fourth"}));
+}
+
+void tst_Bookmarks::additionAfterConversionShows()
+{
+    // Old bookmarks, one of them without a server: after the conversion,
+    // every later addition is listed and survives the editor's next save.
+    writeFile("[Bookmarks]\nCount of Saved Bookmarks=2\n"
+              "Server 1=\nTitle 1=nowhere\nSelector 1=/n\n"
+              "Server 2=old.example\nTitle 2=Old\nSelector 2=/o\n");
+    auto store = makeStore();
+    QCOMPARE(m_ui.messages.last().text,
+             QByteArray("Converted 1 old style bookmarks to new format\nThey are in the 'Default' list now"));
+    QVERIFY(store->appendToCategory("Default", {item('1', "Imported", "/i")}));
+    QVERIFY(store->AddBookmark(item('0', "Added", "/a")));
+    const QByteArrayList expected{"Old", "Imported", "Added"};
+    QCOMPARE(store->GetBookmarkTitles("Default"), expected);
+    QVERIFY(store->SaveCategory("Default", store->LoadCategory("Default")));
+    QCOMPARE(makeStore()->GetBookmarkTitles("Default"), expected);
 }
 
 void tst_Bookmarks::categoryMessages_data()
@@ -572,6 +595,15 @@ void tst_Bookmarks::exportFormats_data()
     QTest::newRow("Gopher+ item, TAB in title")
         << plus << QByteArray("gopher://gopher.example.org/1%2Fp%09+\n")
         << QByteArray("1tab in title\t/p\tgopher.example.org\t70\t+\n");
+    // As the store reads it back: an ask form without the Gopher+ flag.
+    CBookmark ask = item('0', "Sign here", "/book", "::1", 7070);
+    ask.SetAskForm(true);
+    QTest::newRow("ask form, IPv6 host")
+        << ask << QByteArray("gopher://[::1]:7070/0%2Fbook\n")
+        << QByteArray("0Sign here\t/book\t::1\t7070\t?\n");
+    QTest::newRow("type the menus do not know")
+        << item('x', "Odd", "/x") << QByteArray("gopher://gopher.example.org/x%2Fx\n")
+        << QByteArray("xOdd\t/x\tgopher.example.org\t70\n");
 }
 
 void tst_Bookmarks::exportFormats()
@@ -587,6 +619,18 @@ void tst_Bookmarks::exportFormats()
     QCOMPARE(back.items.size(), 1);
     QCOMPARE(back.items.at(0).selector, item.selector.isEmpty() ? QByteArray("\r\n") : item.selector);
     QCOMPARE(back.items.at(0).IsGopherPlus(), item.IsGopherPlus());
+    // A gophermap reads back as the item the store keeps: title, type,
+    // selector, host, port and the Gopher+ and ask marks.
+    const auto map = BookmarkExchange::importText(gophermap);
+    QCOMPARE(map.items.size(), 1);
+    QCOMPARE(map.skipped, 0);
+    const CBookmark &got = map.items.at(0);
+    QCOMPARE(got.title, QByteArray(item.title).replace('\t', ' '));
+    QCOMPARE(got.type, item.type);
+    QCOMPARE(CBookmark::plainSelector(got.selector), CBookmark::plainSelector(item.selector));
+    QCOMPARE(got.host, item.host);
+    QCOMPARE(got.port, item.port);
+    QCOMPARE(CBookmarkStore::entryOf(got).type, CBookmarkStore::entryOf(item).type);
 }
 
 void tst_Bookmarks::importText_data()
@@ -609,6 +653,14 @@ void tst_Bookmarks::importText_data()
         << QByteArrayList{"gopher://a.example/1%2Fx", "gopher://c.example:7070/7%2Ffind"} << 1;
     QTest::newRow("wrong-case prefix is not a gopher URL")
         << QByteArray("Gopher://a.example/\n") << QByteArrayList{} << QByteArrayList{} << 1;
+    QTest::newRow("gophermap as a server keeps it")
+        << QByteArray("iWelcome\t\tnull.host\t1\r\n1Menu\t/m\ta.example\t70\r\n"
+                      "+\t\tmirror.example\t70\r\n3Error\t\terror.host\t1\r\n"
+                      "0No host\t/n\t\t70\r\n0No port\t/p\tb.example\t0\r\n"
+                      "hWeb <a href=\"x\">\tURL:http://w.example/\tc.example\t70\r\n.\r\n")
+        << QByteArrayList{"Menu", "Web <a href=\"x\">"}
+        << QByteArrayList{"gopher://a.example/1%2Fm", "gopher://c.example/hURL%3Ahttp%3A%2F%2Fw.example%2F"}
+        << 5;
 }
 
 void tst_Bookmarks::importText()
@@ -674,6 +726,54 @@ void tst_Bookmarks::commandLineRoundTrip()
                                  "iNew one\t\tnull.host\t1\n"
                                  "1Menu one\t/x y\ta.example\t70\n0b.example:7070\t/t\tb.example\t7070\n"));
     QCOMPARE(makeStore()->GetCategories(), (QByteArrayList{"Home", "New one"}));
+}
+
+void tst_Bookmarks::commandLineBackupRestores()
+{
+    // Every category exported as a gophermap comes back in a new settings
+    // file, each bookmark with its title, type, selector, host, port and
+    // marks, into the category it was in.
+    writeFile("[Bookmark Categories]\nCategory0=Home\nCategory1=Work\n"
+              "[Default Category]\nCategory=Home\n"
+              "[Bookmarks: Home]\nCount=2\n"
+              "Name0=Menu%20one\nType0=1+\nPort0=70\nPath0=%2Fx%20y\nHost0=a.example\n"
+              "Name1=Book\nType1=0?\nPort1=7070\nPath1=%2Fbook\nHost1=b.example\n"
+              "[Bookmarks: Work]\nCount=2\n"
+              "Name0=Find%20it\nType0=7\nPort0=71\nPath0=%2Ffind\nHost0=c.example\n"
+              "Name1=Odd%20%25%20one\nType1=x\nPort1=70\nPath1=\nHost1=d.example\n");
+    const CBookmarkArray home = makeStore()->LoadCategory("Home");
+    const CBookmarkArray work = makeStore()->LoadCategory("Work");
+    Run run = runTarnwick({QStringLiteral("--export-bookmarks"), QStringLiteral("--category"),
+                           QStringLiteral("*"), QStringLiteral("--format"), QStringLiteral("gophermap")});
+    QCOMPARE(run.exitCode, 0);
+    QFile backup(m_dir->filePath(QStringLiteral("backup")));
+    QVERIFY(backup.open(QIODevice::WriteOnly));
+    backup.write(run.out);
+    backup.close();
+
+    writeFile("");
+    run = runTarnwick({QStringLiteral("--import-bookmarks"), backup.fileName(),
+                       QStringLiteral("--category"), QStringLiteral("*")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("Added 2 bookmarks to 'Home'\nAdded 2 bookmarks to 'Work'\n"
+                                 "Added 4 bookmarks to 2 categories, skipped 0 lines\n"));
+    auto store = makeStore();
+    QCOMPARE(store->GetCategories(), (QByteArrayList{"Home", "Work"}));
+    for (const auto &[name, before] : {std::pair{"Home", home}, std::pair{"Work", work}}) {
+        const CBookmarkArray after = store->LoadCategory(name);
+        QCOMPARE(after.size(), before.size());
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            const CBookmarkStore::Entry a = CBookmarkStore::entryOf(after.at(i));
+            const CBookmarkStore::Entry b = CBookmarkStore::entryOf(before.at(i));
+            QCOMPARE(a.name + ' ' + a.type + ' ' + a.port + ' ' + a.path + ' ' + a.host,
+                     b.name + ' ' + b.type + ' ' + b.port + ' ' + b.path + ' ' + b.host);
+        }
+    }
+
+    // Into one category, the headings are lines that gave no bookmark.
+    run = runTarnwick({QStringLiteral("--import-bookmarks"), backup.fileName(),
+                       QStringLiteral("--category"), QStringLiteral("All")});
+    QCOMPARE(run.out, QByteArray("Added 4 bookmarks to 'All', skipped 2 lines\n"));
 }
 
 void tst_Bookmarks::commandLineConvertsOldBookmarks()

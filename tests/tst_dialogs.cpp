@@ -238,15 +238,14 @@ void tst_Dialogs::homeDialogRefusesPort_data()
 {
     QTest::addColumn<int>("server");
     QTest::addColumn<QString>("port");
-    QTest::newRow("just below the range") << 1 << QStringLiteral("69");
     QTest::newRow("letters") << 1 << QStringLiteral("abc");
-    QTest::newRow("just above the range") << 1 << QStringLiteral("32768");
+    QTest::newRow("just above the range") << 1 << QStringLiteral("65536");
     QTest::newRow("empty") << 1 << QString();
     QTest::newRow("digits then letters") << 1 << QStringLiteral("80x");
     QTest::newRow("negative") << 1 << QStringLiteral("-80");
     QTest::newRow("zero") << 1 << QStringLiteral("0");
     QTest::newRow("beyond int") << 1 << QStringLiteral("99999999999");
-    QTest::newRow("hidden second server") << 2 << QStringLiteral("69");
+    QTest::newRow("hidden second server") << 2 << QStringLiteral("0");
 }
 
 void tst_Dialogs::homeDialogRefusesPort()
@@ -268,7 +267,7 @@ void tst_Dialogs::homeDialogRefusesPort()
     dialog.accept();
 
     QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages[0].text, QByteArray("Please enter an integer between 70 and 32767."));
+    QCOMPARE(m_ui->messages[0].text, QByteArray("Please enter an integer between 1 and 65535."));
     QCOMPARE(m_ui->messages[0].icon, UserInterface::Exclamation);
     QVERIFY(dialog.isVisible());
     QVERIFY(dialog.result() != QDialog::Accepted);
@@ -288,8 +287,9 @@ void tst_Dialogs::homeDialogAcceptsPort_data()
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QByteArray>("storedHost");
     const QString one = QStringLiteral("gopher.one");
-    QTest::newRow("lowest") << one << QStringLiteral("70") << QByteArray("70") << QByteArray("gopher.one");
-    QTest::newRow("highest") << one << QStringLiteral("32767") << QByteArray("32767") << QByteArray("gopher.one");
+    QTest::newRow("lowest") << one << QStringLiteral("1") << QByteArray("1") << QByteArray("gopher.one");
+    QTest::newRow("above the old limit") << one << QStringLiteral("42080") << QByteArray("42080") << QByteArray("gopher.one");
+    QTest::newRow("highest") << one << QStringLiteral("65535") << QByteArray("65535") << QByteArray("gopher.one");
     QTest::newRow("blanks around") << one << QStringLiteral(" 7070 ") << QByteArray("7070") << QByteArray("gopher.one");
     QTest::newRow("host cleaned, port untouched")
         << QStringLiteral("MyHost_1 ") << QString() << QByteArray("70") << QByteArray("myhost1");
@@ -915,7 +915,7 @@ void tst_Dialogs::homeDialogOffersNothingForBadUrl_data()
     QTest::addColumn<QByteArray>("url");
     QTest::newRow("not set") << QByteArray();
     QTest::newRow("no host") << QByteArray("gopher:///1/");
-    QTest::newRow("port below the dialog's range") << QByteArray("gopher://127.0.0.1:69/");
+    QTest::newRow("port beyond the dialog's range") << QByteArray("gopher://127.0.0.1:65536/");
     QTest::newRow("not a URL") << QByteArray("sample");
 }
 

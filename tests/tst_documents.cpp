@@ -1013,9 +1013,16 @@ void tst_Documents::lineLimit_data()
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("messages");
     QTest::addColumn<QByteArray>("lastLine");
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<QByteArray>("cut");
 
-    QTest::newRow("32,766 lines and the dot end normally") << 32766 << 0 << QByteArray();
-    QTest::newRow("40,000 lines stop at 32,767") << 40000 << 1 << QByteArray("line 32767");
+    QTest::newRow("32,766 lines and the dot end normally")
+        << 32766 << 0 << QByteArray() << QByteArray("Received 32767 lines ... done") << QByteArray();
+    // A text cut short is not called done.
+    QTest::newRow("40,000 lines stop at 32,767")
+        << 40000 << 1 << QByteArray("line 32767")
+        << QByteArray("Received 32767 lines ... stopped at the limit of 32,767 lines")
+        << QByteArray("the text was cut at 32,767 lines");
 }
 
 void tst_Documents::lineLimit()
@@ -1034,7 +1041,8 @@ void tst_Documents::lineLimit()
     QCOMPARE(text->store().GetLineCount(), 32767);
     QCOMPARE(text->store().GetLine(32765), QByteArray("line 32766"));
     QCOMPARE(text->store().GetLine(32766), lastLine);
-    QCOMPARE(program->ui.mainStatus.last(), QByteArray("Received 32767 lines ... done"));
+    QTEST(program->ui.mainStatus.last(), "status");
+    QTEST(text->cutNotice(), "cut");
 }
 
 void tst_Documents::saveText_data()

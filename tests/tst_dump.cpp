@@ -1,4 +1,5 @@
 #include "app/dumprunner.h"
+#include "documents/phonetext.h"
 #include "tests/support/ports.h"
 #include "tests/support/servedtree.h"
 #include "tests/support/testservers.h"
@@ -103,6 +104,7 @@ private Q_SLOTS:
     void askForm();
     void phoneBook_data();
     void phoneBook();
+    void phoneBookCutAtLimit();
 
 private:
     QProcessEnvironment environment() const;
@@ -292,6 +294,19 @@ void tst_Dump::authoredAndLinks_data()
     QTest::newRow("a gopher link")
         << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1:1/1URL:gopher://h/1/x")}
         << QByteArray("browse\tgopher://h/1/x\n");
+    // As the window shows them: handed on without the fields that name files,
+    // or shown and not opened.
+    QTest::newRow("a mail link")
+        << QStringList{QStringLiteral("--dump"),
+                       QStringLiteral("gopher://127.0.0.1:1/hURL:mailto:ed@example.org%3Fsubject=Hi%26attach=/etc/passwd")}
+        << QByteArray("browse\tmailto:ed@example.org?subject=Hi\n");
+    QTest::newRow("a link of a scheme not handed on")
+        << QStringList{QStringLiteral("--dump"), QStringLiteral("gopher://127.0.0.1:1/hURL:file:///etc/passwd")}
+        << QByteArray("link\tfile:///etc/passwd\n");
+    QTest::newRow("a gopher link to a link")
+        << QStringList{QStringLiteral("--dump"),
+                       QStringLiteral("gopher://127.0.0.1:1/hURL:gopher://h/hURL:gopher://h/1")}
+        << QByteArray("link\tgopher://h/hURL:gopher://h/1\n");
 }
 
 void tst_Dump::authoredAndLinks()
@@ -348,6 +363,21 @@ void tst_Dump::scriptedReplies_data()
         << QStringList{QStringLiteral("--search"), QStringLiteral("x")} << 2 << QByteArray()
         << QByteArray("tarnwick: --search needs a search item (type 7)\n") << true
         << QByteArrayList{"?"};
+    // Output cut at the text's line limit is printed as far as it goes; the
+    // last line says what was cut, and the exit status is no success.
+    QByteArray manyLines;
+    QByteArray keptLines;
+    for (int i = 1; i <= 40000; ++i) {
+        const QByteArray line = "line " + QByteArray::number(i);
+        manyLines += line + "\r\n";
+        if (i <= 32767)
+            keptLines += line + '\n';
+    }
+    QTest::newRow("a text cut at its line limit")
+        << QStringLiteral("/0/long") << manyLines << QStringList() << 1 << keptLines
+        << QByteArray("status: Received 32767 lines ... stopped at the limit of 32,767 lines\n"
+                      "tarnwick: the text was cut at 32,767 lines\n")
+        << true << QByteArrayList{"/long\r\n"};
     QTest::newRow("a query for a directory")
         << QStringLiteral("/1/dir") << QByteArray(".\r\n")
         << QStringList{QStringLiteral("--query"), QStringLiteral("name=x")} << 2 << QByteArray()
@@ -427,6 +457,28 @@ void tst_Dump::phoneBook()
     QCOMPARE(result.out, responses);
 }
 
+// A reply cut at the phone book's line limit is no success: what arrived is
+// printed, and the script is told what was cut.
+void tst_Dump::phoneBookCutAtLimit()
+{
+    const QByteArray entries = QByteArray("-200:1:name: x\r\n").repeated(CPhoneText::MaxLines);
+    auto server = TestServer::scripted(script(
+        {route("fields", "-200:1:name:max 64 Indexed Lookup Public Default\r\n200:Ok.\r\n"),
+         holdingRoute("query x", entries + "200:Ok.\r\n")}));
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const DumpResult result = dump({QStringLiteral("--dump"), url(*server, QStringLiteral("/2")),
+                                    QStringLiteral("--query"), QStringLiteral("x")});
+    QVERIFY(result.finished);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.out.startsWith("field\tname\n\nname: x\nname: x\n"));
+    QCOMPARE(result.out.count('\n'), 1 + CPhoneText::MaxLines);
+    QVERIFY2(result.err.contains("status: Received 1 responses ... stopped at the limit of 100,000 lines\n"),
+             result.err.right(400).constData());
+    QVERIFY2(!result.err.contains("responses ... done"), result.err.right(400).constData());
+    QVERIFY2(result.err.endsWith("tarnwick: the phone-book reply was cut at 100,000 lines\n"),
+             result.err.right(400).constData());
+}
+
 void tst_Dump::searchDump_data()
 {
     QTest::addColumn<QString>("words");
@@ -434,7 +486,7 @@ void tst_Dump::searchDump_data()
 
     QTest::newRow("words with spaces") << QStringLiteral("north  shore AND map")
                                        << QByteArray("/idx\tnorth  shore AND map\r\n");
-    QTest::newRow("a TAB in the words") << QStringLiteral("a\tb") << QByteArray("/idx\ta\tb\r\n");
+    QTest::newRow("a TAB in the words goes as a blank") << QStringLiteral("a\tb") << QByteArray("/idx\ta b\r\n");
     QTest::newRow("non-ASCII words as UTF-8")
         << QStringLiteral("Z\u00fcrich \u2603") << QByteArray("/idx\tZ\xc3\xbcrich \xe2\x98\x83\r\n");
 }
@@ -500,6 +552,9 @@ void tst_Dump::withoutAServer_data()
     QTest::newRow("URL without port")
         << QByteArray() << dumping("gopher://127.0.0.1:0/") << 2 << QByteArray()
         << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:0/\n");
+    QTest::newRow("port beyond 65535, never wrapped")
+        << QByteArray() << dumping("gopher://127.0.0.1:108576/") << 2 << QByteArray()
+        << QByteArray("tarnwick: not a gopher URL: gopher://127.0.0.1:108576/\n");
 
     QTest::newRow("telnet: the Debian default")
         << QByteArray() << dumping("gopher://bbs.example:2323/8guest") << 0
@@ -801,8 +856,11 @@ void tst_Dump::gopherPlusViews_data()
     for (int i = 0; i < 5000; ++i)
         many += " x-unknown/w" + QByteArray::number(i) + ": <1k>\r\n";
     many += ".\r\n";
-    QTest::newRow("thousands of views") << many << QStringList() << QByteArray("/tarn\t+text/plain\r\n")
-                                        << QByteArray("view: text/plain\n") << 0;
+    // Over the attribute limit: the item still opens in the view that was
+    // read, and the exit status says part of the attributes was cut.
+    QTest::newRow("thousands of views, cut at the limit")
+        << many << QStringList() << QByteArray("/tarn\t+text/plain\r\n")
+        << QByteArray("view: text/plain\n") << 1;
 }
 
 void tst_Dump::gopherPlusViews()
@@ -822,6 +880,9 @@ void tst_Dump::gopherPlusViews()
     QVERIFY(result.finished);
     QTEST(result.exitCode, "exitCode");
     QVERIFY2(result.err.contains(viewLine), result.err.constData());
+    if (attributes.size() > 32766)
+        QVERIFY2(result.err.endsWith("tarnwick: the attributes were cut at 32,766 bytes\n"),
+                 result.err.constData());
     QList<QByteArray> expected{"/tarn\t!\r\n"};
     if (!request.isEmpty())
         expected.append(request);

@@ -401,6 +401,7 @@ void tst_History::repliesShownAgainFromMemory_data()
     QTest::newRow("Reload fetches") << QByteArray("0/notes.txt") << QStringLiteral("reload") << false;
     QTest::newRow("ten minutes later") << QByteArray("1/") << QStringLiteral("later") << false;
     QTest::newRow("a menu cut at its limit") << QByteArray("1/") << QStringLiteral("cut") << false;
+    QTest::newRow("a text cut at its limit") << QByteArray("0/long.txt") << QStringLiteral("cut") << false;
     QTest::newRow("memory off") << QByteArray("0/notes.txt") << QStringLiteral("off") << false;
 }
 
@@ -413,7 +414,13 @@ void tst_History::repliesShownAgainFromMemory()
     QByteArray notes;
     for (int i = 0; i < 3000; ++i)
         notes += "Line " + QByteArray::number(i) + " of the notes on the tarn\n";
+    QByteArray longText;
+    if (path == "0/long.txt") {
+        for (int i = 0; i <= CQTextDoc::MaxLines; ++i)
+            longText += "A line too many\n";
+    }
     QVERIFY(TestServer::writeServedTree(root.path(), {{QStringLiteral("notes.txt"), notes},
+                                                      {QStringLiteral("long.txt"), longText},
                                                       {QStringLiteral("a/x.txt"), "x\n"},
                                                       {QStringLiteral("b.txt"), "b\n"}}));
     auto server = TestServer::gophernicus(root.path());
@@ -432,6 +439,8 @@ void tst_History::repliesShownAgainFromMemory()
         QVERIFY(ended.wait(10000));
         QVERIFY(dir->isCut());
     }
+    if (auto *text = qobject_cast<CGopherTextDoc *>(first.data()); text && how == u"cut")
+        QVERIFY(text->store().IsOverflow());
     QVERIFY(!first->isFromMemory());
     const QByteArray status = first->lastStatus();
     const int shown = qobject_cast<CGopherDir *>(first.data())

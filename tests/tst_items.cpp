@@ -401,8 +401,10 @@ void tst_Items::parseUrl_data()
     row("upper-case prefix, host lower-cased", "GOPHER://HOST/0/A", "host", 70, '0', "/A\r\n");
     row("an escaped line end ends the selector: no second request line",
         "gopher://host:25/1HELO%20x%0D%0AMAIL%20FROM:%3Ca@b%3E", "host", 25, '1', "HELO x\r\n");
-    row("an escaped LF or NUL ends it too", "gopher://host/0/a%0Ab", "host", 70, '0', "/a\r\n");
-    row("escaped NUL", "gopher://host/0/a%00b", "host", 70, '0', "/a\r\n");
+    row("an escaped LF ends it too", "gopher://host/0/a%0Ab", "host", 70, '0', "/a\r\n");
+    // A NUL is a byte like any other: the URL form writes it as %00.
+    row("escaped NUL is a byte of the selector", "gopher://host/0/a%00b", "host", 70, '0',
+        QByteArray("/a\0b\r\n", 6));
     row("port not a number gives 0", "gopher://host:abc/1/x", "host", 0, '1', "/x\r\n");
     row("bracketed URL in text", "see <URL=gopher://host/1/x%20y> here", "host", 70, '1',
         "/x y\r\n");
@@ -416,9 +418,12 @@ void tst_Items::parseUrl_data()
         "a\t!\r\n", true);
     row("directory request marker sets the flag", "gopher://host/1a%09$", "host", 70, '1',
         "a\t$\r\n", true);
-    row("port above 65535 keeps low 16 bits", "gopher://host:65606/", "host", 70, '1', "\r\n");
-    row("huge port does not overflow", "gopher://host:99999999999999999999999/0x", "host", 65535,
+    row("port above 65535 is no port", "gopher://host:65606/", "host", 0, '1', "\r\n");
+    row("port never wraps to 16 bits", "gopher://host:108576/0x", "host", 0, '0', "x\r\n");
+    row("huge port does not overflow", "gopher://host:99999999999999999999999/0x", "host", 0,
         '0', "x\r\n");
+    row("highest port", "gopher://host:65535/0x", "host", 65535, '0', "x\r\n");
+    row("port 0 is no port", "gopher://host:0/0x", "host", 0, '0', "x\r\n");
     row("ends at a double quote", "href=\"gopher://host/0a\">", "host", 70, '0', "a\r\n");
     row("lower-case prefix found before upper-case", "GOPHER://one/0a gopher://two/0b", "two", 70,
         '0', "b\r\n");

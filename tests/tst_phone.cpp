@@ -317,14 +317,26 @@ void tst_Phone::brokenRepliesEnd_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QList<QByteArray>>("lines");  // the first lines
     QTest::addColumn<bool>("failed");  // the transfer ends in an error
+    QTest::addColumn<QByteArray>("status");
 
+    const QByteArray cut = "Received 1 responses ... stopped at the limit of 100,000 lines";
     QTest::newRow("reset mid-reply keeps what came")
         << "{\"send\": " + TestServer::jsonBytes("-200:1:name: Ada\r\n-200:1:pho") + "}, {\"reset\": true}"
-        << 2 << QList<QByteArray>{" ", "name: Ada"} << true;
+        << 2 << QList<QByteArray>{" ", "name: Ada"} << true
+        << QByteArray("Read error from host 127.0.0.1 : [10054] Connection reset by peer");
     QTest::newRow("garbage, then an endless reply, is cut at the line limit")
         << QByteArray("{\"send_hex\": \"00ff3a0d0a3a3a3a0d0a\"}, {\"endless\": \"-200:1:name: again and again\"}")
         << int(CPhoneText::MaxLines) << QList<QByteArray>{"", ":", " ", "name: again and again"}
-        << false;
+        << false << cut;
+    // A separator and 99,999 entry lines fill the limit exactly: whole.
+    const QByteArray entries = QByteArray("-200:1:name: x\r\n").repeated(99999);
+    QTest::newRow("a reply that ends at the limit is whole")
+        << "{\"send\": " + TestServer::jsonBytes(entries + "200:Ok.\r\n") + "}, {\"hold\": true}"
+        << int(CPhoneText::MaxLines) << QList<QByteArray>{" ", "name: x"} << false
+        << QByteArray("Received 1 responses ... done");
+    QTest::newRow("one line more is cut")
+        << "{\"send\": " + TestServer::jsonBytes(entries + "-200:1:name: y\r\n200:Ok.\r\n") + "}"
+        << int(CPhoneText::MaxLines) << QList<QByteArray>{" ", "name: x"} << false << cut;
 }
 
 void tst_Phone::brokenRepliesEnd()
@@ -343,6 +355,20 @@ void tst_Phone::brokenRepliesEnd()
     QCOMPARE(linesOf(book).mid(0, lines.size()), lines);
     if (failed)
         QVERIFY(book.endStatus() != 0);
+    // A reply cut at the limit says so, on the status line and in a box, as
+    // a directory cut at its item limit does.
+    QFETCH(QByteArray, status);
+    QCOMPARE(book.lastStatus(), status);
+    const bool cut = status.contains("stopped at the limit");
+    QCOMPARE(book.isCut(), cut);
+    QCOMPARE(book.cutNotice(),
+             cut ? QByteArray("the phone-book reply was cut at 100,000 lines") : QByteArray());
+    QList<QByteArray> shown;
+    for (const RecordingUserInterface::Message &message : program.ui.messages)
+        shown.append(message.text);
+    QCOMPARE(shown.count("This implementation handles phone-book replies of up to 100,000 lines.\n"
+                         "The rest of the reply was not read."),
+             cut ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Phone)

@@ -49,6 +49,7 @@ private Q_SLOTS:
     void viewersPageSeenByDialog();
     void homePageWritesServerOne_data();
     void homePageWritesServerOne();
+    void homeOnAnyPortKeepsSheetWorking();
     void refusedPageKeepsSheetOpen();
     void cancelWritesNothing();
     void toolbarPageMovesToolbar();
@@ -234,6 +235,23 @@ void tst_Preferences::homePageWritesServerOne()
              host.isEmpty() ? QString() : QString::fromUtf8(writtenHost));
 }
 
+void tst_Preferences::homeOnAnyPortKeepsSheetWorking()
+{
+    // A home gopher on a port above 32767 (set in the dialog or by hand)
+    // must not keep OK from writing the other pages.
+    m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\nHome Port 1=42080\n");
+    CPreferenceSheet sheet(*m_app, *m_ui);
+    m_ui->messages.clear();
+    sheet.page<DirectoriesDialog>(QStringLiteral("Directories"))
+        ->temporaryEdit()
+        ->setText(QStringLiteral("/elsewhere"));
+    sheet.accept();
+    QVERIFY(m_ui->messages.isEmpty());
+    QCOMPARE(sheet.result(), int(QDialog::Accepted));
+    QCOMPARE(m_ini.value("Home Gopher", "Home Port 1"), QByteArray("42080"));
+    QVERIFY(m_ini.contents().contains("/elsewhere"));
+}
+
 void tst_Preferences::refusedPageKeepsSheetOpen()
 {
     m_ini.put("[Home Gopher]\nCount of Home Gophers=1\nHome Server 1=gopher.one\n");
@@ -244,14 +262,14 @@ void tst_Preferences::refusedPageKeepsSheetOpen()
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     sheet.tabs()->setCurrentIndex(2);
     auto *home = sheet.page<HomeGopherDialog>(QStringLiteral("Home Gopher"));
-    home->portEdit(1)->setText(QStringLiteral("99999"));
+    home->portEdit(1)->setText(QStringLiteral("65536"));
     sheet.page<DirectoriesDialog>(QStringLiteral("Directories"))
         ->temporaryEdit()
         ->setText(QStringLiteral("/elsewhere"));
     sheet.accept();
 
     QCOMPARE(m_ui->messages.size(), 1);
-    QCOMPARE(m_ui->messages[0].text, QByteArray("Please enter an integer between 70 and 32767."));
+    QCOMPARE(m_ui->messages[0].text, QByteArray("Please enter an integer between 1 and 65535."));
     QVERIFY(sheet.isVisible());
     QVERIFY(sheet.result() != QDialog::Accepted);
     QCOMPARE(sheet.tabs()->currentWidget(), home);

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void printedInTheHostsEncoding_data();
     void printedInTheHostsEncoding();
     void printedPhoneBook();
+    void printedTextCutAtLimit();
     void usage();
     void marginsHaveOnePlace();
 
@@ -422,6 +423,24 @@ void tst_Print::printedPhoneBook()
     QCOMPARE(body.first(), QStringLiteral("There were 80 matches to your request."));
     for (int i = 1; i <= 80; ++i)
         QCOMPARE(body.at(i), QStringLiteral("name: Person %1").arg(i));
+}
+
+// A text over the line limit prints what was kept, and the exit status and
+// the last line of standard error say it was cut.
+void tst_Print::printedTextCutAtLimit()
+{
+    QByteArray text;
+    for (int i = 1; i <= 33000; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    auto server = TestServer::scripted(
+        "[{\"match\": \"*\", \"steps\": [{\"send\": " + TestServer::jsonBytes(text) + "}]}]");
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const Run run = print(server->url(QStringLiteral("0/long")), QByteArray());
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.endsWith("tarnwick: the text was cut at 32,767 lines\n"), run.err.right(300).constData());
+    QVERIFY(!run.pages.isEmpty());
+    QVERIFY(run.pages.last().contains(QStringLiteral("line 32767")));
+    QVERIFY(!run.pages.last().contains(QStringLiteral("line 32768")));
 }
 
 void tst_Print::usage()

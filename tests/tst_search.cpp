@@ -148,6 +148,18 @@ void tst_Search::sessionCommand_data()
     QTest::newRow("the host stays inside its argument")
         << QByteArray("telnet %host% %port%") << QByteArray("a 'b' \"c\" $(d)")
         << list({"telnet", "a 'b' \"c\" $(d)", "23"});
+    QTest::newRow("a host spelled like a placeholder stays the host")
+        << QByteArray("telnet %host% %port%") << QByteArray("%port%")
+        << list({"telnet", "%port%", "23"});
+    QTest::newRow("a port placeholder before the host's")
+        << QByteArray("t -p %port% %host%") << QByteArray("%host%") << list({"t", "-p", "23", "%host%"});
+    QTest::newRow("placeholders sharing a percent sign")
+        << QByteArray("t %host%port%") << QByteArray("h") << list({"t", "hport%"});
+    QTest::newRow("IPv6 host in brackets before the port")
+        << QByteArray("x3270 %host%:%port%") << QByteArray("::1") << list({"x3270", "[::1]:23"});
+    QTest::newRow("IPv6 host alone stays bare")
+        << QByteArray("telnet %host% %port%") << QByteArray("fe80::1%eth0")
+        << list({"telnet", "fe80::1%eth0", "23"});
     QTest::newRow("blank command line") << QByteArray("  ") << QByteArray("h") << OptionalList();
     QTest::newRow("unclosed quote") << QByteArray("telnet '%host%") << QByteArray("h")
                                     << OptionalList();
@@ -359,8 +371,10 @@ void tst_Search::searchRequest_data()
     QTest::newRow("spaces and operators unchanged")
         << QByteArray("s") << QByteArray("north AND  shore NOT map")
         << QByteArray("s\tnorth AND  shore NOT map\r\n");
-    QTest::newRow("a TAB in the words is sent")
-        << QByteArray("s") << QByteArray("a\tb") << QByteArray("s\ta\tb\r\n");
+    QTest::newRow("a TAB in the words becomes a blank")
+        << QByteArray("s") << QByteArray("a\tb") << QByteArray("s\ta b\r\n");
+    QTest::newRow("words cannot make a Gopher+ request")
+        << QByteArray("/lookup\t+\r\n") << QByteArray("tarn\t!") << QByteArray("/lookup\ttarn !\t+\r\n");
     QTest::newRow("non-ASCII bytes as they are")
         << QByteArray("s") << QByteArray("Z\xc3\xbcrich caf\xe9") << QByteArray("s\tZ\xc3\xbcrich caf\xe9\r\n");
     QTest::newRow("a line end in the words cannot end the request")
@@ -418,14 +432,14 @@ void tst_Search::searchesOnTheWire()
     QTRY_COMPARE(server->requests().size(), 1);
     QCOMPARE(server->requests().at(0), QByteArray("/idx\tcaf\xe9 au lait\r\n"));
 
-    // Typed words go as UTF-8, TAB and all, and open a second window.
+    // Typed words go as UTF-8 (a TAB as a blank), and open a second window.
     view->wordsEdit()->clear();
     QVERIFY(!view->searchButton()->isEnabled());
     view->wordsEdit()->setText(QStringLiteral("Z\u00fcrich\tAND lake"));
     QVERIFY(view->searchButton()->isEnabled());
     view->searchButton()->click();
     QTRY_COMPARE(server->requests().size(), 2);
-    QCOMPARE(server->requests().at(1), QByteArray("/idx\tZ\xc3\xbcrich\tAND lake\r\n"));
+    QCOMPARE(server->requests().at(1), QByteArray("/idx\tZ\xc3\xbcrich AND lake\r\n"));
 
     QList<QByteArray> titles;
     QList<CGopherDir *> dirs;

@@ -1,5 +1,7 @@
 #include "ui/qtuserinterface.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 
@@ -10,6 +12,7 @@ class tst_UserInterface : public QObject
 private Q_SLOTS:
     void longTextsKeepTheBoxSmall_data();
     void longTextsKeepTheBoxSmall();
+    void questionDefaultingToNo();
 };
 
 void tst_UserInterface::longTextsKeepTheBoxSmall_data()
@@ -56,6 +59,25 @@ void tst_UserInterface::longTextsKeepTheBoxSmall()
         QVERIFY(box->detailedText().isEmpty());
     }
     QCOMPARE(box->icon(), QMessageBox::Warning);
+}
+
+// A question about handing a server's address to another program: Enter and
+// Escape both answer No.
+void tst_UserInterface::questionDefaultingToNo()
+{
+    QtUserInterface ui;
+    const auto box = ui.makeMessageBox("Open it?", UserInterface::Question,
+                                       UserInterface::YesNoDefaultNo);
+    QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::No));
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    QTest::keyClick(box.get(), Qt::Key_Return);
+    QCOMPARE(box->result(), int(QMessageBox::No));
+    RecordingUserInterface recorder;
+    UserInterface &asked = recorder;
+    QCOMPARE(asked.messageBox("Open it?", UserInterface::Question, UserInterface::YesNoDefaultNo),
+             int(UserInterface::AnswerNo));
 }
 
 QTEST_MAIN(tst_UserInterface)

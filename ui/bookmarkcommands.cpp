@@ -161,7 +161,8 @@ void CMainFrame::onImportBookmarks()
     ask.save = false;
     ask.mustExist = true;
     ask.title = QStringLiteral("Import bookmarks");
-    ask.filter = QStringLiteral("Bookmark files (*.html;*.htm;*.txt)|*.html;*.htm;*.txt|All Files (*.*)|*.*||");
+    ask.filter = QStringLiteral("Bookmark files (*.html;*.htm;*.txt;gophermap;*.gophermap)"
+                                "|*.html;*.htm;*.txt;gophermap;*.gophermap|All Files (*.*)|*.*||");
     const QString path = m_ui.fileDialog(ask);
     if (path.isEmpty())
         return;

@@ -66,6 +66,10 @@ std::unique_ptr<QMessageBox> QtUserInterface::makeMessageBox(const QByteArray &t
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     case RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case YesNoDefaultNo:
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::No);
+        break;
     }
     if (helpContext != Help::None) {
         // Help opens the page and leaves the question open: the button is

@@ -25,8 +25,9 @@ class HomeGopherDialog : public QDialog
 public:
     static constexpr int MaxHostLength = 64;
     static constexpr int MaxTitleLength = 80;
-    static constexpr int MinPort = 70;
-    static constexpr int MaxPort = 32767;
+    // Every TCP port a server may listen on.
+    static constexpr int MinPort = 1;
+    static constexpr int MaxPort = 65535;
 
     HomeGopherDialog(ProfileFile &file, UserInterface *ui, QWidget *parent = nullptr);
 
