@@ -1,6 +1,7 @@
 #include "app/dumprunner.h"
 
 #include "app/bookmarkrunner.h"
+#include "app/historyrunner.h"
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"
 #include "documents/gophertextdoc.h"
@@ -293,7 +294,7 @@ int utf8Sequence(QByteArrayView text, char32_t *codePoint)
 bool DumpRunner::wantsDump(const QStringList &arguments)
 {
     return arguments.contains(QLatin1String("--dump")) || wantsPrint(arguments)
-           || BookmarkRunner::wantsBookmarks(arguments);
+           || BookmarkRunner::wantsBookmarks(arguments) || HistoryRunner::wantsHistory(arguments);
 }
 
 bool DumpRunner::wantsPrint(const QStringList &arguments)
@@ -364,6 +365,8 @@ int DumpRunner::run(const QStringList &arguments)
 {
     if (BookmarkRunner::wantsBookmarks(arguments))
         return BookmarkRunner().run(arguments);
+    if (HistoryRunner::wantsHistory(arguments))
+        return HistoryRunner().run(arguments);
     QString url;
     std::optional<QString> searchWords;
     int timeoutSeconds = DefaultTimeout;

@@ -35,8 +35,8 @@ class UserInterface;
 // printer given with setPrinter (the widget library's printing) instead of
 // writing it out.
 //
-// The bookmark modes (BookmarkRunner) are headless too and are dispatched
-// from here.
+// The bookmark modes (BookmarkRunner) and the history (HistoryRunner) are
+// headless too and are dispatched from here.
 class DumpRunner
 {
 public:

@@ -4,6 +4,7 @@
 #include "documents/gopherdir.h"
 #include "documents/historystore.h"
 #include "documents/userinterface.h"
+#include "settings/userdatafiles.h"
 #include "support/settingsfile.h"
 #include "support/testservers.h"
 #include "ui/gophersplitterchild.h"
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void nextStartReopensTheWindows_data();
     void nextStartReopensTheWindows();
     void aLogoutAndARestartBringTheWindowsBack();
+    void historyModePrintsAndNothingRecords_data();
+    void historyModePrintsAndNothingRecords();
 
 private:
     CTarnwickDoc *openAndWait(const QByteArray &url, const QByteArray &title = {});
@@ -393,6 +396,87 @@ void tst_Sessions::aLogoutAndARestartBringTheWindowsBack()
     // No URL this time: the same windows come back, and leave again.
     const QByteArray second = run({});
     QCOMPARE(second, first);
+}
+
+void tst_Sessions::historyModePrintsAndNothingRecords_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+
+    const QString history = QStringLiteral("--history");
+    const QString format = QStringLiteral("--format");
+    // Newest first, as the History window lists them; a line a kill cut
+    // short is no entry.
+    QTest::newRow("URLs") << QStringList{history} << 0
+                          << QByteArray("gopher://kestrel.example/1/\n"
+                                        "gopher://tarn.example:7070/0/notes.txt\n");
+    QTest::newRow("a gophermap") << QStringList{history, format, QStringLiteral("gophermap")} << 0
+                                 << QByteArray("1The fell\t/\tkestrel.example\t70\n"
+                                               "0Notes on herons\t/notes.txt\ttarn.example\t7070\n");
+    QTest::newRow("URLs by name") << QStringList{history, format, QStringLiteral("urls")} << 0
+                                  << QByteArray("gopher://kestrel.example/1/\n"
+                                                "gopher://tarn.example:7070/0/notes.txt\n");
+    QTest::newRow("an unknown format") << QStringList{history, format, QStringLiteral("html")} << 2
+                                       << QByteArray();
+    QTest::newRow("a stray argument") << QStringList{history, QStringLiteral("gopher://h/")} << 2
+                                      << QByteArray();
+}
+
+void tst_Sessions::historyModePrintsAndNothingRecords()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    const QString config = m_dir->filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), m_dir->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("xdgconfig")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    env.remove(QStringLiteral("TWK_CONFIG"));
+    // Where the program, outside Qt's test mode, keeps this configuration's history.
+    QStandardPaths::setTestModeEnabled(false);
+    const QString path = UserDataFiles::historyFile(config, env);
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(path.startsWith(m_dir->path()));
+    HistoryStore store(path);
+    QVERIFY(store.add({100, '0', "Notes on herons", "gopher://tarn.example:7070/0/notes.txt"}));
+    QVERIFY(store.add({200, '1', "The fell", "gopher://kestrel.example/1/"}));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("300\t1\tgopher://cut.example/");
+    }
+    const QByteArray before = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    const auto run = [&](const QStringList &args, QByteArray *output, QByteArray *errors) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(TWK_BINARY), QStringList{QStringLiteral("-I"), config} + args);
+        QSignalSpy finished(&program, &QProcess::finished);
+        if (!finished.wait(30000) || program.exitStatus() != QProcess::NormalExit)
+            return -1;
+        *output = program.readAllStandardOutput();
+        *errors = program.readAllStandardError();
+        return program.exitCode();
+    };
+    QByteArray printed, errors;
+    QCOMPARE(run(arguments, &printed, &errors), exitCode);
+    QCOMPARE(printed, out);
+    if (exitCode == 2)
+        QVERIFY2(errors.startsWith("usage: tarnwick [-I DIR] --history"), errors.constData());
+
+    // A script's fetch is no visit: the history stays as it was.
+    QVERIFY2(run({QStringLiteral("--dump"), m_server->url(QStringLiteral("0/notes.txt"))}, &printed,
+                 &errors) == 0, errors.constData());
+    QCOMPARE(printed, QByteArray("Herons\n"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 QTEST_MAIN(tst_Sessions)
