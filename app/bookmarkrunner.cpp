@@ -1,5 +1,6 @@
 #include "app/bookmarkrunner.h"
 
+#include "app/programoptions.h"
 #include "settings/profilefile.h"
 #include "settings/programfiles.h"
 #include "bookmarks/bookmarkexchange.h"
@@ -33,56 +34,23 @@ public:
     }
 };
 
-const char Usage[] =
-    "usage: tarnwick [-I DIR] --export-bookmarks [--category NAME] [--format urls|gophermap]\n"
-    "       tarnwick [-I DIR] --import-bookmarks FILE [--category NAME]\n";
-
 } // namespace
 
-bool BookmarkRunner::wantsBookmarks(const QStringList &arguments)
+int BookmarkRunner::run(const ProgramOptions &options)
 {
-    return arguments.contains(QLatin1String("--export-bookmarks"))
-           || arguments.contains(QLatin1String("--import-bookmarks"));
-}
-
-int BookmarkRunner::run(const QStringList &arguments)
-{
-    bool exporting = false;
-    bool importing = false;
-    bool usageError = false;
-    QString importFile;
-    QByteArray category;
-    bool categoryGiven = false;
-    QString format = QStringLiteral("urls");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        const bool hasValue = i + 1 < arguments.size();
-        if (arg == QLatin1String("--export-bookmarks")) {
-            exporting = true;
-        } else if (arg == QLatin1String("--import-bookmarks") && hasValue) {
-            importing = true;
-            importFile = arguments.at(++i);
-        } else if (arg == QLatin1String("--category") && hasValue) {
-            category = arguments.at(++i).toUtf8();
-            categoryGiven = true;
-        } else if (arg == QLatin1String("--format") && hasValue) {
-            format = arguments.at(++i);
-        } else if (arg == QLatin1String("-I") && hasValue) {
-            ++i;
-        } else if (!arg.startsWith(QLatin1String("-I")) || arg == QLatin1String("-I")) {
-            usageError = true;
-        }
-    }
+    const bool exporting = options.mode() == ProgramOptions::Mode::ExportBookmarks;
+    const QString importFile = options.value(u"import-bookmarks");
+    QByteArray category = options.value(u"category").toUtf8();
+    const bool categoryGiven = options.isSet(u"category");
+    const QString format = options.isSet(u"format") ? options.value(u"format") : QStringLiteral("urls");
     const bool gophermap = format == QLatin1String("gophermap");
-    if (usageError || exporting == importing || (categoryGiven && category.isEmpty())
-        || (!gophermap && format != QLatin1String("urls"))) {
-        writeTo(stderr, Usage);
-        return 2;
-    }
+    if (!gophermap && format != QLatin1String("urls"))
+        return ProgramOptions::usageError(QStringLiteral("unknown format '%1' (urls or gophermap)").arg(format));
+    if (categoryGiven && category.isEmpty())
+        return ProgramOptions::usageError(QStringLiteral("--category needs a name"));
 
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const ProgramFiles files =
-        ProgramFiles::forThisProcess(ProgramFiles::configDirectoryFrom(arguments, env), env);
+    const ProgramFiles files = ProgramFiles::forThisProcess(options.configDirectory(env), env);
     ProfileFile file(files.settingsFile());
     StderrUserInterface ui;
     CBookmarkStore store(file, &ui);

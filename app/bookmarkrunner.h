@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QStringList>
+class ProgramOptions;
 
 // The bookmark modes of the command line, run without a window over the same
 // store the windows use (so bookmarks of the old layout are converted here
@@ -15,6 +15,6 @@
 class BookmarkRunner
 {
 public:
-    static bool wantsBookmarks(const QStringList &arguments);
-    int run(const QStringList &arguments);
+    // Runs --export-bookmarks or --import-bookmarks.
+    int run(const ProgramOptions &options);
 };

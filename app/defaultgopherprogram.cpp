@@ -31,7 +31,7 @@ DefaultGopherProgram::~DefaultGopherProgram()
 QStringList DefaultGopherProgram::defaultArguments()
 {
     return {QStringLiteral("xdg-mime"), QStringLiteral("default"),
-            QStringLiteral("tarnwick.desktop"), QStringLiteral("x-scheme-handler/gopher")};
+            QString::fromLatin1(DesktopEntry), QStringLiteral("x-scheme-handler/gopher")};
 }
 
 bool DefaultGopherProgram::start()
@@ -82,7 +82,7 @@ void DefaultGopherProgram::report(bool ok, const QByteArray &detail)
     if (ok) {
         QByteArray text = Success;
         if (QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
-                                   QStringLiteral("tarnwick.desktop"))
+                                   QString::fromLatin1(DesktopEntry))
                 .isEmpty())
             text += QByteArray("\n") + NotInstalled;
         m_ui.messageBox(text, UserInterface::Information);

@@ -8,8 +8,9 @@ class QProcess;
 class UserInterface;
 
 // Makes Tarnwick the desktop's program for gopher: links, the way every
-// freedesktop desktop reads it: "xdg-mime default tarnwick.desktop
-// x-scheme-handler/gopher", started from its argument vector. The outcome,
+// freedesktop desktop reads it: "xdg-mime default
+// io.github.tarnwick.Tarnwick.desktop x-scheme-handler/gopher", started from
+// its argument vector. The outcome,
 // good or bad, is told to the user in a message box once the program ends;
 // the windows go on meanwhile.
 class DefaultGopherProgram : public QObject
@@ -17,10 +18,15 @@ class DefaultGopherProgram : public QObject
     Q_OBJECT
 
 public:
+    // The program's id on the desktop: the name of its desktop entry (and of
+    // its icon and AppStream file) without ".desktop".
+    static constexpr const char *DesktopId = "io.github.tarnwick.Tarnwick";
+    static constexpr const char *DesktopEntry = "io.github.tarnwick.Tarnwick.desktop";
     static constexpr const char *Success = "Tarnwick is now the default Gopher program.";
     static constexpr const char *Failure = "Couldn't make Tarnwick the default Gopher program.";
     static constexpr const char *NotInstalled =
-        "tarnwick.desktop is not installed yet: gopher: links reach Tarnwick once it is.";
+        "io.github.tarnwick.Tarnwick.desktop is not installed yet: gopher: links reach "
+        "Tarnwick once it is.";
 
     explicit DefaultGopherProgram(UserInterface &ui, QObject *parent = nullptr);
     ~DefaultGopherProgram() override;

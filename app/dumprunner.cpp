@@ -1,7 +1,6 @@
 #include "app/dumprunner.h"
 
-#include "app/bookmarkrunner.h"
-#include "app/historyrunner.h"
+#include "app/programoptions.h"
 #include "app/tarnwickapp.h"
 #include "documents/gopherdir.h"
 #include "documents/gophertextdoc.h"
@@ -37,8 +36,6 @@
 
 namespace {
 
-const QByteArray Usage("usage: tarnwick [-I DIR] [--timeout SECONDS] [--proxy socks5h://HOST:PORT] "
-                       "[--trust-new-certificate] --dump URL");
 // Timers count milliseconds in an int.
 constexpr int MaxTimeout = 2147483;
 // Status lines wait in a buffer (one comes per received chunk); this often
@@ -178,14 +175,17 @@ void writeOut(const QByteArray &out)
     std::fflush(stdout);
 }
 
-// SIGINT and SIGTERM reach the event loop through a pipe: the handler only
-// writes the signal's number, which is async-signal-safe, and a notifier
-// reads it on the loop's thread.
+// SIGINT, SIGTERM and SIGHUP reach the event loop through a pipe: the
+// handler only writes the signal's number, which is async-signal-safe, and a
+// notifier reads it on the loop's thread. Printing turns no event loop
+// between its pages; it looks at the flag instead.
 int stopPipe[2] = {-1, -1};
+volatile std::sig_atomic_t stopSignalNumber = 0;
 
 void onStopSignal(int signal)
 {
     const int savedErrno = errno;
+    stopSignalNumber = signal;
     const unsigned char number = static_cast<unsigned char>(signal);
     // A full pipe already holds a stop; nothing is lost by dropping this one.
     [[maybe_unused]] const ssize_t written = ::write(stopPipe[1], &number, 1);
@@ -201,12 +201,14 @@ public:
             stopPipe[0] = stopPipe[1] = -1;
             return;
         }
+        stopSignalNumber = 0;
         struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGINT, &action, &m_oldInt);
         ::sigaction(SIGTERM, &action, &m_oldTerm);
+        ::sigaction(SIGHUP, &action, &m_oldHup);
         m_installed = true;
         m_notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
     }
@@ -216,6 +218,7 @@ public:
         if (m_installed) {
             ::sigaction(SIGINT, &m_oldInt, nullptr);
             ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+            ::sigaction(SIGHUP, &m_oldHup, nullptr);
         }
         for (int &fd : stopPipe) {
             if (fd >= 0)
@@ -239,6 +242,7 @@ public:
 private:
     struct sigaction m_oldInt = {};
     struct sigaction m_oldTerm = {};
+    struct sigaction m_oldHup = {};
     bool m_installed = false;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
@@ -248,6 +252,7 @@ QByteArray signalName(int signal)
     switch (signal) {
     case SIGINT: return QByteArray("SIGINT");
     case SIGTERM: return QByteArray("SIGTERM");
+    case SIGHUP: return QByteArray("SIGHUP");
     default: return QByteArray("signal ") + QByteArray::number(signal);
     }
 }
@@ -290,17 +295,6 @@ int utf8Sequence(QByteArrayView text, char32_t *codePoint)
 }
 
 } // namespace
-
-bool DumpRunner::wantsDump(const QStringList &arguments)
-{
-    return arguments.contains(QLatin1String("--dump")) || wantsPrint(arguments)
-           || BookmarkRunner::wantsBookmarks(arguments) || HistoryRunner::wantsHistory(arguments);
-}
-
-bool DumpRunner::wantsPrint(const QStringList &arguments)
-{
-    return arguments.contains(QLatin1String("--print"));
-}
 
 QByteArray DumpRunner::escaped(const QByteArray &text)
 {
@@ -345,6 +339,11 @@ QByteArray DumpRunner::terminalSafe(QByteArrayView text, bool utf8Terminal)
     return out;
 }
 
+int DumpRunner::stopSignal()
+{
+    return stopSignalNumber;
+}
+
 bool DumpRunner::localeIsUtf8(const QProcessEnvironment &env)
 {
     // The first of these that is set decides, as for the C library.
@@ -361,93 +360,41 @@ bool DumpRunner::localeIsUtf8(const QProcessEnvironment &env)
     return true;
 }
 
-int DumpRunner::run(const QStringList &arguments)
+int DumpRunner::run(const ProgramOptions &options)
 {
-    if (BookmarkRunner::wantsBookmarks(arguments))
-        return BookmarkRunner().run(arguments);
-    if (HistoryRunner::wantsHistory(arguments))
-        return HistoryRunner().run(arguments);
-    QString url;
+    const QString url = options.positional().value(0);
     std::optional<QString> searchWords;
+    if (options.isSet(u"search"))
+        searchWords = options.value(u"search");
     int timeoutSeconds = DefaultTimeout;
-    QByteArray wantedView;
-    bool infoOnly = false;
-    bool authored = false;
+    if (options.isSet(u"timeout")) {
+        bool ok = false;
+        const QString value = options.value(u"timeout");
+        // Digits only: no sign, no blanks, no fraction.
+        const bool digits = !value.isEmpty()
+                            && std::all_of(value.begin(), value.end(),
+                                           [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+        timeoutSeconds = value.toInt(&ok);
+        if (!digits || !ok || timeoutSeconds > MaxTimeout)
+            return ProgramOptions::usageError(
+                QStringLiteral("--timeout takes a whole number of seconds, at most %1").arg(MaxTimeout));
+    }
+    const QByteArray wantedView = options.value(u"view").toUtf8();
+    const bool infoOnly = options.isSet(u"info");
+    const bool authored = options.isSet(u"authored");
     QList<QByteArray> answers;
-    QByteArray query;
-    bool hasQuery = false;
-    QString downloadDir;
-    QString printPath;
-    bool usageError = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("--dump")) {
-            if (i + 1 < arguments.size())
-                url = arguments.at(++i);
-        } else if (arg == QLatin1String("--print")) {
-            if (i + 2 < arguments.size()) {
-                printPath = arguments.at(++i);
-                url = arguments.at(++i);
-            } else {
-                usageError = true;
-            }
-        } else if (arg == QLatin1String("--search") && i + 1 < arguments.size()) {
-            searchWords = arguments.at(++i);
-        } else if (arg == QLatin1String("--timeout")) {
-            bool ok = false;
-            const QString value = i + 1 < arguments.size() ? arguments.at(++i) : QString();
-            // Digits only: no sign, no blanks, no fraction.
-            const bool digits = !value.isEmpty()
-                                && std::all_of(value.begin(), value.end(),
-                                               [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
-            timeoutSeconds = value.toInt(&ok);
-            if (!digits || !ok || timeoutSeconds > MaxTimeout)
-                usageError = true;
-        } else if (arg == QLatin1String("--view")) {
-            if (i + 1 < arguments.size())
-                wantedView = arguments.at(++i).toUtf8();
-            else
-                usageError = true;
-        } else if (arg == QLatin1String("--info")) {
-            infoOnly = true;
-        } else if (arg == QLatin1String("--authored")) {
-            authored = true;
-        } else if (arg == QLatin1String("--answer")) {
-            if (i + 1 < arguments.size())
-                answers.append(arguments.at(++i).toLocal8Bit());
-            else
-                usageError = true;
-        } else if (arg == QLatin1String("--query")) {
-            if (i + 1 < arguments.size()) {
-                query = arguments.at(++i).toLocal8Bit();
-                hasQuery = true;
-            } else {
-                usageError = true;
-            }
-        } else if (arg == QLatin1String("-I")) {
-            ++i;
-        } else if (arg == QLatin1String("--proxy")) {
-            // The network options are read by CTarnwickApp::setUp.
-            ++i;
-        } else if (arg == QLatin1String("--trust-new-certificate")) {
-            continue;
-        } else if (arg == QLatin1String("--download-dir")) {
-            if (i + 1 < arguments.size())
-                downloadDir = arguments.at(++i);
-            else
-                usageError = true;
-        } else if (!arg.startsWith(QLatin1String("-I"))) {
-            usageError = true;
-        }
-    }
-    if (const QByteArray error = NetworkOptions::fromArguments(arguments).error; !error.isEmpty()) {
-        writeErr("tarnwick: ", error);
-        usageError = true;
-    }
-    if (usageError || url.isEmpty() || (!printPath.isEmpty() && !m_printer)) {
-        writeErr("", Usage);
-        return 2;
-    }
+    for (const QString &answer : options.values(u"answer"))
+        answers.append(answer.toLocal8Bit());
+    const QByteArray query = options.value(u"query").toLocal8Bit();
+    const bool hasQuery = options.isSet(u"query");
+    QString downloadDir = options.value(u"download-dir");
+    // Printing, printPath is never empty: the rest of the run goes by it.
+    const bool printMode = options.mode() == ProgramOptions::Mode::Print;
+    const QString printPath = printMode ? options.value(u"print") : QString();
+    if (printMode && printPath.isEmpty())
+        return ProgramOptions::usageError(QStringLiteral("--print needs the name of a PDF file"));
+    if (printMode && !m_printer)
+        return ProgramOptions::usageError(QStringLiteral("this program cannot print"));
 
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     terminal.out = ::isatty(STDOUT_FILENO) == 1;
@@ -461,7 +408,7 @@ int DumpRunner::run(const QStringList &arguments)
 
     DumpUserInterface ui;
     CTarnwickApp app(ui);
-    app.setUp(arguments, env);
+    app.setUp(options.configDirectory(env), env, options.networkOptions());
     ui.wantedView = wantedView;
     // A script never waits for a question: the best ranked view is taken,
     // unless --view names one.
@@ -541,12 +488,26 @@ int DumpRunner::run(const QStringList &arguments)
     };
 
     const StopSignals stopSignals;
-    if (QSocketNotifier *notifier = stopSignals.notifier()) {
-        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&] {
-            if (const int signal = stopSignals.take())
-                stop(QByteArray("stopped by ") + signalName(signal));
-        });
-    }
+    bool stoppedBySignal = false;
+    const auto takeStopSignal = [&] {
+        if (const int signal = stopSignals.take()) {
+            stoppedBySignal = true;
+            stop(QByteArray("stopped by ") + signalName(signal));
+        }
+        return stoppedBySignal;
+    };
+    if (QSocketNotifier *notifier = stopSignals.notifier())
+        QObject::connect(notifier, &QSocketNotifier::activated, &loop, takeStopSignal);
+    // Prints unless a stop signal came first. One that comes while the pages
+    // are printed ends the printing, which says so itself.
+    const auto printNow = [&](CTarnwickDoc &doc) {
+        if (takeStopSignal())
+            return 1;
+        const int printed = m_printer(doc, printPath, app, ui);
+        if (stopSignalNumber != 0)
+            (void)stopSignals.take();
+        return printed;
+    };
 
     QTimer flushErr;
     flushErr.setInterval(StderrFlushMs);
@@ -709,7 +670,7 @@ int DumpRunner::run(const QStringList &arguments)
         }
         int printed = 0;
         if (printing && !stopped && !closedEarly && last == phone)
-            printed = m_printer(*phone, printPath, app, ui);
+            printed = printNow(*phone);
         const int phoneStatus =
             withCuts(stopped || closedEarly || printed != 0 ? 1 : (endStatus == 0 ? 0 : 1));
         std::fflush(stderr);
@@ -727,7 +688,7 @@ int DumpRunner::run(const QStringList &arguments)
     } else if (!last || closedEarly) {
         status = 1;
     } else if (!printPath.isEmpty()) {
-        status = m_printer(*last, printPath, app, ui);
+        status = stoppedBySignal ? 1 : printNow(*last);
         if (status == 0 && (endStatus != 0 || serverError))
             status = 1;
     } else {
@@ -794,8 +755,7 @@ int DumpRunner::run(const QStringList &arguments)
         status = (endStatus == 0 && !serverError && !refused) ? 0 : 1;
     }
     // A stop that arrived while the output was written still counts.
-    if (const int signal = stopSignals.take())
-        stop(QByteArray("stopped by ") + signalName(signal));
+    takeStopSignal();
     if (last)
         noteCut(last);
     status = withCuts(status);

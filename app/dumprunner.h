@@ -10,6 +10,7 @@
 
 class CTarnwickApp;
 class CTarnwickDoc;
+class ProgramOptions;
 class QProcessEnvironment;
 class UserInterface;
 
@@ -18,7 +19,8 @@ class UserInterface;
 // ended, and prints the document on standard output; status texts and message
 // boxes go to standard error as they happen. Exit status 0 when the document
 // finished normally, 1 when the transfer failed, the server reported an error,
-// the server stayed silent for the timeout, or SIGINT or SIGTERM stopped it;
+// the server stayed silent for the timeout, or SIGINT, SIGTERM or SIGHUP
+// stopped it;
 // 2 for a usage error or when nothing was opened.
 //
 // An item with an ask form prints its form, one line per ask line: "ask",
@@ -34,9 +36,6 @@ class UserInterface;
 // `--print FILE.pdf URL` fetches the same way and hands the document to the
 // printer given with setPrinter (the widget library's printing) instead of
 // writing it out.
-//
-// The bookmark modes (BookmarkRunner) and the history (HistoryRunner) are
-// headless too and are dispatched from here.
 class DumpRunner
 {
 public:
@@ -47,13 +46,12 @@ public:
     using Printer = std::function<int(CTarnwickDoc &doc, const QString &path, CTarnwickApp &app,
                                       UserInterface &ui)>;
 
-    static bool wantsDump(const QStringList &arguments);
-    static bool wantsPrint(const QStringList &arguments);
     void setPrinter(Printer printer) { m_printer = std::move(printer); }
     // Reads a downloaded picture for its "image" line: the picture window's
     // own reader, from the widget library. Without one no line is printed.
     void setPictureReader(PictureReader reader) { m_pictureReader = std::move(reader); }
-    int run(const QStringList &arguments);
+    // Runs the --dump mode, or --print with a printer set.
+    int run(const ProgramOptions &options);
 
     // Backslash, CR, LF and TAB written as \\, \r, \n and \t.
     static QByteArray escaped(const QByteArray &text);
@@ -64,6 +62,9 @@ public:
     // U+009F, and bytes that are not part of a valid sequence are taken one by
     // one; on an 8-bit terminal every byte from 0x80 to 0x9F is a C1 control.
     static QByteArray terminalSafe(QByteArrayView text, bool utf8Terminal);
+    // The stop signal (SIGINT, SIGTERM, SIGHUP) that came during the run, or
+    // 0; async-signal-safe to set, cheap to read between printed pages.
+    static int stopSignal();
     // Whether the locale in the environment expects UTF-8 on the terminal.
     static bool localeIsUtf8(const QProcessEnvironment &env);
 

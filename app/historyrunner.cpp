@@ -1,9 +1,9 @@
 #include "app/historyrunner.h"
 
+#include "app/programoptions.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "documents/historystore.h"
 #include "items/bookmark.h"
-#include "settings/programfiles.h"
 #include "settings/userdatafiles.h"
 
 #include <QFile>
@@ -20,41 +20,18 @@ void writeTo(FILE *stream, const QByteArray &text)
     std::fflush(stream);
 }
 
-const char Usage[] = "usage: tarnwick [-I DIR] --history [--format urls|gophermap]\n";
-
 } // namespace
 
-bool HistoryRunner::wantsHistory(const QStringList &arguments)
+int HistoryRunner::run(const ProgramOptions &options)
 {
-    return arguments.contains(QLatin1String("--history"));
-}
-
-int HistoryRunner::run(const QStringList &arguments)
-{
-    bool usageError = false;
-    QString format = QStringLiteral("urls");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        const bool hasValue = i + 1 < arguments.size();
-        if (arg == QLatin1String("--history")) {
-            continue;
-        } else if (arg == QLatin1String("--format") && hasValue) {
-            format = arguments.at(++i);
-        } else if (arg == QLatin1String("-I") && hasValue) {
-            ++i;
-        } else if (!arg.startsWith(QLatin1String("-I")) || arg == QLatin1String("-I")) {
-            usageError = true;
-        }
-    }
+    const QString format = options.isSet(u"format") ? options.value(u"format") : QStringLiteral("urls");
     const bool gophermap = format == QLatin1String("gophermap");
-    if (usageError || (!gophermap && format != QLatin1String("urls"))) {
-        writeTo(stderr, Usage);
-        return 2;
-    }
+    if (!gophermap && format != QLatin1String("urls"))
+        return ProgramOptions::usageError(QStringLiteral("unknown format '%1' (urls or gophermap)").arg(format));
 
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString path =
-        UserDataFiles::historyFile(ProgramFiles::configDirectoryFrom(arguments, env), env);
+        UserDataFiles::historyFile(options.configDirectory(env), env);
     // The whole file, whatever the window program's capacity: what is on
     // disk is what the user's history holds until its next compaction.
     HistoryStore store(path);

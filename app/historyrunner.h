@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QStringList>
+class ProgramOptions;
 
 // The history mode of the command line: prints the items the window program
 // opened, newest first, as the History window lists them, without touching
@@ -13,6 +13,6 @@
 class HistoryRunner
 {
 public:
-    static bool wantsHistory(const QStringList &arguments);
-    int run(const QStringList &arguments);
+    // Runs --history.
+    int run(const ProgramOptions &options);
 };

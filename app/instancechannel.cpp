@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -16,8 +17,6 @@ namespace InstanceChannel {
 
 // A peer that connects and then says nothing gives its place up after this.
 constexpr int IdleTimeoutMs = 10000;
-// Hand-overs come one at a time from a desktop; more at once is a fault.
-constexpr qsizetype MaxConnections = 16;
 
 namespace {
 
@@ -117,7 +116,7 @@ HandOver handOver(const QString &socketPath, const QByteArrayList &urls, int tim
         }
     }
     if (message.isEmpty())
-        return HandOver::Failed;
+        return HandOver::Refused;
     socket.write(message);
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(timeoutMs))
@@ -126,21 +125,39 @@ HandOver handOver(const QString &socketPath, const QByteArrayList &urls, int tim
     if (socket.bytesAvailable() < 1 && !socket.waitForReadyRead(timeoutMs))
         return HandOver::Failed;
     char answer = 0;
-    if (!socket.getChar(&answer) || answer != Ack)
+    if (!socket.getChar(&answer))
         return HandOver::Failed;
-    return HandOver::Delivered;
+    return answer == Ack ? HandOver::Delivered : HandOver::Refused;
 }
 
-QByteArrayList urlArguments(const QStringList &arguments)
+QByteArray handOverFailureText(HandOver result, const QString &socketPath)
 {
-    QByteArrayList urls;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        const QByteArray bytes = argument.toUtf8();
-        if (CBookmark::findUrlPrefix(bytes) >= 0)
-            urls.append(bytes);
+    // A second program is started only when nothing listens: one that took
+    // the URLs late would open each of them twice.
+    switch (result) {
+    case HandOver::Delivered:
+    case HandOver::NoServer:
+        return {};
+    case HandOver::Refused:
+        return "tarnwick: the running Tarnwick refused the URLs (each may be 8 KiB long, "
+               "all together 1 MiB)";
+    case HandOver::Failed:
+        break;
     }
-    return urls;
+    return "tarnwick: the running Tarnwick (" + QFile::encodeName(socketPath)
+           + ") did not answer; nothing was opened";
+}
+
+int windowsToOpen(UserInterface &ui, int count)
+{
+    if (count <= MaxWindowsUnasked)
+        return count;
+    const QByteArray number = QByteArray::number(count);
+    const int answer = ui.messageBox("Open " + number + " windows, one for each gopher URL?\n"
+                                         "No opens the first "
+                                         + QByteArray::number(MaxWindowsUnasked) + ".",
+                                     UserInterface::Question, UserInterface::YesNo);
+    return answer == UserInterface::AnswerYes ? count : MaxWindowsUnasked;
 }
 
 QByteArray refusalText(const QByteArray &url)
@@ -157,7 +174,7 @@ QByteArray refusalText(const QByteArray &url)
 
 int openUrls(CTarnwickApp &app, const QByteArrayList &urls)
 {
-    int opened = 0;
+    QList<CBookmark> items;
     QByteArrayList refused;
     int refusedCount = 0;
     for (const QByteArray &url : urls) {
@@ -168,13 +185,18 @@ int openUrls(CTarnwickApp &app, const QByteArrayList &urls)
                 refused.append(refusalText(url));
             continue;
         }
-        if (app.OpenItem(item, 0, 0))
-            ++opened;
+        items.append(item);
     }
     if (refusedCount > ShownRefusals)
         refused.append("... and " + QByteArray::number(refusedCount - ShownRefusals) + " more");
     if (!refused.isEmpty())
         app.ui().messageBox(refused.join('\n'), UserInterface::Exclamation);
+    int opened = 0;
+    const int wanted = windowsToOpen(app.ui(), int(items.size()));
+    for (int i = 0; i < wanted; ++i) {
+        if (app.OpenItem(items.at(i), 0, 0))
+            ++opened;
+    }
     return opened;
 }
 
@@ -193,8 +215,15 @@ InstanceServer::~InstanceServer()
 {
     // The peers still connected go with the listening socket; nothing of
     // theirs may reach this half-destroyed object.
-    for (QLocalSocket *socket : m_readers.keys())
+    for (QLocalSocket *socket : std::as_const(m_arrival))
         socket->disconnect(this);
+}
+
+void InstanceServer::release(QLocalSocket *socket)
+{
+    m_readers.remove(socket);
+    m_arrival.removeOne(socket);
+    socket->disconnect(this);
 }
 
 QString InstanceServer::socketPath() const
@@ -223,15 +252,18 @@ bool InstanceServer::listen(const QString &socketPath)
 void InstanceServer::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (m_readers.size() >= InstanceChannel::MaxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+        if (m_arrival.size() >= MaxConnections) {
+            // The peer that has waited longest makes room.
+            QLocalSocket *oldest = m_arrival.first();
+            release(oldest);
+            oldest->abort();
+            oldest->deleteLater();
         }
         m_readers.insert(socket, InstanceChannel::Reader());
+        m_arrival.append(socket);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_readers.remove(socket);
+            release(socket);
             socket->deleteLater();
         });
         QTimer::singleShot(InstanceChannel::IdleTimeoutMs, socket, [socket] { socket->abort(); });
@@ -249,12 +281,14 @@ void InstanceServer::onReadyRead(QLocalSocket *socket)
     if (status == InstanceChannel::Reader::NeedMore)
         return;
     const QByteArrayList urls = reader->urls();
-    // The peer gets its answer before the windows open: opening may ask the
-    // user something, and the peer should not wait for that.
-    m_readers.erase(reader);
-    socket->disconnect(this);
+    // The peer gets its answer before the windows open: opening many may
+    // take a while or ask the user something, and the peer must not give
+    // up waiting meanwhile. So the byte leaves now, not when the event
+    // loop next looks at the socket.
+    release(socket);
     socket->write(QByteArray(1, status == InstanceChannel::Reader::Done ? InstanceChannel::Ack
                                                                         : InstanceChannel::Nak));
+    socket->flush();
     socket->disconnectFromServer();
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     if (socket->state() == QLocalSocket::UnconnectedState)

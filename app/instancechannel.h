@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 class CTarnwickApp;
+class UserInterface;
 class QLocalServer;
 class QLocalSocket;
 
@@ -24,6 +26,9 @@ inline constexpr qsizetype MaxUrl = 8 * 1024;
 inline constexpr qsizetype MaxMessage = 1024 * 1024;
 inline constexpr char Ack = '\x06';
 inline constexpr char Nak = '\x15';
+// More URLs than this at once (handed over, or on the command line) open
+// only after the user has agreed.
+inline constexpr int MaxWindowsUnasked = 32;
 
 // The per-user socket: "tarnwick.socket" in the user's runtime directory
 // (XDG_RUNTIME_DIR, or the private one Qt makes when that is not set). A
@@ -54,21 +59,27 @@ private:
 enum class HandOver {
     Delivered,  // the running program took the URLs
     NoServer,   // nothing listens: this start becomes the running program
-    Failed,     // something listens but did not take them
+    Refused,    // the running program (or the limits) refused the message
+    Failed,     // something listens but did not answer
 };
 
 // Hands the URLs (none: just bring the running program forward) to the
 // program listening on the socket. Blocks for at most a few seconds; meant
 // for start-up, before any window exists.
 HandOver handOver(const QString &socketPath, const QByteArrayList &urls, int timeoutMs = 5000);
+// What the starter says when the hand-over did not work; empty for
+// Delivered and NoServer.
+QByteArray handOverFailureText(HandOver result, const QString &socketPath);
 
-// The command-line arguments that hold a gopher URL, as given.
-QByteArrayList urlArguments(const QStringList &arguments);
+// How many of count windows to open: all when they are few, otherwise as
+// the user answers (all, or the first MaxWindowsUnasked).
+int windowsToOpen(UserInterface &ui, int count);
 
 // Opens each handed-over URL in a new window. Each is read by ParseURL and
 // nothing else; those without a host or port are refused, together, with
 // "Not a gopher URL: " and the URL (cut short, control bytes shown as "?").
-// Returns the number of windows opened.
+// More than MaxWindowsUnasked ask first (windowsToOpen). Returns the number
+// of windows opened.
 int openUrls(CTarnwickApp &app, const QByteArrayList &urls);
 
 // The text of the refusal for one URL.
@@ -82,12 +93,17 @@ class InstanceServer : public QObject
     Q_OBJECT
 
 public:
+    static constexpr qsizetype MaxConnections = 16;
+
     explicit InstanceServer(QObject *parent = nullptr);
     ~InstanceServer() override;
 
     // Listens on the path. A socket file left by a program that ended
     // without removing it (a crash) is replaced; one that still answers is
-    // not. Returns whether this program now listens.
+    // not. Returns whether this program now listens. Up to MaxConnections
+    // peers are served at once; a further one takes the place of the peer
+    // that has waited longest, so peers that say nothing cannot lock
+    // hand-overs out.
     bool listen(const QString &socketPath);
     QString socketPath() const;
 
@@ -100,7 +116,10 @@ Q_SIGNALS:
 private:
     void onNewConnection();
     void onReadyRead(QLocalSocket *socket);
+    // Forgets the peer; its socket goes once it is closed.
+    void release(QLocalSocket *socket);
 
     QLocalServer *m_server;
     QHash<QLocalSocket *, InstanceChannel::Reader> m_readers;
+    QList<QLocalSocket *> m_arrival;  // the peers being read, oldest first
 };

@@ -84,24 +84,6 @@ CTarnwickApp::CTarnwickApp(UserInterface &ui, QObject *parent)
     m_engine.setPolicy(&m_network);
 }
 
-NetworkOptions NetworkOptions::fromArguments(const QStringList &arguments)
-{
-    NetworkOptions options;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("--trust-new-certificate")) {
-            options.trustNewCertificate = true;
-        } else if (arg == QLatin1String("--proxy")) {
-            const QByteArray url = i + 1 < arguments.size() ? arguments.at(++i).toUtf8() : QByteArray();
-            options.proxy = ProxySetting::fromUrl(url);
-            if (!options.proxy)
-                options.error = "--proxy takes socks5h://HOST:PORT or socks5://HOST:PORT, not '"
-                                + url + '\'';
-        }
-    }
-    return options;
-}
-
 CTarnwickApp::~CTarnwickApp()
 {
     // Documents are children of the application object; their destructors
@@ -260,17 +242,17 @@ QByteArray CTarnwickApp::linkShownText(const QByteArray &address)
     return "This item links to\n" + address + "\nTarnwick does not open links of this kind.";
 }
 
-void CTarnwickApp::setUp(const QStringList &arguments, const QProcessEnvironment &env)
+void CTarnwickApp::setUp(const QString &configDirectory, const QProcessEnvironment &env,
+                         const NetworkOptions &network)
 {
-    setConfigDirectory(ProgramFiles::configDirectoryFrom(arguments, env));
+    setConfigDirectory(configDirectory);
     const ProgramFiles files = ProgramFiles::forThisProcess(m_configDirectory, env);
     setSettingsPath(files.settingsFile());
     setProgramFiles(files);
     registerDefaultTemplates();
-    const NetworkOptions options = NetworkOptions::fromArguments(arguments);
     m_network.setProxyFromEnvironment(env);
-    m_network.setProxyOverride(options.proxy);
-    m_network.setAcceptChangedCertificates(options.trustNewCertificate);
+    m_network.setProxyOverride(network.proxy);
+    m_network.setAcceptChangedCertificates(network.trustNewCertificate);
 }
 
 void CTarnwickApp::setSettingsPath(const QString &path)

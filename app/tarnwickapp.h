@@ -48,15 +48,12 @@ private:
     Factory m_factory;
 };
 
-// The network options every mode takes: `--proxy socks5h://HOST:PORT` (or
-// socks5://) and `--trust-new-certificate`. error names what was wrong.
+// The network options of the command line: `--proxy socks5h://HOST:PORT`
+// (or socks5://) and `--trust-new-certificate`.
 struct NetworkOptions
 {
     std::optional<ProxySetting> proxy;
     bool trustNewCertificate = false;
-    QByteArray error;
-
-    static NetworkOptions fromArguments(const QStringList &arguments);
 };
 
 // The program's assembly and the state that is not a window's: it owns the
@@ -132,12 +129,13 @@ public:
     QString ConfigDirectory() const { return m_configDirectory; }
     void setConfigDirectory(const QString &directory) { m_configDirectory = directory; }
 
-    // Start-up from the command line, the same for the windows and the
-    // command-line modes: the configuration directory ("-I DIR" or
-    // TWK_CONFIG), the settings file and the tables found by the program-file
-    // search, the document templates, and the network options (with the
-    // proxy of ALL_PROXY when neither they nor the settings name one).
-    void setUp(const QStringList &arguments, const QProcessEnvironment &env);
+    // Start-up, the same for the windows and the command-line modes: the
+    // configuration directory ("-I DIR" or TWK_CONFIG, empty for none), the
+    // settings file and the tables found by the program-file search, the
+    // document templates, and the network options of the command line (with
+    // the proxy of ALL_PROXY when neither they nor the settings name one).
+    void setUp(const QString &configDirectory, const QProcessEnvironment &env,
+               const NetworkOptions &network = {});
 
     // Registers the document kinds that exist, in the program's order.
     void registerDefaultTemplates();

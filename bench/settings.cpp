@@ -78,7 +78,7 @@ int main(int argc, char **argv)
         const ProfileFile::Counters zero;
         auto frame = std::make_unique<CMainFrame>(*program);
         frame->RestoreWindowPlacement(1);
-        openFirstDocuments(*app, *frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
+        openFirstDocuments(*app, *frame, {}, QProcessEnvironment());
         const ProfileFile::Counters started = app->profile().counters();
         report("start", timer.restart(), zero, started);
 

@@ -3,9 +3,11 @@
 # the shipped tables are installed beside the targets in the top file.
 include(GNUInstallDirs)
 
+# One id for the desktop entry, the icon and the AppStream file (and for the
+# program's own windows, DefaultGopherProgram::DesktopId).
 set(TWK_APP_ID io.github.tarnwick.Tarnwick)
 set(TWK_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/share/desktop)
-set(TWK_DESKTOP_FILE ${TWK_DESKTOP_DIR}/tarnwick.desktop)
+set(TWK_DESKTOP_FILE ${TWK_DESKTOP_DIR}/${TWK_APP_ID}.desktop)
 set(TWK_METAINFO_FILE ${TWK_DESKTOP_DIR}/${TWK_APP_ID}.metainfo.xml)
 
 # The program finds its installed tables here when it has been moved away
@@ -17,12 +19,12 @@ set_property(SOURCE settings/programfiles.cpp APPEND PROPERTY COMPILE_DEFINITION
 install(FILES ${TWK_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TWK_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${TWK_DESKTOP_DIR}/tarnwick.svg
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${TWK_APP_ID}.svg)
 # The PNGs are rendered from the SVG by scripts/render-icons and kept in the tree.
 foreach(size 16 32 48 64 128 256)
   install(FILES ${TWK_DESKTOP_DIR}/icons/tarnwick-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-    RENAME tarnwick.png)
+    RENAME ${TWK_APP_ID}.png)
 endforeach()
 # Debian keeps manual pages compressed; -n leaves the name and time out, so
 # the package is the same from build to build.

@@ -48,6 +48,7 @@ twk_install() {
   fi
 }
 
+# twk_build [cmake --build arguments, e.g. --target tarnwick]
 twk_build() {
   local launcher=()
   # ccache, when it is installed, makes rebuilds in other checkouts of the
@@ -59,5 +60,5 @@ twk_build() {
   if [ ! -f "$TWK_BUILD/build.ninja" ]; then
     cmake -S "$TWK_ROOT" -B "$TWK_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
   fi
-  cmake --build "$TWK_BUILD" -j"$(nproc)"
+  cmake --build "$TWK_BUILD" -j"$(nproc)" "$@"
 }

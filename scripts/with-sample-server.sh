@@ -2,14 +2,21 @@
 # Serves the sample gopherspace (share/gopherspace) with pygopherd on
 # 127.0.0.1, port 7070 or the next free one, and runs
 #     PROGRAM [ARGS...] gopher://127.0.0.1:PORT/
-# in the foreground. However PROGRAM ends (also Ctrl-C), pygopherd is
-# stopped and its temporary copy of the tree is removed.
+# in the foreground, with TWK_SAMPLE_SERVER set to that URL. With --offer the
+# URL is not added to the arguments: the program only offers the server (the
+# first start's home-gopher dialog does). However PROGRAM ends (also Ctrl-C),
+# pygopherd is stopped and its temporary copy of the tree is removed.
 #
-# Usage: scripts/with-sample-server.sh PROGRAM [ARGS...]
+# Usage: scripts/with-sample-server.sh [--offer] PROGRAM [ARGS...]
 set -euo pipefail
 
+pass_url=1
+if [ "${1:-}" = --offer ]; then
+  pass_url=""
+  shift
+fi
 if [ "$#" -lt 1 ]; then
-  echo "Usage: $0 PROGRAM [ARGS...]" >&2
+  echo "Usage: $0 [--offer] PROGRAM [ARGS...]" >&2
   exit 2
 fi
 
@@ -110,5 +117,8 @@ echo "Sample gopherspace: $url (pygopherd, stopped when $(basename "$1") exits)"
 status=0
 # A dialog of the program may offer this server (the home-gopher dialog does).
 export TWK_SAMPLE_SERVER="$url"
-"$@" "$url" || status=$?
+if [ -n "$pass_url" ]; then
+  set -- "$@" "$url"
+fi
+"$@" || status=$?
 exit "$status"

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cerrno>
 #include <climits>
@@ -145,6 +147,10 @@ void ProfileFile::beginGroup()
         // Never replace a file whose contents we could not see.
         m_groupFailed = true;
         m_groupError = m_readError;
+    } else if (!m_writeRefusal.isEmpty()) {
+        // Nor one that would not be written back as it was read.
+        m_groupFailed = true;
+        m_groupError = m_writeRefusal;
     }
     m_beforeGroup = m_contents;
 }
@@ -194,8 +200,8 @@ bool ProfileFile::commitGroup()
     if (statPath() != m_stamp) {
         m_reloadedInGroup = true;
         loadFile(true);
-        if (!m_readError.isEmpty()) {
-            m_lastError = m_readError;
+        if (!m_readError.isEmpty() || !m_writeRefusal.isEmpty()) {
+            m_lastError = m_readError.isEmpty() ? m_writeRefusal : m_readError;
             return false;
         }
         for (const Change &c : std::as_const(m_changes))
@@ -332,36 +338,130 @@ void ProfileFile::indexKey(SectionIndex &index, const QByteArray &name, KeyRef r
     }
 }
 
-void ProfileFile::parse(const QByteArray &data) const
+QByteArray ProfileFile::decodeText(const QByteArray &raw, TextForm *form, bool *exact)
 {
+    *form = TextForm();
+    *exact = true;
+    const auto byte = [&raw](qsizetype i) { return uchar(raw.at(i)); };
+    if (raw.startsWith("\xEF\xBB\xBF")) {
+        form->byteOrderMark = true;
+        return raw.mid(3);
+    }
+    // UTF-16 announces itself with its byte order mark. Without one, only a
+    // file whose every other byte is zero, and no other byte, is taken for
+    // UTF-16 (of Latin-1 text): a file of ours never looks like that, since
+    // the writer puts a line end right after the "]" of every header.
+    // zeroAt: where the zero byte of each pair stands.
+    const auto alternating = [&](int zeroAt) {
+        if (raw.size() < 4 || raw.size() % 2 != 0)
+            return false;
+        for (qsizetype i = 0; i < raw.size(); i += 2) {
+            if (byte(i + zeroAt) != 0 || byte(i + 1 - zeroAt) == 0)
+                return false;
+        }
+        return true;
+    };
+    if (raw.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+        *form = {TextForm::Utf16Le, true};
+    } else if (raw.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
+        *form = {TextForm::Utf16Be, true};
+    } else if (alternating(1)) {
+        *form = {TextForm::Utf16Le, false};
+    } else if (alternating(0)) {
+        *form = {TextForm::Utf16Be, false};
+    } else {
+        return raw;
+    }
+    const QByteArrayView body = QByteArrayView(raw).sliced(form->byteOrderMark ? 2 : 0);
+    const auto encoding = form->encoding == TextForm::Utf16Le ? QStringConverter::Utf16LE
+                                                              : QStringConverter::Utf16BE;
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom
+                                         | QStringConverter::Flag::Stateless);
+    const QString text = decoder(body);
+    const QByteArray utf8 = text.toUtf8();
+    // An odd last byte or a lone surrogate does not survive the way back.
+    QStringEncoder encoder(encoding);
+    *exact = !decoder.hasError() && QByteArray(encoder(text)) == body
+             && QString::fromUtf8(utf8) == text;
+    return utf8;
+}
+
+std::optional<QByteArray> ProfileFile::encodeText(const QByteArray &text, TextForm form)
+{
+    if (form.encoding == TextForm::Bytes)
+        return form.byteOrderMark ? QByteArray("\xEF\xBB\xBF" + text) : text;
+    // Values are bytes; in a UTF-16 file only UTF-8 text has a place. A
+    // sequence cut short at the end is no text either (Stateless: it is not
+    // kept back as the start of more to come).
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom
+                                                       | QStringConverter::Flag::Stateless);
+    const QString decoded = decoder(text);
+    if (decoder.hasError())
+        return std::nullopt;
+    const bool little = form.encoding == TextForm::Utf16Le;
+    QStringEncoder encoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    QByteArray out;
+    if (form.byteOrderMark)
+        out = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    out += QByteArray(encoder(decoded));
+    return out;
+}
+
+void ProfileFile::parse(const QByteArray &raw) const
+{
+    TextForm form;
+    bool exact = true;
+    const QByteArray data = decodeText(raw, &form, &exact);
+    m_writeRefusal.clear();
+    if (form.encoding != TextForm::Bytes && !form.byteOrderMark) {
+        // Whether a write keeps it looking like UTF-16 depends on what is
+        // written: it is read, not changed.
+        m_writeRefusal = QStringLiteral("Cannot write %1: it is UTF-16 without a byte order "
+                                        "mark (save it as UTF-8 to change it)")
+                             .arg(m_path);
+    } else if (!exact) {
+        m_writeRefusal = QStringLiteral("Cannot write %1: its UTF-16 text would not be written "
+                                        "back as it is (save it as UTF-8 to change it)")
+                             .arg(m_path);
+    }
     ++m_counters.parses;
     m_counters.bytesParsed += data.size();
     Contents contents;
+    contents.form = form;
     contents.blocks.append(Block());  // the text before the first header
     bool eolSeen = false;
 
     const qsizetype size = data.size();
     qsizetype pos = 0;
+    qsizetype nextLf = -1;
     while (pos < size) {
         Line line;
-        const qsizetype newline = data.indexOf('\n', pos);
-        if (newline < 0) {
+        // A line ends at LF, CR LF or a lone CR. The next LF is looked for
+        // once, however many CR-ended lines come before it.
+        if (nextLf < pos) {
+            nextLf = data.indexOf('\n', pos);
+            if (nextLf < 0)
+                nextLf = size;
+        }
+        const bool lfFound = nextLf < size;
+        const qsizetype cr = QByteArrayView(data).sliced(pos, nextLf - pos).indexOf('\r');
+        if (cr >= 0 && (pos + cr + 1 < nextLf || !lfFound)) {
+            line.text = data.mid(pos, cr);
+            line.eol = Eol::Cr;
+            pos += cr + 1;
+        } else if (!lfFound) {
             line.text = data.mid(pos);
             line.eol = Eol::None;
             pos = size;
         } else {
-            qsizetype end = newline;
-            line.eol = Eol::Lf;
-            if (end > pos && data.at(end - 1) == '\r') {
-                --end;
-                line.eol = Eol::CrLf;
-            }
-            line.text = data.mid(pos, end - pos);
-            pos = newline + 1;
-            if (!eolSeen) {
-                contents.eol = line.eol;
-                eolSeen = true;
-            }
+            const bool crlf = cr >= 0;
+            line.text = data.mid(pos, (crlf ? nextLf - 1 : nextLf) - pos);
+            line.eol = crlf ? Eol::CrLf : Eol::Lf;
+            pos = nextLf + 1;
+        }
+        if (line.eol != Eol::None && !eolSeen) {
+            contents.eol = line.eol;
+            eolSeen = true;
         }
 
         classify(line, contents.blocks.last().header);
@@ -715,10 +815,12 @@ QByteArray ProfileFile::serialize() const
     for (const Block &block : m_contents.blocks) {
         for (const Line &line : block.lines) {
             data += line.text;
-            if (line.eol == Eol::CrLf)
-                data += "\r\n";
-            else if (line.eol == Eol::Lf)
-                data += '\n';
+            switch (line.eol) {
+            case Eol::CrLf: data += "\r\n"; break;
+            case Eol::Lf: data += '\n'; break;
+            case Eol::Cr: data += '\r'; break;
+            case Eol::None: break;
+            }
         }
     }
     return data;
@@ -726,7 +828,13 @@ QByteArray ProfileFile::serialize() const
 
 bool ProfileFile::save()
 {
-    const QByteArray data = serialize();
+    const std::optional<QByteArray> encoded = encodeText(serialize(), m_contents.form);
+    if (!encoded) {
+        m_lastError = QStringLiteral("Cannot write %1: it is kept in UTF-16, and a value is not "
+                                     "UTF-8 text").arg(m_path);
+        return false;
+    }
+    const QByteArray &data = *encoded;
     if (data == m_raw && (m_stamp.exists || data.isEmpty())) {
         m_lastError.clear();
         return true;

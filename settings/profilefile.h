@@ -17,6 +17,13 @@
 // garbage, text before the first section) are kept as they stand, and every
 // write replaces the file atomically.
 //
+// Lines end with LF, CR LF or a lone CR (files from old Macs), each line
+// keeping its own. A file in UTF-16 with a byte order mark (as Windows tools
+// write it) is read as text and written back in UTF-16; one without the mark
+// is read but not written; a UTF-8 byte order mark is kept. A write that
+// could not be read back as written in the file's form is refused, so a file
+// never mixes two forms.
+//
 // Reads always see the file as it is on disk now: the parse is cached and the
 // cache is trusted only while the file's identity, size and modification time
 // are unchanged.
@@ -99,7 +106,14 @@ public:
 
 private:
     enum class Kind : quint8 { Other, Section, Key };
-    enum class Eol : quint8 { None, Lf, CrLf };
+    enum class Eol : quint8 { None, Lf, CrLf, Cr };
+    // How the file's text is stored: the lines are parsed and kept as UTF-8
+    // (or the bytes as they stand), and turned back into this form on write.
+    struct TextForm
+    {
+        enum Encoding : quint8 { Bytes, Utf16Le, Utf16Be } encoding = Bytes;
+        bool byteOrderMark = false;
+    };
     struct Line
     {
         QByteArray text;  // the line as it stands in the file, without its line end
@@ -157,9 +171,15 @@ private:
         QHash<QByteArray, SectionIndex> sections;
         QList<QByteArray> sectionOrder;  // lower-case names, first appearance
         Eol eol = Eol::Lf;
+        TextForm form;
     };
 
     static void classify(Line &line, bool inSection);
+    // The file's bytes as the text the lines are parsed from, and its form;
+    // exact is false when that text would not turn back into the same bytes.
+    static QByteArray decodeText(const QByteArray &raw, TextForm *form, bool *exact);
+    // The text in the file's form; none when it cannot be stored in it.
+    static std::optional<QByteArray> encodeText(const QByteArray &text, TextForm form);
     void refresh() const;
     Stamp statPath(int *error = nullptr) const;
     void loadFile(bool forceParse = false) const;
@@ -186,6 +206,7 @@ private:
     QString m_path;
     QString m_lastError;
     mutable QString m_readError;  // set when the file exists but could not be read
+    mutable QString m_writeRefusal;  // set when the file reads but could not be written back
     mutable QByteArray m_raw;     // the bytes on disk that the contents stand for
     mutable Contents m_contents;
     mutable Stamp m_stamp;

@@ -13,10 +13,14 @@ bool fileExists(const QString &path)
 
 } // namespace
 
+QString ProgramFiles::userDirectory() const
+{
+    return configDirectory.isEmpty() ? userConfigDirectory : configDirectory;
+}
+
 QString ProgramFiles::settingsFile() const
 {
-    const QString found = FindProgramFile(QStringLiteral("tarnwick.ini"));
-    return found.isEmpty() ? QStringLiteral("tarnwick.ini") : found;
+    return makeFilePath(userDirectory(), QStringLiteral("tarnwick.ini"));
 }
 
 ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
@@ -24,7 +28,6 @@ ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
 {
     ProgramFiles files;
     files.configDirectory = configDirectory;
-    files.currentDirectory = QDir::currentPath();
     QString configHome = env.value(QStringLiteral("XDG_CONFIG_HOME"));
     if (configHome.isEmpty() && !env.value(QStringLiteral("HOME")).isEmpty())
         configHome = env.value(QStringLiteral("HOME")) + QStringLiteral("/.config");
@@ -43,27 +46,7 @@ ProgramFiles ProgramFiles::forThisProcess(const QString &configDirectory,
     if (files.dataDirectory.isEmpty() && QFileInfo(QStringLiteral(TWK_INSTALL_DATADIR)).isDir())
         files.dataDirectory = QStringLiteral(TWK_INSTALL_DATADIR);
 #endif
-    files.pathVariable = env.value(QStringLiteral("PATH"));
     return files;
-}
-
-QString ProgramFiles::configDirectoryFrom(const QStringList &arguments,
-                                          const QProcessEnvironment &env)
-{
-    QString directory = env.value(QStringLiteral("TWK_CONFIG"));
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("-I")) {
-            if (i + 1 < arguments.size())
-                directory = arguments.at(i + 1);
-            break;
-        }
-        if (arg.startsWith(QLatin1String("-I"))) {
-            directory = arg.mid(2).section(QLatin1Char(' '), 0, 0).section(QLatin1Char('\t'), 0, 0);
-            break;
-        }
-    }
-    return directory;
 }
 
 QString ProgramFiles::makeFilePath(const QString &directory, const QString &name)
@@ -86,42 +69,15 @@ QString ProgramFiles::makeFilePath(const QString &directory, const QString &name
 
 QString ProgramFiles::FindProgramFile(const QString &name) const
 {
-    if (currentDirectory.isEmpty() && userConfigDirectory.isEmpty() && programDirectory.isEmpty())
-        return {};
-
-    QString onPath;
-    for (const QString &entry : pathVariable.split(QLatin1Char(':'))) {
-        if (entry.isEmpty())
-            break;
-        const QString candidate = entry.endsWith(QLatin1Char('/'))
-                                      ? QString(entry + name)
-                                      : QString(entry + QLatin1Char('/') + name);
-        if (fileExists(candidate)) {
-            onPath = candidate;
-            break;
-        }
-    }
-    for (const QString &dir : {configDirectory, currentDirectory, userConfigDirectory,
-                               programDirectory, dataDirectory}) {
+    for (const QString &dir : {userDirectory(), programDirectory, dataDirectory}) {
         const QString candidate = makeFilePath(dir, name);
         if (fileExists(candidate))
             return candidate;
     }
-    if (!onPath.isEmpty())
-        return onPath;
-    // A directory the user named is where a new file belongs.
-    if (!configDirectory.isEmpty())
-        return makeFilePath(configDirectory, name);
-    if (!userConfigDirectory.isEmpty())
-        return makeFilePath(userConfigDirectory, name);
-    return makeFilePath(programDirectory, name);
+    return {};
 }
 
 QString ProgramFiles::userFilePath(const QString &name) const
 {
-    if (!configDirectory.isEmpty())
-        return makeFilePath(configDirectory, name);
-    if (!userConfigDirectory.isEmpty())
-        return makeFilePath(userConfigDirectory, name);
-    return makeFilePath(programDirectory, name);
+    return makeFilePath(userDirectory(), name);
 }

@@ -1,3 +1,4 @@
+#include "app/programoptions.h"
 #include "settings/profilefile.h"
 #include "bookmarks/bookmarkexchange.h"
 #include "bookmarks/bookmarkstore.h"
@@ -794,12 +795,11 @@ void tst_Bookmarks::commandLineErrors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("err");
-    const QByteArray usage = "usage: tarnwick [-I DIR] --export-bookmarks [--category NAME] "
-                             "[--format urls|gophermap]\n"
-                             "       tarnwick [-I DIR] --import-bookmarks FILE [--category NAME]\n";
     QTest::newRow("unknown format")
         << QStringList{QStringLiteral("--export-bookmarks"), QStringLiteral("--format"), QStringLiteral("html")}
-        << 2 << usage;
+        << 2
+        << QByteArray("tarnwick: unknown format 'html' (urls or gophermap)\n"
+                      + ProgramOptions::usageText().toUtf8());
     QTest::newRow("missing category")
         << QStringList{QStringLiteral("--export-bookmarks"), QStringLiteral("--category"), QStringLiteral("Nope")}
         << 1 << QByteArray("tarnwick: no such category: Nope\n");

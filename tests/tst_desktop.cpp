@@ -2,15 +2,19 @@
 #include "app/instancechannel.h"
 #include "app/tarnwickapp.h"
 #include "documents/userinterface.h"
+#include "net/transactionengine.h"
 #include "support/testservers.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -45,6 +49,12 @@ private Q_SLOTS:
     void commandLineModesNeverHandOver();
     void brokenMessageIsRefusedAndServingGoesOn();
     void staleSocketDoesNotStopAStart();
+    void answerGoesOutBeforeWindowsOpen();
+    void idlePeersDoNotLockHandOversOut();
+    void secondProgramOnlyWhenNothingListens_data();
+    void secondProgramOnlyWhenNothingListens();
+    void manyUrlsAskFirst_data();
+    void manyUrlsAskFirst();
 
     void makeDefaultGopherProgram_data();
     void makeDefaultGopherProgram();
@@ -159,13 +169,21 @@ void tst_Desktop::desktopFilesValidate_data()
 
     QTest::newRow("desktop entry")
         << QStringLiteral("desktop-file-validate") << QStringList{QStringLiteral(TWK_DESKTOP_FILE)}
-        << QByteArrayList{"Exec=tarnwick %u\n", "Icon=tarnwick\n",
+        << QByteArrayList{"Exec=tarnwick %U\n", "Icon=io.github.tarnwick.Tarnwick\n",
                           "MimeType=x-scheme-handler/gopher;\n"};
+    // The software centre shows the README's pictures.
+    QByteArrayList metainfo{"<launchable type=\"desktop-id\">io.github.tarnwick.Tarnwick.desktop</launchable>",
+                            "<binary>tarnwick</binary>", "<url type=\"homepage\">"};
+    QFile readme(QStringLiteral(TWK_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\((share/screenshots/[^)]+)\\)"));
+    for (const QRegularExpressionMatch &m : picture.globalMatch(QString::fromUtf8(readme.readAll())))
+        metainfo.append("/" + m.captured(1).toUtf8() + "</image>");
+    QVERIFY(metainfo.size() > 10);
     QTest::newRow("AppStream metainfo")
         << QStringLiteral("appstreamcli")
         << QStringList{QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral(TWK_METAINFO_FILE)}
-        << QByteArrayList{"<launchable type=\"desktop-id\">tarnwick.desktop</launchable>",
-                          "<binary>tarnwick</binary>"};
+        << metainfo;
 }
 
 void tst_Desktop::desktopFilesValidate()
@@ -174,6 +192,11 @@ void tst_Desktop::desktopFilesValidate()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArrayList, lines);
 
+    // One id names the entry, the icon and the AppStream file.
+    QCOMPARE(QFileInfo(QStringLiteral(TWK_DESKTOP_FILE)).fileName(),
+             QString::fromLatin1(DefaultGopherProgram::DesktopEntry));
+    QCOMPARE(QFileInfo(QStringLiteral(TWK_METAINFO_FILE)).fileName(),
+             QString::fromLatin1(DefaultGopherProgram::DesktopId) + QStringLiteral(".metainfo.xml"));
     const QString program = QStandardPaths::findExecutable(validator);
     QVERIFY2(!program.isEmpty(), qPrintable(validator + QStringLiteral(" is not installed")));
     const Run result = run(program, arguments);
@@ -198,11 +221,11 @@ void tst_Desktop::installedProgramFindsItsTables()
         QStringLiteral("bin/tarnwick"),
         QStringLiteral("share/tarnwick/extviews.cnf"),
         QStringLiteral("share/tarnwick/language.cnf"),
-        QStringLiteral("share/applications/tarnwick.desktop"),
+        QStringLiteral("share/applications/io.github.tarnwick.Tarnwick.desktop"),
         QStringLiteral("share/metainfo/io.github.tarnwick.Tarnwick.metainfo.xml"),
-        QStringLiteral("share/icons/hicolor/scalable/apps/tarnwick.svg"),
-        QStringLiteral("share/icons/hicolor/16x16/apps/tarnwick.png"),
-        QStringLiteral("share/icons/hicolor/256x256/apps/tarnwick.png"),
+        QStringLiteral("share/icons/hicolor/scalable/apps/io.github.tarnwick.Tarnwick.svg"),
+        QStringLiteral("share/icons/hicolor/16x16/apps/io.github.tarnwick.Tarnwick.png"),
+        QStringLiteral("share/icons/hicolor/256x256/apps/io.github.tarnwick.Tarnwick.png"),
         QStringLiteral("share/man/man1/tarnwick.1.gz"),
         QStringLiteral("share/doc/tarnwick/examples/gopherspace/gophermap"),
     };
@@ -412,6 +435,146 @@ void tst_Desktop::staleSocketDoesNotStopAStart()
     QCOMPARE(InstanceChannel::defaultSocketPath(runtime.path() + QLatin1Char('/')), own);
 }
 
+void tst_Desktop::answerGoesOutBeforeWindowsOpen()
+{
+    // Opening many windows takes the running program a while (and may ask
+    // the user something): the starter has its answer before that begins.
+    QProcess second;
+    second.setProcessEnvironment(childEnvironment());
+    int exitCode = -1;
+    QElapsedTimer clock;
+    const QMetaObject::Connection busy = connect(
+        m_instance.get(), &InstanceServer::urlsReceived, this,
+        [&] {
+            // The slot keeps the program from its event loop until the
+            // starter has ended, or given up.
+            clock.start();
+            if (second.waitForFinished(15000) && second.exitStatus() == QProcess::NormalExit)
+                exitCode = second.exitCode();
+        },
+        Qt::DirectConnection);
+    QSignalSpy received(m_instance.get(), &InstanceServer::urlsReceived);
+    second.start(QStringLiteral(TWK_BINARY), {m_server->url()});
+    QVERIFY(received.wait(30000));
+    disconnect(busy);
+    if (second.state() != QProcess::NotRunning) {
+        second.kill();
+        second.waitForFinished(5000);
+    }
+    QCOMPARE(exitCode, 0);
+    // Well inside the starter's five seconds of patience.
+    QVERIFY2(clock.elapsed() < 4000, QByteArray::number(clock.elapsed()).constData());
+}
+
+void tst_Desktop::idlePeersDoNotLockHandOversOut()
+{
+    // Peers that connect and say nothing fill every place...
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (qsizetype i = 0; i < InstanceServer::MaxConnections; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        QVERIFY(sendTo(*idle.back(), m_instance->socketPath(), QByteArray()));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_instance->findChildren<QLocalSocket *>().size(),
+                              InstanceServer::MaxConnections, 10000);
+    // ...and still a real start hands its URL over, in the place of the
+    // peer that waited longest.
+    QSignalSpy received(m_instance.get(), &InstanceServer::urlsReceived);
+    QProcess second;
+    second.setProcessEnvironment(childEnvironment());
+    second.start(QStringLiteral(TWK_BINARY), {m_server->url()});
+    QVERIFY(received.wait(30000));
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(received.at(0).at(0).value<QByteArrayList>(), QByteArrayList{m_server->url().toUtf8()});
+    QTRY_COMPARE_WITH_TIMEOUT(idle.front()->state(), QLocalSocket::UnconnectedState, 10000);
+    QCOMPARE(idle.back()->state(), QLocalSocket::ConnectedState);
+}
+
+void tst_Desktop::secondProgramOnlyWhenNothingListens_data()
+{
+    QTest::addColumn<QByteArray>("answer");  // empty: none
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("the running program refuses")
+        << QByteArray(1, InstanceChannel::Nak)
+        << QByteArray("tarnwick: the running Tarnwick refused the URLs (each may be 8 KiB long, "
+                      "all together 1 MiB)\n");
+    QTest::newRow("the running program does not answer")
+        << QByteArray() << QByteArray("tarnwick: the running Tarnwick (%1) did not answer; nothing was opened\n");
+}
+
+void tst_Desktop::secondProgramOnlyWhenNothingListens()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, err);
+
+    // A program that listens but does not take the URLs: the start says so
+    // and ends, instead of opening every URL a second time.
+    QTemporaryDir runtime;
+    const QString path = runtime.filePath(QStringLiteral("tarnwick.socket"));
+    QLocalServer listener;
+    QVERIFY(listener.listen(path));
+    QList<QLocalSocket *> peers;
+    connect(&listener, &QLocalServer::newConnection, this, [&] {
+        while (QLocalSocket *peer = listener.nextPendingConnection()) {
+            peers.append(peer);
+            connect(peer, &QLocalSocket::readyRead, peer, [peer, answer] {
+                peer->readAll();
+                if (!answer.isEmpty())
+                    peer->write(answer);
+            });
+        }
+    });
+    QProcessEnvironment env = childEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    QProcess second;
+    second.setProcessEnvironment(env);
+    QSignalSpy finished(&second, &QProcess::finished);
+    second.start(QStringLiteral(TWK_BINARY), {m_server->url()});
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(second.readAllStandardError(), err.replace("%1", QFile::encodeName(path)));
+    QCOMPARE(peers.size(), 1);
+}
+
+void tst_Desktop::manyUrlsAskFirst_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("opened");
+
+    QTest::newRow("a few open at once") << 32 << QList<int>() << 32;
+    QTest::newRow("many: all of them")
+        << 40 << QList<int>{UserInterface::AnswerYes} << 40;
+    QTest::newRow("many: only the first ones")
+        << 400 << QList<int>{UserInterface::AnswerNo} << 32;
+}
+
+void tst_Desktop::manyUrlsAskFirst()
+{
+    QFETCH(int, count);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, opened);
+
+    QByteArrayList urls;
+    for (int i = 0; i < count; ++i)
+        urls.append("gopher://127.0.0.1:9/0/item" + QByteArray::number(i));
+    RecordingUserInterface ui;
+    ui.answers = answers;
+    CTarnwickApp app(ui);
+    app.registerDefaultTemplates();
+    app.engine().setOffline(true);
+    QCOMPARE(InstanceChannel::openUrls(app, urls), opened);
+    if (answers.isEmpty()) {
+        QVERIFY(ui.messages.isEmpty());
+        return;
+    }
+    QCOMPARE(ui.messages.size(), 1);
+    QCOMPARE(ui.messages.at(0).text, "Open " + QByteArray::number(count)
+                                         + " windows, one for each gopher URL?\nNo opens the first 32.");
+    QCOMPARE(ui.messages.at(0).buttons, UserInterface::YesNo);
+}
+
 void tst_Desktop::makeDefaultGopherProgram_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -420,8 +583,8 @@ void tst_Desktop::makeDefaultGopherProgram_data()
 
     QTest::newRow("done") << QStringList{QStringLiteral("true")} << true
                           << QByteArray("Tarnwick is now the default Gopher program.\n"
-                                        "tarnwick.desktop is not installed yet: gopher: links "
-                                        "reach Tarnwick once it is.");
+                                        "io.github.tarnwick.Tarnwick.desktop is not installed yet: "
+                                        "gopher: links reach Tarnwick once it is.");
     QTest::newRow("program fails")
         << QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
                        QStringLiteral("echo no mimeapps.list >&2; exit 3")}
@@ -443,7 +606,7 @@ void tst_Desktop::makeDefaultGopherProgram()
 
     QCOMPARE(DefaultGopherProgram::defaultArguments(),
              QStringList({QStringLiteral("xdg-mime"), QStringLiteral("default"),
-                          QStringLiteral("tarnwick.desktop"),
+                          QStringLiteral("io.github.tarnwick.Tarnwick.desktop"),
                           QStringLiteral("x-scheme-handler/gopher")}));
     // No desktop entry of ours where the desktop looks.
     qputenv("XDG_DATA_HOME", m_home.filePath(QStringLiteral("data")).toUtf8());

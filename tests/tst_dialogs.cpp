@@ -650,10 +650,12 @@ void tst_Dialogs::winSockForm()
 
 void tst_Dialogs::aboutBox()
 {
-    AboutDialog about;
+    AboutDialog about(QStringLiteral("/home/ann/.config/tarnwick/tarnwick.ini"));
     auto *name = about.findChild<QLabel *>(QStringLiteral("programName"));
     auto *version = about.findChild<QLabel *>(QStringLiteral("version"));
-    QVERIFY(name && version);
+    auto *settings = about.findChild<QLabel *>(QStringLiteral("settingsFile"));
+    QVERIFY(name && version && settings);
+    QCOMPARE(settings->text(), QStringLiteral("Settings file: /home/ann/.config/tarnwick/tarnwick.ini"));
     QCOMPARE(name->text(), QStringLiteral("Tarnwick 2.0"));
     QVERIFY(version->text().contains(QStringLiteral("2.0.0")));
     QVERIFY(version->text().contains(QStringLiteral("2026-12-07")));

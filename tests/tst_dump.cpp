@@ -1,3 +1,4 @@
+#include "app/programoptions.h"
 #include "app/dumprunner.h"
 #include "documents/phonetext.h"
 #include "tests/support/ports.h"
@@ -521,30 +522,32 @@ void tst_Dump::withoutAServer_data()
     const auto dumping = [](const char *url) {
         return QStringList{QStringLiteral("--dump"), QString::fromLatin1(url)};
     };
-    const QByteArray usage("usage: tarnwick [-I DIR] [--timeout SECONDS] [--proxy socks5h://HOST:PORT] "
-                           "[--trust-new-certificate] --dump URL\n");
+    const auto usage = [](const char *reason) -> QByteArray {
+        return QByteArray("tarnwick: ") + reason + '\n' + ProgramOptions::usageText().toUtf8();
+    };
     QTest::newRow("no URL") << QByteArray() << QStringList{QStringLiteral("--dump")} << 2
-                            << QByteArray() << usage;
+                            << QByteArray() << usage("--dump needs a URL");
     QTest::newRow("unknown option")
         << QByteArray() << dumping("gopher://127.0.0.1/") + QStringList{QStringLiteral("--bogus")}
-        << 2 << QByteArray() << usage;
+        << 2 << QByteArray() << usage("unknown option 'bogus'");
     QTest::newRow("stray argument")
         << QByteArray() << QStringList{QStringLiteral("stray")} + dumping("gopher://127.0.0.1/")
-        << 2 << QByteArray() << usage;
+        << 2 << QByteArray() << usage("--dump takes one URL, not 2 arguments");
     for (const char *value : {"", "x", "1.5", "-1", " 5", "2147484"}) {
         QStringList arguments = dumping("gopher://127.0.0.1/") << QStringLiteral("--timeout");
         if (*value)
             arguments << QString::fromLatin1(value);
-        QTest::addRow("timeout '%s'", value) << QByteArray() << arguments << 2 << QByteArray()
-                                             << usage;
+        QTest::addRow("timeout '%s'", value)
+            << QByteArray() << arguments << 2 << QByteArray()
+            << usage(*value ? "--timeout takes a whole number of seconds, at most 2147483"
+                            : "missing value after '--timeout'");
     }
     for (const char *proxy : {"http://127.0.0.1:8080", "socks5h://127.0.0.1:x", "socks5h://"}) {
         QTest::addRow("--proxy '%s'", proxy)
             << QByteArray()
             << dumping("gopher://127.0.0.1/") + QStringList{QStringLiteral("--proxy"), QString::fromLatin1(proxy)}
             << 2 << QByteArray()
-            << "tarnwick: --proxy takes socks5h://HOST:PORT or socks5://HOST:PORT, not '"
-                   + QByteArray(proxy) + "'\n" + usage;
+            << usage(QByteArray("--proxy takes socks5h://HOST:PORT or socks5://HOST:PORT, not '" + QByteArray(proxy) + "'").constData());
     }
     QTest::newRow("not a gopher URL")
         << QByteArray() << dumping("http://example.org/") << 2 << QByteArray()

@@ -93,7 +93,7 @@ void tst_Help::initTestCase()
     // The manual is found beside the program by the settings file's search.
     QTemporaryDir elsewhere;
     ProgramFiles files;
-    files.currentDirectory = elsewhere.path();
+    files.userConfigDirectory = elsewhere.path();
     files.programDirectory = QStringLiteral(TWK_BUILD_DIR);
     RecordingUserInterface ui;
     CTarnwickApp app(ui);

@@ -4,12 +4,14 @@
 #include "documents/gophertextdoc.h"
 #include "support/testservers.h"
 #include "ui/bookmarks/homegopherdialog.h"
+#include "ui/commanddialogs.h"
 #include "items/typetable.h"
 #include "support/ports.h"
 #include "support/settingsfile.h"
 #include "ui/dialogs/finddialog.h"
 #include "ui/views/gophertextview.h"
 #include "ui/lockindicators.h"
+#include "ui/views/bmview.h"
 #include "ui/views/gopherdirview.h"
 #include "ui/gophermdichild.h"
 #include "ui/gophersplitterchild.h"
@@ -25,6 +27,7 @@
 #include "bookmarks/bookmarkstore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
@@ -34,6 +37,10 @@
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTcpSocket>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -76,6 +83,7 @@ private Q_SLOTS:
     void handedOverUrlsOpenWindows();
     void encodingMenuFollowsTheActiveHost();
     void firstStartAndExitWriteOnceEach();
+    void firstStartWithTheSampleServer();
 
     void acceleratorsAndTexts_data();
     void acceleratorsAndTexts();
@@ -492,7 +500,7 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
     {
         CMainFrame frame(*m_program);
         frame.show();
-        openFirstDocuments(*m_app, frame, {QStringLiteral("tarnwick")}, QProcessEnvironment());
+        openFirstDocuments(*m_app, frame, {}, QProcessEnvironment());
         // The home window's default fonts and the directory keys: one replacement.
         QCOMPARE(profile.counters().replacements, 1);
         QVERIFY(m_ini.contents().contains("[DirFont]\nHeight=-11\n"));
@@ -507,6 +515,75 @@ void tst_MainFrame::firstStartAndExitWriteOnceEach()
     }
     QCOMPARE(profile.counters().replacements, 2);
     QVERIFY(m_ini.contents().contains("\n[Toolbar]\nPosition=0\n"));
+}
+
+void tst_MainFrame::firstStartWithTheSampleServer()
+{
+    // What ./run gives a newcomer: no settings file, no URL, the sample
+    // server offered. The home dialog comes up; taking the sample server
+    // opens the home window with the sample's bookmarks in its tree.
+    // ./run serves it on port 7070 or near; socat puts gophernicus on such a
+    // port (the kernel hands out free ports above 32767).
+    QProcess forward;
+    quint16 port = 0;
+    for (quint16 candidate = 7070 + QRandomGenerator::global()->bounded(20000); !port;
+         candidate += 7) {
+        QVERIFY(candidate < 32000);
+        forward.start(QStringLiteral("socat"),
+                      {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork").arg(candidate),
+                       QStringLiteral("TCP:127.0.0.1:%1").arg(m_gophernicus->port())});
+        QVERIFY(forward.waitForStarted());
+        QTcpSocket probe;
+        for (int i = 0; i < 50 && forward.state() == QProcess::Running; ++i) {
+            probe.connectToHost(QHostAddress::LocalHost, candidate);
+            if (probe.waitForConnected(100)) {
+                port = candidate;
+                break;
+            }
+            probe.abort();
+            forward.waitForFinished(100);
+        }
+        if (!port) {
+            forward.kill();
+            forward.waitForFinished();
+        }
+    }
+    const QByteArray sample = "gopher://127.0.0.1:" + QByteArray::number(port) + '/';
+    qputenv(SampleServerVariable, sample);
+    CMainFrame frame(*m_program);
+    frame.show();
+    bool offered = false;
+    QTimer::singleShot(0, this, [&offered] {
+        auto *dialog = qobject_cast<HomeGopherDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        offered = !dialog->offerButton()->isHidden();
+        QTest::mouseClick(dialog->offerButton(), Qt::LeftButton);
+        dialog->accept();
+    });
+    openFirstDocuments(*m_app, frame, {}, QProcessEnvironment());
+    qunsetenv(SampleServerVariable);
+    QVERIFY(offered);
+    QCOMPARE(m_app->homeGophers().GetHomeCount(), 1);
+
+    auto *child = qobject_cast<CGopherSplitterChild *>(frame.mdiArea()->subWindowList().value(0));
+    QVERIFY(child);
+    QVERIFY(child->bookmarks()->isVisibleTo(child));
+    auto *tree = qobject_cast<CBMView *>(child->bookmarks());
+    QVERIFY(tree && tree->rootNode());
+    QCOMPARE(tree->rootNode()->childCount(), 1);
+    QTreeWidgetItem *category = tree->rootNode()->child(0);
+    QCOMPARE(category->text(0), QStringLiteral("Default"));
+    category->setExpanded(true);
+    QTRY_VERIFY(category->childCount() > 0);
+    QCOMPARE(category->child(0)->text(0), QStringLiteral("Tarnwick sample gopherspace"));
+    auto *home = qobject_cast<CGopherDir *>(m_app->findChild<CTarnwickDoc *>());
+    QVERIFY(home);
+    QSignalSpy ended(home, &CTarnwickDoc::transferEnded);
+    QVERIFY(home->isDone() || ended.wait(10000));
+    QVERIFY(home->listCount() > 0);
+    forward.kill();
+    forward.waitForFinished();
 }
 
 // ---- Commands ----
@@ -1167,7 +1244,7 @@ void tst_MainFrame::programIconOnFrameDialogsAndWindows()
     frame.show();
     QCOMPARE(picture(frame.windowIcon()), own);
     // A dialog of the frame's, and its picture.
-    AboutDialog about(&frame);
+    AboutDialog about({}, &frame);
     QCOMPARE(picture(about.windowIcon()), own);
     auto *aboutPicture = about.findChild<QLabel *>(QStringLiteral("programIcon"));
     QVERIFY(aboutPicture);

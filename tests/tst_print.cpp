@@ -15,12 +15,17 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+
+#include <sys/types.h>
 
 class tst_Print : public QObject
 {
@@ -45,6 +50,8 @@ private Q_SLOTS:
     void printedInTheHostsEncoding();
     void printedPhoneBook();
     void printedTextCutAtLimit();
+    void wideLinesCostWhatFitsThePage();
+    void stopSignalEndsItBetweenPages();
     void usage();
     void marginsHaveOnePlace();
 
@@ -54,6 +61,7 @@ private:
         int exitCode = -1;
         QByteArray err;
         QStringList pages;  // the PDF's text, page by page
+        qint64 pdfSize = -1;
     };
     Run print(const QString &url, const QByteArray &settings, const QStringList &extra = {});
 
@@ -81,8 +89,14 @@ void tst_Print::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(QFile::exists(QStringLiteral(TWK_BINARY)));
     QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty());
+    QByteArray wide;
+    for (int i = 0; i < 100; ++i)
+        wide += "wide " + QByteArray::number(i).rightJustified(3, '0') + ' '
+                + QByteArray(100 * 1000, 'w') + '\n';
     QList<std::pair<QString, QByteArray>> files{
         {QStringLiteral("long.txt"), numberedText(130, 50)},
+        {QStringLiteral("wide.txt"), wide},
+        {QStringLiteral("many.txt"), numberedText(32000, 0)},
         {QStringLiteral("koi8.txt"), "\xF0\xD2\xC9\xD7\xC5\xD4, gopher\n"},
     };
     for (int i = 1; i <= 90; ++i)
@@ -283,6 +297,7 @@ tst_Print::Run tst_Print::print(const QString &url, const QByteArray &settings,
         return run;
     run.exitCode = process.exitCode();
     run.err = process.readAllStandardError();
+    run.pdfSize = QFileInfo(pdf).size();
 
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
@@ -441,6 +456,62 @@ void tst_Print::printedTextCutAtLimit()
     QVERIFY(!run.pages.isEmpty());
     QVERIFY(run.pages.last().contains(QStringLiteral("line 32767")));
     QVERIFY(!run.pages.last().contains(QStringLiteral("line 32768")));
+}
+
+void tst_Print::wideLinesCostWhatFitsThePage()
+{
+    // A hundred lines of 100,000 characters: what lies beyond the paper's
+    // edge is not laid out, so it is neither drawn nor stored in the PDF.
+    // (gophernicus breaks lines that long; pygopherd sends the file as it is.)
+    const std::unique_ptr<TestServer> server = TestServer::pygopherd(m_tree.path());
+    QVERIFY2(server, qPrintable(TestServer::lastError()));
+    const Run run = print(server->url(QStringLiteral("0/wide.txt")), QByteArray());
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(run.pages.size(), 2);
+    const QStringList lines = nonEmptyLines(run.pages.first());
+    QVERIFY2(lines.value(1).startsWith(QStringLiteral("wide 000 wwwwwwwwww")), qPrintable(lines.value(1)));
+    // The line runs on to the paper's edge.
+    QVERIFY2(lines.value(1).size() > 60, qPrintable(lines.value(1)));
+    QVERIFY2(run.pdfSize > 0 && run.pdfSize < 200 * 1000, QByteArray::number(run.pdfSize).constData());
+}
+
+void tst_Print::stopSignalEndsItBetweenPages()
+{
+    // Thousands of pages (deep margins, 32,000 lines): SIGTERM once the text
+    // has arrived ends the printing at the next page, and no PDF is left
+    // that would pass for the whole text.
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QFile ini(home.filePath(QStringLiteral("tarnwick.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Printer Setup]\nTop margin=4.5\nBottom margin=4.5\n");
+    ini.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TWK_CONFIG"), home.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    const QString pdf = home.filePath(QStringLiteral("many.pdf"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(TWK_BINARY),
+                  {QStringLiteral("--print"), pdf, m_server->url(QStringLiteral("0/many.txt"))});
+    QVERIFY(process.waitForStarted());
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains(" ... done"), 60000);
+    QVERIFY(finished.isEmpty());
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(finished.wait(60000));
+    err += process.readAllStandardError();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    static const QRegularExpression stopped(
+        QStringLiteral("\ntarnwick: stopped by SIGTERM after (\\d+) of (\\d+) pages; (.*) not written\n$"));
+    const QRegularExpressionMatch match = stopped.match(QString::fromUtf8(err));
+    QVERIFY2(match.hasMatch(), err.constData());
+    QVERIFY(match.captured(1).toInt() < match.captured(2).toInt());
+    QVERIFY(match.captured(2).toInt() > 2000);
+    QCOMPARE(match.captured(3), pdf);
+    QVERIFY(!QFile::exists(pdf));
 }
 
 void tst_Print::usage()

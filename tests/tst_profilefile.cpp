@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,6 +118,10 @@ private Q_SLOTS:
     void writeKeepsPermissions();
     void veryLongLines();
     void binaryGarbage();
+    void textForms_data();
+    void textForms();
+    void textFormThatCannotBeKeptIsNotWritten_data();
+    void textFormThatCannotBeKeptIsNotWritten();
 
 private:
     QString filePath() const { return m_dir->filePath(QStringLiteral("tarnwick.ini")); }
@@ -217,8 +222,8 @@ void tst_ProfileFile::getString_data()
                                            << QByteArray("v\0w", 3);
     QTest::newRow("invalid UTF-8 names and values") << QByteArray("[A]\n\xff\xfe=\x80\xc3\n") << QByteArray("A")
                                                     << QByteArray("\xff\xfe") << QByteArray("\x80\xc3");
-    QTest::newRow("lone CR is not a line end") << QByteArray("[A]\rk=v\n[B]\nk=w\n") << QByteArray("A")
-                                               << QByteArray("k") << absent;
+    QTest::newRow("lone CR ends a line") << QByteArray("[A]\rk=v\n[B]\nk=w\n") << QByteArray("A")
+                                         << QByteArray("k") << QByteArray("v");
     QTest::newRow("lone CR before the next section") << QByteArray("[A]\rk=v\n[B]\nk=w\n") << QByteArray("B")
                                                      << QByteArray("k") << QByteArray("w");
 }
@@ -781,6 +786,100 @@ void tst_ProfileFile::binaryGarbage()
     QCOMPARE(profile.getString("Tarnwick Test", "k"), QByteArray("v"));
     // Garbage stays as it was; the new section comes after it.
     QVERIFY(contents().startsWith(garbage));
+}
+
+namespace {
+
+QByteArray utf16(const QString &text, bool little, bool mark)
+{
+    QStringEncoder encoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    const QByteArray order = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    return (mark ? order : QByteArray()) + QByteArray(encoder(text));
+}
+
+} // namespace
+
+void tst_ProfileFile::textForms_data()
+{
+    // A file as an editor on another system saved it: the settings read, and
+    // a write keeps every other line and the file's form.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");  // once [A] k=new and [Neu] n=ü are written
+
+    const QString text = QStringLiteral("; Tarnwick\r\n[A]\r\nk=old\r\nTitle=Grüße\r\n");
+    const QString written =
+        QStringLiteral("; Tarnwick\r\n[A]\r\nk=new\r\nTitle=Grüße\r\n\r\n[Neu]\r\nn=ü\r\n");
+    QTest::newRow("UTF-16 LE with byte order mark")
+        << utf16(text, true, true) << utf16(written, true, true);
+    QTest::newRow("UTF-16 BE with byte order mark")
+        << utf16(text, false, true) << utf16(written, false, true);
+    QTest::newRow("UTF-8 byte order mark")
+        << QByteArray("\xEF\xBB\xBF" + text.toUtf8()) << QByteArray("\xEF\xBB\xBF" + written.toUtf8());
+    QTest::newRow("CR line ends") << QByteArray("; Tarnwick\r[A]\rk=old\rTitle=Grüße\r")
+                                  << QByteArray("; Tarnwick\r[A]\rk=new\rTitle=Grüße\r\r[Neu]\rn=ü\r");
+    QTest::newRow("CR line ends, no final one")
+        << QByteArray("[A]\rk=old\rTitle=Grüße") << QByteArray("[A]\rk=new\rTitle=Grüße\r\r[Neu]\rn=ü");
+    QTest::newRow("each line its own end")
+        << QByteArray("[A]\r\nk=old\nTitle=Grüße\r")
+        << QByteArray("[A]\r\nk=new\nTitle=Grüße\r\r\n[Neu]\r\nn=ü\r\n");
+}
+
+void tst_ProfileFile::textForms()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    put(before);
+    ProfileFile profile(filePath());
+    QCOMPARE(profile.getString("A", "k"), QByteArray("old"));
+    QCOMPARE(profile.getString("A", "Title"), QByteArray("Grüße"));
+    QCOMPARE(profile.sections(), QList<QByteArray>{"A"});
+    QVERIFY2(profile.writeString("A", "k", "new"), qPrintable(profile.lastError()));
+    QVERIFY2(profile.writeString("Neu", "n", "ü"), qPrintable(profile.lastError()));
+    QCOMPARE(contents(), after);
+    ProfileFile fresh(filePath());
+    QCOMPARE(fresh.getString("A", "k"), QByteArray("new"));
+    QCOMPARE(fresh.getString("Neu", "n"), QByteArray("ü"));
+}
+
+void tst_ProfileFile::textFormThatCannotBeKeptIsNotWritten_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("error");  // its beginning, after the path
+
+    QTest::newRow("UTF-16 with an odd last byte")
+        << QByteArray(utf16(QStringLiteral("[A]\nk=old\n"), true, true) + 'x') << QByteArray("new")
+        << QStringLiteral(": its UTF-16 text would not be written back as it is");
+    QTest::newRow("UTF-16 with a lone surrogate")
+        << QByteArray(utf16(QStringLiteral("[A]\nk=old\n"), true, true) + QByteArray("\x00\xD8\x0A\x00", 4))
+        << QByteArray("new") << QStringLiteral(": its UTF-16 text would not be written back as it is");
+    QTest::newRow("UTF-16 without a byte order mark")
+        << utf16(QStringLiteral("[A]\r\nk=old\r\n"), true, false) << QByteArray("new")
+        << QStringLiteral(": it is UTF-16 without a byte order mark");
+    QTest::newRow("UTF-16 BE without a byte order mark")
+        << utf16(QStringLiteral("[A]\nk=old\n"), false, false) << QByteArray("new")
+        << QStringLiteral(": it is UTF-16 without a byte order mark");
+    QTest::newRow("bytes that are no UTF-8 into a UTF-16 file")
+        << utf16(QStringLiteral("[A]\nk=old\n"), true, true) << QByteArray("Gr\xFC\xDF")
+        << QStringLiteral(": it is kept in UTF-16, and a value is not UTF-8 text");
+    QTest::newRow("a UTF-8 sequence cut short at the end of the file")
+        << utf16(QStringLiteral("[A]\nk=old"), false, true) << QByteArray("Gr\xC3")
+        << QStringLiteral(": it is kept in UTF-16, and a value is not UTF-8 text");
+}
+
+void tst_ProfileFile::textFormThatCannotBeKeptIsNotWritten()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, value);
+    QFETCH(QString, error);
+    put(before);
+    ProfileFile profile(filePath());
+    QCOMPARE(profile.getString("A", "k"), QByteArray("old"));
+    QVERIFY(!profile.writeString("A", "k", value));
+    QVERIFY2(profile.lastError().startsWith(QStringLiteral("Cannot write ") + filePath() + error),
+             qPrintable(profile.lastError()));
+    QCOMPARE(contents(), before);
+    QCOMPARE(profile.getString("A", "k"), QByteArray("old"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileFile)

@@ -1,5 +1,7 @@
 #include "settings/programfiles.h"
 
+#include "app/programoptions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,7 +17,6 @@ private Q_SLOTS:
     void configDirectoryFromEnvironmentAndCommandLine();
     void searchOrder_data();
     void searchOrder();
-    void pathEntriesStopAtAnEmptyEntry();
     void candidateOfAFileIsItsDirectory();
     void newFileInANamedDirectoryNotYetMade();
 
@@ -28,15 +29,18 @@ private:
 void tst_ProgramFiles::init()
 {
     QVERIFY(m_root.isValid());
-    for (const char *name : {"config", "current", "user", "program", "onpath"})
+    for (const char *name : {"config", "current", "user", "program", "onpath", "data"})
         QVERIFY(QDir(m_root.path()).mkpath(QString::fromLatin1(name)));
     m_config = m_root.filePath(QStringLiteral("config"));
     m_current = m_root.filePath(QStringLiteral("current"));
     m_user = m_root.filePath(QStringLiteral("user"));
     m_program = m_root.filePath(QStringLiteral("program"));
     m_onPath = m_root.filePath(QStringLiteral("onpath"));
-    for (const QString &d : {m_config, m_current, m_user, m_program, m_onPath})
+    for (const QString &d : {m_config, m_current, m_user, m_program, m_onPath,
+                             m_root.filePath(QStringLiteral("data"))}) {
         QFile::remove(d + QStringLiteral("/tarnwick.ini"));
+        QFile::remove(d + QStringLiteral("/extviews.cnf"));
+    }
 }
 
 QString tst_ProgramFiles::touch(const QString &dir)
@@ -63,8 +67,12 @@ void tst_ProgramFiles::configDirectoryFromEnvironmentAndCommandLine_data()
         << QString()
         << QStringList{QStringLiteral("-I"), QStringLiteral("/cmd/dir"), QStringLiteral("gopher://h/")}
         << QStringLiteral("/cmd/dir");
-    QTest::newRow("joined text stops at a blank")
-        << QString() << QStringList{QStringLiteral("-I/cmd/dir more")} << QStringLiteral("/cmd/dir");
+    QTest::newRow("an argument is a path, blanks and all")
+        << QString() << QStringList{QStringLiteral("-I/cmd/my dir")} << QStringLiteral("/cmd/my dir");
+    QTest::newRow("-I after the URL")
+        << QStringLiteral("/env/dir")
+        << QStringList{QStringLiteral("gopher://h/"), QStringLiteral("-I"), QStringLiteral("/cmd/dir")}
+        << QStringLiteral("/cmd/dir");
     QTest::newRow("neither") << QString() << QStringList{QStringLiteral("gopher://h/")} << QString();
 }
 
@@ -77,52 +85,67 @@ void tst_ProgramFiles::configDirectoryFromEnvironmentAndCommandLine()
     if (!twkConfig.isEmpty())
         env.insert(QStringLiteral("TWK_CONFIG"), twkConfig);
     arguments.prepend(QStringLiteral("tarnwick"));
-    QCOMPARE(ProgramFiles::configDirectoryFrom(arguments, env), expected);
+    const ProgramOptions options = ProgramOptions::parse(arguments);
+    QVERIFY2(options.ok(), qPrintable(options.error()));
+    QCOMPARE(options.configDirectory(env), expected);
 }
 
 void tst_ProgramFiles::searchOrder_data()
 {
-    QTest::addColumn<QStringList>("holding");  // directories that hold a tarnwick.ini
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("configuration directory before the current one")
-        << QStringList{QStringLiteral("config"), QStringLiteral("current")} << QStringLiteral("config");
-    QTest::newRow("current before the per-user directory")
-        << QStringList{QStringLiteral("current"), QStringLiteral("user")} << QStringLiteral("current");
-    QTest::newRow("per-user before the program's directory")
-        << QStringList{QStringLiteral("user"), QStringLiteral("program")} << QStringLiteral("user");
-    QTest::newRow("program's directory before PATH")
-        << QStringList{QStringLiteral("program"), QStringLiteral("onpath")} << QStringLiteral("program");
-    QTest::newRow("PATH when nothing else") << QStringList{QStringLiteral("onpath")}
-                                            << QStringLiteral("onpath");
-    QTest::newRow("none anywhere: a new file goes to the directory the user named")
-        << QStringList{} << QStringLiteral("config");
+    // Which tarnwick.ini and which extviews.cnf are used when these
+    // directories hold one. The settings file comes from the user alone.
+    QTest::addColumn<bool>("named");  // -I or TWK_CONFIG given
+    QTest::addColumn<QStringList>("holding");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("table");  // empty: not found
+    const QStringList all{QStringLiteral("config"), QStringLiteral("current"), QStringLiteral("user"),
+                          QStringLiteral("program"), QStringLiteral("data"), QStringLiteral("onpath")};
+    QTest::newRow("named directory first") << true << all << QStringLiteral("config")
+                                           << QStringLiteral("config");
+    QTest::newRow("per-user directory without a named one")
+        << false << all << QStringLiteral("user") << QStringLiteral("user");
+    QTest::newRow("a named directory stands alone for the settings")
+        << true << QStringList{QStringLiteral("user"), QStringLiteral("program")}
+        << QStringLiteral("config") << QStringLiteral("program");
+    QTest::newRow("never the current directory, never PATH")
+        << false << QStringList{QStringLiteral("current"), QStringLiteral("onpath")}
+        << QStringLiteral("user") << QString();
+    QTest::newRow("shipped tables beside the program")
+        << false << QStringList{QStringLiteral("program"), QStringLiteral("data")}
+        << QStringLiteral("user") << QStringLiteral("program");
+    QTest::newRow("shipped tables in the data directory")
+        << false << QStringList{QStringLiteral("data"), QStringLiteral("current")}
+        << QStringLiteral("user") << QStringLiteral("data");
 }
 
 void tst_ProgramFiles::searchOrder()
 {
+    QFETCH(bool, named);
     QFETCH(QStringList, holding);
-    QFETCH(QString, expected);
-    for (const QString &d : holding)
+    QFETCH(QString, settings);
+    QFETCH(QString, table);
+    for (const QString &d : holding) {
         QVERIFY(!touch(m_root.filePath(d)).isEmpty());
-    ProgramFiles files;
-    files.configDirectory = m_config;
-    files.currentDirectory = m_current;
+        QFile cnf(m_root.filePath(d) + QStringLiteral("/extviews.cnf"));
+        QVERIFY(cnf.open(QIODevice::WriteOnly));
+    }
+    // The process's current directory and PATH hold them too.
+    const QString oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_current));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("xdg")));
+    env.insert(QStringLiteral("PATH"), m_onPath);
+    ProgramFiles files = ProgramFiles::forThisProcess(named ? m_config : QString(), env);
+    QDir::setCurrent(oldCurrent);
+    QCOMPARE(files.userConfigDirectory, m_root.filePath(QStringLiteral("xdg/tarnwick")));
     files.userConfigDirectory = m_user;
     files.programDirectory = m_program;
-    files.pathVariable = QStringLiteral("/nonexistent:") + m_onPath;
-    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")),
-             m_root.filePath(expected) + QStringLiteral("/tarnwick.ini"));
-}
-
-void tst_ProgramFiles::pathEntriesStopAtAnEmptyEntry()
-{
-    QVERIFY(!touch(m_onPath).isEmpty());
-    ProgramFiles files;
-    files.currentDirectory = m_current;
-    files.userConfigDirectory = m_user;
-    files.pathVariable = QStringLiteral("/nonexistent::") + m_onPath;
-    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")),
-             m_user + QStringLiteral("/tarnwick.ini"));
+    files.dataDirectory = m_root.filePath(QStringLiteral("data"));
+    QCOMPARE(files.settingsFile(), m_root.filePath(settings) + QStringLiteral("/tarnwick.ini"));
+    QCOMPARE(files.FindProgramFile(QStringLiteral("extviews.cnf")),
+             table.isEmpty() ? QString() : m_root.filePath(table) + QStringLiteral("/extviews.cnf"));
+    QCOMPARE(files.userFilePath(QStringLiteral("extviews.cnf")),
+             (named ? m_config : m_user) + QStringLiteral("/extviews.cnf"));
 }
 
 void tst_ProgramFiles::candidateOfAFileIsItsDirectory()
@@ -139,13 +162,11 @@ void tst_ProgramFiles::newFileInANamedDirectoryNotYetMade()
     // file is made there on the first write, not in the per-user directory.
     ProgramFiles files;
     files.configDirectory = m_root.filePath(QStringLiteral("named/later"));
-    files.currentDirectory = m_current;
     files.userConfigDirectory = m_user;
-    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")),
-             files.configDirectory + QStringLiteral("/tarnwick.ini"));
+    QCOMPARE(files.settingsFile(), files.configDirectory + QStringLiteral("/tarnwick.ini"));
     // Without a named directory, the per-user one.
     files.configDirectory.clear();
-    QCOMPARE(files.FindProgramFile(QStringLiteral("tarnwick.ini")), m_user + QStringLiteral("/tarnwick.ini"));
+    QCOMPARE(files.settingsFile(), m_user + QStringLiteral("/tarnwick.ini"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgramFiles)

@@ -48,8 +48,8 @@ std::unique_ptr<WinSockInfoDialog> makeWinSockInfo(QWidget *parent, const WinSoc
     return dialog;
 }
 
-void runAbout(QWidget *parent)
+void runAbout(QWidget *parent, const QString &settingsFile)
 {
-    AboutDialog dialog(parent);
+    AboutDialog dialog(settingsFile, parent);
     dialog.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 
 struct WinSockInfo;
@@ -23,4 +25,4 @@ bool runHomeServerSetup(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 void runUserOptions(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 void runDirectories(QWidget *parent, CTarnwickApp &app, UserInterface &ui);
 std::unique_ptr<WinSockInfoDialog> makeWinSockInfo(QWidget *parent, const WinSockInfo &info);
-void runAbout(QWidget *parent);
+void runAbout(QWidget *parent, const QString &settingsFile);

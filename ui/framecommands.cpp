@@ -276,7 +276,7 @@ void CMainFrame::onWinSockInfo()
 
 void CMainFrame::onAbout()
 {
-    runAbout(this);
+    runAbout(this, m_app.settingsPath());
 }
 
 void CMainFrame::activatePane(int step)

@@ -2,7 +2,7 @@
 
 #include "app/exitsignals.h"
 #include "app/instancechannel.h"
-#include "settings/programfiles.h"
+#include "app/programoptions.h"
 #include "settings/userdatafiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
@@ -14,8 +14,7 @@
 
 #include <cstdio>
 
-
-void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList &arguments,
+void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QByteArrayList &urls,
                         const QProcessEnvironment &env)
 {
     HomeGophers &home = app.homeGophers();
@@ -24,12 +23,14 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
     // Each argument that holds a gopher URL with a host and a port opens a
     // window; the others open nothing.
     QList<CBookmark> commandLineItems;
-    for (const QByteArray &url : InstanceChannel::urlArguments(arguments)) {
+    for (const QByteArray &url : urls) {
         CBookmark item;
         item.ParseURL(url);
         if (!item.host.isEmpty() && item.port > 0)
             commandLineItems.append(item);
     }
+    commandLineItems.resize(InstanceChannel::windowsToOpen(frame.userInterface(),
+                                                           int(commandLineItems.size())));
     bool saved = false;
     bool reopened = false;
     if (commandLineItems.isEmpty()) {
@@ -60,25 +61,22 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QStringList 
             UserInterface::Exclamation, UserInterface::Ok, Help::None);
 }
 
-int runTarnwick(const QStringList &arguments)
+int runTarnwick(const ProgramOptions &options)
 {
     QApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
     // Every window without an icon of its own shows the program's.
     QApplication::setWindowIcon(ProgramIcon::icon());
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const NetworkOptions networkOptions = NetworkOptions::fromArguments(arguments);
-    if (!networkOptions.error.isEmpty()) {
-        std::fprintf(stderr, "tarnwick: %s\n", networkOptions.error.constData());
-        return 2;
-    }
+    const NetworkOptions networkOptions = options.networkOptions();
 
     // One program per user: when one runs already, it gets the URLs (or
-    // just comes forward) and this start ends. When it cannot take them,
-    // this start goes on as a program of its own, so no URL is lost.
-    // A start that brought its own sample server (./run) keeps its URL: the
+    // just comes forward) and this start ends. Only when nothing listens
+    // does this start become the program; one that listens but does not
+    // take the URLs is reported, never doubled.
+    // A start that brought its own sample server (./run) keeps its URLs: the
     // server ends with this program.
-    const QString socketPath =
-        InstanceChannel::defaultSocketPath(ProgramFiles::configDirectoryFrom(arguments, env));
+    const QString configDirectory = options.configDirectory(env);
+    const QString socketPath = InstanceChannel::defaultSocketPath(configDirectory);
     InstanceServer server;
     // Nor does a start with its own proxy or trust: the running program
     // would fetch its URLs without them (outside Tor, say).
@@ -86,15 +84,19 @@ int runTarnwick(const QStringList &arguments)
     const InstanceChannel::HandOver handOver =
         env.contains(QLatin1String(SampleServerVariable)) || ownNetwork
             ? InstanceChannel::HandOver::NoServer
-            : InstanceChannel::handOver(socketPath, InstanceChannel::urlArguments(arguments));
+            : InstanceChannel::handOver(socketPath, options.urls());
     if (handOver == InstanceChannel::HandOver::Delivered)
         return 0;
-    if (handOver == InstanceChannel::HandOver::NoServer)
-        server.listen(socketPath);
+    if (handOver != InstanceChannel::HandOver::NoServer) {
+        const QByteArray text = InstanceChannel::handOverFailureText(handOver, socketPath) + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+        return 1;
+    }
+    server.listen(socketPath);
 
     GuiProgram program;
     CTarnwickApp &app = program.app();
-    app.setUp(arguments, env);
+    app.setUp(configDirectory, env, networkOptions);
     // What the window program keeps beside the settings file: the history of
     // the items opened, menus and texts just fetched (in memory), and the
     // windows open at exit.
@@ -110,7 +112,7 @@ int runTarnwick(const QStringList &arguments)
     frame.RestoreWindowPlacement(1);
     frame.acceptHandedOverUrls(server);
 
-    openFirstDocuments(app, frame, arguments, env);
+    openFirstDocuments(app, frame, options.urls(), env);
     // A signal during start-up (a dialog was open) has ended it already.
     if (frame.isExiting())
         return 0;

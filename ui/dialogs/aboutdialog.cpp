@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-AboutDialog::AboutDialog(QWidget *parent)
+AboutDialog::AboutDialog(const QString &settingsFile, QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Tarnwick"));
@@ -32,11 +32,19 @@ AboutDialog::AboutDialog(QWidget *parent)
     version->setObjectName(QStringLiteral("version"));
     auto *what = new QLabel(QStringLiteral("A desktop client for Gopher and Gopher+ (RFC 1436)."));
 
+    // Which file holds the settings, and so names the programs started.
+    auto *settings = new QLabel(QStringLiteral("Settings file: %1")
+                                    .arg(settingsFile.isEmpty() ? QStringLiteral("none")
+                                                                : settingsFile));
+    settings->setObjectName(QStringLiteral("settingsFile"));
+    settings->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
     auto *text = new QVBoxLayout;
     text->addWidget(name);
     text->addWidget(version);
     text->addSpacing(6);
     text->addWidget(what);
+    text->addWidget(settings);
     text->addStretch(1);
 
     auto *top = new QHBoxLayout;

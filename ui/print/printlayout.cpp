@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 PrintLayout::PrintLayout(const Page &page, double left, double right, double top, double bottom,
                          bool header, bool footer, int lineHeight)
@@ -64,15 +65,18 @@ QList<int> PrintLayout::pageStarts(int lineCount, const std::function<QByteArray
     return starts;
 }
 
-QString PrintLayout::printable(const QByteArray &line, TextEncoding encoding)
+QString PrintLayout::printable(const QByteArray &line, TextEncoding encoding, int maxColumns)
 {
     qsizetype from = 0;
     while (from < line.size() && line.at(from) == '\f')
         ++from;
     const QString text = decodeText(QByteArrayView(line).sliced(from), encoding);
+    const qsizetype limit = maxColumns < 0 ? std::numeric_limits<qsizetype>::max() : qsizetype(maxColumns);
     QString out;
-    out.reserve(text.size());
+    out.reserve(std::min(text.size(), limit));
     for (const QChar c : text) {
+        if (out.size() >= limit)
+            break;
         if (c == u'\t') {
             out += QString(8 - out.size() % 8, u' ');
         } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0)) {
@@ -81,5 +85,7 @@ QString PrintLayout::printable(const QByteArray &line, TextEncoding encoding)
             out += c;
         }
     }
+    if (out.size() > limit)
+        out.truncate(limit);
     return out;
 }

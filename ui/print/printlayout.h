@@ -50,9 +50,10 @@ public:
     int linesOnPage(int first, int lineCount, const std::function<QByteArray(int)> &lineAt) const;
 
     // A line as it is drawn: in the encoding its window shows it in, leading
-    // form feeds gone, tabs expanded to the standard stops every eight columns.
+    // form feeds gone, tabs expanded to the standard stops every eight columns;
+    // no more than maxColumns characters (negative: all).
     static QString printable(const QByteArray &line,
-                             TextEncoding encoding = TextEncoding::Automatic);
+                             TextEncoding encoding = TextEncoding::Automatic, int maxColumns = -1);
 
 private:
     int m_left = 0;

@@ -223,6 +223,11 @@ bool CPrintManager::prepare(QPagedPaintDevice &device, UserInterface *ui)
             ui->messageBox(NoMetricsMessage);
         return false;
     }
+    // No character is narrower than the narrowest of these (zero-width marks
+    // aside), so no more of them fit between the left margin and the edge.
+    int narrowest = metrics.averageCharWidth();
+    for (const QChar c : QStringView(u" .,:;'!|iljI1"))
+        narrowest = std::min(narrowest, metrics.horizontalAdvance(c));
     PrintLayout::Page page;
     page.dpiX = device.logicalDpiX();
     page.dpiY = device.logicalDpiY();
@@ -230,6 +235,7 @@ bool CPrintManager::prepare(QPagedPaintDevice &device, UserInterface *ui)
     page.height = device.height();
     m_layout.emplace(page, m_setup.left, m_setup.right, m_setup.top, m_setup.bottom,
                      m_setup.header, m_setup.footer, m_lineHeight);
+    m_maxColumns = std::max(0, page.width - m_layout->left()) / std::max(1, narrowest) + 1;
     m_pageStarts = m_layout->pageStarts(m_source.lineCount(),
                                         [this](int n) { return m_source.line(n); });
     return true;
@@ -268,14 +274,16 @@ void CPrintManager::printPage(QPainter &painter, int page) const
         // A form feed on a line of its own is a page break, not a line.
         if (line.startsWith('\f') && line.count('\f') == line.size())
             continue;
-        painter.drawText(x, y + metrics.ascent(), PrintLayout::printable(line, m_source.encoding()));
+        painter.drawText(x, y + metrics.ascent(),
+                         PrintLayout::printable(line, m_source.encoding(), m_maxColumns));
         y += lh;
     }
     painter.restore();
 }
 
-bool CPrintManager::print(QPrinter &printer, UserInterface *ui)
+bool CPrintManager::print(QPrinter &printer, UserInterface *ui, const std::function<bool()> &stop)
 {
+    m_pagesPrinted = 0;
     if (!prepare(printer, ui))
         return false;
     int from = 0;
@@ -288,9 +296,14 @@ bool CPrintManager::print(QPrinter &printer, UserInterface *ui)
     if (!painter.begin(&printer))
         return false;
     for (int page = from; page <= to; ++page) {
+        if (stop && stop()) {
+            painter.end();
+            return false;
+        }
         if (page > from)
             printer.newPage();
         printPage(painter, page);
+        ++m_pagesPrinted;
     }
     return painter.end();
 }

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -123,10 +124,16 @@ public:
     const QList<int> &pageStarts() const { return m_pageStarts; }
     const std::optional<PrintLayout> &layout() const { return m_layout; }
 
-    // Draws page n (from 0) on a painter open on the prepared device.
+    // Draws page n (from 0) on a painter open on the prepared device. Of a
+    // line only what can reach the paper's right edge is laid out, so a line
+    // of a million characters costs no more than one that fills the width.
     void printPage(QPainter &painter, int page) const;
-    // The whole job: pages within the printer's from/to range when one is set.
-    bool print(QPrinter &printer, UserInterface *ui = nullptr);
+    // The whole job: pages within the printer's from/to range when one is
+    // set. Between pages, stop (when given) may end it: print returns false
+    // and the pages printed so far are in pagesPrinted().
+    bool print(QPrinter &printer, UserInterface *ui = nullptr,
+               const std::function<bool()> &stop = {});
+    int pagesPrinted() const { return m_pagesPrinted; }
 
 private:
     const PrintSource &m_source;
@@ -135,4 +142,7 @@ private:
     int m_lineHeight = 0;
     std::optional<PrintLayout> m_layout;
     QList<int> m_pageStarts;
+    // How many characters of a line can reach the paper's right edge.
+    int m_maxColumns = 0;
+    int m_pagesPrinted = 0;
 };
