@@ -1,6 +1,7 @@
 #include "app/bookmarkrunner.h"
 #include "app/defaultgopherprogram.h"
 #include "app/dumprunner.h"
+#include "app/historyrunner.h"
 #include "app/programoptions.h"
 #include "ui/image/picturedecoder.h"
 #include "ui/print/printrunner.h"
@@ -44,6 +45,11 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
         return BookmarkRunner().run(options);
+    }
+    case ProgramOptions::Mode::History: {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnwick 2.0"));
+        return HistoryRunner().run(options);
     }
     case ProgramOptions::Mode::Window:
     case ProgramOptions::Mode::Help:

@@ -121,6 +121,9 @@ const QList<Option> &ProgramOptions::options()
         {{QStringLiteral("import-bookmarks")}, QStringLiteral("FILE"),
          QStringLiteral("Add the gopher links of a lynx bookmark page or a URL list"), InImport,
          Mode::ImportBookmarks},
+        {{QStringLiteral("history")}, QString(),
+         QStringLiteral("Print the history of the items opened in the windows, newest first"),
+         InHistory, Mode::History},
         {{QStringLiteral("timeout")}, QStringLiteral("SECONDS"),
          QStringLiteral("Give up when the server is silent this long; 60 unless given, 0 for "
                         "never"),
@@ -155,8 +158,9 @@ const QList<Option> &ProgramOptions::options()
          QStringLiteral("The bookmark category to export ('*' for all) or to import into"),
          InExport | InImport, std::nullopt},
         {{QStringLiteral("format")}, QStringLiteral("urls|gophermap"),
-         QStringLiteral("Export as gopher URLs, one a line (the default), or as a gophermap"),
-         InExport, std::nullopt},
+         QStringLiteral("Export or print the history as gopher URLs, one a line (the default), "
+                        "or as a gophermap"),
+         InExport | InHistory, std::nullopt},
     };
     return table;
 }
@@ -236,6 +240,7 @@ ProgramOptions ProgramOptions::parse(const QStringList &arguments)
         break;
     case Mode::ExportBookmarks:
     case Mode::ImportBookmarks:
+    case Mode::History:
         if (!result.m_positional.isEmpty())
             result.m_error = QStringLiteral("unexpected argument '%1'").arg(result.m_positional.first());
         break;

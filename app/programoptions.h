@@ -28,6 +28,7 @@ public:
         Print,
         ExportBookmarks,
         ImportBookmarks,
+        History,
         Help,
         Version,
     };
@@ -38,7 +39,8 @@ public:
         InPrint = 1u << unsigned(Mode::Print),
         InExport = 1u << unsigned(Mode::ExportBookmarks),
         InImport = 1u << unsigned(Mode::ImportBookmarks),
-        InEveryMode = InWindow | InDump | InPrint | InExport | InImport,
+        InHistory = 1u << unsigned(Mode::History),
+        InEveryMode = InWindow | InDump | InPrint | InExport | InImport | InHistory,
     };
 
     struct Option

@@ -1,7 +1,6 @@
 #include "app/tarnwickapp.h"
 
-#include "documents/helptopics.h"
-
+#include "bookmarks/bookmarkexchange.h"
 #include "documents/programlauncher.h"
 #include "documents/documentframe.h"
 #include "documents/gopherxferdoc.h"
@@ -383,11 +382,49 @@ CTarnwickDoc *CTarnwickApp::OpenItem(const CBookmark &source, int firstValue, qi
             if (document) {
                 document->setParent(this);
                 Q_EMIT documentOpened(document);
+                // An attribute fetch opens the item itself once it knows it:
+                // that is what the history records.
+                if (templateId != TypeTable::InfoTemplate && !document->isClosing())
+                    recordVisit(document);
             }
             return document;
         }
     }
     return nullptr;
+}
+
+void CTarnwickApp::keepHistoryIn(const QString &path)
+{
+    m_history = std::make_unique<HistoryStore>(path);
+}
+
+void CTarnwickApp::recordVisit(const CTarnwickDoc *document)
+{
+    if (!m_history || m_recordingPaused || !document
+        || document->openMode() == CTarnwickDoc::UploadOpen
+        || !CTarnwickDoc::isRevisitable(document->item()) || !m_settings.rememberHistory())
+        return;
+    HistoryEntry entry;
+    entry.time = QDateTime::currentSecsSinceEpoch();
+    entry.type = document->item().type;
+    entry.title = document->shownTitle().toUtf8();
+    entry.url = BookmarkExchange::bareUrl(document->item());
+    if (m_history->add(entry) || m_historyFailureShown)
+        return;
+    // Said once: a history that cannot be written must not stop the browsing.
+    m_historyFailureShown = true;
+    m_ui.messageBox(QByteArray("Could not write the history file\n") + m_history->path().toUtf8()
+                        + "\n" + m_history->lastError().toUtf8(),
+                    UserInterface::Exclamation);
+}
+
+CBookmark CTarnwickApp::itemFromUrl(const QByteArray &url, const QString &shownTitle) const
+{
+    CBookmark item;
+    item.ParseURL(url);
+    const TextEncoding encoding = m_hostEncodings.encoding(item.host);
+    item.title = encodeText(shownTitle, encoding).value_or(shownTitle.toUtf8());
+    return item;
 }
 
 CTarnwickDoc *CTarnwickApp::OpenHomeGopher()

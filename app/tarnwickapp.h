@@ -2,6 +2,8 @@
 
 #include "settings/appsettings.h"
 #include "documents/downloadedfiles.h"
+#include "documents/historystore.h"
+#include "documents/replycache.h"
 #include "settings/hostencodings.h"
 #include "settings/networksettings.h"
 #include "settings/profilefile.h"
@@ -19,6 +21,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CBookmark;
@@ -169,6 +172,21 @@ public:
     // at least one is configured).
     CTarnwickDoc *OpenHomeGopher();
 
+    // The history of the items opened. The window program keeps one; the
+    // command-line modes have none and record nothing.
+    void keepHistoryIn(const QString &path);
+    HistoryStore *history() const { return m_history.get(); }
+    // Records the document's item in the history, unless "Remember History"
+    // is off or the item cannot be asked for again (the answers of a form).
+    void recordVisit(const CTarnwickDoc *document) override;
+    // While the windows of the last session come back nothing is recorded:
+    // they were opened, and recorded, before.
+    void setRecordingPaused(bool paused) { m_recordingPaused = paused; }
+    ReplyCache &replyCache() override { return m_replyCache; }
+    // The item a history entry or a session names: its URL, titled as the
+    // window showed it (in the bytes of its host's encoding).
+    CBookmark itemFromUrl(const QByteArray &url, const QString &shownTitle) const;
+
 Q_SIGNALS:
     void documentOpened(CTarnwickDoc *document);
     // A view of an item was chosen (by rank or by the user).
@@ -193,4 +211,8 @@ private:
     std::optional<bool> m_authoredOverride;
     Launcher m_launcher;
     FrameFactory *m_frames = nullptr;
+    std::unique_ptr<HistoryStore> m_history;
+    bool m_historyFailureShown = false;
+    bool m_recordingPaused = false;
+    ReplyCache m_replyCache;
 };

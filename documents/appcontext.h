@@ -11,6 +11,7 @@ class ExtendedViewTable;
 class HomeGophers;
 class HostEncodings;
 class ProfileFile;
+class ReplyCache;
 class TransactionEngine;
 class UserInterface;
 class WindowRegistry;
@@ -52,6 +53,12 @@ public:
     virtual bool RunProgram(const QStringList &arguments, const QByteArray &commandLine) = 0;
     virtual CTarnwickDoc *OpenItem(const CBookmark &item, int firstValue, qintptr secondValue,
                                    int homeFailures = 0) = 0;
+    // Replies of menus and texts kept in memory (empty and unused unless the
+    // window program turned it on).
+    virtual ReplyCache &replyCache() = 0;
+    // The user moved the document to another item (a navigator node): the
+    // history records it as it records every item opened.
+    virtual void recordVisit(const CTarnwickDoc *document) = 0;
 
 Q_SIGNALS:
     // The "Menu as Authored" switch changed.

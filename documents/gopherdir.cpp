@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -453,21 +454,66 @@ void CGopherDir::OnReceiveDone(int status)
         Q_EMIT updateAllViews(mark);
 }
 
+bool CGopherDir::Fetch(const CBookmark &item)
+{
+    // The directory the window is opened on is the first place Back returns to.
+    if (m_visits.empty()) {
+        m_visits.push_back({-1, item});
+        m_visitAt = 0;
+    }
+    return CTarnwickDoc::Fetch(item);
+}
+
 void CGopherDir::fetchNavigatorNode(int index, bool expandedBefore)
 {
     if (index < 0 || index >= navigatorCount())
         return;
-    fetchNavigatorItem(m_navigator.item(index, true), expandedBefore);
+    fetchNode(m_navigator.item(index, true), expandedBefore, index);
 }
 
 void CGopherDir::fetchNavigatorItem(const CBookmark &source, bool expandedBefore)
 {
+    fetchNode(source, expandedBefore, -1);
+}
+
+void CGopherDir::fetchNode(const CBookmark &source, bool expandedBefore, int navigatorIndex)
+{
     CBookmark node;
     node.Assign(source);
     node.parentKey = windowKey();
+    const bool stepping = std::exchange(m_stepping, false);
+    if (!stepping && m_visitAt >= 0 && m_visits[size_t(m_visitAt)].navigatorIndex != navigatorIndex) {
+        // A move from the middle of the way forgets the way forward.
+        m_visits.erase(m_visits.begin() + m_visitAt + 1, m_visits.end());
+        m_visits.push_back({navigatorIndex, node});
+        if (m_visits.size() > size_t(MaxVisits))
+            m_visits.erase(m_visits.begin());
+        m_visitAt = int(m_visits.size()) - 1;
+    }
     setNavigatorFlag(expandedBefore);
     DeleteContents();
     Fetch(node);
+    // Steps retrace the way; moves are new places the history records.
+    if (!stepping && !isClosing())
+        m_context.app->recordVisit(this);
+}
+
+void CGopherDir::stepTo(int visit)
+{
+    if (visit < 0 || visit >= int(m_visits.size()) || visit == m_visitAt || hasLiveTransaction())
+        return;
+    m_visitAt = visit;
+    const Visit &to = m_visits[size_t(visit)];
+    m_stepping = true;
+    // The navigator selects the node and fetches it; a window without one
+    // fetches the place itself.
+    if (isSignalConnected(QMetaMethod::fromSignal(&CGopherDir::navigatorNodeRequested)))
+        Q_EMIT navigatorNodeRequested(to.navigatorIndex);
+    else if (to.navigatorIndex >= 0)
+        fetchNavigatorNode(to.navigatorIndex, false);
+    else
+        fetchNavigatorItem(to.item, false);
+    m_stepping = false;
 }
 
 void CGopherDir::FindText(const QByteArray &text, bool down, bool matchCase, bool)

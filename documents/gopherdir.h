@@ -45,6 +45,8 @@ public:
     void DeleteContents() override;
     void requestStarting() override;
     bool endsAtDotLine() const override { return true; }
+    bool keepsReplyInMemory() const override { return true; }
+    bool replyWorthKeeping() const override { return !m_cut; }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;
@@ -92,6 +94,21 @@ public:
     // another node has been fetched).
     void fetchNavigatorItem(const CBookmark &node, bool expandedBefore);
     int receivedCount() const { return m_receivedCount; }
+    // Back and Forward: the directories this window has shown, by navigator
+    // moves (not reloads), and where the window stands among them. A step
+    // fetches that directory as its navigator node would.
+    static constexpr int MaxVisits = 1000;
+    bool canStepBack() const { return m_visitAt > 0 && !hasLiveTransaction(); }
+    bool canStepForward() const
+    {
+        return m_visitAt + 1 < int(m_visits.size()) && !hasLiveTransaction();
+    }
+    void stepBack() { stepTo(m_visitAt - 1); }
+    void stepForward() { stepTo(m_visitAt + 1); }
+    int visitCount() const { return int(m_visits.size()); }
+    int visitPosition() const { return m_visitAt; }
+    bool Fetch(const CBookmark &item) override;
+
     // The most items one fetch takes (MaxItems unless a test lowers it).
     int itemLimit() const { return m_itemLimit; }
     void setItemLimit(int limit) { m_itemLimit = limit; }
@@ -99,7 +116,8 @@ public:
     bool isCut() const { return m_cut; }
 
 Q_SIGNALS:
-    // A sub-directory row was opened; the navigator fetches its node.
+    // A sub-directory row was opened, or Back or Forward went to a node; the
+    // navigator fetches its node (-1: its root).
     void navigatorNodeRequested(int index);
 
 private:
@@ -120,6 +138,19 @@ private:
     // Whether one more item may be taken in this fetch.
     bool roomForItem();
     void completePendingInfo();
+    // A navigator move: fetches the node into this window and remembers it
+    // for Back and Forward (index -1 for the root).
+    void fetchNode(const CBookmark &node, bool expandedBefore, int navigatorIndex);
+    void stepTo(int visit);
+
+    struct Visit
+    {
+        int navigatorIndex; // -1: the item the window was opened on
+        CBookmark item;
+    };
+    std::vector<Visit> m_visits;
+    int m_visitAt = -1;
+    bool m_stepping = false;
 
     MenuItemStore m_list;
     int m_findPosition = 0;

@@ -17,6 +17,9 @@ public:
 
     void DeleteContents() override;
     bool endsAtDotLine() const override { return true; }
+    bool keepsReplyInMemory() const override { return true; }
+    // A text cut at the line limit is fetched again, not shown cut from memory.
+    bool replyWorthKeeping() const override { return !m_store.IsOverflow(); }
     void OnReceive() override;
     void OnReceiveDone(int status) override;
     void FindText(const QByteArray &text, bool down, bool matchCase, bool wholeWord) override;

@@ -3,12 +3,23 @@
 #include "settings/hostencodings.h"
 #include "bookmarks/homegophers.h"
 #include "documents/documentframe.h"
+#include "documents/replycache.h"
 #include "documents/userinterface.h"
 #include "documents/windowregistry.h"
 #include "net/transactionengine.h"
 #include "net/transactionfailure.h"
 
+#include <utility>
+
 #include <unistd.h>
+
+namespace {
+
+// A reply from memory reaches the document in blocks of this size, one per
+// turn of the event loop, as the network would deliver it.
+constexpr qsizetype ReplayBlock = 256 * 1024;
+
+} // namespace
 
 CTarnwickDoc::CTarnwickDoc(const AppContext &context, QObject *parent)
     : QObject(parent), m_context(context)
@@ -113,17 +124,62 @@ void CTarnwickDoc::beginReply()
     m_reply.phase = ReplyState::Receiving;
 }
 
+bool CTarnwickDoc::isRevisitable(const CBookmark &item)
+{
+    QByteArrayView request(item.selector);
+    if (request.endsWith("\r\n"))
+        request.chop(2);
+    return !request.contains('\r') && !request.contains('\n') && !item.host.isEmpty();
+}
+
 void CTarnwickDoc::SendRequest()
 {
     startRequest();
+    const bool afresh = std::exchange(m_fetchAfresh, false);
     if (m_openMode == UploadOpen && m_uploadRecord) {
         const UploadRecord record = *m_uploadRecord;
         m_uploadRecord.reset();
         m_context.engine->StartTransaction(this, record.file, record.length,
                                            record.appendTerminator);
-    } else {
-        m_context.engine->StartTransaction(this, -1, 0, true);
+        return;
     }
+    ReplyCache &memory = m_context.app->replyCache();
+    if (memory.isEnabled() && keepsReplyInMemory() && isRevisitable(m_item)) {
+        m_reply.memoryKey = ReplyCache::keyOf(m_item);
+        if (!afresh) {
+            if (const std::optional<QByteArray> kept = memory.find(m_reply.memoryKey)) {
+                m_reply.fromMemory = true;
+                const quint64 request = m_requestNumber;
+                const QByteArray reply = *kept;
+                QMetaObject::invokeMethod(
+                    this, [this, request, reply] { replayBlock(request, reply, 0); },
+                    Qt::QueuedConnection);
+                return;
+            }
+        }
+        m_reply.keeping = true;
+    }
+    m_context.engine->StartTransaction(this, -1, 0, true);
+}
+
+void CTarnwickDoc::replayBlock(quint64 request, const QByteArray &reply, qsizetype from)
+{
+    if (m_requestNumber != request || m_closing || m_reply.phase == ReplyState::Ended)
+        return;
+    const qsizetype length = qMin(ReplayBlock, reply.size() - from);
+    bool done = false;
+    if (length > 0)
+        OnData(reply.mid(from, length), done);
+    if (m_requestNumber != request || m_closing)
+        return;
+    from += length;
+    if (done || from >= reply.size()) {
+        FinishTransfer();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, request, reply, from] { replayBlock(request, reply, from); },
+        Qt::QueuedConnection);
 }
 
 QByteArray CTarnwickDoc::groupedNumber(qint64 number)
@@ -188,6 +244,17 @@ void CTarnwickDoc::OnData(const QByteArray &bytes, bool &done)
         return;
     if (m_reply.phase == ReplyState::Idle)
         beginReply();
+    if (m_reply.keeping) {
+        ReplyCache &memory = m_context.app->replyCache();
+        if (m_reply.received.size() + bytes.size() > memory.largestReply()) {
+            // Too large to keep; an older reply to the request is out of date.
+            m_reply.keeping = false;
+            m_reply.received = QByteArray();
+            memory.remove(m_reply.memoryKey);
+        } else {
+            m_reply.received += bytes;
+        }
+    }
     const quint64 request = m_requestNumber;
     const QByteArray body = m_reply.framer.feed(bytes);
     // The header is examined once its line is complete, however the network
@@ -250,6 +317,16 @@ void CTarnwickDoc::endRequest(int status)
     m_reply.endHandled = true;
     m_reply.phase = ReplyState::Ended;
     const quint64 request = m_requestNumber;
+    // A whole reply is kept before the kind may send another request; one
+    // that may not be shown again replaces an older one all the same.
+    if (status == 0 && m_reply.keeping) {
+        ReplyCache &memory = m_context.app->replyCache();
+        if (replyWorthKeeping())
+            memory.store(m_reply.memoryKey, std::exchange(m_reply.received, {}));
+        else
+            memory.remove(m_reply.memoryKey);
+    }
+    const bool fromMemory = m_reply.fromMemory;
     OnReceiveDone(status);
     // The kind may have sent another request (an empty Gopher+ menu is asked
     // for again): the transfer goes on, and ends with that request.
@@ -257,6 +334,8 @@ void CTarnwickDoc::endRequest(int status)
         return;
     if (status == 0 && m_serversTried > 0)
         SetStatus(m_lastStatus + " (from the redundant server " + answeringServer() + ")");
+    if (status == 0 && fromMemory)
+        SetStatus(m_lastStatus + " (from memory)");
     endStatusIs(status);
 }
 
@@ -558,6 +637,7 @@ void CTarnwickDoc::OnReload()
     }
     DeleteContents();
     m_navigatorFlag = true;
+    m_fetchAfresh = true;
     SendRequest();
 }
 

@@ -72,6 +72,17 @@ public:
     // Whether a reply without a Gopher+ header ends at a line holding only
     // "." (menus, texts and attribute replies do; a download does not).
     virtual bool endsAtDotLine() const { return false; }
+    // Whether the replies of this kind are kept in memory to be shown again
+    // at once (menus and texts are; downloads and forms are not).
+    virtual bool keepsReplyInMemory() const { return false; }
+    // Whether the reply that just ended may be shown again from memory (one
+    // cut at a limit may not).
+    virtual bool replyWorthKeeping() const { return true; }
+
+    // Whether the item is a page that can be asked for again by its URL: a
+    // one-line request, not the answers of a form. Only such items are kept
+    // in memory, in the history and in a session.
+    static bool isRevisitable(const CBookmark &item);
 
     // Command states and commands every document window has.
     virtual bool OnUpdateFileSave() const { return false; }
@@ -86,6 +97,7 @@ public:
     // a telnet session starts).
     virtual void OnFetch() {}
     bool OnUpdateBack() const;
+    // Fetches the item again from its server, never from memory.
     void OnReload();
     void OnGoTop();
     void OnBack();
@@ -153,6 +165,8 @@ public:
     int endStatus() const { return m_endStatus; }
     // The redundant server that answers for the item's own, or none.
     QByteArray answeringServer() const;
+    // The reply of the current request comes from memory, not the network.
+    bool isFromMemory() const { return m_reply.fromMemory; }
     // What one of the program's limits cut off the last reply ("the text was
     // cut at 32,767 lines"); empty when the reply was kept whole.
     QByteArray cutNotice() const { return m_cutNotice; }
@@ -224,6 +238,11 @@ private:
         QByteArray progressText;
         bool kindDone = false;
         bool endHandled = false;
+        // The reply as received, to be kept in memory under the request.
+        QByteArray memoryKey;
+        QByteArray received;
+        bool keeping = false;
+        bool fromMemory = false;
     };
 
     // Forgets the previous request (its transaction, if still live, is let
@@ -241,6 +260,9 @@ private:
     // whether to trust it, and fetches again if so. False when not.
     bool trustChangedCertificate(const TransactionFailure &failure);
     void endStatusIs(int status);
+    // Feeds a reply kept in memory to the document from the event loop, in
+    // blocks, as a transaction would.
+    void replayBlock(quint64 request, const QByteArray &reply, qsizetype from);
 
     ReplyState m_reply;
     // Counts requests, so that work that started a new one can tell.
@@ -263,5 +285,7 @@ private:
     ConnectionInfo m_connection;
     int m_endStatus = 0;
     bool m_closing = false;
+    // The next request goes to the server even when memory holds its reply.
+    bool m_fetchAfresh = false;
     QByteArray m_cutNotice;
 };

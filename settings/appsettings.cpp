@@ -58,6 +58,26 @@ bool AppSettings::setMenuAsAuthored(bool on)
     return Setting(Keys::MenuAsAuthored).setFlag(m_file, on);
 }
 
+bool AppSettings::rememberHistory() const
+{
+    return Setting(Keys::RememberHistory).flag(m_file);
+}
+
+bool AppSettings::setRememberHistory(bool on)
+{
+    return Setting(Keys::RememberHistory).setFlag(m_file, on);
+}
+
+bool AppSettings::reopenWindows() const
+{
+    return Setting(Keys::ReopenWindows).flag(m_file);
+}
+
+bool AppSettings::setReopenWindows(bool on)
+{
+    return Setting(Keys::ReopenWindows).setFlag(m_file, on);
+}
+
 bool AppSettings::autoSelectView() const
 {
     return Setting(Keys::AutoSelectView).flag(m_file);

@@ -73,6 +73,12 @@ public:
     // 0 keep the editor, 1 minimise it, 2 close it.
     int bookmarkEditorFetchAction() const;
     [[nodiscard]] bool setBookmarkEditorFetchAction(int action);
+    // "Remember History": items opened are recorded (on unless turned off).
+    bool rememberHistory() const;
+    [[nodiscard]] bool setRememberHistory(bool on);
+    // "Reopen Windows": the windows open at exit come back at the next start.
+    bool reopenWindows() const;
+    [[nodiscard]] bool setReopenWindows(bool on);
 
     QString temporaryDirectory() const;
     [[nodiscard]] bool setTemporaryDirectory(const QString &path);

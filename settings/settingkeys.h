@@ -72,6 +72,10 @@ inline constexpr SettingKey AutoStripDots{Type::Flag, "Options", "Auto Strip Dot
 // fixed-pitch face.
 inline constexpr SettingKey MenuAsAuthored{Type::Flag, "Options", "Menu as Authored", 0, ""};
 inline constexpr SettingKey BookmarkEditorFetchAction{Type::Number, "Options", "Bookmark Editor Fetch Action", 0, ""};
+// Every item opened is recorded in the history (kept outside this file).
+inline constexpr SettingKey RememberHistory{Type::Flag, "Options", "Remember History", 1, ""};
+// The document windows open at exit are opened again at the next start.
+inline constexpr SettingKey ReopenWindows{Type::Flag, "Options", "Reopen Windows", 0, ""};
 
 // "Directories": the defaults written at start-up are AppSettings' to work out.
 inline constexpr SettingKey TemporaryDirectory{Type::Text, "Directories", "Temporary directory", 0, ""};
@@ -159,7 +163,7 @@ inline constexpr SettingKey Certificate{Type::Text, "Certificates", "%s", 0, ""}
 // Every key above.
 inline constexpr std::array all{
     &AutoSelectView, &AutoViewFile, &AutoFileName, &AutoStripDots, &MenuAsAuthored,
-    &BookmarkEditorFetchAction,
+    &BookmarkEditorFetchAction, &RememberHistory, &ReopenWindows,
     &TemporaryDirectory, &DownloadDirectory, &WindowPos,
     &ToolbarPosition, &ToolbarSize, &ShowToolbar, &ShowTooltips, &DockX, &DockY, &FloatX, &FloatY,
     &UsePrinterFont,

@@ -84,7 +84,7 @@ private Q_SLOTS:
     void userOptionsFetchAction_data();
     void userOptionsFetchAction();
     void userOptionsShowsSwitches();
-    void userOptionsWritesFiveKeys();
+    void userOptionsWritesSevenKeys();
     void directoriesRoundTrip();
 
     // "WinSock Information", About
@@ -515,7 +515,7 @@ void tst_Dialogs::userOptionsShowsSwitches()
     QVERIFY(dialog.autoViewFileBox()->isChecked());
 }
 
-void tst_Dialogs::userOptionsWritesFiveKeys()
+void tst_Dialogs::userOptionsWritesSevenKeys()
 {
     AppSettings settings(*m_file);
     UserOptionsDialog dialog(settings, m_ui.get());
@@ -528,9 +528,15 @@ void tst_Dialogs::userOptionsWritesFiveKeys()
              QStringLiteral("Always view the file when the download is complete"));
     QCOMPARE(dialog.closeButton()->text(), QStringLiteral("Close the Bookmark Editor after fetching"));
     QCOMPARE(dialog.minimizeButton()->text(), QStringLiteral("Minimize the Bookmark Editor after fetching"));
+    QCOMPARE(dialog.rememberHistoryBox()->text(), QStringLiteral("Remember the items I open in the History"));
+    QCOMPARE(dialog.reopenWindowsBox()->text(),
+             QStringLiteral("Reopen the windows of the last session at start"));
+    QVERIFY(dialog.rememberHistoryBox()->isChecked());
+    QVERIFY(!dialog.reopenWindowsBox()->isChecked());
 
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseClick(dialog.reopenWindowsBox(), Qt::LeftButton);
     QTest::mouseClick(dialog.autoSelectViewBox(), Qt::LeftButton);
     QTest::mouseClick(dialog.autoFileNameBox(), Qt::LeftButton);
     QTest::mouseClick(dialog.autoViewFileBox(), Qt::LeftButton);
@@ -543,7 +549,9 @@ void tst_Dialogs::userOptionsWritesFiveKeys()
     QCOMPARE(m_ini.value("Options", "Auto File Name"), QByteArray("1"));
     QCOMPARE(m_ini.value("Options", "Auto View File"), QByteArray("1"));
     QCOMPARE(m_ini.value("Options", "Bookmark Editor Fetch Action"), QByteArray("2"));
-    QCOMPARE(m_file->keys("Options").size(), 5);
+    QCOMPARE(m_ini.value("Options", "Remember History"), QByteArray("1"));
+    QCOMPARE(m_ini.value("Options", "Reopen Windows"), QByteArray("1"));
+    QCOMPARE(m_file->keys("Options").size(), 7);
 }
 
 void tst_Dialogs::directoriesRoundTrip()

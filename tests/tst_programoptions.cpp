@@ -113,6 +113,11 @@ void tst_ProgramOptions::parse_data()
     row("export", {s("--export-bookmarks"), s("--category"), s("*")}, Mode::ExportBookmarks, {});
     row("import", {s("--category"), s("New"), s("--import-bookmarks"), s("list.txt")},
         Mode::ImportBookmarks, {});
+    row("the history as a gophermap", {s("--format"), s("gophermap"), s("--history")}, Mode::History, {});
+    row("the history with a URL", {s("--history"), url}, Mode::History,
+        QStringLiteral("unexpected argument '%1'").arg(url));
+    row("the history with a category", {s("--history"), s("--category"), s("x")}, Mode::History,
+        s("--category cannot be used with --history"));
     row("-h", {s("-h")}, Mode::Help, {});
     row("an unknown option beside --help", {s("--dump"), s("--help"), s("--bogus-mode")},
         Mode::Window, s("unknown option 'bogus-mode'"));
@@ -189,7 +194,7 @@ void tst_ProgramOptions::answersWithoutADisplay_data()
 
     // The usage names every mode, so a reader finds the one meant.
     for (const char *mode : {"--dump URL", "--print FILE.pdf URL", "--export-bookmarks",
-                             "--import-bookmarks FILE"})
+                             "--import-bookmarks FILE", "--history"})
         QVERIFY2(usage.contains(QByteArray(QByteArray("tarnwick [-I DIR] ") + mode)), mode);
     for (const ProgramOptions::Option &option : ProgramOptions::options()) {
         const QString name = (option.names.last().size() == 1 ? QStringLiteral("-") : QStringLiteral("--"))

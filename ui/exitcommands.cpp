@@ -48,7 +48,9 @@ bool CMainFrame::exitProgram(ExitRequest request)
             return true;
     }
     m_exiting = true;
-    // What the program keeps across runs; a session saved at exit belongs here.
+    // What the program keeps across runs, the document windows still open
+    // among it.
+    saveSession();
     if (m_findDialog)
         m_findDialog->close();
     WriteWindowPlacement();

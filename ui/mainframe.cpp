@@ -92,6 +92,7 @@ CMainFrame::CMainFrame(GuiProgram &program, QWidget *parent)
     m_mdi->installEventFilter(this);
 
     m_app.setFrameFactory(this);
+    connect(&m_app, &CTarnwickApp::documentOpened, this, &CMainFrame::placeReopenedWindow);
     m_fonts.setUserInterface(&m_ui);
     m_ui.statusSink = [this](const QByteArray &text) { setStatusMessage(text); };
     // After "You could not reach your Home Gopher server": a changed home is

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/sessionfile.h"
 #include "settings/appsettings.h"
 #include "documents/documentframe.h"
 #include "documents/windowregistry.h"
@@ -9,6 +10,7 @@
 #include "ui/command.h"
 #include "ui/dialogs/finddialog.h"
 #include "ui/fontmanager.h"
+#include "ui/history/historywindow.h"
 #include "ui/itemicons.h"
 #include "ui/qtuserinterface.h"
 
@@ -74,6 +76,7 @@ public:
         ID_NEXT_PANE = 59408, ID_PREV_PANE = 59409,
         ID_IMPORT_BOOKMARKS = 1060, ID_EXPORT_BOOKMARKS = 1061, ID_MENU_AS_AUTHORED = 1062,
         ID_DEFAULT_GOPHER = 1063, ID_NEXT_WINDOW = 1064, ID_PREV_WINDOW = 1065,
+        ID_HISTORY = 1066, ID_STEP_BACK = 1067, ID_STEP_FORWARD = 1068,
         ID_ENCODING_AUTOMATIC = 1080, ID_ENCODING_UTF8 = 1081, ID_ENCODING_LATIN1 = 1082,
         ID_ENCODING_WINDOWS1252 = 1083, ID_ENCODING_CP437 = 1084, ID_ENCODING_KOI8R = 1085,
         ID_ZOOM_IN = 1090, ID_ZOOM_OUT = 1091, ID_ZOOM_FIT = 1092, ID_ZOOM_ACTUAL = 1093,
@@ -123,6 +126,18 @@ public:
     CBookmarkStore &bookmarkStore() const { return *m_bookmarks; }
     FindDialog *findDialog() const { return m_findDialog; }
     CItemInfoWindow *infoWindow() const { return m_infoWindow; }
+    HistoryWindow *historyWindow() const { return m_historyWindow; }
+
+    // The session: the document windows open at exit, saved there when
+    // "Reopen Windows" is on (sessioncommands.cpp). No file, no session.
+    void setSessionFile(const QString &path) { m_sessionFile = path; }
+    QString sessionFile() const { return m_sessionFile; }
+    void saveSession();
+    // Opens the windows of the last session; false when there were none to
+    // open (the home gopher comes instead).
+    bool reopenSession();
+    // Puts a window of the session being reopened where it stood.
+    void placeReopenedWindow(CTarnwickDoc *document);
 
     // How the program is asked to end.
     enum class ExitRequest { User, Signal };
@@ -130,7 +145,7 @@ public:
     // the close box and a logout reach it through the frame's close, a stop
     // signal through exitOnSignal(). While transfers run a user is asked
     // first (a signal is not); then what the program keeps across runs is
-    // written: window placement, toolbar, edited tables. Returns false when
+    // written: the session, window placement, toolbar, edited tables. Returns false when
     // the user chose to stay. Marked downloads go when the application
     // object ends, after the frame.
     bool exitProgram(ExitRequest request);
@@ -265,6 +280,14 @@ private:
     void onHelp();
     void onHelpIndex();
     void onHelpUsing();
+    // The history window, and Back and Forward in a directory window
+    // (sessioncommands.cpp).
+    void onHistory();
+    bool hasHistory() const;
+    void onStepBack();
+    void onStepForward();
+    bool canStepBack() const;
+    bool canStepForward() const;
     // The bookmark commands and what the store asks of the frame (bookmarkcommands.cpp).
     void setUpBookmarks();
     QByteArray chooseCategory(int mode);
@@ -362,6 +385,11 @@ private:
     DefaultGopherProgram *m_defaultGopher = nullptr;
     QPointer<FindDialog> m_findDialog;
     QPointer<CItemInfoWindow> m_infoWindow;
+    QPointer<HistoryWindow> m_historyWindow;
+    QString m_sessionFile;
+    // The windows of the session being reopened, by window key, until each
+    // has come.
+    QHash<QByteArray, SessionWindow> m_reopening;
     QString m_findText;
     bool m_findDown = true;
     bool m_findMatchCase = false;

@@ -3,6 +3,7 @@
 #include "app/exitsignals.h"
 #include "app/instancechannel.h"
 #include "app/programoptions.h"
+#include "settings/userdatafiles.h"
 #include "app/tarnwickapp.h"
 #include "ui/commanddialogs.h"
 #include "ui/guiprogram.h"
@@ -30,14 +31,22 @@ void openFirstDocuments(CTarnwickApp &app, CMainFrame &frame, const QByteArrayLi
     }
     commandLineItems.resize(InstanceChannel::windowsToOpen(frame.userInterface(),
                                                            int(commandLineItems.size())));
-    // The dialog's OK writes the home servers on its own.
-    if (commandLineItems.isEmpty() && count == 0)
-        frame.homeServerSetup();
-
     bool saved = false;
-    {
-        // The first window writes the default fonts of its views; with the
-        // directory keys they go to the settings file as one replacement.
+    bool reopened = false;
+    if (commandLineItems.isEmpty()) {
+        // "Reopen Windows": the windows of the last session instead of the
+        // home gopher. The first windows write the default fonts of their
+        // views; with the directory keys they go to the settings file as one
+        // replacement.
+        ProfileFile::Edit firstWrites(app.profile());
+        reopened = frame.reopenSession();
+        if (reopened)
+            saved = app.settings().ensureDirectoryKeys(env) && firstWrites.commit();
+    }
+    if (!reopened) {
+        // The dialog's OK writes the home servers on its own.
+        if (commandLineItems.isEmpty() && count == 0)
+            frame.homeServerSetup();
         ProfileFile::Edit firstWrites(app.profile());
         for (const CBookmark &item : std::as_const(commandLineItems))
             app.OpenItem(item, 0, 0);
@@ -88,8 +97,14 @@ int runTarnwick(const ProgramOptions &options)
     GuiProgram program;
     CTarnwickApp &app = program.app();
     app.setUp(configDirectory, env, networkOptions);
+    // What the window program keeps beside the settings file: the history of
+    // the items opened, menus and texts just fetched (in memory), and the
+    // windows open at exit.
+    app.keepHistoryIn(UserDataFiles::historyFile(app.ConfigDirectory(), env));
+    app.replyCache().setCapacity(ReplyCache::DefaultCapacity);
 
     CMainFrame frame(program);
+    frame.setSessionFile(UserDataFiles::sessionFile(app.ConfigDirectory(), env));
     // A logout's SIGTERM or SIGHUP, and Ctrl+C in the terminal, end the
     // program as File > Exit does: nothing it keeps is lost.
     ExitSignals exitSignals({SIGTERM, SIGHUP, SIGINT});

@@ -32,6 +32,8 @@ UserOptionsDialog::UserOptionsDialog(AppSettings &settings, UserInterface *ui, Q
     m_autoFileName = new QCheckBox(
         QStringLiteral("Use the generated filename, check for uniqueness, don't prompt me"));
     m_autoViewFile = new QCheckBox(QStringLiteral("Always view the file when the download is complete"));
+    m_rememberHistory = new QCheckBox(QStringLiteral("Remember the items I open in the History"));
+    m_reopenWindows = new QCheckBox(QStringLiteral("Reopen the windows of the last session at start"));
 
     m_keep = new QRadioButton(QStringLiteral("Keep Bookmark Editor active after fetching"));
     m_close = new QRadioButton(QStringLiteral("Close the Bookmark Editor after fetching"));
@@ -56,6 +58,8 @@ UserOptionsDialog::UserOptionsDialog(AppSettings &settings, UserInterface *ui, Q
     layout->addWidget(m_autoStripDots);
     layout->addWidget(m_autoFileName);
     layout->addWidget(m_autoViewFile);
+    layout->addWidget(m_rememberHistory);
+    layout->addWidget(m_reopenWindows);
     layout->addSpacing(6);
     layout->addWidget(editorBox);
     layout->addSpacing(6);
@@ -71,6 +75,8 @@ void UserOptionsDialog::fill()
     m_autoStripDots->setChecked(m_settings.autoStripDots());
     m_autoFileName->setChecked(m_settings.autoFileName());
     m_autoViewFile->setChecked(m_settings.autoViewFile());
+    m_rememberHistory->setChecked(m_settings.rememberHistory());
+    m_reopenWindows->setChecked(m_settings.reopenWindows());
     switch (m_settings.bookmarkEditorFetchAction()) {
     case Minimize:
         m_minimize->setChecked(true);
@@ -95,12 +101,14 @@ int UserOptionsDialog::fetchAction() const
 
 void UserOptionsDialog::accept()
 {
-    // The five keys go to the file together, or none of them.
+    // The keys go to the file together, or none of them.
     ProfileFile::Edit edit(m_settings.file());
     const bool written = m_settings.setAutoSelectView(m_autoSelectView->isChecked())
                          && m_settings.setAutoStripDots(m_autoStripDots->isChecked())
                          && m_settings.setAutoFileName(m_autoFileName->isChecked())
                          && m_settings.setAutoViewFile(m_autoViewFile->isChecked())
+                         && m_settings.setRememberHistory(m_rememberHistory->isChecked())
+                         && m_settings.setReopenWindows(m_reopenWindows->isChecked())
                          && m_settings.setBookmarkEditorFetchAction(fetchAction())
                          && edit.commit();
     if (!written) {

@@ -20,6 +20,8 @@ public:
     QCheckBox *autoStripDotsBox() const { return m_autoStripDots; }
     QCheckBox *autoFileNameBox() const { return m_autoFileName; }
     QCheckBox *autoViewFileBox() const { return m_autoViewFile; }
+    QCheckBox *rememberHistoryBox() const { return m_rememberHistory; }
+    QCheckBox *reopenWindowsBox() const { return m_reopenWindows; }
     QRadioButton *keepButton() const { return m_keep; }
     QRadioButton *closeButton() const { return m_close; }
     QRadioButton *minimizeButton() const { return m_minimize; }
@@ -27,7 +29,7 @@ public:
     // The fetch action the buttons stand for: 0 keep, 1 minimise, 2 close.
     int fetchAction() const;
 
-    // OK writes the four switches and the fetch action; the dialog stays open
+    // OK writes the six switches and the fetch action; the dialog stays open
     // when the settings file cannot be written.
     void accept() override;
 
@@ -40,6 +42,8 @@ private:
     QCheckBox *m_autoStripDots = nullptr;
     QCheckBox *m_autoFileName = nullptr;
     QCheckBox *m_autoViewFile = nullptr;
+    QCheckBox *m_rememberHistory = nullptr;
+    QCheckBox *m_reopenWindows = nullptr;
     QRadioButton *m_keep = nullptr;
     QRadioButton *m_close = nullptr;
     QRadioButton *m_minimize = nullptr;

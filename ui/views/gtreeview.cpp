@@ -263,6 +263,11 @@ void CGTreeView::clickNode(QTreeWidgetItem *node, bool onButton)
 
 void CGTreeView::openNode(int index)
 {
+    if (index < 0) {
+        ensureRoot();
+        clickNode(m_root, false);
+        return;
+    }
     for (QTreeWidgetItemIterator it(this); *it; ++it) {
         if ((*it)->data(0, NavigatorIndexRole).toInt() == index && *it != m_root) {
             clickNode(*it, false);

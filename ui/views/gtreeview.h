@@ -41,7 +41,7 @@ public:
     // document has a transaction in progress.
     void clickNode(QTreeWidgetItem *node, bool onButton);
     // The same for the node of a navigator index (a directory opened from
-    // the list).
+    // the list, a step Back or Forward; -1 is the root).
     void openNode(int index);
 
     // Context menu entries.
