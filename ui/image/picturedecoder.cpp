@@ -321,9 +321,13 @@ DecodedPicture PictureDecoder::decode(const QString &path, const std::atomic_boo
     }
     // Said before anything is allocated, and in the words of the window.
     const QSize size = reader.size();
-    const int bits = reader.imageFormat() == QImage::Format_Invalid
+    // A damaged header can leave the reader's format unset: Qt's JPEG reader
+    // then answers with whatever its memory held, so the value is checked
+    // before it indexes Qt's table of formats.
+    const int format = int(reader.imageFormat());
+    const int bits = format <= int(QImage::Format_Invalid) || format >= int(QImage::NImageFormats)
                          ? 32
-                         : qMax(32, int(QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel()));
+                         : qMax(32, int(QImage::toPixelFormat(QImage::Format(format)).bitsPerPixel()));
     if (size.isValid() && quint64(size.width()) * quint64(size.height()) * quint64(bits / 8)
                               > quint64(AllocationLimitMB) << 20) {
         facts.problem = Picture::tooLarge(size.width(), size.height(), AllocationLimitMB);
