@@ -135,6 +135,10 @@ CMainFrame::~CMainFrame()
         delete m_findDialog;
     if (m_infoWindow)
         delete m_infoWindow;
+    // The History window's rows take their pictures from the frame's icons,
+    // which go before the frame's child widgets do.
+    if (m_historyWindow)
+        delete m_historyWindow;
     // Windows first, then the documents, while the engine and the registers
     // they talk to still exist.
     m_mdi->closeAllSubWindows();
