@@ -217,6 +217,7 @@ void tst_Atspi::askFormIsFilledByKeys()
                  QStringLiteral("sun (radio button)"), QStringLiteral("cloud (radio button)"),
                  QStringLiteral("rain (radio button)"), QStringLiteral("snow (radio button)"),
                  QStringLiteral("A photo or a note to upload (push button)"),
+                 QStringLiteral("Send the file as (panel)"),
                  QStringLiteral("Text (radio button)"), QStringLiteral("Binary (radio button)"),
                  QStringLiteral("Send (push button)")}));
     // Tab goes from question to question, each heard by its prompt.

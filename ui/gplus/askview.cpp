@@ -249,6 +249,8 @@ void CAskView::addItem(CAskItem *item, QVBoxLayout *layout)
         auto *file = new QLabel(form);
         file->setTextFormat(Qt::PlainText);
         auto *modeBox = new QGroupBox(form);
+        // The box has no title on screen; a reader hears what its choice is.
+        modeBox->setAccessibleName(QStringLiteral("Send the file as"));
         auto *modeRow = new QHBoxLayout(modeBox);
         auto *text = new QRadioButton(QStringLiteral("Text"), modeBox);
         auto *binary = new QRadioButton(QStringLiteral("Binary"), modeBox);
