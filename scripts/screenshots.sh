@@ -132,7 +132,7 @@ if [ "${1:-}" = "--inside" ]; then
   # Row 6 of the sample menu is "About Tarnwick".
   settings browse '[Settings]\nWindowPos=0,1,-1,-1,-1,-1,0,0,1000,640\n'
   shot main-window.png browse window "$frame" settle 2 \
-    keys 80 'Down Down Down Down Down Down Return' settle 2 screen 1000x640 -- "$url"
+    keys 80 'Down Down Down Down Down Down Return' settle 6 screen 1000x640 -- "$url"
 
   # F1 on the sample menu: the help window on the page of directory windows.
   shot help-window.png browse window "$frame" settle 2 keys 80 F1 \
