@@ -225,6 +225,20 @@ void TransactionEngine::hostLookedUp(const QHostInfo &info)
     OnHostResolved(info.lookupId(), info);
 }
 
+std::pair<CTransaction *, TransactionClient *> TransactionEngine::liveSocket(int socket)
+{
+    CTransaction *t = m_socketTransactions.find(socket);
+    if (!t)
+        return {nullptr, nullptr};
+    TransactionClient *document = liveDocument(t);
+    if (!document) {
+        // Its document has gone: the transaction goes with it.
+        destroyTransaction(t);
+        return {nullptr, nullptr};
+    }
+    return {t, document};
+}
+
 TransactionClient *TransactionEngine::liveDocument(const CTransaction *t) const
 {
     if (t->closed || t->state == CTransaction::Closed || t->state == CTransaction::Cancelled)
@@ -350,14 +364,9 @@ void TransactionEngine::onReadReady(int socket)
 
 void TransactionEngine::OnSocketConnect(int socket, int error)
 {
-    CTransaction *t = m_socketTransactions.find(socket);
+    const auto [t, document] = liveSocket(socket);
     if (!t)
         return;
-    TransactionClient *document = liveDocument(t);
-    if (!document) {
-        destroyTransaction(t);
-        return;
-    }
     if (error != 0) {
         t->lastError = error;
         fail(t, t->proxy ? TransactionFailure::proxyUnreachable(t->item.host,
@@ -373,14 +382,9 @@ void TransactionEngine::OnSocketConnect(int socket, int error)
 
 void TransactionEngine::openStep(int socket)
 {
-    CTransaction *t = m_socketTransactions.find(socket);
+    const auto [t, document] = liveSocket(socket);
     if (!t)
         return;
-    TransactionClient *document = liveDocument(t);
-    if (!document) {
-        destroyTransaction(t);
-        return;
-    }
     switch (t->transport->open()) {
     case Transport::Step::WantRead:
         t->setEvents(CTransaction::ReadEvents);
@@ -455,14 +459,9 @@ bool TransactionEngine::certificateTrusted(TransactionClient *document, CTransac
 
 void TransactionEngine::OnSocketWrite(int socket, int /*error*/)
 {
-    CTransaction *t = m_socketTransactions.find(socket);
+    const auto [t, document] = liveSocket(socket);
     if (!t)
         return;
-    TransactionClient *document = liveDocument(t);
-    if (!document) {
-        destroyTransaction(t);
-        return;
-    }
     t->SendPending();
     afterSend(document, t);
 }
@@ -540,13 +539,9 @@ CTransaction *TransactionEngine::deliver(CTransaction *t, const QByteArray &data
 
 void TransactionEngine::OnSocketRead(int socket, int event, int /*error*/)
 {
-    CTransaction *t = m_socketTransactions.find(socket);
+    CTransaction *t = liveSocket(socket).first;
     if (!t)
         return;
-    if (!liveDocument(t)) {
-        destroyTransaction(t);
-        return;
-    }
     bool done = false;
     if (event == 1) {
         const QByteArray data = t->ReceiveChunk();

@@ -5,6 +5,7 @@
 #include "net/transactionfailure.h"
 #include "net/transactionregistry.h"
 
+#include <utility>
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -141,6 +142,9 @@ private:
     void sweep();
     // The document of a transaction that goes on; nullptr when the transaction
     // was closed, stopped or orphaned, and is only waiting to be deleted.
+    // The transaction of a socket and its document; a transaction whose
+    // document has gone is destroyed, and both are null.
+    std::pair<CTransaction *, TransactionClient *> liveSocket(int socket);
     TransactionClient *liveDocument(const CTransaction *t) const;
 
     ConnectionPolicy *m_policy = nullptr;
