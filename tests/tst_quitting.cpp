@@ -44,12 +44,30 @@ private:
     // Answers the first message box as a user would, and keeps what it said.
     struct BoxAnswerer
     {
-        explicit BoxAnswerer(const QString &how);
+        explicit BoxAnswerer(const QString &how)
+        {
+            timer.setInterval(10);
+            QObject::connect(&timer, &QTimer::timeout, &timer, [this, how] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!box || !text.isEmpty())
+                    return;
+                text = box->text();
+                defaultIsNo = static_cast<QAbstractButton *>(box->defaultButton()) == box->button(QMessageBox::No);
+                if (how == u"Yes" || how == u"No")
+                    box->button(how == u"Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+                else
+                    QTest::keyClick(box, how == u"Escape" ? Qt::Key_Escape : Qt::Key_Return);
+            });
+            timer.start();
+        }
         QString text;
         bool defaultIsNo = false;
         QTimer timer;
     };
-    QList<QString> downloads() const;
+    QStringList downloads() const
+    {
+        return QDir(m_dir->filePath(QStringLiteral("down"))).entryList(QDir::Files | QDir::Hidden);
+    }
 
     QTemporaryDir m_root;
     std::unique_ptr<TestServer> m_gophernicus, m_holding;
@@ -57,23 +75,6 @@ private:
     SettingsFile m_ini;
     std::unique_ptr<GuiProgram> m_program;
 };
-
-tst_Quitting::BoxAnswerer::BoxAnswerer(const QString &how)
-{
-    timer.setInterval(10);
-    QObject::connect(&timer, &QTimer::timeout, &timer, [this, how] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !text.isEmpty())
-            return;
-        text = box->text();
-        defaultIsNo = static_cast<QAbstractButton *>(box->defaultButton()) == box->button(QMessageBox::No);
-        if (how == u"Yes" || how == u"No")
-            box->button(how == u"Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
-        else
-            QTest::keyClick(box, how == u"Escape" ? Qt::Key_Escape : Qt::Key_Return);
-    });
-    timer.start();
-}
 
 void tst_Quitting::initTestCase()
 {
@@ -107,11 +108,6 @@ void tst_Quitting::cleanup()
 {
     m_program.reset();
     m_dir.reset();
-}
-
-QList<QString> tst_Quitting::downloads() const
-{
-    return QDir(m_dir->filePath(QStringLiteral("down"))).entryList(QDir::Files | QDir::Hidden);
 }
 
 void tst_Quitting::quitAsksWhileTransfersRun_data()
