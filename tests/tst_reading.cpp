@@ -41,10 +41,7 @@ CQTextDoc storeOf(const QByteArray &text)
 
 auto changeOf(const TextOffsets::Change &c) { return std::tuple(c.position, c.removedLength, c.inserted); }
 
-QByteArray menuLine(char type, const QByteArray &title)
-{
-    return type + title + "\t/x\tgopher.example.org\t70\r\n";
-}
+QByteArray menuLine(char type, const QByteArray &title) { return type + title + "\t/x\tgopher.example.org\t70\r\n"; }
 
 QByteArray infoLines(const QList<QByteArray> &lines)
 {
@@ -67,12 +64,11 @@ private Q_SLOTS:
     void offsetsChangeWithTheStore();
     void caretMoves_data();
     void caretMoves();
-    void caretKeepsColumnAndStaysInTheText();
+    void caretComesBackIntoAShorterText();
     void artLines();
     void blocks_data();
     void blocks();
     void blockKeysSkipBlocks();
-    void longRunIsReadInWindows();
 
 private:
     std::unique_ptr<CGopherDir> directory(const QByteArray &menu, bool authored = true);
@@ -176,67 +172,62 @@ void tst_Reading::caretMoves_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<TextPosition>("from");
-    QTest::addColumn<TextCaret::Move>("move");
+    QTest::addColumn<QList<TextCaret::Move>>("moves");
     QTest::addColumn<TextPosition>("to");
 
     QByteArray text("Gopher is a protocol,  older than the web.\r\n\r\nIt lives on.\r\n");
-    const auto row = [&text](const char *name, TextPosition from, TextCaret::Move move, TextPosition to) {
-        QTest::newRow(name) << text << from << move << to;
+    const auto row = [&text](const char *name, TextPosition from, QList<TextCaret::Move> moves, TextPosition to) {
+        QTest::newRow(name) << text << from << moves << to;
     };
     using C = TextCaret;
-    row("right within a line", {2, 0}, C::CharRight, {3, 0});
-    row("right at a line end goes to the next line", {42, 0}, C::CharRight, {0, 1});
-    row("left at a line start goes to the line before", {0, 2}, C::CharLeft, {0, 1});
-    row("left at the start stays", {0, 0}, C::CharLeft, {0, 0});
-    row("word right to the next word", {1, 0}, C::WordRight, {7, 0});
-    row("word right over punctuation and spaces", {12, 0}, C::WordRight, {23, 0});
-    row("word right after the last word ends the line", {38, 0}, C::WordRight, {42, 0});
-    row("word left at a word start goes to the word before", {10, 0}, C::WordLeft, {7, 0});
-    row("word left from inside a word", {12, 0}, C::WordLeft, {10, 0});
-    row("word left at a line start goes back a line", {0, 2}, C::WordLeft, {0, 1});
-    row("line end", {3, 2}, C::LineEnd, {12, 2});
-    row("text end", {3, 0}, C::TextEnd, {12, 2});
-    row("down past the last line stays on it", {4, 2}, C::LineDown, {4, 2});
-    row("a page down stops at the last line", {4, 0}, C::PageDown, {4, 2});
+    row("right within a line", {2, 0}, {C::CharRight}, {3, 0});
+    row("right at a line end goes to the next line", {42, 0}, {C::CharRight}, {0, 1});
+    row("left at a line start goes to the line before", {0, 2}, {C::CharLeft}, {0, 1});
+    row("left at the start stays", {0, 0}, {C::CharLeft}, {0, 0});
+    row("word right to the next word", {1, 0}, {C::WordRight}, {7, 0});
+    row("word right over punctuation and spaces", {12, 0}, {C::WordRight}, {23, 0});
+    row("word right after the last word ends the line", {38, 0}, {C::WordRight}, {42, 0});
+    row("word left at a word start goes to the word before", {10, 0}, {C::WordLeft}, {7, 0});
+    row("word left from inside a word", {12, 0}, {C::WordLeft}, {10, 0});
+    row("word left at a line start goes back a line", {0, 2}, {C::WordLeft}, {0, 1});
+    row("line end", {3, 2}, {C::LineEnd}, {12, 2});
+    row("text end", {3, 0}, {C::TextEnd}, {12, 2});
+    row("down past the last line stays on it", {4, 2}, {C::LineDown}, {4, 2});
+    row("a page down stops at the last line", {4, 0}, {C::PageDown}, {4, 2});
     text = "a\xc3\xa9\xf0\x9f\x90\x9f" "b\r\n";
-    row("right over a two-byte character", {1, 0}, C::CharRight, {3, 0});
-    row("right over a character beyond the BMP", {3, 0}, C::CharRight, {7, 0});
-    row("left over a character beyond the BMP", {7, 0}, C::CharLeft, {3, 0});
+    row("right over a two-byte character", {1, 0}, {C::CharRight}, {3, 0});
+    row("right over a character beyond the BMP", {3, 0}, {C::CharRight}, {7, 0});
+    row("left over a character beyond the BMP", {7, 0}, {C::CharLeft}, {3, 0});
+    text = "a long first line\r\nab\r\n\r\nanother long line\r\n";
+    row("down to a shorter line", {10, 0}, {C::LineDown}, {2, 1});
+    row("down to an empty line", {10, 0}, {C::LineDown, C::LineDown}, {0, 2});
+    row("down across short lines keeps the column", {10, 0}, {C::LineDown, C::LineDown, C::LineDown}, {10, 3});
+    row("a move along the line sets the column anew", {10, 0}, {C::LineDown, C::LineStart, C::PageUp}, {0, 0});
+    text.clear();
+    row("nothing moves in an empty text", {0, 0}, {C::TextEnd}, {0, 0});
 }
 
 void tst_Reading::caretMoves()
 {
     QFETCH(QByteArray, text);
     QFETCH(TextPosition, from);
-    QFETCH(TextCaret::Move, move);
+    QFETCH(QList<TextCaret::Move>, moves);
     QFETCH(TextPosition, to);
     const CQTextDoc store = storeOf(text);
     TextCaret caret;
     caret.setPosition(store, Auto, from);
     QCOMPARE(caret.position(), from);
-    QCOMPARE(caret.move(move, store, Auto, 10), to != from);
+    bool moved = false;
+    for (const TextCaret::Move move : moves)
+        moved = caret.move(move, store, Auto, 10);
+    QCOMPARE(moved, to != from);
     QCOMPARE(caret.position(), to);
 }
 
-void tst_Reading::caretKeepsColumnAndStaysInTheText()
+void tst_Reading::caretComesBackIntoAShorterText()
 {
-    const CQTextDoc store = storeOf("a long first line\r\nab\r\n\r\nanother long line\r\n");
     TextCaret caret;
-    caret.setPosition(store, Auto, {10, 0});
-    for (const TextPosition to : {TextPosition{2, 1}, TextPosition{0, 2}, TextPosition{10, 3}}) {
-        caret.move(TextCaret::LineDown, store, Auto);
-        QCOMPARE(caret.position(), to);
-    }
-    // A move along the line sets the column anew.
-    caret.move(TextCaret::LineStart, store, Auto);
-    caret.move(TextCaret::PageUp, store, Auto, 3);
-    QCOMPARE(caret.position(), (TextPosition{0, 0}));
-
-    // In an empty text nothing moves; a caret beyond a shorter text comes back into it.
-    TextCaret empty;
-    QVERIFY(!empty.move(TextCaret::TextEnd, CQTextDoc(), Auto));
-    QCOMPARE(empty.position(), (TextPosition{0, 0}));
-    caret.setPosition(store, Auto, {4, 3});
+    caret.setPosition(storeOf("one\r\ntwo\r\nthree\r\n"), Auto, {4, 2});
     caret.clamp(storeOf("x\r\n"), Auto);
     QCOMPARE(caret.position(), (TextPosition{1, 0}));
 }
@@ -300,19 +291,16 @@ void tst_Reading::blockKeysSkipBlocks()
     QCOMPARE((QList<int>{reader.previousBlock(6), reader.previousBlock(5), reader.previousBlock(4),
                          reader.previousBlock(0)}),
              (QList<int>{4, 4, 0, -1}));
-}
 
-void tst_Reading::longRunIsReadInWindows()
-{
     // Nothing but info lines: a block never reaches across a window of rows.
     QList<QByteArray> lines;
     for (int i = 0; i < 3 * PageReader::ScanRows; ++i)
         lines.append("line " + QByteArray::number(i));
-    const std::unique_ptr<CGopherDir> dir = directory(infoLines(lines));
-    const PageReader reader(*dir, Auto);
-    QCOMPARE(reader.blockAt(PageReader::ScanRows + 10),
+    const std::unique_ptr<CGopherDir> run = directory(infoLines(lines));
+    const PageReader runReader(*run, Auto);
+    QCOMPARE(runReader.blockAt(PageReader::ScanRows + 10),
              (PageReader::Block{PageReader::Block::Paragraph, PageReader::ScanRows, PageReader::ScanRows}));
-    QCOMPARE(reader.nextBlock(10), PageReader::ScanRows);
+    QCOMPARE(runReader.nextBlock(10), PageReader::ScanRows);
 }
 
 QTEST_GUILESS_MAIN(tst_Reading)
