@@ -55,18 +55,6 @@ QProcessEnvironment environmentAt(const QTemporaryDir &home)
     return env;
 }
 
-// The text from a line that is the heading to the next line starting with nextHeading.
-QString section(const char *path, const QString &heading, const QString &nextHeading)
-{
-    QFile file(QString::fromUtf8(path));
-    const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    const qsizetype start = text.indexOf(u'\n' + heading + u'\n');
-    if (start < 0)
-        return {};
-    const qsizetype end = text.indexOf(u'\n' + nextHeading, start + heading.size() + 2);
-    return text.mid(start, end < 0 ? -1 : end - start);
-}
-
 QString optionName(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -177,31 +165,34 @@ void tst_ProgramOptions::answersWithoutADisplay()
 
 void tst_ProgramOptions::manualAndReadmeListTheOptions_data()
 {
-    QTest::addColumn<QStringList>("tags");
-    // The manual page: the line after each .TP of OPTIONS.
-    const QStringList lines = section(TWK_SOURCE_DIR "/share/man/tarnwick.1", u".SH OPTIONS"_qs, u".SH "_qs).split(u'\n');
-    QStringList tags;
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        if (lines.at(i) == QLatin1String(".TP"))
-            tags.append(QString(lines.at(i + 1)).replace(QLatin1String("\\-"), QLatin1String("-")));
-    }
-    QTest::newRow("manual page") << tags;
-    // The README: the first column of the table under "Command line".
-    QStringList cells;
-    for (const QString &line : section(TWK_SOURCE_DIR "/README.md", u"## Command line"_qs, u"## "_qs).split(u'\n')) {
-        if (line.startsWith(QLatin1String("| `")))
-            cells.append(line.section(u'|', 1, 1));
-    }
-    QTest::newRow("README") << cells;
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("heading");
+    QTest::addColumn<QString>("nextHeading");
+    QTest::addColumn<QString>("entry");  // the lines that name options
+    QTest::newRow("manual page: the tags after .TP") << QStringLiteral(TWK_SOURCE_DIR "/share/man/tarnwick.1")
+        << u"\n.SH OPTIONS\n"_qs << u"\n.SH "_qs << u"^\\.TP\\n(.*)$"_qs;
+    QTest::newRow("README: the first column of the table") << QStringLiteral(TWK_SOURCE_DIR "/README.md")
+        << u"\n## Command line\n"_qs << u"\n## "_qs << u"^\\|( `[^|]*)\\|"_qs;
 }
 
 void tst_ProgramOptions::manualAndReadmeListTheOptions()
 {
-    QFETCH(QStringList, tags);
+    QFETCH(QString, path);
+    QFETCH(QString, heading);
+    QFETCH(QString, nextHeading);
+    QFETCH(QString, entry);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const qsizetype start = text.indexOf(heading);
+    QVERIFY(start >= 0);
+    text = text.mid(start, text.indexOf(nextHeading, start + heading.size()) - start);
+
     static const QRegularExpression option(QStringLiteral("(?:^|[\\s`\"(,])(--?[A-Za-z][A-Za-z-]*)"));
     QSet<QString> listed, known;
-    for (const QString &tag : tags) {
-        for (const QRegularExpressionMatch &m : option.globalMatch(tag))
+    for (const QRegularExpressionMatch &line :
+         QRegularExpression(entry, QRegularExpression::MultilineOption).globalMatch(text)) {
+        for (const QRegularExpressionMatch &m : option.globalMatch(line.captured(1)))
             listed.insert(m.captured(1));
     }
     for (const ProgramOptions::Option &option : ProgramOptions::options()) {
