@@ -101,14 +101,13 @@ void tst_Reading::offsetsFollowTheText_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("encoding");
-    QTest::addRow("UTF-8 takes several bytes a character")
-        << QByteArray("caf\xc3\xa9 au lait\r\n\xe2\x94\x80\xe2\x94\x80\r\n\r\nend\r\n") << int(Auto);
-    QTest::addRow("a character beyond the BMP is two") << QByteArray("a\xf0\x9f\x90\x9f fish\r\nnext\r\n")
-                                                       << int(TextEncoding::Utf8);
-    QTest::addRow("one byte a character in Latin-1") << QByteArray("caf\xc3\xa9\r\n\xe9t\xe9\r\n")
-                                                     << int(TextEncoding::Latin1);
-    QTest::addRow("last line without a line end") << QByteArray("one\r\ntwo") << int(Auto);
-    QTest::addRow("tabs stay characters") << QByteArray("a\tb\r\n\tc\r\n") << int(Auto);
+    const auto row = [](const char *name, const QByteArray &text, TextEncoding encoding) {
+        QTest::newRow(name) << text << int(encoding);
+    };
+    row("UTF-8 takes several bytes a character", "caf\xc3\xa9 au lait\r\n\xe2\x94\x80\xe2\x94\x80\r\n\r\nend\r\n", Auto);
+    row("a character beyond the BMP is two", "a\xf0\x9f\x90\x9f fish\r\nnext\r\n", TextEncoding::Utf8);
+    row("one byte a character in Latin-1", "caf\xc3\xa9\r\n\xe9t\xe9\r\n", TextEncoding::Latin1);
+    row("tabs stay characters, the last line has no line end", "a\tb\r\n\tc\r\ntwo", Auto);
 }
 
 void tst_Reading::offsetsFollowTheText()
