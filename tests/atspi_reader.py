@@ -57,10 +57,10 @@ def walk(accessible, depth=0):
         return
     yield accessible
     try:
+        if accessible.getRoleName() in ("list", "table", "tree table", "tree"):
+            return
         count = accessible.childCount
     except Exception:
-        return
-    if accessible.getRoleName() in ("list", "table", "tree table", "tree"):
         return
     for i in range(count):
         try:
@@ -163,9 +163,8 @@ def main():
                 pump(0.05)
 
         def focus(accessible):
-            """Activates the program's window, as a window manager would (there is
-            none here: only the active window tells where the focus goes), and
-            gives accessible the keyboard."""
+            """Activates the window as a window manager would (only the active one
+            tells where the focus goes), and gives accessible the keyboard."""
             found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.pid)],
                                    capture_output=True, text=True, check=False).stdout.split()
             if found:
@@ -197,9 +196,8 @@ def main():
             press("End")
             pyatspi.Registry.generateKeyboardEvent(0, " and Ann", pyatspi.KEY_STRING)
             deadline = time.monotonic() + 10
-            while not field.queryText().getText(0, -1).endswith("Ann") and time.monotonic() < deadline:
+            while not (typed := field.queryText().getText(0, -1)).endswith("Ann") and time.monotonic() < deadline:
                 pump(0.05)
-            typed = field.queryText().getText(0, -1)
             window = field
             while window.parent is not None and window.getRoleName() != "frame":
                 window = window.parent
