@@ -1,33 +1,15 @@
 #!/usr/bin/python3
 """Read Tarnwick's windows over AT-SPI, the way a screen reader does.
 
-Run inside a session bus of its own (dbus-run-session): starts Xvfb on a
-free display, then PROGRAM with the given URLs on it, finds the program on
-the accessibility bus and writes what a reader is given, as one JSON object
-on standard output:
-
-  rows      the rows of the first list named "Items"
-  focused   what took the focus (its name) as the keys were typed in the
-            list, after Home: rows, and the window a row opened
-  texts     per text window: name, role, characters, its first lines,
-            and the caret offset and the line read at it after each Down
-  caret     (in each text) the caret offsets announced as it moved
-  inserted  the number of text insertions announced as lines arrived
-
-With --form NAME, an ask form instead: " and Ann" is typed at the end of
-its first field (named NAME), then Tab --tabs times:
-
-  typed     the first field's text after the typing
-  controls  [name, role] of each field, button and named group of the
-            form, in order
-  focused   what took the focus (its name) on each Tab
-
-Exits 77 with a message on standard error where no bus, display, xdotool
-or pyatspi can be had, so that the test is skipped rather than failed.
-
-Usage: atspi_reader.py --program PATH --config DIR [--keys-in-list KEY...]
-                        [--texts N] [--keys N] URL...
-       atspi_reader.py --program PATH --config DIR --form NAME [--tabs N] URL
+Run under dbus-run-session: starts Xvfb, then PROGRAM with the URLs on it, and
+prints one JSON object: "rows" of the first list named "Items"; "focused", the
+names that took the focus as the keys were typed in the list after Home;
+"texts" per text window (name, role, characters, first lines, and after each
+Down the caret offset and the line read there, and the caret moves heard);
+"inserted", the text insertions heard.  With --form NAME: " and Ann" is typed
+at the end of the field NAME, then Tab --tabs times; prints "typed", the
+form's "controls" as [name, role], and "focused" on each Tab.
+Exits 77 (skip) where no bus, display, xdotool or pyatspi can be had.
 """
 
 import argparse
@@ -39,9 +21,7 @@ import sys
 import time
 
 SKIP = 77
-XK_HOME = 0xFF50
-XK_DOWN = 0xFF54
-KEYSYMS = {"Down": XK_DOWN, "Up": 0xFF52, "Home": XK_HOME, "Return": 0xFF0D}
+KEYSYMS = {"Down": 0xFF54, "Up": 0xFF52, "Home": 0xFF50, "Return": 0xFF0D, "End": 0xFF57, "Tab": 0xFF09}
 MODIFIERS = {"shift": 1, "ctrl": 4}
 CONTROL_ROLES = ("text", "password text", "check box", "radio button", "push button", "panel")
 
@@ -56,18 +36,14 @@ def start_display():
     read_end, write_end = os.pipe()
     try:
         xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
             pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     except OSError as error:
         skip(f"Xvfb cannot be started: {error}")
     os.close(write_end)
     number = b""
     with os.fdopen(read_end, "rb") as pipe:
-        while not number.endswith(b"\n"):
-            chunk = pipe.read(1)
-            if not chunk:
-                break
+        while not number.endswith(b"\n") and (chunk := pipe.read(1)):
             number += chunk
     if not number.strip():
         xvfb.kill()
@@ -76,16 +52,15 @@ def start_display():
 
 
 def walk(accessible, depth=0):
-    """Every accessible under accessible, itself first."""
+    """Every accessible under accessible, itself first; not into lists' cells."""
     if accessible is None or depth > 60:
         return
     yield accessible
     try:
+        if accessible.getRoleName() in ("list", "table", "tree table", "tree"):
+            return
         count = accessible.childCount
     except Exception:
-        return
-    # Lists and tables: their cells are read below, not walked here.
-    if accessible.getRoleName() in ("list", "table", "tree table", "tree"):
         return
     for i in range(count):
         try:
@@ -95,27 +70,14 @@ def walk(accessible, depth=0):
         yield from walk(child, depth + 1)
 
 
-def window_of(accessible):
-    """The name of the MDI window (internal frame) holding accessible."""
-    node = accessible
-    while node is not None:
-        if node.getRoleName() in ("internal frame", "frame", "window"):
-            return node.name
-        node = node.parent
-    return ""
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     parser.add_argument("--config", required=True)
-    parser.add_argument("--texts", type=int, default=0,
-                        help="text windows to wait for after the keys in the list")
-    parser.add_argument("--keys-in-list", nargs="*", default=[],
-                        help="keys typed in the list after Home (Down, ctrl+Down, Return)")
+    parser.add_argument("--texts", type=int, default=0, help="text windows to wait for after the keys")
+    parser.add_argument("--keys-in-list", nargs="*", default=[], help="after Home: Down, ctrl+Down, Return")
     parser.add_argument("--keys", type=int, default=3, help="Down keys in each text")
-    parser.add_argument("--form", metavar="NAME",
-                        help="read an ask form whose first field is named NAME instead")
+    parser.add_argument("--form", metavar="NAME", help="read the ask form whose first field is NAME")
     parser.add_argument("--tabs", type=int, default=0, help="Tab keys typed in the form")
     parser.add_argument("urls", nargs="+")
     args = parser.parse_args()
@@ -133,9 +95,7 @@ def main():
     program = None
     try:
         os.environ["DISPLAY"] = display
-        # The accessibility bus and its registry are started by the session
-        # bus when first asked for: they are to work on this display (the
-        # registry sends the keys typed below to it).
+        # The accessibility bus and registry, started on demand, are to use this display.
         try:
             session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
             session.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus",
@@ -148,13 +108,8 @@ def main():
             import pyatspi
         except ImportError as error:
             skip(f"pyatspi is not installed: {error}")
-        env = dict(os.environ)
-        env.update({
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-            "QT_ACCESSIBILITY": "1",
-            "TWK_CONFIG": args.config,
-        })
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QT_ACCESSIBILITY="1", TWK_CONFIG=args.config)
         env.pop("QT_QPA_PLATFORMTHEME", None)
 
         heard = {"caret": [], "inserted": 0, "focused": []}
@@ -192,16 +147,14 @@ def main():
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
         def press(key, modifiers=0, heard_in=None):
-            """Types the key (a keysym) with the modifiers (an X mask) held.
-            With heard_in (a list of heard events), waits until the key is
-            heard there (at most 10 s), else a moment for it to take effect."""
+            """Types the key name with the modifiers (an X mask) held; with heard_in
+            (a list), waits up to 10 s until the key is heard there, else a moment."""
             before = len(heard_in) if heard_in is not None else 0
             if modifiers:
                 pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_LOCKMODIFIERS)
-            pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+            pyatspi.Registry.generateKeyboardEvent(KEYSYMS[key], None, pyatspi.KEY_SYM)
             if modifiers:
-                pyatspi.Registry.generateKeyboardEvent(modifiers, None,
-                                                       pyatspi.KEY_UNLOCKMODIFIERS)
+                pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_UNLOCKMODIFIERS)
             if heard_in is None:
                 pump(0.4)
                 return
@@ -209,48 +162,42 @@ def main():
             while len(heard_in) == before and time.monotonic() < deadline:
                 pump(0.05)
 
-        def activate_window():
-            """Gives the program's window the keyboard, as a window manager
-            does for the window clicked (there is none on this display):
-            only the active window tells a reader where the focus goes."""
+        def focus(accessible):
+            """Activates the window as a window manager would (only the active one
+            tells where the focus goes), and gives accessible the keyboard."""
             found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(program.pid)],
                                    capture_output=True, text=True, check=False).stdout.split()
             if found:
                 subprocess.run(["xdotool", "windowfocus", "--sync", found[0]], check=False)
                 pump(0.3)
+            accessible.queryComponent().grabFocus()
+            pump(0.5)
 
-        def app_objects():
-            desktop = pyatspi.Registry.getDesktop(0)
-            for i in range(desktop.childCount):
-                app = desktop.getChildAtIndex(i)
-                if app is not None and app.name.startswith("Tarnwick"):
-                    return list(walk(app))
-            return []
-
-        def read_form(first):
-            """An ask form: waits for its first field, named first, types
-            " and Ann" at its end, and lists the form's controls."""
-            field = None
-            deadline = time.monotonic() + 60
-            while field is None and time.monotonic() < deadline:
+        def wait_for(find, what):
+            """find() over the program's accessibles until it gives something, at most 60 s."""
+            found, deadline = None, time.monotonic() + 60
+            while not found and time.monotonic() < deadline:
                 pump(0.3)
                 if program.poll() is not None:
                     sys.exit(f"the program ended early ({program.returncode})")
-                field = next((a for a in app_objects() if a.name == first
-                              and a.getRoleName() == "text"), None)
-            if field is None:
-                sys.exit(f"no field named {first!r} on the accessibility bus")
-            activate_window()
-            field.queryComponent().grabFocus()
-            pump(0.5)
-            press(0xFF57)  # End
+                desktop = pyatspi.Registry.getDesktop(0)
+                apps = [desktop.getChildAtIndex(i) for i in range(desktop.childCount)]
+                app = next((a for a in apps if a is not None and a.name.startswith("Tarnwick")), None)
+                found = find(list(walk(app))) if app is not None else None
+            if not found:
+                sys.exit(f"{what} not found on the accessibility bus")
+            return found
+
+        if args.form:
+            field = wait_for(lambda objects: next((a for a in objects if a.name == args.form
+                                                   and a.getRoleName() == "text"), None),
+                             f"a field named {args.form!r}")
+            focus(field)
+            press("End")
             pyatspi.Registry.generateKeyboardEvent(0, " and Ann", pyatspi.KEY_STRING)
             deadline = time.monotonic() + 10
-            while (not field.queryText().getText(0, -1).endswith("Ann")
-                   and time.monotonic() < deadline):
+            while not (typed := field.queryText().getText(0, -1)).endswith("Ann") and time.monotonic() < deadline:
                 pump(0.05)
-            typed = field.queryText().getText(0, -1)
-            # The form's window, and in it what a reader can act on.
             window = field
             while window.parent is not None and window.getRoleName() != "frame":
                 window = window.parent
@@ -259,89 +206,63 @@ def main():
                         and a.getState().contains(pyatspi.STATE_SHOWING)]
             heard["focused"].clear()
             for _ in range(args.tabs):
-                press(0xFF09, heard_in=heard["focused"])  # Tab
-            return {"typed": typed, "controls": controls, "focused": list(heard["focused"])}
-
-        def find(texts_wanted):
-            """Waits for the lists named "Items" and texts_wanted text windows."""
-            lists, texts = [], []
-            deadline = time.monotonic() + 60
-            while time.monotonic() < deadline:
-                pump(0.3)
-                if program.poll() is not None:
-                    sys.exit(f"the program ended early ({program.returncode})")
-                desktop = pyatspi.Registry.getDesktop(0)
-                app = next((desktop.getChildAtIndex(i) for i in range(desktop.childCount)
-                            if desktop.getChildAtIndex(i) is not None
-                            and desktop.getChildAtIndex(i).name.startswith("Tarnwick")), None)
-                if app is None:
-                    continue
-                found = list(walk(app))
-                lists = [a for a in found if a.name == "Items"
-                         and a.getRoleName() in ("list", "table", "tree table")]
-                texts = [a for a in found if a.getRoleName() == "text"
-                         and "multi line" in [pyatspi.stateToString(s)
-                                              for s in a.getState().getStates()]]
-                if lists and len(texts) >= texts_wanted and all(
-                        l.childCount > 0 for l in lists) and all(
-                        t.queryText().characterCount > 0 for t in texts):
-                    pump(0.5)
-                    return lists, texts
-            sys.exit(f"the program's windows were not found on the accessibility bus "
-                     f"(lists {len(lists)}, texts {len(texts)})")
-
-        if args.form:
-            print(json.dumps(read_form(args.form)))
+                press("Tab", heard_in=heard["focused"])
+            print(json.dumps({"typed": typed, "controls": controls, "focused": heard["focused"]}))
             return
 
-        lists, texts = find(0)
-        result = {"rows": [], "texts": []}
-        items = lists[0]
-        for i in range(items.childCount):
-            cell = items.getChildAtIndex(i)
-            if cell is not None and cell.getRoleName() in ("list item", "table cell"):
-                result["rows"].append(cell.name)
+        def windows(texts_wanted):
+            """The lists named "Items" and at least texts_wanted text windows, all filled."""
+            def find(objects):
+                lists = [a for a in objects if a.name == "Items"
+                         and a.getRoleName() in ("list", "table", "tree table")]
+                texts = [a for a in objects if a.getRoleName() == "text"
+                         and a.getState().contains(pyatspi.STATE_MULTI_LINE)]
+                if lists and len(texts) >= texts_wanted and all(l.childCount > 0 for l in lists) \
+                        and all(t.queryText().characterCount > 0 for t in texts):
+                    pump(0.5)
+                    return lists, texts
+                return None
+            return wait_for(find, "the program's windows")
 
-        # The keyboard in the list: to the top, then as asked.
-        activate_window()
-        items.queryComponent().grabFocus()
-        pump(0.5)
+        lists, texts = windows(0)
+        items = lists[0]
+        result = {"rows": [cell.name for cell in map(items.getChildAtIndex, range(items.childCount))
+                           if cell is not None and cell.getRoleName() in ("list item", "table cell")],
+                  "texts": []}
+        focus(items)
         heard["focused"].clear()
-        press(XK_HOME)
+        press("Home")
         for step in args.keys_in_list:
             *modifiers, key = step.split("+")
             # Arrows move the current row, which is heard; Return opens.
-            press(KEYSYMS[key], sum(MODIFIERS[m] for m in modifiers),
+            press(key, sum(MODIFIERS[m] for m in modifiers),
                   heard_in=heard["focused"] if key in ("Down", "Up") else None)
         if args.texts:
-            lists, texts = find(args.texts)
+            lists, texts = windows(args.texts)
         result["focused"] = list(heard["focused"])
 
         for text in texts:
             iface = text.queryText()
             count = iface.characterCount
-            lines = []
-            offset = 0
+            lines, offset = [], 0
             while offset < count and len(lines) < 5:
                 line, start, end = iface.getTextAtOffset(offset, pyatspi.TEXT_BOUNDARY_LINE_START)
                 lines.append(line)
                 if end <= offset:
                     break
                 offset = end
-            entry = {"name": text.name, "role": text.getRoleName(),
-                     "characters": count, "lines": lines, "read": []}
-            # The keyboard goes to the text: a reader reads the line the
-            # caret comes to after each Down key.
+            entry = {"name": text.name, "role": text.getRoleName(), "characters": count,
+                     "lines": lines, "read": []}
+            # The line a reader reads where the caret comes to after each Down.
             heard["caret"].clear()
             text.queryComponent().grabFocus()
             pump(0.5)
             iface.setCaretOffset(0)
             pump(0.3)
             for _ in range(args.keys):
-                press(XK_DOWN, heard_in=heard["caret"])
+                press("Down", heard_in=heard["caret"])
                 caret = iface.caretOffset
-                line, _, _ = iface.getTextAtOffset(caret, pyatspi.TEXT_BOUNDARY_LINE_START)
-                entry["read"].append([caret, line])
+                entry["read"].append([caret, iface.getTextAtOffset(caret, pyatspi.TEXT_BOUNDARY_LINE_START)[0]])
             entry["caret"] = list(heard["caret"])
             result["texts"].append(entry)
         result["inserted"] = heard["inserted"]
