@@ -14,68 +14,57 @@ QString &errorText()
     return text;
 }
 
-bool openssl(const QStringList &arguments)
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '));
+}
+
+// openssl's standard output, or none when it failed.
+std::optional<QByteArray> openssl(const QStringList &arguments)
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("openssl"), arguments);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
         errorText() = QStringLiteral("openssl ") + arguments.join(QLatin1Char(' ')) + QStringLiteral(": ")
-                      + QString::fromLocal8Bit(process.readAll()) + process.errorString();
-        return false;
-    }
-    return true;
-}
-
-std::optional<QByteArray> fingerprintOf(const QString &certificate)
-{
-    QProcess process;
-    process.start(QStringLiteral("openssl"), {QStringLiteral("x509"), QStringLiteral("-noout"),
-                                              QStringLiteral("-fingerprint"), QStringLiteral("-sha256"),
-                                              QStringLiteral("-in"), certificate});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
-        errorText() = QStringLiteral("openssl x509 -fingerprint failed on ") + certificate;
+                      + QString::fromLocal8Bit(process.readAllStandardError()) + process.errorString();
         return std::nullopt;
     }
-    const QByteArray line = process.readAllStandardOutput().trimmed();
-    return line.mid(line.indexOf('=') + 1).toUpper();
-}
-
-QStringList newKey(const QString &key)
-{
-    return {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-            QStringLiteral("ec_paramgen_curve:P-256"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
-            key, QStringLiteral("-days"), QStringLiteral("30")};
+    return process.readAllStandardOutput();
 }
 
 const QString ServerNames = QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost");
 
-// "notBefore=Dec  7 18:41:36 2026 GMT"
-QDateTime dateOf(const QByteArray &output, const QByteArray &name)
+// A new key DIR/NAME.key, "openssl req" with request to DIR/NAME.pem, or with
+// sign given to DIR/NAME.csr, which "openssl x509" then signs to DIR/NAME.pem.
+std::optional<Pair> make(const QString &dir, const QString &name, const QStringList &request,
+                         const QStringList &sign = {})
 {
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith(QByteArray(name + '='))) {
-            QDateTime when = QDateTime::fromString(QString::fromLatin1(line.mid(name.size() + 1).simplified()),
-                                                   QStringLiteral("MMM d HH:mm:ss yyyy 'GMT'"));
-            when.setTimeSpec(Qt::UTC);
-            return when;
-        }
-    }
-    return {};
-}
-
-std::optional<Pair> finish(const QString &certificate, const QString &key)
-{
-    const std::optional<QByteArray> fingerprint = fingerprintOf(certificate);
-    if (!fingerprint)
+    const QString base = QDir(dir).filePath(name);
+    Pair made{base + QStringLiteral(".pem"), base + QStringLiteral(".key"), {}, {}, {}};
+    const QString requested = sign.isEmpty() ? made.certificate : base + QStringLiteral(".csr");
+    if (!openssl(words("req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 30 -keyout")
+                 << made.key << request << QStringLiteral("-out") << requested)
+        || (!sign.isEmpty() && !openssl(QStringList(sign) << QStringLiteral("-in") << requested << QStringLiteral("-out")
+                                             << made.certificate)))
         return std::nullopt;
-    QProcess process;
-    process.start(QStringLiteral("openssl"), {QStringLiteral("x509"), QStringLiteral("-noout"),
-                                              QStringLiteral("-dates"), QStringLiteral("-in"), certificate});
-    process.waitForFinished(30000);
-    const QByteArray dates = process.readAllStandardOutput();
-    return Pair{certificate, key, *fingerprint, dateOf(dates, "notBefore"), dateOf(dates, "notAfter")};
+    const auto out = openssl(words("x509 -noout -fingerprint -sha256 -dates -in") << made.certificate);
+    if (!out)
+        return std::nullopt;
+    // "sha256 Fingerprint=AB:...", "notBefore=Dec  7 18:41:36 2026 GMT", "notAfter=..."
+    for (const QByteArray &line : out->split('\n')) {
+        const QByteArray key = line.left(line.indexOf('=')), value = line.mid(key.size() + 1);
+        QDateTime when = QDateTime::fromString(QString::fromLatin1(value.simplified()),
+                                               QStringLiteral("MMM d HH:mm:ss yyyy 'GMT'"));
+        when.setTimeSpec(Qt::UTC);
+        if (key.endsWith("Fingerprint"))
+            made.fingerprint = value.toUpper();
+        else if (key == "notBefore")
+            made.notBefore = when;
+        else if (key == "notAfter")
+            made.notAfter = when;
+    }
+    return made;
 }
 
 } // namespace
@@ -87,50 +76,26 @@ QString lastError()
 
 std::optional<Pair> selfSigned(const QString &dir, const QString &name)
 {
-    const QString certificate = QDir(dir).filePath(name + QStringLiteral(".pem"));
-    const QString key = QDir(dir).filePath(name + QStringLiteral(".key"));
-    if (!openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey(key)
-                 + QStringList{QStringLiteral("-out"), certificate, QStringLiteral("-subj"),
-                               QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"), ServerNames}))
-        return std::nullopt;
-    return finish(certificate, key);
+    return make(dir, name, words("-x509 -subj /CN=127.0.0.1 -addext") << ServerNames);
 }
 
 std::optional<Pair> authority(const QString &dir, const QString &name)
 {
-    const QString certificate = QDir(dir).filePath(name + QStringLiteral(".pem"));
-    const QString key = QDir(dir).filePath(name + QStringLiteral(".key"));
-    if (!openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + newKey(key)
-                 + QStringList{QStringLiteral("-out"), certificate, QStringLiteral("-subj"),
-                               QStringLiteral("/CN=Tarnwick Test Authority"), QStringLiteral("-addext"),
-                               QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
-                               QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")}))
-        return std::nullopt;
-    return finish(certificate, key);
+    return make(dir, name, words("-x509 -subj /CN=Tarnwick-Test-Authority -addext basicConstraints=critical,CA:TRUE "
+                                 "-addext keyUsage=critical,keyCertSign,cRLSign"));
 }
 
 std::optional<Pair> signedBy(const Pair &ca, const QString &dir, const QString &name)
 {
-    const QDir d(dir);
-    const QString certificate = d.filePath(name + QStringLiteral(".pem"));
-    const QString key = d.filePath(name + QStringLiteral(".key"));
-    const QString request = d.filePath(name + QStringLiteral(".csr"));
-    const QString extensions = d.filePath(name + QStringLiteral(".ext"));
-    QFile ext(extensions);
+    QFile ext(QDir(dir).filePath(name + QStringLiteral(".ext")));
     if (!ext.open(QIODevice::WriteOnly) || ext.write(ServerNames.toLatin1() + '\n') < 0) {
-        errorText() = QStringLiteral("cannot write ") + extensions;
+        errorText() = QStringLiteral("cannot write ") + ext.fileName();
         return std::nullopt;
     }
     ext.close();
-    if (!openssl(QStringList{QStringLiteral("req"), QStringLiteral("-new")} + newKey(key)
-                 + QStringList{QStringLiteral("-out"), request, QStringLiteral("-subj"),
-                               QStringLiteral("/CN=127.0.0.1")})
-        || !openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), request,
-                     QStringLiteral("-CA"), ca.certificate, QStringLiteral("-CAkey"), ca.key,
-                     QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), certificate,
-                     QStringLiteral("-days"), QStringLiteral("30"), QStringLiteral("-extfile"), extensions}))
-        return std::nullopt;
-    return finish(certificate, key);
+    return make(dir, name, words("-new -subj /CN=127.0.0.1"),
+                words("x509 -req -CAcreateserial -days 30 -CA") << ca.certificate << QStringLiteral("-CAkey")
+                    << ca.key << QStringLiteral("-extfile") << ext.fileName());
 }
 
 } // namespace TestCertificates

@@ -6,8 +6,7 @@
 
 #include <optional>
 
-// Certificates made with openssl for a test, in a directory of the test's:
-// EC keys (quick to make), valid for 127.0.0.1 and localhost.
+// Certificates made with openssl in a test's directory: EC keys, valid for 127.0.0.1 and localhost.
 namespace TestCertificates {
 
 struct Pair
@@ -19,7 +18,6 @@ struct Pair
     QDateTime notAfter;
 };
 
-// A certificate that signs itself.
 std::optional<Pair> selfSigned(const QString &dir, const QString &name);
 // A certificate authority, and a server certificate it signs.
 std::optional<Pair> authority(const QString &dir, const QString &name);
