@@ -75,7 +75,8 @@ HistoryEntry entry(qint64 time, const QByteArray &title, const QByteArray &url =
 QByteArrayList titlesIn(const QString &path)
 {
     QByteArrayList titles;
-    for (const HistoryEntry &e : HistoryStore(path).entries())
+    HistoryStore store(path);
+    for (const HistoryEntry &e : store.entries())
         titles.append(e.title);
     return titles;
 }
