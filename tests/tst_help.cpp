@@ -43,7 +43,6 @@ private Q_SLOTS:
     void helpWindowFollowsLinksBackAndForward();
     void helpWindowFinds_data();
     void helpWindowFinds();
-    void openInBrowserIsTheOnlyHandOver();
     void messageBoxHelpLeavesTheQuestionOpen();
     void escapeAnswersBoxesWithHelp_data();
     void escapeAnswersBoxesWithHelp();
@@ -53,6 +52,8 @@ private:
     const QList<QUrl> &record(QtUserInterface &ui);
     // The page the help window shows, with its anchor.
     static QString shownPage(const QtUserInterface &ui);
+    // The help window after showing topic, or null.
+    HelpWindow *show(QtUserInterface &ui, const HelpTopic &topic);
 
     QString m_help;
     QList<QUrl> m_opened;
@@ -85,6 +86,12 @@ QString tst_Help::shownPage(const QtUserInterface &ui)
         return QString();
     const QUrl url = ui.helpWindow()->browser()->source();
     return url.fragment().isEmpty() ? url.fileName() : url.fileName() + u'#' + url.fragment();
+}
+
+HelpWindow *tst_Help::show(QtUserInterface &ui, const HelpTopic &topic)
+{
+    record(ui);
+    return ui.showHelp(topic) ? ui.helpWindow() : nullptr;
 }
 
 void tst_Help::initTestCase()
@@ -204,10 +211,8 @@ void tst_Help::helpCommandsOpenPages()
 void tst_Help::helpWindowFollowsLinksBackAndForward()
 {
     QtUserInterface ui;
-    record(ui);
-    QVERIFY(ui.showHelp(HelpTopics::topic(HelpPage::Contents)));
-    HelpWindow *window = ui.helpWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    HelpWindow *window = show(ui, HelpTopics::topic(HelpPage::Contents));
+    QVERIFY(window && QTest::qWaitForWindowExposed(window));
     QCOMPARE(window->windowTitle(), QStringLiteral("Contents - Tarnwick Help"));
     QVERIFY(!window->backAction()->isEnabled());
 
@@ -232,6 +237,18 @@ void tst_Help::helpWindowFollowsLinksBackAndForward()
     QCOMPARE(shownPage(ui), QStringLiteral("index.html"));
     // One window, whatever asks for help.
     QCOMPARE(ui.helpWindow(), window);
+
+    // "Open in browser" is the only hand-over; without a browser the window says so.
+    QVERIFY(ui.showHelp(HelpTopics::topic(Help::Connect)));
+    QVERIFY(m_opened.isEmpty());
+    window->openInBrowserAction()->trigger();
+    QCOMPARE(m_opened.size(), 1);
+    QCOMPARE(m_opened.at(0).fileName(), QStringLiteral("messages.html"));
+    QCOMPARE(m_opened.at(0).fragment(), QStringLiteral("connect"));
+    ui.urlOpener = [](const QUrl &) { return false; };
+    window->openInBrowserAction()->trigger();
+    QVERIFY(window->message().startsWith(QStringLiteral("No web browser could be started for ")));
+    QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect"));
 }
 
 void tst_Help::helpWindowFinds_data()
@@ -240,8 +257,7 @@ void tst_Help::helpWindowFinds_data()
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("message");
     QTest::newRow("on the page") << QStringLiteral("gopher") << true << QString();
-    QTest::newRow("not on the page") << QStringLiteral("xylophone") << false
-                                     << QStringLiteral("\"xylophone\" is not on this page");
+    QTest::newRow("not on the page") << QStringLiteral("xylophone") << false << QStringLiteral("\"xylophone\" is not on this page");
 }
 
 void tst_Help::helpWindowFinds()
@@ -250,9 +266,8 @@ void tst_Help::helpWindowFinds()
     QFETCH(bool, found);
     QFETCH(QString, message);
     QtUserInterface ui;
-    record(ui);
-    QVERIFY(ui.showHelp(HelpTopics::topic(HelpPage::Contents)));
-    HelpWindow *window = ui.helpWindow();
+    HelpWindow *window = show(ui, HelpTopics::topic(HelpPage::Contents));
+    QVERIFY(window);
     QTest::keyClicks(window->findField(), word);
     QTest::keyClick(window->findField(), Qt::Key_Return);
     QCOMPARE(window->browser()->textCursor().selectedText().toLower(), found ? word : QString());
@@ -269,23 +284,6 @@ void tst_Help::helpWindowFinds()
     QCOMPARE(window->message(), QStringLiteral("Continued from the bottom of the page"));
 }
 
-void tst_Help::openInBrowserIsTheOnlyHandOver()
-{
-    QtUserInterface ui;
-    const QList<QUrl> &opened = record(ui);
-    QVERIFY(ui.showHelp(HelpTopics::topic(Help::Connect)));
-    QVERIFY(opened.isEmpty());
-    ui.helpWindow()->openInBrowserAction()->trigger();
-    QCOMPARE(opened.size(), 1);
-    QCOMPARE(opened.at(0).fileName(), QStringLiteral("messages.html"));
-    QCOMPARE(opened.at(0).fragment(), QStringLiteral("connect"));
-    // A desktop without a browser: the window says so, the page stays.
-    ui.urlOpener = [](const QUrl &) { return false; };
-    ui.helpWindow()->openInBrowserAction()->trigger();
-    QVERIFY(ui.helpWindow()->message().startsWith(QStringLiteral("No web browser could be started for ")));
-    QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect"));
-}
-
 void tst_Help::messageBoxHelpLeavesTheQuestionOpen()
 {
     QtUserInterface ui;
@@ -295,8 +293,7 @@ void tst_Help::messageBoxHelpLeavesTheQuestionOpen()
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QVERIFY(box);
         box->button(QMessageBox::Help)->click();
-        // The box is still asking; the page is a window of the box's, so the
-        // modal box does not block it.
+        // The box still asks; the page is a window of the box's, so the box does not block it.
         QVERIFY(box->isVisible());
         QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect-error"));
         QCOMPARE(ui.helpWindow()->parentWidget(), box);
@@ -309,8 +306,7 @@ void tst_Help::messageBoxHelpLeavesTheQuestionOpen()
              int(UserInterface::AnswerNo));
     QVERIFY(checked);
     // The page outlives the box, as a window of its own.
-    QVERIFY(ui.helpWindow());
-    QVERIFY(ui.helpWindow()->isVisible());
+    QVERIFY(ui.helpWindow() && ui.helpWindow()->isVisible());
     QCOMPARE(ui.helpWindow()->parentWidget(), nullptr);
     QCOMPARE(shownPage(ui), QStringLiteral("messages.html#connect-error"));
 }
